@@ -1,0 +1,38 @@
+#pragma once
+// The narrow seam between the interpreter and the desktop. The Windows
+// implementation (WinKeyPlatform) forwards to SendInput, MapVirtualKeyW,
+// Sleep, Beep and the window functions; tests use a recorder.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kwo::keys {
+
+// One keyboard input record as SendInput takes it (time and extra info are always 0).
+struct KeyEvent {
+  uint16_t vk;
+  uint16_t scan;
+  uint32_t flags;
+};
+
+enum KeyEventFlags : uint32_t {
+  kExtendedKey = 1,  // KEYEVENTF_EXTENDEDKEY
+  kKeyUp = 2,        // KEYEVENTF_KEYUP
+  kUnicode = 4,      // KEYEVENTF_UNICODE
+};
+
+class KeyPlatform {
+ public:
+  virtual ~KeyPlatform() = default;
+  // One SendInput call with these records, in order.
+  virtual void SendEvents(const KeyEvent* events, size_t count) = 0;
+  // MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) in the keyboard layout of the calling thread.
+  virtual uint16_t ScanCode(uint16_t vk) = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  virtual void Beep(uint32_t frequency, uint32_t milliseconds) = 0;
+  // Brings the top-level window with this title (exact, case-insensitive) or
+  // whose title contains it (case-sensitive) to the front; false if none.
+  virtual bool ActivateWindow(std::u16string_view title) = 0;
+};
+
+}  // namespace kwo::keys

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Runs every test of kwo on a fresh Debian 12 machine: installs what is
+# missing, then builds and tests the native, sanitizer, fuzz, benchmark and
+# Windows (under Wine) configurations. Exits non-zero if anything fails.
+#   KWO_FUZZ_SECONDS  seconds per fuzz target (default 20)
+#   KWO_SKIP          space-separated stages to skip: native sanitize fuzz bench windows
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+"$root/scripts/setup.sh" || exit 1
+
+fuzz_seconds=${KWO_FUZZ_SECONDS:-20}
+skip=" ${KWO_SKIP:-} "
+failed=()
+stage() { echo; echo "=== $* ==="; }
+run_stage() {  # run_stage name command...
+  local name=$1; shift
+  if [[ "$skip" == *" $name "* ]]; then echo "(skipped $name)"; return; fi
+  stage "$name"
+  local t0=$SECONDS
+  if "$@"; then echo "--- $name passed in $((SECONDS - t0)) s"; else echo "--- $name FAILED"; failed+=("$name"); fi
+}
+
+ctest_in() { local dir; dir=$("$root/scripts/build.sh" "$1") && (cd "$dir" && ctest --output-on-failure -j "$(nproc)" ${2:+-R "$2"}); }
+
+fuzz_all() {
+  local dir; dir=$("$root/scripts/build.sh" fuzz) || return 1
+  local ok=0
+  for f in "$dir"/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    local name corpus; name=$(basename "$f")
+    corpus="$root/build/fuzz-corpus/$name"; mkdir -p "$corpus"
+    local seeds=()
+    [ -d "$root/fuzz/corpus/$name" ] && seeds=("$root/fuzz/corpus/$name")
+    echo "fuzzing $name for ${fuzz_seconds}s"
+    if ! "$f" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" "${seeds[@]}" 2>"$dir/$name.log"; then
+      tail -40 "$dir/$name.log"; ok=1
+    else
+      grep -E 'stat::number_of_executed_units|Done' "$dir/$name.log" | tail -2
+    fi
+  done
+  return $ok
+}
+
+bench_all() {
+  local dir; dir=$("$root/scripts/build.sh" bench) || return 1
+  local ok=0
+  for b in "$dir"/bench/bench_*; do
+    [ -x "$b" ] || continue
+    echo "running $(basename "$b")"
+    "$b" ${KWO_BENCH_ARGS:---benchmark_min_time=0.05} || ok=1
+  done
+  return $ok
+}
+
+run_stage native ctest_in native
+run_stage sanitize ctest_in sanitize
+run_stage fuzz fuzz_all
+run_stage bench bench_all
+run_stage windows ctest_in windows
+
+echo
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "all tests passed"

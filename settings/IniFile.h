@@ -1,0 +1,96 @@
+#pragma once
+// kwo.ini as an ordered tree of sections and keys, loaded and saved whole.
+// The file is code page 936 with CR LF line ends; a file that holds a value
+// code page 936 cannot represent is written as UTF-8 with a byte-order mark.
+// Saving writes a new file beside the old one and replaces it only when the
+// new one is complete, so a crash never leaves a truncated kwo.ini.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kwo::settings {
+
+// A file that cannot be opened, read or written, or that cannot be parsed.
+class IniError : public std::runtime_error {
+ public:
+  IniError(std::u16string cause, std::filesystem::path file);
+  const std::u16string& Cause() const { return cause_; }
+  const std::filesystem::path& File() const { return file_; }
+  // "cause: file" for a message box.
+  std::u16string Message() const;
+
+ private:
+  std::u16string cause_;
+  std::filesystem::path file_;
+};
+
+class CIniSection;
+class CIniFile;
+
+class CIniKey {
+ public:
+  CIniKey(std::u16string name, CIniSection* section) : name_(std::move(name)), section_(section) {}
+  const std::u16string& Name() const { return name_; }
+  const std::u16string& Value() const { return value_; }
+  void SetValue(std::u16string value) { value_ = std::move(value); }
+  CIniSection* Section() const { return section_; }
+
+ private:
+  std::u16string name_;
+  std::u16string value_;
+  CIniSection* section_;
+};
+
+class CIniSection {
+ public:
+  CIniSection(std::u16string name, CIniFile* file) : name_(std::move(name)), file_(file) {}
+  const std::u16string& Name() const { return name_; }
+  CIniFile* File() const { return file_; }
+  CIniKey* FindKey(std::u16string_view name) const;
+  CIniKey* GetOrCreateKey(std::u16string_view name);
+  // The keys in file order.
+  const std::vector<std::unique_ptr<CIniKey>>& Keys() const { return keys_; }
+
+ private:
+  std::u16string name_;
+  CIniFile* file_;
+  std::vector<std::unique_ptr<CIniKey>> keys_;
+};
+
+class CIniFile {
+ public:
+  CIniFile();
+  ~CIniFile();
+  CIniFile(const CIniFile&) = delete;
+  CIniFile& operator=(const CIniFile&) = delete;
+
+  // Reads the file (creating it empty if missing) and parses it. Throws IniError.
+  void Load(const std::filesystem::path& path);
+  // Rebuilds the tree from the loaded file's text. Throws IniError
+  // ("Key could not be created") for a key line before any section line.
+  void Parse();
+  // Writes the whole tree back. Throws IniError; the old file stays intact then.
+  void Save();
+  void Close();
+  void RemoveAll();
+
+  std::u16string GetString(std::u16string_view section, std::u16string_view key) const;
+  int32_t GetInt(std::u16string_view section, std::u16string_view key) const;
+  void SetString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+  void SetInt(std::u16string_view section, std::u16string_view key, int32_t value);
+
+  CIniSection* FindSection(std::u16string_view name) const;
+  CIniSection* GetOrCreateSection(std::u16string_view name);
+  const std::vector<std::unique_ptr<CIniSection>>& Sections() const { return sections_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::vector<std::unique_ptr<CIniSection>> sections_;
+};
+
+}  // namespace kwo::settings

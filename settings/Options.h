@@ -1,0 +1,28 @@
+#pragma once
+// The user's options as kept in kwo.ini: prefix, suffix and timed sequences,
+// the interval and the background colour.
+#include <cstdint>
+#include <string>
+
+#include "settings/IniFile.h"
+
+namespace kwo::settings {
+
+struct Options {
+  int32_t enablePre = 0;    // 1: type preStr before each content
+  int32_t enableAfter = 0;  // 1: type afterStr after each content
+  int32_t interval = 0;     // minutes between timed sendings
+  std::u16string preStr;
+  std::u16string afterStr;
+  std::u16string timerStr;
+  uint8_t red = 0, green = 0, blue = 0;  // background colour (low 8 bits of the stored values)
+};
+
+// Section `Options` and `BackGround` of a loaded file.
+Options ReadOptions(const CIniFile& ini);
+// Sets every option in the tree (the caller saves).
+void WriteOptions(CIniFile& ini, const Options& options);
+// sys/connectionString; empty when missing.
+std::u16string ReadConnectionString(const CIniFile& ini);
+
+}  // namespace kwo::settings

@@ -1,0 +1,101 @@
+#pragma once
+// The data-access layer: one connection (CADODataBase) and a result set that
+// runs one statement at a time on it (CADORecordset). Success is reported as a
+// boolean; the details of the last failure stay in an error record. The
+// database engine sits behind DbConnection (store/DbEngine.h), so another
+// engine can take SQLite's place without touching the callers.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/DbEngine.h"
+
+namespace kwo::store {
+
+class CADODataBase {
+ public:
+  CADODataBase();
+  virtual ~CADODataBase();
+  CADODataBase(const CADODataBase&) = delete;
+  CADODataBase& operator=(const CADODataBase&) = delete;
+
+  // Closes an open connection, remembers a non-empty string, opens. An empty
+  // argument reopens the remembered string. See store/ConnectionString.h.
+  bool Open(const std::u16string& connectionString);
+  void Close();
+  bool IsOpen() const;
+  // Shared with every recordset that runs on this connection; may be empty.
+  std::shared_ptr<DbConnection> Connection() const;
+
+  // One transaction around many writes (import); false with the error record filled.
+  bool BeginTrans();
+  bool CommitTrans();
+  bool RollbackTrans();
+
+  const std::u16string& ConnectionString() const { return connectionString_; }
+  const std::u16string& LastErrorText() const { return lastErrorText_; }
+  const std::u16string& ErrorDescription() const { return errorDescription_; }
+  uint32_t LastErrorCode() const { return lastErrorCode_; }
+
+ private:
+  void RecordError(const DbError& error);
+
+  std::shared_ptr<DbConnection> connection_;
+  std::u16string connectionString_;
+  std::u16string lastErrorText_;
+  std::u16string errorDescription_;
+  uint32_t lastErrorCode_ = 0;
+};
+
+enum class EditStatus { None = 0, New = 1, Edit = 2 };
+
+enum StatementKind { kStatementDefault = 0, kStatementQuery = 1, kStatementTable = 2, kStatementStoredProc = 3 };
+
+class CADORecordset {
+ public:
+  CADORecordset();
+  virtual ~CADORecordset();
+  CADORecordset(const CADORecordset&) = delete;
+  CADORecordset& operator=(const CADORecordset&) = delete;
+
+  void SetConnection(std::shared_ptr<DbConnection> connection);
+  // Runs the statement with its parameters bound (?1, ?2, ...); an empty
+  // statement reruns the stored one. Binds the connection first if the
+  // recordset has none. Closes the previous result first.
+  bool Open(std::shared_ptr<DbConnection> connection, const std::u16string& statement,
+            int kind = kStatementDefault, std::vector<DbValue> parameters = {});
+  void Close();
+  bool IsOpen() const;
+
+  uint32_t RecordCount();
+  bool AtEnd();
+  void MoveFirst();
+  void MoveNext();
+
+  // Field of the current row by zero-based position, as text. False leaves `text` unchanged.
+  bool FieldText(int index, std::u16string& text, const std::u16string& dateFormat = std::u16string());
+  // Writes a field of the current (new or edited) row; stored by Update.
+  bool SetFieldText(int index, const std::u16string& text);
+
+  bool AddNew();
+  void BeginEdit();
+  bool Update();
+  bool Delete();
+
+  EditStatus GetEditStatus() const { return editStatus_; }
+  const std::u16string& Statement() const { return statement_; }
+  const std::u16string& LastErrorText() const { return lastErrorText_; }
+  uint32_t LastErrorCode() const { return lastErrorCode_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<DbConnection> connection_;
+  EditStatus editStatus_ = EditStatus::None;
+  std::u16string lastErrorText_;
+  uint32_t lastErrorCode_ = 0;
+  std::u16string statement_;
+};
+
+}  // namespace kwo::store

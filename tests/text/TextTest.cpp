@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "text/Chars.h"
+#include "text/CodePage.h"
+#include "text/Utf.h"
+
+using namespace kwo::text;
+
+TEST(Utf, RoundTripsChineseAndSurrogatePairs) {
+  const std::string utf8 = "ab\xE4\xB8\xAD\xF0\x9F\x98\x80";  // ab中😀
+  const std::u16string utf16 = Utf8ToUtf16(utf8);
+  EXPECT_EQ(utf16, (std::u16string{u'a', u'b', 0x4E2D, 0xD83D, 0xDE00}));
+  EXPECT_EQ(Utf16ToUtf8(utf16), utf8);
+}
+
+TEST(Utf, ReplacesMalformedInput) {
+  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), (std::u16string{u'a', 0xFFFD, u'b'}));
+  EXPECT_EQ(Utf8ToUtf16("\xE4\xB8"), (std::u16string{0xFFFD}));
+  EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), (std::u16string{0xFFFD}));  // overlong NUL
+  EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");
+}
+
+TEST(CodePage936, EncodesAndDecodesChinese) {
+  std::string bytes;
+  EXPECT_TRUE(EncodeCp936(u"中文abc", bytes));
+  EXPECT_EQ(bytes, "\xD6\xD0\xCE\xC4" "abc");
+  std::u16string back;
+  EXPECT_TRUE(DecodeCp936(bytes, back));
+  EXPECT_EQ(back, u"中文abc");
+}
+
+TEST(CodePage936, TrailBytesThatLookLikeBackslashSurvive) {
+  // U+9588 is 0xE9 0x5C in code page 936: its trail byte equals ASCII backslash.
+  std::string bytes;
+  ASSERT_TRUE(EncodeCp936(u"\u9588", bytes));
+  EXPECT_EQ(bytes, "\xE9\x5C");
+  std::u16string back;
+  EXPECT_TRUE(DecodeCp936(bytes, back));
+  EXPECT_EQ(back, u"\u9588");
+}
+
+TEST(CodePage936, MarksWhatItCannotHold) {
+  std::string bytes;
+  EXPECT_FALSE(EncodeCp936(u"a\U0001F600b", bytes));
+  EXPECT_EQ(bytes, "a??b");  // one "?" per code unit of the surrogate pair
+  EXPECT_FALSE(FitsCp936(u"\U0001F600"));
+  EXPECT_TRUE(FitsCp936(u"疾书精灵 ABC"));
+  std::u16string back;
+  EXPECT_FALSE(DecodeCp936("a\x81", back));  // lead byte without trail byte
+  EXPECT_EQ(back.substr(0, 1), u"a");
+}
+
+TEST(Chars, ParseDecimalFollowsWcstol) {
+  size_t used = 0;
+  EXPECT_EQ(ParseDecimal(u"  42x", &used), 42);
+  EXPECT_EQ(used, 4u);
+  EXPECT_EQ(ParseDecimal(u"-5"), -5);
+  EXPECT_EQ(ParseDecimal(u"+7"), 7);
+  EXPECT_EQ(ParseDecimal(u"x1", &used), 0);
+  EXPECT_EQ(used, 0u);
+  EXPECT_EQ(ParseDecimal(u""), 0);
+  EXPECT_EQ(ParseDecimal(u"99999999999"), 2147483647);
+  EXPECT_EQ(ParseDecimal(u"-99999999999"), -2147483647 - 1);
+  EXPECT_EQ(ParseDecimal(u"\u3000 12"), 12);
+}
+
+TEST(Chars, UpperCasingAndComparison) {
+  EXPECT_EQ(Upper(u"enter ａｂ 中 é"), u"ENTER ＡＢ 中 É");
+  EXPECT_TRUE(EqualNoCase(u"Options", u"oPTIONS"));
+  EXPECT_FALSE(EqualNoCase(u"Option", u"Options"));
+  EXPECT_LT(CompareNoCase(u"a", u"B"), 0);
+  EXPECT_EQ(TrimSpace(u" \t a b \r\n"), u"a b");
+}

@@ -1,0 +1,134 @@
+#include "text/CodePage.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <iconv.h>
+#endif
+
+namespace kwo::text {
+
+namespace {
+constexpr unsigned kCodePage = 936;
+
+bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+}  // namespace
+
+#ifdef _WIN32
+
+bool DecodeCp936(std::string_view bytes, std::u16string& out) {
+  out.clear();
+  if (bytes.empty()) return true;
+  const int n = static_cast<int>(bytes.size());
+  int needed = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0);
+  const bool valid = needed > 0;
+  const DWORD flags = valid ? MB_ERR_INVALID_CHARS : 0;
+  if (!valid) needed = MultiByteToWideChar(kCodePage, 0, bytes.data(), n, nullptr, 0);
+  out.resize(static_cast<size_t>(needed));
+  MultiByteToWideChar(kCodePage, flags, bytes.data(), n, reinterpret_cast<wchar_t*>(out.data()), needed);
+  return valid;
+}
+
+bool EncodeCp936(std::u16string_view text, std::string& out) {
+  out.clear();
+  if (text.empty()) return true;
+  const auto* src = reinterpret_cast<const wchar_t*>(text.data());
+  const int n = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  const int needed = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, src, n, nullptr, 0, "?", &usedDefault);
+  out.resize(static_cast<size_t>(needed));
+  WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, src, n, out.data(), needed, "?", &usedDefault);
+  return !usedDefault;
+}
+
+#else
+
+namespace {
+// One converter per direction and thread: iconv descriptors carry state.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+iconv_t Decoder() {
+  thread_local Converter c("UTF-16LE", "CP936");
+  return c.get();
+}
+iconv_t Encoder() {
+  thread_local Converter c("CP936", "UTF-16LE");
+  return c.get();
+}
+}  // namespace
+
+bool DecodeCp936(std::string_view bytes, std::u16string& out) {
+  out.clear();
+  iconv_t cd = Decoder();
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  bool valid = true;
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char16_t buffer[512];
+  while (inLeft > 0) {
+    char* outPtr = reinterpret_cast<char*>(buffer);
+    size_t outLeft = sizeof buffer;
+    const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, (sizeof buffer - outLeft) / sizeof(char16_t));
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      // Invalid or truncated sequence: one replacement character, skip one byte.
+      valid = false;
+      out.push_back(0xFFFD);
+      ++in;
+      --inLeft;
+    }
+  }
+  return valid;
+}
+
+bool EncodeCp936(std::u16string_view text, std::string& out) {
+  out.clear();
+  iconv_t cd = Encoder();
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  bool lossless = true;
+  char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
+  size_t inLeft = text.size() * sizeof(char16_t);
+  char buffer[1024];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, sizeof buffer - outLeft);
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      // No form in the code page: "?" for each code unit, as Windows writes it.
+      lossless = false;
+      out.push_back('?');
+      const size_t skip = sizeof(char16_t);
+      in += skip;
+      inLeft -= skip;
+    }
+  }
+  return lossless;
+}
+
+#endif
+
+bool FitsCp936(std::u16string_view text) {
+  for (char16_t u : text) {
+    if (u < 0x80) continue;
+    if (IsHighSurrogate(u) || IsLowSurrogate(u)) return false;
+  }
+  std::string bytes;
+  return EncodeCp936(text, bytes);
+}
+
+}  // namespace kwo::text

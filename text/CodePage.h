@@ -1,0 +1,18 @@
+#pragma once
+// Code page 936 (GBK), the ANSI code page of a Simplified Chinese Windows,
+// in which kwo.ini and the exchange files are written. The Windows build uses
+// the system's code-page tables, the native build iconv's "CP936": both give
+// the same bytes for every character the code page holds.
+#include <string>
+#include <string_view>
+
+namespace kwo::text {
+
+// Bytes that are not valid code page 936 become U+FFFD; returns false then.
+bool DecodeCp936(std::string_view bytes, std::u16string& out);
+// A character that code page 936 cannot hold becomes "?"; returns false then.
+bool EncodeCp936(std::u16string_view text, std::string& out);
+// True when every character of the text has a form in code page 936.
+bool FitsCp936(std::u16string_view text);
+
+}  // namespace kwo::text

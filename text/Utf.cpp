@@ -1,0 +1,84 @@
+#include "text/Utf.h"
+
+namespace kwo::text {
+
+namespace {
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(static_cast<char16_t>(cp));
+  }
+}
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view in) {
+  std::u16string out;
+  out.reserve(in.size());
+  size_t i = 0;
+  while (i < in.size()) {
+    const unsigned char b = static_cast<unsigned char>(in[i]);
+    if (b < 0x80) {
+      out.push_back(b);
+      ++i;
+      continue;
+    }
+    int len = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; min = 0x80; }
+    else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; min = 0x800; }
+    else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; min = 0x10000; }
+    int taken = 1;
+    bool ok = len != 0;
+    while (ok && taken < len) {
+      if (i + taken >= in.size()) { ok = false; break; }
+      const unsigned char c = static_cast<unsigned char>(in[i + taken]);
+      if ((c & 0xC0) != 0x80) { ok = false; break; }
+      cp = (cp << 6) | (c & 0x3F);
+      ++taken;
+    }
+    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+    AppendUtf16(out, ok ? cp : kReplacement);
+    i += taken;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view in) {
+  std::string out;
+  out.reserve(in.size() * 3);
+  for (size_t i = 0; i < in.size(); ++i) {
+    char32_t cp = in[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = kReplacement;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string Ascii(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+}  // namespace kwo::text
