@@ -1,0 +1,59 @@
+// PressKey, KeyDown, KeyUp and TypeChar: the key events of the interpreter,
+// each taking the pause rule before it sends anything.
+#include "keys/KeySend.h"
+
+namespace kwo::keys {
+namespace {
+
+// Codes outside 1..254 are not virtual keys; they can come from groups that
+// name no key ({中}, {VKEY 300}) and are dropped rather than sent.
+bool IsVirtualKey(uint16_t code) { return code >= 1 && code <= 254; }
+
+// The pending pause is taken once; otherwise the default pause becomes the
+// pending one and is taken. A negative pause is no pause: handed to Sleep
+// as an unsigned count it would block for weeks.
+void TakePause(KeyPlatform& platform, KeySendState& state) {
+  int32_t delay = state.pendingDelayMs;
+  if (delay == 0) {
+    delay = state.defaultDelayMs;
+    state.pendingDelayMs = delay;
+  }
+  if (delay > 0) platform.Sleep(static_cast<uint32_t>(delay));
+  state.pendingDelayMs = 0;
+}
+
+uint32_t DownFlags(bool extended) { return extended ? kExtendedKey : 0u; }
+uint32_t UpFlags(bool extended) { return DownFlags(extended) | kKeyUp; }
+
+}  // namespace
+
+void PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t count, KeySendState& state) {
+  if (count == 0 || !IsVirtualKey(code)) return;
+  const uint16_t scan = platform.ScanCode(code);
+  const KeyEvent pair[2] = {{code, scan, DownFlags(extended)}, {code, scan, UpFlags(extended)}};
+  for (uint16_t i = 0; i < count; ++i) {
+    TakePause(platform, state);
+    platform.SendEvents(pair, 2);
+  }
+}
+
+void KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state) {
+  if (!IsVirtualKey(code)) return;
+  TakePause(platform, state);
+  const KeyEvent down[1] = {{code, platform.ScanCode(code), DownFlags(extended)}};
+  platform.SendEvents(down, 1);
+}
+
+void KeyUp(KeyPlatform& platform, uint16_t code, bool extended) {
+  if (!IsVirtualKey(code)) return;
+  const KeyEvent up[1] = {{code, platform.ScanCode(code), UpFlags(extended)}};
+  platform.SendEvents(up, 1);
+}
+
+void TypeChar(KeyPlatform& platform, char16_t unit, KeySendState& state) {
+  TakePause(platform, state);
+  const KeyEvent pair[2] = {{0, unit, kUnicode}, {0, unit, kUnicode | kKeyUp}};
+  platform.SendEvents(pair, 2);
+}
+
+}  // namespace kwo::keys

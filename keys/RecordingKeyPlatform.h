@@ -1,0 +1,115 @@
+#pragma once
+// A KeyPlatform that carries nothing out and records everything it is asked
+// to do, in order: each SendEvents call with its records, pauses, beeps and
+// window activations. Used by the tests, the fuzzer and the benchmark.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "keys/KeyPlatform.h"
+
+namespace kwo::keys {
+
+class RecordingKeyPlatform final : public KeyPlatform {
+ public:
+  enum class Kind { Send, Sleep, Beep, Activate };
+
+  // One thing the interpreter did. For Send, the records are
+  // events()[first, first + count); for Sleep, `value` is the pause; for
+  // Beep, `value` and `duration`; for Activate, the title.
+  struct Action {
+    Kind kind;
+    size_t first = 0;
+    size_t count = 0;
+    uint32_t value = 0;
+    uint32_t duration = 0;
+    std::u16string title;
+  };
+
+  // Reserves room for this many records and actions so that recording does
+  // not reallocate while it runs. `maxStoredEvents` caps what is stored (the
+  // counters still count everything), for inputs that repeat keys 65535 times.
+  explicit RecordingKeyPlatform(size_t reserve = 0, size_t maxStoredEvents = SIZE_MAX)
+      : maxStoredEvents_(maxStoredEvents) {
+    events_.reserve(reserve);
+    actions_.reserve(reserve);
+  }
+
+  // Scan codes the recorder hands out: distinct from the key codes, so a test
+  // can tell that a record's wScan came from ScanCode.
+  static uint16_t FakeScanCode(uint16_t vk) { return static_cast<uint16_t>(vk + 0x100); }
+
+  void SendEvents(const KeyEvent* events, size_t count) override {
+    ++sendCalls_;
+    eventCount_ += count;
+    if (truncated_ || events_.size() + count > maxStoredEvents_) {
+      truncated_ = true;
+      return;
+    }
+    Action action{Kind::Send};
+    action.first = events_.size();
+    action.count = count;
+    events_.insert(events_.end(), events, events + count);
+    actions_.push_back(std::move(action));
+  }
+  uint16_t ScanCode(uint16_t vk) override {
+    ++scanCodeCalls_;
+    return FakeScanCode(vk);
+  }
+  void Sleep(uint32_t milliseconds) override {
+    sleptMs_ += milliseconds;
+    Action action{Kind::Sleep};
+    action.value = milliseconds;
+    Store(std::move(action));
+  }
+  void Beep(uint32_t frequency, uint32_t milliseconds) override {
+    Action action{Kind::Beep};
+    action.value = frequency;
+    action.duration = milliseconds;
+    Store(std::move(action));
+  }
+  bool ActivateWindow(std::u16string_view title) override {
+    Action action{Kind::Activate};
+    action.title.assign(title.begin(), title.end());
+    Store(std::move(action));
+    return activateResult;
+  }
+
+  void Clear() {
+    events_.clear();
+    actions_.clear();
+    sendCalls_ = eventCount_ = scanCodeCalls_ = 0;
+    sleptMs_ = 0;
+    truncated_ = false;
+  }
+
+  const std::vector<KeyEvent>& events() const { return events_; }
+  const std::vector<Action>& actions() const { return actions_; }
+  size_t sendCalls() const { return sendCalls_; }
+  size_t eventCount() const { return eventCount_; }
+  size_t scanCodeCalls() const { return scanCodeCalls_; }
+  uint64_t sleptMs() const { return sleptMs_; }
+  // True once the cap was reached: later actions were counted, not stored.
+  bool truncated() const { return truncated_; }
+
+  // What ActivateWindow answers.
+  bool activateResult = true;
+
+ private:
+  void Store(Action&& action) {
+    if (!truncated_) actions_.push_back(std::move(action));
+  }
+
+  size_t maxStoredEvents_;
+  std::vector<KeyEvent> events_;
+  std::vector<Action> actions_;
+  size_t sendCalls_ = 0;
+  size_t eventCount_ = 0;
+  size_t scanCodeCalls_ = 0;
+  uint64_t sleptMs_ = 0;
+  bool truncated_ = false;
+};
+
+}  // namespace kwo::keys
