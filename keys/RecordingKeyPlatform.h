@@ -20,7 +20,7 @@ class RecordingKeyPlatform final : public KeyPlatform {
   // events()[first, first + count); for Sleep, `value` is the pause; for
   // Beep, `value` and `duration`; for Activate, the title.
   struct Action {
-    Kind kind;
+    Kind kind = Kind::Send;
     size_t first = 0;
     size_t count = 0;
     uint32_t value = 0;
@@ -48,7 +48,8 @@ class RecordingKeyPlatform final : public KeyPlatform {
       truncated_ = true;
       return;
     }
-    Action action{Kind::Send};
+    Action action;
+    action.kind = Kind::Send;
     action.first = events_.size();
     action.count = count;
     events_.insert(events_.end(), events, events + count);
@@ -60,18 +61,21 @@ class RecordingKeyPlatform final : public KeyPlatform {
   }
   void Sleep(uint32_t milliseconds) override {
     sleptMs_ += milliseconds;
-    Action action{Kind::Sleep};
+    Action action;
+    action.kind = Kind::Sleep;
     action.value = milliseconds;
     Store(std::move(action));
   }
   void Beep(uint32_t frequency, uint32_t milliseconds) override {
-    Action action{Kind::Beep};
+    Action action;
+    action.kind = Kind::Beep;
     action.value = frequency;
     action.duration = milliseconds;
     Store(std::move(action));
   }
   bool ActivateWindow(std::u16string_view title) override {
-    Action action{Kind::Activate};
+    Action action;
+    action.kind = Kind::Activate;
     action.title.assign(title.begin(), title.end());
     Store(std::move(action));
     return activateResult;
