@@ -1,0 +1,34 @@
+#pragma once
+// Non-owning window references and the few text helpers the dialogs share.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace kwo::ui {
+
+std::wstring WindowText(HWND window);
+void SetWindowTextView(HWND window, std::wstring_view text);
+// A string resource of this program; empty when it is missing.
+std::wstring LoadStringResource(UINT id);
+// The folder of the running program, with its trailing backslash.
+std::wstring ProgramFolder();
+
+// A window that someone else owns (a dialog's control, for instance).
+class CWindowRef {
+ public:
+  CWindowRef() = default;
+  explicit CWindowRef(HWND window) : hwnd_(window) {}
+  void Attach(HWND window) { hwnd_ = window; }
+  HWND Handle() const { return hwnd_; }
+  std::wstring Text() const { return WindowText(hwnd_); }
+  void SetText(std::wstring_view text) const { SetWindowTextView(hwnd_, text); }
+  LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+    return SendMessageW(hwnd_, message, wParam, lParam);
+  }
+
+ protected:
+  HWND hwnd_ = nullptr;
+};
+
+}  // namespace kwo::ui
