@@ -6,6 +6,7 @@
 // new one is complete, so a crash never leaves a truncated kwo.ini.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -86,6 +87,16 @@ class CIniFile {
   CIniSection* FindSection(std::u16string_view name) const;
   CIniSection* GetOrCreateSection(std::u16string_view name);
   const std::vector<std::unique_ptr<CIniSection>>& Sections() const { return sections_; }
+
+  // The parse and the layout of the file without the disk: Parse and Save
+  // use these on the lines of the file (line ends removed).
+  void ParseLines(const std::vector<std::u16string>& lines);
+  std::vector<std::u16string> FormatLines() const;
+  // The loaded file's path; empty before Load and after Close.
+  const std::filesystem::path& Path() const;
+  // Called by Save after the new content is on the disk and before it
+  // replaces the old file. Tests throw from it to stand for a crash there.
+  void SetBeforeReplaceHook(std::function<void()> hook);
 
  private:
   struct Impl;

@@ -1,0 +1,270 @@
+#include "settings/HeldFile.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "settings/IniFile.h"
+#include "text/Utf.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kwo::settings {
+
+std::filesystem::path TempPathFor(const std::filesystem::path& path) {
+  std::filesystem::path temp = path;
+  temp += ".tmp";
+  return temp;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+std::u16string SystemMessage(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::u16string message;
+  if (n > 0 && buffer) message.assign(buffer, buffer + n);
+  if (buffer) LocalFree(buffer);
+  while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' '))
+    message.pop_back();
+  if (message.empty()) message = u"Error " + text::Ascii(std::to_string(error));
+  return message;
+}
+
+[[noreturn]] void ThrowLastError(const std::filesystem::path& path) {
+  throw IniError(SystemMessage(GetLastError()), path);
+}
+
+HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
+
+// Closes a handle at scope end unless released.
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE h) : h_(h) {}
+  ~ScopedHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  HANDLE get() const { return h_; }
+  // Closes now and reports whether that worked.
+  bool Close() {
+    const BOOL ok = CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    return ok != FALSE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+}  // namespace
+
+HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
+  HANDLE h = CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) ThrowLastError(path_);
+  handle_ = h;
+}
+
+HeldFile::~HeldFile() { Close(); }
+
+HeldFile::HeldFile(HeldFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, nullptr);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+bool HeldFile::IsOpen() const { return handle_ != nullptr; }
+
+void HeldFile::Close() {
+  if (handle_) CloseHandle(AsHandle(std::exchange(handle_, nullptr)));
+}
+
+std::string HeldFile::ReadAll() {
+  LARGE_INTEGER zero{};
+  if (!SetFilePointerEx(AsHandle(handle_), zero, nullptr, FILE_BEGIN)) ThrowLastError(path_);
+  std::string bytes;
+  char buffer[16384];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), buffer, sizeof buffer, &got, nullptr)) ThrowLastError(path_);
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
+void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
+  const std::filesystem::path path = file.Path();
+  const std::filesystem::path temp = TempPathFor(path);
+  {
+    ScopedHandle out(
+        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (out.get() == INVALID_HANDLE_VALUE) ThrowLastError(temp);
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+      DWORD written = 0;
+      if (!WriteFile(out.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+        const DWORD error = GetLastError();
+        out.Close();
+        DeleteFileW(temp.c_str());
+        throw IniError(SystemMessage(error), temp);
+      }
+      done += written;
+    }
+    if (!FlushFileBuffers(out.get()) || !out.Close()) {
+      const DWORD error = GetLastError();
+      DeleteFileW(temp.c_str());
+      throw IniError(SystemMessage(error), temp);
+    }
+  }
+  if (beforeReplace) beforeReplace();
+  // Our own handle is let go for the swap: a replaced file that is still open
+  // cannot be renamed over on every Windows version.
+  file.Close();
+  if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(temp.c_str());
+    file = HeldFile(path);
+    throw IniError(SystemMessage(error), path);
+  }
+  file = HeldFile(path);
+}
+
+#else
+
+namespace {
+
+[[noreturn]] void ThrowErrno(int error, const std::filesystem::path& path) {
+  throw IniError(text::Utf8ToUtf16(std::strerror(error)), path);
+}
+
+// Closes a descriptor at scope end unless closed before.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ~ScopedFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  int get() const { return fd_; }
+  bool Close() {
+    const int r = ::close(fd_);
+    fd_ = -1;
+    return r == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void SyncFolderOf(const std::filesystem::path& path) {
+  std::filesystem::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  ScopedFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());  // best effort: the rename itself is done
+}
+
+}  // namespace
+
+HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) ThrowErrno(errno, path_);
+}
+
+HeldFile::~HeldFile() { Close(); }
+
+HeldFile::HeldFile(HeldFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+bool HeldFile::IsOpen() const { return fd_ >= 0; }
+
+void HeldFile::Close() {
+  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+}
+
+std::string HeldFile::ReadAll() {
+  std::string bytes;
+  char buffer[16384];
+  off_t offset = 0;
+  for (;;) {
+    const ssize_t n = ::pread(fd_, buffer, sizeof buffer, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno(errno, path_);
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+    offset += n;
+  }
+  return bytes;
+}
+
+void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
+  const std::filesystem::path path = file.Path();
+  const std::filesystem::path temp = TempPathFor(path);
+  {
+    ScopedFd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (out.get() < 0) ThrowErrno(errno, temp);
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) ::fchmod(out.get(), old.st_mode & 07777);
+    if (!WriteAll(out.get(), bytes) || ::fsync(out.get()) != 0 || !out.Close()) {
+      const int error = errno;
+      ::unlink(temp.c_str());
+      ThrowErrno(error, temp);
+    }
+  }
+  if (beforeReplace) beforeReplace();
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    ThrowErrno(error, path);
+  }
+  SyncFolderOf(path);
+  file = HeldFile(path);
+}
+
+#endif
+
+}  // namespace kwo::settings

@@ -1,0 +1,48 @@
+#pragma once
+// The file-I/O seam of the INI store. A HeldFile keeps kwo.ini open while a
+// CIniFile has it loaded; ReplaceHeldFile writes the new content beside it and
+// swaps it in only when that copy is complete and on the disk.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kwo::settings {
+
+class HeldFile {
+ public:
+  HeldFile() = default;
+  // Opens the file for reading and writing, creating it empty if it is
+  // missing; other programs may read it but not write it. Throws IniError.
+  explicit HeldFile(std::filesystem::path path);
+  ~HeldFile();
+  HeldFile(HeldFile&& other) noexcept;
+  HeldFile& operator=(HeldFile&& other) noexcept;
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  bool IsOpen() const;
+  const std::filesystem::path& Path() const { return path_; }
+  // The whole content from the start. Throws IniError.
+  std::string ReadAll();
+  void Close();
+
+ private:
+#ifdef _WIN32
+  void* handle_ = nullptr;  // HANDLE; nullptr when closed
+#else
+  int fd_ = -1;
+#endif
+  std::filesystem::path path_;
+};
+
+// Where a save writes the new content before it replaces the file.
+std::filesystem::path TempPathFor(const std::filesystem::path& path);
+
+// Writes `bytes` to TempPathFor(file.Path()), flushes that file to the disk,
+// calls `beforeReplace` (a hook for tests; an exception from it stops the save
+// as a crash would), then replaces the file with the new one and holds that.
+// On failure the old file is left as it was. Throws IniError.
+void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace);
+
+}  // namespace kwo::settings

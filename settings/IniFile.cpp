@@ -1,0 +1,143 @@
+#include "settings/IniFile.h"
+
+#include "settings/HeldFile.h"
+#include "settings/IniEncoding.h"
+#include "text/Chars.h"
+#include "text/Utf.h"
+
+namespace kwo::settings {
+
+namespace {
+
+std::string NarrowMessage(const std::u16string& cause, const std::filesystem::path& file) {
+  return text::Utf16ToUtf8(cause) + ": " + text::Utf16ToUtf8(file.u16string());
+}
+
+}  // namespace
+
+IniError::IniError(std::u16string cause, std::filesystem::path file)
+    : std::runtime_error(NarrowMessage(cause, file)), cause_(std::move(cause)), file_(std::move(file)) {}
+
+std::u16string IniError::Message() const { return cause_ + u": " + file_.u16string(); }
+
+CIniKey* CIniSection::FindKey(std::u16string_view name) const {
+  const std::u16string_view wanted = text::TrimSpace(name);
+  for (const auto& key : keys_) {
+    if (text::EqualNoCase(key->Name(), wanted)) return key.get();
+  }
+  return nullptr;
+}
+
+CIniKey* CIniSection::GetOrCreateKey(std::u16string_view name) {
+  if (CIniKey* key = FindKey(name)) return key;
+  keys_.push_back(std::make_unique<CIniKey>(std::u16string(text::TrimSpace(name)), this));
+  return keys_.back().get();
+}
+
+struct CIniFile::Impl {
+  HeldFile file;
+  std::filesystem::path path;
+  std::function<void()> beforeReplace;
+};
+
+CIniFile::CIniFile() : impl_(std::make_unique<Impl>()) {}
+
+CIniFile::~CIniFile() { Close(); }
+
+void CIniFile::Load(const std::filesystem::path& path) {
+  Close();
+  impl_->file = HeldFile(path);
+  impl_->path = path;
+  try {
+    Parse();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void CIniFile::Parse() {
+  RemoveAll();
+  if (!impl_->file.IsOpen()) throw IniError(u"No file is loaded", impl_->path);
+  ParseLines(DecodeIniLines(impl_->file.ReadAll()));
+}
+
+void CIniFile::ParseLines(const std::vector<std::u16string>& lines) {
+  RemoveAll();
+  CIniSection* current = nullptr;
+  for (const auto& raw : lines) {
+    const std::u16string_view line = text::TrimSpace(raw);
+    if (line.empty()) continue;
+    if (line.front() == u'[' && line.back() == u']' && line.size() >= 2) {
+      current = GetOrCreateSection(line.substr(1, line.size() - 2));
+      continue;
+    }
+    const size_t equals = line.find(u'=');
+    if (equals == std::u16string_view::npos || equals == 0) continue;
+    if (!current) {
+      RemoveAll();
+      throw IniError(u"Key could not be created", impl_->path);
+    }
+    current->GetOrCreateKey(line.substr(0, equals))->SetValue(std::u16string(line.substr(equals + 1)));
+  }
+}
+
+std::vector<std::u16string> CIniFile::FormatLines() const {
+  std::vector<std::u16string> lines;
+  for (const auto& section : sections_) {
+    lines.push_back(u"[" + section->Name() + u"]");
+    for (const auto& key : section->Keys()) lines.push_back(key->Name() + u"=" + key->Value());
+  }
+  return lines;
+}
+
+void CIniFile::Save() {
+  if (!impl_->file.IsOpen()) throw IniError(u"No file is loaded", impl_->path);
+  ReplaceHeldFile(impl_->file, EncodeIniLines(FormatLines()), impl_->beforeReplace);
+}
+
+void CIniFile::Close() {
+  RemoveAll();
+  impl_->file.Close();
+  impl_->path.clear();
+}
+
+void CIniFile::RemoveAll() { sections_.clear(); }
+
+const std::filesystem::path& CIniFile::Path() const { return impl_->path; }
+
+void CIniFile::SetBeforeReplaceHook(std::function<void()> hook) { impl_->beforeReplace = std::move(hook); }
+
+std::u16string CIniFile::GetString(std::u16string_view section, std::u16string_view key) const {
+  const CIniSection* s = FindSection(section);
+  const CIniKey* k = s ? s->FindKey(key) : nullptr;
+  return k ? k->Value() : std::u16string();
+}
+
+int32_t CIniFile::GetInt(std::u16string_view section, std::u16string_view key) const {
+  return text::ParseDecimal(GetString(section, key));
+}
+
+void CIniFile::SetString(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+  GetOrCreateSection(section)->GetOrCreateKey(key)->SetValue(std::u16string(value));
+}
+
+void CIniFile::SetInt(std::u16string_view section, std::u16string_view key, int32_t value) {
+  SetString(section, key, text::FormatDecimal(value));
+}
+
+CIniSection* CIniFile::FindSection(std::u16string_view name) const {
+  const std::u16string_view wanted = text::TrimSpace(name);
+  for (const auto& section : sections_) {
+    if (text::EqualNoCase(section->Name(), wanted)) return section.get();
+  }
+  return nullptr;
+}
+
+CIniSection* CIniFile::GetOrCreateSection(std::u16string_view name) {
+  if (CIniSection* section = FindSection(name)) return section;
+  sections_.push_back(std::make_unique<CIniSection>(std::u16string(text::TrimSpace(name)), this));
+  return sections_.back().get();
+}
+
+}  // namespace kwo::settings

@@ -1,0 +1,40 @@
+#include "settings/Options.h"
+
+namespace kwo::settings {
+
+namespace {
+constexpr char16_t kOptions[] = u"Options";
+constexpr char16_t kBackGround[] = u"BackGround";
+
+uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu); }
+}  // namespace
+
+Options ReadOptions(const CIniFile& ini) {
+  Options o;
+  o.red = LowByte(ini.GetInt(kBackGround, u"Red"));
+  o.green = LowByte(ini.GetInt(kBackGround, u"Green"));
+  o.blue = LowByte(ini.GetInt(kBackGround, u"Blue"));
+  o.enablePre = ini.GetInt(kOptions, u"EnablePre");
+  o.enableAfter = ini.GetInt(kOptions, u"EnableAfter");
+  o.interval = ini.GetInt(kOptions, u"Interval");
+  o.preStr = ini.GetString(kOptions, u"PreStr");
+  o.afterStr = ini.GetString(kOptions, u"AfterStr");
+  o.timerStr = ini.GetString(kOptions, u"TimerStr");
+  return o;
+}
+
+void WriteOptions(CIniFile& ini, const Options& options) {
+  ini.SetInt(kOptions, u"EnablePre", options.enablePre);
+  ini.SetInt(kOptions, u"EnableAfter", options.enableAfter);
+  ini.SetInt(kOptions, u"Interval", options.interval);
+  ini.SetString(kOptions, u"PreStr", options.preStr);
+  ini.SetString(kOptions, u"AfterStr", options.afterStr);
+  ini.SetString(kOptions, u"TimerStr", options.timerStr);
+  ini.SetInt(kBackGround, u"Red", options.red);
+  ini.SetInt(kBackGround, u"Green", options.green);
+  ini.SetInt(kBackGround, u"Blue", options.blue);
+}
+
+std::u16string ReadConnectionString(const CIniFile& ini) { return ini.GetString(u"sys", u"connectionString"); }
+
+}  // namespace kwo::settings

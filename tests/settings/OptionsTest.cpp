@@ -1,0 +1,112 @@
+// The options as read from and written to kwo.ini.
+#include <gtest/gtest.h>
+
+#include "settings/Options.h"
+#include "settings/TempFolder.h"
+
+using kwo::settings::CIniFile;
+using kwo::settings::Options;
+using kwo::settings::ReadConnectionString;
+using kwo::settings::ReadOptions;
+using kwo::settings::WriteOptions;
+using kwo::testing::ReadBytes;
+using kwo::testing::TempFolder;
+using kwo::testing::WriteBytes;
+
+namespace {
+
+class OptionsFile : public ::testing::Test {
+ protected:
+  Options LoadOptions() {
+    CIniFile ini;
+    ini.Load(path_);
+    return ReadOptions(ini);
+  }
+  void SaveOptions(const Options& options) {
+    CIniFile ini;
+    ini.Load(path_);
+    WriteOptions(ini, options);
+    ini.Save();
+  }
+
+  TempFolder folder_;
+  std::filesystem::path path_ = folder_ / "kwo.ini";
+};
+
+TEST_F(OptionsFile, MissingFileGivesNoPrefixNoTimerAndBlack) {
+  const Options o = LoadOptions();
+  EXPECT_EQ(o.enablePre, 0);
+  EXPECT_EQ(o.enableAfter, 0);
+  EXPECT_EQ(o.interval, 0);
+  EXPECT_EQ(o.preStr, u"");
+  EXPECT_EQ(o.afterStr, u"");
+  EXPECT_EQ(o.timerStr, u"");
+  EXPECT_EQ(o.red + o.green + o.blue, 0);
+  CIniFile ini;
+  ini.Load(path_);
+  EXPECT_EQ(ReadConnectionString(ini), u"");
+}
+
+TEST_F(OptionsFile, ReadsEveryKeyFromItsSection) {
+  WriteBytes(path_,
+             "[sys]\r\nconnectionString=Driver={SQLite3};Database=kwo.db\r\n"
+             "[BackGround]\r\nRed=300\r\nGreen=-1\r\nBlue= 12\r\n"
+             "[Options]\r\nEnablePre=1\r\nEnableAfter=2\r\nInterval=15\r\n"
+             "PreStr={DELAY 10}\r\nAfterStr={ENTER}\r\nTimerStr=\xD6\xD0{TAB}\r\n");
+  const Options o = LoadOptions();
+  EXPECT_EQ(o.red, 44);  // 300 & 0xFF
+  EXPECT_EQ(o.green, 255);
+  EXPECT_EQ(o.blue, 12);
+  EXPECT_EQ(o.enablePre, 1);
+  EXPECT_EQ(o.enableAfter, 2);
+  EXPECT_EQ(o.interval, 15);
+  EXPECT_EQ(o.preStr, u"{DELAY 10}");
+  EXPECT_EQ(o.afterStr, u"{ENTER}");
+  EXPECT_EQ(o.timerStr, u"中{TAB}");
+  CIniFile ini;
+  ini.Load(path_);
+  EXPECT_EQ(ReadConnectionString(ini), u"Driver={SQLite3};Database=kwo.db");
+}
+
+TEST_F(OptionsFile, WriteAfterReadStoresTheLowByteOfTheColour) {
+  WriteBytes(path_, "[BackGround]\r\nRed=300\r\nGreen=0\r\nBlue=0\r\n");
+  SaveOptions(LoadOptions());
+  const std::string bytes = ReadBytes(path_);
+  EXPECT_NE(bytes.find("Red=44\r\n"), std::string::npos) << bytes;
+  EXPECT_EQ(LoadOptions().red, 44);
+}
+
+TEST_F(OptionsFile, RoundTripKeepsOtherSectionsAndWritesEveryKey) {
+  WriteBytes(path_, "[sys]\r\nconnectionString=db\r\n");
+  Options o;
+  o.enablePre = 1;
+  o.enableAfter = 0;
+  o.interval = 5;
+  o.preStr = u"{ALT}";
+  o.afterStr = u"";
+  o.timerStr = u"定时\U0001F600";
+  o.red = 1;
+  o.green = 128;
+  o.blue = 255;
+  SaveOptions(o);
+
+  const Options back = LoadOptions();
+  EXPECT_EQ(back.enablePre, 1);
+  EXPECT_EQ(back.enableAfter, 0);
+  EXPECT_EQ(back.interval, 5);
+  EXPECT_EQ(back.preStr, o.preStr);
+  EXPECT_EQ(back.afterStr, u"");
+  EXPECT_EQ(back.timerStr, o.timerStr);
+  EXPECT_EQ(back.red, 1);
+  EXPECT_EQ(back.green, 128);
+  EXPECT_EQ(back.blue, 255);
+
+  // Nothing but the emoji needs UTF-8; the layout is that of the file format.
+  EXPECT_EQ(ReadBytes(path_),
+            "\xEF\xBB\xBF[sys]\r\nconnectionString=db\r\n"
+            "[Options]\r\nEnablePre=1\r\nEnableAfter=0\r\nInterval=5\r\n"
+            "PreStr={ALT}\r\nAfterStr=\r\nTimerStr=\xE5\xAE\x9A\xE6\x97\xB6\xF0\x9F\x98\x80\r\n"
+            "[BackGround]\r\nRed=1\r\nGreen=128\r\nBlue=255\r\n");
+}
+
+}  // namespace
