@@ -63,6 +63,8 @@ class CADORecordset {
   // Runs the statement with its parameters bound (?1, ?2, ...); an empty
   // statement reruns the stored one. Binds the connection first if the
   // recordset has none. Closes the previous result first.
+  // Rows are fetched as they are reached, so a long listing is never held
+  // whole; RecordCount fetches the rest.
   bool Open(std::shared_ptr<DbConnection> connection, const std::u16string& statement,
             int kind = kStatementDefault, std::vector<DbValue> parameters = {});
   void Close();
@@ -78,6 +80,10 @@ class CADORecordset {
   // Writes a field of the current (new or edited) row; stored by Update.
   bool SetFieldText(int index, const std::u16string& text);
 
+  // Writes go to the table the result's columns come from; an edited or
+  // deleted row is found by the table's primary key (by all its columns when
+  // the result lacks it). A failure never escapes: it is recorded and the
+  // operation reports false (RecordCount 0, AtEnd true).
   bool AddNew();
   void BeginEdit();
   bool Update();
@@ -90,6 +96,16 @@ class CADORecordset {
 
  private:
   struct Impl;
+  void RecordError(const DbError& error);
+  bool RequireOpen();
+  bool RequireRow();
+  bool Fetch(size_t count);
+  bool EnsureCurrent();
+  bool Rerun();
+  bool StoreNewRow();
+  bool StoreEditedRow();
+  void CancelEdit();
+
   std::unique_ptr<Impl> impl_;
   std::shared_ptr<DbConnection> connection_;
   EditStatus editStatus_ = EditStatus::None;

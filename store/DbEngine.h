@@ -1,10 +1,16 @@
 #pragma once
 // The seam between the data-access layer and a database engine. SQLite
 // (store/SqliteEngine.*) implements it; an ODBC engine can slot in beside it.
+//
+// DbConnection is the one object the layer shares between the database and
+// its recordsets. It stays the same object across Close and Open, as the
+// recordsets bound to it expect, and forwards to the engine session that the
+// connection string's provider selects (store/ConnectionString.h).
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace kwo::store {
 
@@ -19,6 +25,71 @@ struct DbError {
   std::u16string codeMeaning;   // the text for the code
 };
 
-class DbConnection;  // defined by the store implementation in this header
+// The storage class of a column value. A BLOB has no text form; its value is empty.
+enum class DbType { Null, Integer, Real, Text, Blob };
+
+struct DbField {
+  DbType type = DbType::Null;
+  DbValue value;
+};
+
+// Where a result column comes from, when it is a plain column of a table.
+struct DbColumnOrigin {
+  std::u16string table;   // empty for an expression
+  std::u16string column;
+  bool primaryKey = false;
+};
+
+enum class DbStep { Row, Done, Failed };
+
+// One prepared statement. Parameters are bound by position (?1, ?2, ...).
+class DbStatement {
+ public:
+  virtual ~DbStatement() = default;
+  // Resets the statement and binds the parameters; false when the statement has fewer.
+  virtual bool Bind(const std::vector<DbValue>& parameters, DbError& error) = 0;
+  virtual DbStep Step(DbError& error) = 0;
+  // Ends the current run: releases the engine's read locks; Bind starts the next run.
+  virtual void Reset() = 0;
+  virtual int ColumnCount() const = 0;
+  virtual DbField Column(int index) const = 0;  // of the row the last Step produced
+  virtual DbColumnOrigin Origin(int index) const = 0;
+};
+
+// One open session of an engine.
+class DbSession {
+ public:
+  virtual ~DbSession() = default;
+  // Prepared statements may come from a cache; each one returned is the
+  // caller's alone until destroyed, so two recordsets never share one.
+  virtual std::unique_ptr<DbStatement> Prepare(const std::u16string& sql, DbError& error) = 0;
+  virtual bool Execute(const std::u16string& sql, DbError& error) = 0;
+  virtual bool BeginTransaction(DbError& error) = 0;
+  virtual bool CommitTransaction(DbError& error) = 0;
+  virtual bool RollbackTransaction(DbError& error) = 0;
+  virtual int64_t ChangedRows() const = 0;    // by the last insert, update or delete
+  virtual int64_t LastInsertId() const = 0;
+};
+
+class DbConnection {
+ public:
+  DbConnection() = default;
+  DbConnection(const DbConnection&) = delete;
+  DbConnection& operator=(const DbConnection&) = delete;
+
+  // Parses the connection string, opens the engine it names and makes sure
+  // the shorthand table exists. Closes a session that is open.
+  bool Open(const std::u16string& connectionString, DbError& error);
+  void Close();
+  bool IsOpen() const { return session_ != nullptr; }
+  // Changes at every Open and Close: a result opened earlier is no longer valid.
+  uint64_t Generation() const { return generation_; }
+  // The open session, or nullptr.
+  DbSession* Session() const { return session_.get(); }
+
+ private:
+  std::unique_ptr<DbSession> session_;
+  uint64_t generation_ = 0;
+};
 
 }  // namespace kwo::store

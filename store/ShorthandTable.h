@@ -19,10 +19,19 @@ constexpr int kMaxShortKeyLength = 6;
 uint32_t ShortKeyId(std::u16string_view key);
 std::u16string IdText(uint32_t id);  // unsigned decimal, no sign, no leading zeros
 
+// Creates the table kwo(id, shortkey, content) when the database lacks it.
+// id is the table's integer primary key, which holds every id up to 2^32 - 1.
+bool EnsureShorthandTable(DbSession& session, DbError& error);
+
+// True for 1 to 6 digits and capitals: the keys whose ids are exact.
+bool IsShortKey(std::u16string_view key);
+
 // The exact lookup: the row whose id is `id` (at most one).
 bool OpenLookup(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, uint32_t id);
 // At most 37 rows whose shortkey begins with `key`, in ascending id order;
-// an empty key lists the first 37 rows.
+// an empty key lists the first 37 rows. For a key of digits and capitals the
+// rows are read from the id ranges that such keys occupy, so the time does
+// not grow with the table.
 bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, std::u16string_view key);
 // Every row in ascending id order (export).
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection);

@@ -1,0 +1,479 @@
+#include <cstdio>
+#include <deque>
+#include <optional>
+
+#include "store/AdoDataBase.h"
+#include "store/AdoErrors.h"
+#include "text/Chars.h"
+#include "text/Utf.h"
+
+namespace kwo::store {
+namespace {
+
+using Row = std::vector<DbField>;
+
+constexpr size_t kFetchBatch = 64;
+constexpr char16_t kSource[] = u"CADORecordset";
+
+std::u16string QuoteName(const std::u16string& name) {
+  std::u16string quoted = u"\"";
+  for (char16_t c : name) {
+    quoted += c;
+    if (c == u'"') quoted += u'"';
+  }
+  return quoted + u"\"";
+}
+
+std::u16string FormatReal(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.20g", value);
+  return text::Ascii(buffer);
+}
+
+DbField TextField(const std::u16string& value) { return DbField{DbType::Text, value}; }
+
+}  // namespace
+
+struct CADORecordset::Impl {
+  std::shared_ptr<DbConnection> connection;  // the one the result was opened on
+  uint64_t generation = 0;
+  std::unique_ptr<DbStatement> statement;     // kept until Close for MoveFirst and the column origins
+  std::vector<DbValue> parameters;
+  bool open = false;
+  int columnCount = 0;
+  std::vector<DbColumnOrigin> origins;
+  bool originsKnown = false;
+
+  std::deque<Row> rows;  // fetched rows; rows[0] is row number `first` of the result
+  size_t first = 0;
+  size_t position = 0;   // the current row's number; past the last row at the end
+  bool exhausted = false;
+  bool keepAll = false;  // set by RecordCount: rows are kept for MoveFirst
+
+  std::vector<std::optional<std::u16string>> pending;  // field texts of the new or edited row
+
+  size_t end() const { return first + rows.size(); }
+  Row* current() { return position >= first && position < end() ? &rows[position - first] : nullptr; }
+
+  const std::vector<DbColumnOrigin>& Origins() {
+    if (!originsKnown && statement) {
+      origins.clear();
+      for (int i = 0; i < columnCount; ++i) origins.push_back(statement->Origin(i));
+      originsKnown = true;
+    }
+    return origins;
+  }
+
+  void Release() {
+    statement.reset();
+    rows.clear();
+    pending.clear();
+    origins.clear();
+    originsKnown = false;
+    first = position = 0;
+    exhausted = keepAll = open = false;
+    columnCount = 0;
+    connection.reset();
+  }
+};
+
+CADORecordset::CADORecordset() : impl_(std::make_unique<Impl>()) {}
+
+CADORecordset::~CADORecordset() { Close(); }
+
+void CADORecordset::SetConnection(std::shared_ptr<DbConnection> connection) { connection_ = std::move(connection); }
+
+bool CADORecordset::Open(std::shared_ptr<DbConnection> connection, const std::u16string& statement, int kind,
+                         std::vector<DbValue> parameters) {
+  Close();
+  impl_->Release();
+  if (!statement.empty()) {
+    statement_ = statement;
+    impl_->parameters = std::move(parameters);
+  } else if (!parameters.empty()) {
+    impl_->parameters = std::move(parameters);
+  }
+  if (!connection_) connection_ = connection;
+  size_t lead = 0;
+  while (lead < statement_.size() && text::IsSpace(statement_[lead])) ++lead;
+  statement_.erase(0, lead);
+
+  std::u16string sql;
+  switch (kind) {
+    case kStatementDefault:
+    case kStatementQuery: sql = statement_; break;
+    case kStatementTable: sql = u"select * from " + QuoteName(statement_); break;
+    case kStatementStoredProc:
+      RecordError(LayerError(kErrorFail, kSource, u"Stored procedures are not supported"));
+      return false;
+    default: return false;
+  }
+
+  std::shared_ptr<DbConnection> target = connection ? connection : connection_;
+  if (!target) {
+    RecordError(LayerError(kErrorPointer, kSource, u"There is no connection object"));
+    return false;
+  }
+  DbSession* session = target->Session();
+  if (!session) {
+    RecordError(LayerError(kErrorObjectClosed, kSource, u"The connection is closed"));
+    return false;
+  }
+  DbError error;
+  std::unique_ptr<DbStatement> prepared = session->Prepare(sql, error);
+  if (!prepared || !prepared->Bind(impl_->parameters, error)) {
+    RecordError(error);
+    return false;
+  }
+  impl_->connection = target;
+  impl_->generation = target->Generation();
+  impl_->statement = std::move(prepared);
+  impl_->columnCount = impl_->statement->ColumnCount();
+  impl_->open = true;
+  if (!Fetch(kFetchBatch)) {
+    impl_->Release();
+    return false;
+  }
+  return true;
+}
+
+void CADORecordset::Close() {
+  if (!impl_->open) return;
+  if (editStatus_ != EditStatus::None) CancelEdit();
+  impl_->Release();
+}
+
+bool CADORecordset::IsOpen() const {
+  return impl_->open && impl_->connection && impl_->connection->IsOpen() &&
+         impl_->connection->Generation() == impl_->generation;
+}
+
+bool CADORecordset::RequireOpen() {
+  if (IsOpen()) return true;
+  RecordError(LayerError(kErrorObjectClosed, kSource, u"The recordset is not open"));
+  return false;
+}
+
+bool CADORecordset::RequireRow() {
+  if (!RequireOpen()) return false;
+  if (!EnsureCurrent()) return false;
+  if (impl_->current()) return true;
+  RecordError(LayerError(kErrorNoCurrentRecord, kSource, u"There is no current row"));
+  return false;
+}
+
+// Steps up to `count` more rows into the buffer; the statement is reset as
+// soon as the last row is read, so no read lock outlives the result.
+bool CADORecordset::Fetch(size_t count) {
+  Impl& d = *impl_;
+  if (d.exhausted || !d.statement) return true;
+  if (!d.keepAll) {
+    while (d.first < d.position && !d.rows.empty()) {
+      d.rows.pop_front();
+      ++d.first;
+    }
+  }
+  for (size_t n = 0; n < count; ++n) {
+    DbError error;
+    const DbStep step = d.statement->Step(error);
+    if (step == DbStep::Row) {
+      Row row;
+      row.reserve(static_cast<size_t>(d.columnCount));
+      for (int i = 0; i < d.columnCount; ++i) row.push_back(d.statement->Column(i));
+      d.rows.push_back(std::move(row));
+      continue;
+    }
+    d.Origins();  // while the statement is still prepared on a live session
+    d.statement->Reset();
+    d.exhausted = true;
+    if (step == DbStep::Failed) {
+      RecordError(error);
+      return false;
+    }
+    break;
+  }
+  return true;
+}
+
+bool CADORecordset::EnsureCurrent() {
+  if (impl_->position < impl_->end() || impl_->exhausted) return true;
+  return Fetch(kFetchBatch);
+}
+
+bool CADORecordset::Rerun() {
+  Impl& d = *impl_;
+  DbError error;
+  d.rows.clear();
+  d.first = d.position = 0;
+  d.exhausted = false;
+  if (!d.statement->Bind(d.parameters, error)) {
+    RecordError(error);
+    d.exhausted = true;
+    return false;
+  }
+  return Fetch(kFetchBatch);
+}
+
+uint32_t CADORecordset::RecordCount() {
+  if (!RequireOpen()) return 0;
+  impl_->keepAll = true;
+  while (!impl_->exhausted) {
+    if (!Fetch(kFetchBatch)) break;
+  }
+  return static_cast<uint32_t>(impl_->end());
+}
+
+bool CADORecordset::AtEnd() {
+  if (!RequireOpen()) return true;
+  if (editStatus_ == EditStatus::New) return false;
+  EnsureCurrent();
+  return impl_->current() == nullptr;
+}
+
+void CADORecordset::MoveFirst() {
+  if (!RequireOpen()) return;
+  CancelEdit();
+  if (impl_->first == 0) {
+    impl_->position = 0;
+    EnsureCurrent();
+  } else {
+    Rerun();
+  }
+}
+
+void CADORecordset::MoveNext() {
+  if (!RequireOpen()) return;
+  CancelEdit();
+  if (!RequireRow()) return;
+  ++impl_->position;
+  EnsureCurrent();
+}
+
+bool CADORecordset::FieldText(int index, std::u16string& text, const std::u16string& dateFormat) {
+  (void)dateFormat;  // SQLite has no date type: dates are stored as text
+  if (!RequireOpen()) return false;
+  if (index < 0 || index >= impl_->columnCount) {
+    RecordError(LayerError(kErrorItemNotFound, kSource, u"There is no field at that position"));
+    return false;
+  }
+  const size_t column = static_cast<size_t>(index);
+  if (editStatus_ != EditStatus::None && column < impl_->pending.size() && impl_->pending[column]) {
+    text = *impl_->pending[column];
+    return true;
+  }
+  if (editStatus_ == EditStatus::New) {
+    text.clear();
+    return true;
+  }
+  if (!RequireRow()) return false;
+  const DbField& field = (*impl_->current())[column];
+  switch (field.type) {
+    case DbType::Null: text.clear(); return true;
+    case DbType::Integer: text = text::FormatDecimal(std::get<int64_t>(field.value)); return true;
+    case DbType::Real: text = FormatReal(std::get<double>(field.value)); return true;
+    case DbType::Text: text = std::get<std::u16string>(field.value); return true;
+    case DbType::Blob: break;
+  }
+  return false;
+}
+
+bool CADORecordset::SetFieldText(int index, const std::u16string& text) {
+  if (!RequireOpen()) return false;
+  if (index < 0 || index >= impl_->columnCount) {
+    RecordError(LayerError(kErrorItemNotFound, kSource, u"There is no field at that position"));
+    return false;
+  }
+  if (editStatus_ != EditStatus::New && !RequireRow()) return false;
+  impl_->pending.resize(static_cast<size_t>(impl_->columnCount));
+  impl_->pending[static_cast<size_t>(index)] = text;
+  return true;
+}
+
+bool CADORecordset::AddNew() {
+  editStatus_ = EditStatus::None;
+  impl_->pending.clear();
+  if (!RequireOpen()) return false;
+  impl_->pending.resize(static_cast<size_t>(impl_->columnCount));
+  editStatus_ = EditStatus::New;
+  return true;
+}
+
+void CADORecordset::BeginEdit() {
+  if (editStatus_ == EditStatus::New) impl_->pending.clear();
+  editStatus_ = EditStatus::Edit;
+}
+
+void CADORecordset::CancelEdit() {
+  impl_->pending.clear();
+  editStatus_ = EditStatus::None;
+}
+
+bool CADORecordset::Update() {
+  if (editStatus_ == EditStatus::None) return true;
+  bool stored = false;
+  if (RequireOpen()) stored = editStatus_ == EditStatus::New ? StoreNewRow() : StoreEditedRow();
+  CancelEdit();
+  return stored;
+}
+
+namespace {
+
+// The one table that the given result columns come from, or empty.
+std::u16string TableOf(const std::vector<DbColumnOrigin>& origins, const std::vector<size_t>& columns) {
+  std::u16string table;
+  for (size_t c : columns) {
+    if (c >= origins.size() || origins[c].table.empty()) return {};
+    if (table.empty()) table = origins[c].table;
+    else if (origins[c].table != table) return {};
+  }
+  return table;
+}
+
+// "where" clause finding one row of `table` by its primary-key columns in
+// the result, or by all its columns when the result has no key; parameters
+// are numbered from `firstParameter`.
+std::u16string RowCriteria(const std::vector<DbColumnOrigin>& origins, const Row& row, const std::u16string& table,
+                           int firstParameter, std::vector<DbValue>& parameters) {
+  bool haveKey = false;
+  for (const DbColumnOrigin& o : origins) haveKey = haveKey || (o.table == table && o.primaryKey);
+  std::u16string where;
+  int number = firstParameter;
+  for (size_t i = 0; i < origins.size() && i < row.size(); ++i) {
+    if (origins[i].table != table || (haveKey && !origins[i].primaryKey)) continue;
+    if (!where.empty()) where += u" and ";
+    where += QuoteName(origins[i].column) + u" is ?" + text::FormatDecimal(number++);
+    parameters.push_back(row[i].value);
+  }
+  return where;
+}
+
+}  // namespace
+
+bool CADORecordset::StoreNewRow() {
+  Impl& d = *impl_;
+  const auto& origins = d.Origins();
+  std::vector<size_t> columns;
+  for (size_t i = 0; i < d.pending.size(); ++i) {
+    if (d.pending[i]) columns.push_back(i);
+  }
+  std::u16string table = TableOf(origins, columns);
+  if (columns.empty()) table = origins.empty() ? std::u16string() : origins[0].table;
+  if (table.empty()) {
+    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
+    return false;
+  }
+  std::u16string sql = u"insert into " + QuoteName(table);
+  std::vector<DbValue> parameters;
+  if (columns.empty()) {
+    sql += u" default values";
+  } else {
+    std::u16string names, values;
+    for (size_t c : columns) {
+      if (!names.empty()) {
+        names += u",";
+        values += u",";
+      }
+      names += QuoteName(origins[c].column);
+      values += u"?" + text::FormatDecimal(static_cast<int64_t>(parameters.size() + 1));
+      parameters.push_back(*d.pending[c]);
+    }
+    sql += u"(" + names + u") values(" + values + u")";
+  }
+  DbSession* session = d.connection->Session();
+  DbError error;
+  std::unique_ptr<DbStatement> insert = session->Prepare(sql, error);
+  if (!insert || !insert->Bind(parameters, error) || insert->Step(error) == DbStep::Failed) {
+    RecordError(error);
+    return false;
+  }
+  insert->Reset();
+  if (d.exhausted) {  // the new row joins the result as its last row, as a static cursor shows it
+    Row row(static_cast<size_t>(d.columnCount));
+    for (size_t c = 0; c < row.size(); ++c) {
+      if (c < d.pending.size() && d.pending[c]) row[c] = TextField(*d.pending[c]);
+    }
+    d.rows.push_back(std::move(row));
+    d.position = d.end() - 1;
+  }
+  return true;
+}
+
+bool CADORecordset::StoreEditedRow() {
+  Impl& d = *impl_;
+  if (!RequireRow()) return false;
+  const auto& origins = d.Origins();
+  std::vector<size_t> columns;
+  for (size_t i = 0; i < d.pending.size(); ++i) {
+    if (d.pending[i]) columns.push_back(i);
+  }
+  if (columns.empty()) return true;
+  const std::u16string table = TableOf(origins, columns);
+  if (table.empty()) {
+    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
+    return false;
+  }
+  std::vector<DbValue> parameters;
+  std::u16string assignments;
+  for (size_t c : columns) {
+    if (!assignments.empty()) assignments += u",";
+    assignments += QuoteName(origins[c].column) + u"=?" + text::FormatDecimal(static_cast<int64_t>(parameters.size() + 1));
+    parameters.push_back(*d.pending[c]);
+  }
+  Row& row = *d.current();
+  const std::u16string where =
+      RowCriteria(origins, row, table, static_cast<int>(parameters.size()) + 1, parameters);
+  const std::u16string sql = u"update " + QuoteName(table) + u" set " + assignments + u" where " + where;
+  DbSession* session = d.connection->Session();
+  DbError error;
+  std::unique_ptr<DbStatement> update = session->Prepare(sql, error);
+  if (!update || !update->Bind(parameters, error) || update->Step(error) == DbStep::Failed) {
+    RecordError(error);
+    return false;
+  }
+  update->Reset();
+  if (session->ChangedRows() == 0) {
+    RecordError(LayerError(kErrorFail, kSource, u"The row is gone: another user changed or deleted it"));
+    return false;
+  }
+  for (size_t c : columns) row[c] = TextField(*d.pending[c]);
+  return true;
+}
+
+bool CADORecordset::Delete() {
+  if (editStatus_ == EditStatus::New) {
+    CancelEdit();
+    return true;
+  }
+  CancelEdit();
+  if (!RequireRow()) return false;
+  Impl& d = *impl_;
+  const auto& origins = d.Origins();
+  const std::u16string table = origins.empty() ? std::u16string() : origins[0].table;
+  if (table.empty()) {
+    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The row does not come from a table"));
+    return false;
+  }
+  std::vector<DbValue> parameters;
+  const std::u16string where = RowCriteria(origins, *d.current(), table, 1, parameters);
+  DbSession* session = d.connection->Session();
+  DbError error;
+  std::unique_ptr<DbStatement> remove = session->Prepare(u"delete from " + QuoteName(table) + u" where " + where, error);
+  if (!remove || !remove->Bind(parameters, error) || remove->Step(error) == DbStep::Failed) {
+    RecordError(error);
+    return false;
+  }
+  remove->Reset();
+  if (session->ChangedRows() == 0) {
+    RecordError(LayerError(kErrorFail, kSource, u"The row is gone: another user changed or deleted it"));
+    return false;
+  }
+  d.rows.erase(d.rows.begin() + static_cast<std::ptrdiff_t>(d.position - d.first));
+  return true;
+}
+
+void CADORecordset::RecordError(const DbError& error) {
+  lastErrorCode_ = error.code;
+  lastErrorText_ = u"Query = " + statement_ + u"\n" + FormatErrorBlock(kSource, error);
+}
+
+}  // namespace kwo::store

@@ -1,0 +1,38 @@
+#include "store/AdoErrors.h"
+#include "store/ConnectionString.h"
+#include "store/DbEngine.h"
+#include "store/ShorthandTable.h"
+#include "store/SqliteEngine.h"
+#include "text/Chars.h"
+
+namespace kwo::store {
+
+bool DbConnection::Open(const std::u16string& connectionString, DbError& error) {
+  Close();
+  ConnectionSettings settings;
+  std::u16string message;
+  if (!ParseConnectionString(connectionString, settings, message)) {
+    error = LayerError(kErrorFail, u"CADODataBase", message);
+    return false;
+  }
+  std::unique_ptr<DbSession> session;
+  if (text::EqualNoCase(settings.provider, u"SQLite")) {
+    session = OpenSqliteSession(settings, error);
+  } else {
+    error = LayerError(kErrorFail, u"CADODataBase",
+                       u"Provider \"" + settings.provider + u"\" is not supported; use Provider=SQLite");
+    return false;
+  }
+  if (!session || !EnsureShorthandTable(*session, error)) return false;
+  session_ = std::move(session);
+  ++generation_;
+  return true;
+}
+
+void DbConnection::Close() {
+  if (!session_) return;
+  session_.reset();
+  ++generation_;
+}
+
+}  // namespace kwo::store

@@ -1,0 +1,111 @@
+#include "store/ShorthandTable.h"
+
+#include <vector>
+
+#include "text/Chars.h"
+
+namespace kwo::store {
+namespace {
+
+constexpr char16_t kLookupQuery[] = u"select * from kwo where id=?1";
+constexpr char16_t kListingQuery[] = u"select * from kwo order by id";
+// ?1 the key, ?2 its length in characters.
+constexpr char16_t kPrefixScanQuery[] =
+    u"select * from kwo where substr(shortkey,1,?2)=?1 order by id limit 37";
+
+// Keys of length n + k that begin with a key P of id p have ids from
+// p*37^k + lo(k) to p*37^k + hi(k), lo(k) = 1 + 37 + ... + 37^(k-1) (all
+// "0"s), hi(k) = 36*lo(k) (all "Z"s). The ranges for k = 0..6-n are disjoint
+// and ascending; each is read by rowid with its own limit of 37.
+std::u16string BuildPrefixRangeQuery() {
+  std::u16string sql = u"select * from (";
+  for (int k = 0; k <= kMaxShortKeyLength; ++k) {
+    if (k > 0) sql += u" union all ";
+    const std::u16string low = text::FormatDecimal(3 + 2 * k);
+    const std::u16string high = text::FormatDecimal(4 + 2 * k);
+    sql += u"select * from (select * from kwo where id between ?" + low + u" and ?" + high +
+           u" and substr(shortkey,1,?2)=?1 order by id limit 37)";
+  }
+  return sql + u") order by id limit 37";
+}
+
+const std::u16string& PrefixRangeQuery() {
+  static const std::u16string query = BuildPrefixRangeQuery();
+  return query;
+}
+
+int DigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - 47;
+  if (c >= u'A' && c <= u'Z') return c - 54;
+  return 0;
+}
+
+int64_t CodePointCount(std::u16string_view s) {
+  int64_t count = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const bool pairStart = s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+                           s[i + 1] <= 0xDFFF;
+    if (pairStart) ++i;
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+uint32_t ShortKeyId(std::u16string_view key) {
+  uint32_t id = 0;
+  for (char16_t c : key) {
+    const int digit = DigitValue(c);
+    if (digit == 0) break;
+    id = id * 37u + static_cast<uint32_t>(digit);
+  }
+  return id;
+}
+
+std::u16string IdText(uint32_t id) { return text::FormatDecimal(id); }
+
+bool IsShortKey(std::u16string_view key) {
+  if (key.empty() || key.size() > static_cast<size_t>(kMaxShortKeyLength)) return false;
+  for (char16_t c : key) {
+    if (DigitValue(c) == 0) return false;
+  }
+  return true;
+}
+
+bool EnsureShorthandTable(DbSession& session, DbError& error) {
+  return session.Execute(u"create table if not exists kwo(id INTEGER PRIMARY KEY, shortkey TEXT, content TEXT)",
+                         error);
+}
+
+bool OpenLookup(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, uint32_t id) {
+  return rs.Open(connection, kLookupQuery, kStatementDefault, {DbValue(static_cast<int64_t>(id))});
+}
+
+bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, std::u16string_view key) {
+  std::vector<DbValue> parameters{DbValue(std::u16string(key)), DbValue(CodePointCount(key))};
+  if (!IsShortKey(key)) return rs.Open(connection, kPrefixScanQuery, kStatementDefault, std::move(parameters));
+
+  const int n = static_cast<int>(key.size());
+  int64_t scale = 1;  // 37^k
+  int64_t low = 0;    // lo(k)
+  for (int k = 0; k <= kMaxShortKeyLength; ++k) {
+    if (n + k <= kMaxShortKeyLength) {
+      const int64_t base = static_cast<int64_t>(ShortKeyId(key)) * scale;
+      parameters.emplace_back(base + low);
+      parameters.emplace_back(base + 36 * low);
+    } else {  // an empty range keeps the statement the same for every key length
+      parameters.emplace_back(int64_t{1});
+      parameters.emplace_back(int64_t{0});
+    }
+    low += scale;
+    scale *= 37;
+  }
+  return rs.Open(connection, PrefixRangeQuery(), kStatementDefault, std::move(parameters));
+}
+
+bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection) {
+  return rs.Open(connection, kListingQuery, kStatementDefault);
+}
+
+}  // namespace kwo::store

@@ -1,0 +1,17 @@
+#pragma once
+// The SQLite engine behind DbSession: one database file, prepared statements
+// kept for reuse, a rollback journal (safe on a network share), full
+// synchronisation and a busy timeout so that two processes on one file wait
+// for each other.
+#include <memory>
+
+#include "store/ConnectionString.h"
+#include "store/DbEngine.h"
+
+namespace kwo::store {
+
+// Opens (creating when missing) the file that settings.dataSource names;
+// nullptr with the error filled on failure.
+std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings, DbError& error);
+
+}  // namespace kwo::store
