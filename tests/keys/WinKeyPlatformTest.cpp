@@ -1,0 +1,122 @@
+// The Windows platform against real top-level windows of this thread.
+#ifdef _WIN32
+#include "keys/WinKeyPlatform.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kwo::keys {
+namespace {
+
+// Wine creates no windows without an X display (set DISPLAY, e.g. under xvfb-run).
+constexpr const char* kNoWindows = "no top-level windows can be created here (no display)";
+
+struct SysCommand {
+  HWND window;
+  WPARAM command;
+  LPARAM parameter;
+};
+std::vector<SysCommand> g_sysCommands;
+
+LRESULT CALLBACK RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSCOMMAND) g_sysCommands.push_back({window, wParam & 0xFFF0, lParam});
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A hidden top-level window that records the system commands it gets.
+class TestWindow {
+ public:
+  explicit TestWindow(const std::wstring& title) {
+    static const ATOM kClass = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = RecordingWindowProc;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"KwoKeysTestWindow";
+      return RegisterClassW(&wc);
+    }();
+    window_ = CreateWindowExW(0, MAKEINTATOM(kClass), title.c_str(), WS_OVERLAPPEDWINDOW, 10, 10, 200, 100,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  ~TestWindow() {
+    if (window_) DestroyWindow(window_);
+  }
+  TestWindow(const TestWindow&) = delete;
+  TestWindow& operator=(const TestWindow&) = delete;
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+struct WinKeyPlatformTest : ::testing::Test {
+  void SetUp() override { g_sysCommands.clear(); }
+  // The windows that were brought forward, with both commands carrying their own handle.
+  std::vector<HWND> Activated() const {
+    std::vector<HWND> out;
+    for (size_t i = 0; i + 1 < g_sysCommands.size(); i += 2) {
+      const SysCommand& hotkey = g_sysCommands[i];
+      const SysCommand& restore = g_sysCommands[i + 1];
+      const auto self = reinterpret_cast<LPARAM>(hotkey.window);
+      EXPECT_EQ(hotkey.command, WPARAM(SC_HOTKEY));
+      EXPECT_EQ(hotkey.parameter, self);
+      EXPECT_EQ(restore.window, hotkey.window);
+      EXPECT_EQ(restore.command, WPARAM(SC_RESTORE));
+      EXPECT_EQ(restore.parameter, self);
+      out.push_back(hotkey.window);
+    }
+    EXPECT_EQ(g_sysCommands.size() % 2, 0u);
+    return out;
+  }
+  WinKeyPlatform platform;
+};
+
+TEST_F(WinKeyPlatformTest, ExactTitleIgnoresCaseSubstringDoesNot) {
+  TestWindow monthly(L"Monthly Kwo Report");
+  TestWindow report(L"Kwo Report");
+  if (!monthly.get() || !report.get()) GTEST_SKIP() << kNoWindows;
+
+  EXPECT_TRUE(platform.ActivateWindow(u"KWO REPORT"));
+  EXPECT_EQ(Activated(), std::vector<HWND>{report.get()});
+  EXPECT_TRUE(IsWindowVisible(report.get()));
+  EXPECT_FALSE(IsWindowVisible(monthly.get()));
+
+  g_sysCommands.clear();
+  EXPECT_FALSE(platform.ActivateWindow(u"MONTHLY KWO"));  // only the exact search ignores case
+  EXPECT_TRUE(g_sysCommands.empty());
+
+  EXPECT_TRUE(platform.ActivateWindow(u"Monthly Kwo"));
+  EXPECT_EQ(Activated(), std::vector<HWND>{monthly.get()});
+}
+
+TEST_F(WinKeyPlatformTest, ChineseTitleIsFoundBySubstring) {
+  TestWindow window(L"\u6708\u5EA6\u62A5\u8868 kwo-keys-test");
+  if (!window.get()) GTEST_SKIP() << kNoWindows;
+  EXPECT_TRUE(platform.ActivateWindow(u"\u62A5\u8868 kwo-keys"));
+  EXPECT_EQ(Activated(), std::vector<HWND>{window.get()});
+}
+
+TEST_F(WinKeyPlatformTest, SubstringSearchSeesOnlyTheFirst299Units) {
+  const std::wstring filler(320, L'.');
+  TestWindow early(L"..KWO-EARLY-MARK" + filler);
+  TestWindow late(filler + L"KWO-LATE-MARK");
+  if (!early.get() || !late.get()) GTEST_SKIP() << kNoWindows;
+  EXPECT_TRUE(platform.ActivateWindow(u"KWO-EARLY-MARK"));
+  EXPECT_EQ(Activated(), std::vector<HWND>{early.get()});
+  g_sysCommands.clear();
+  EXPECT_FALSE(platform.ActivateWindow(u"KWO-LATE-MARK"));
+  EXPECT_TRUE(g_sysCommands.empty());
+}
+
+TEST_F(WinKeyPlatformTest, ScanCodesComeFromTheKeyboardLayout) {
+  EXPECT_EQ(platform.ScanCode(VK_RETURN), 0x1C);
+  EXPECT_EQ(platform.ScanCode(VK_ESCAPE), 0x01);
+  EXPECT_EQ(platform.ScanCode(VK_SPACE), 0x39);
+}
+
+}  // namespace
+}  // namespace kwo::keys
+#endif
