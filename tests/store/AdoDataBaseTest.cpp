@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "TempFolder.h"
+#include "store/AdoErrors.h"
+#include "store/ConnectionString.h"
+#include "store/ShorthandTable.h"
+
+namespace kwo::store {
+namespace {
+
+using testing::InsertEntry;
+using testing::TempFolder;
+
+// The table's columns as SQLite reports them, read with a connection of its own.
+std::string TableSchema(const std::filesystem::path& file) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(file.u8string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* s = nullptr;
+  std::string columns;
+  if (sqlite3_prepare_v2(db, "select name, type, pk from pragma_table_info('kwo') order by cid", -1, &s, nullptr) ==
+      SQLITE_OK) {
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      columns += reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+      columns += " ";
+      columns += reinterpret_cast<const char*>(sqlite3_column_text(s, 1));
+      columns += sqlite3_column_int(s, 2) ? " pk;" : ";";
+    }
+  }
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return columns;
+}
+
+TEST(CADODataBase, CreatesAMissingDatabaseWithItsTable) {
+  TempFolder folder;
+  CADODataBase db;
+  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"new.db")));
+  EXPECT_TRUE(db.IsOpen());
+  EXPECT_TRUE(std::filesystem::exists(folder / u"new.db"));
+  EXPECT_EQ(TableSchema(folder / u"new.db"), "id INTEGER pk;shortkey TEXT;content TEXT;");
+
+  CADORecordset rs;
+  ASSERT_TRUE(OpenListing(rs, db.Connection()));
+  EXPECT_EQ(rs.RecordCount(), 0u);
+  EXPECT_TRUE(rs.AtEnd());
+}
+
+TEST(CADODataBase, AddsTheTableToADatabaseWithoutIt) {
+  TempFolder folder;
+  const std::filesystem::path file = folder / u"other.db";
+  sqlite3* raw = nullptr;
+  sqlite3_open(file.u8string().c_str(), &raw);
+  sqlite3_exec(raw, "create table notes(x); insert into notes values(1);", nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+
+  CADODataBase db;
+  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"other.db")));
+  EXPECT_EQ(TableSchema(file), "id INTEGER pk;shortkey TEXT;content TEXT;");
+  CADORecordset rs;
+  ASSERT_TRUE(rs.Open(db.Connection(), u"select * from notes"));
+  EXPECT_EQ(rs.RecordCount(), 1u);
+}
+
+TEST(CADODataBase, ResolvesARelativeDataSourceAgainstTheCurrentFolder) {
+  TempFolder folder;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  {
+    CADODataBase db;
+    EXPECT_TRUE(db.Open(DefaultConnectionString()));
+    db.Close();
+  }
+  std::filesystem::current_path(before);
+  EXPECT_TRUE(std::filesystem::exists(folder / u"kwo.db"));
+}
+
+TEST(CADODataBase, KeepsDataAcrossReopenAndChineseFileNames) {
+  TempFolder folder;
+  const std::u16string connection = folder.ConnectionTo(u"速记 数据.db");
+  {
+    CADODataBase db;
+    ASSERT_TRUE(db.Open(connection));
+    ASSERT_TRUE(InsertEntry(db.Connection(), u"11", u"A", u"甲"));
+    ASSERT_TRUE(db.Open(connection));  // open while open: closes first
+    EXPECT_TRUE(db.IsOpen());
+  }
+  EXPECT_TRUE(std::filesystem::exists(folder / u"速记 数据.db"));
+  CADODataBase db;
+  ASSERT_TRUE(db.Open(connection));
+  ASSERT_TRUE(db.Open(u""));  // an empty string reopens the remembered one
+  EXPECT_EQ(db.ConnectionString(), connection);
+  CADORecordset rs;
+  ASSERT_TRUE(OpenLookup(rs, db.Connection(), 11));
+  std::u16string content;
+  ASSERT_TRUE(rs.FieldText(2, content));
+  EXPECT_EQ(content, u"甲");
+}
+
+TEST(CADODataBase, EmptyStringWithNothingRememberedFails) {
+  CADODataBase db;
+  EXPECT_FALSE(db.Open(u""));
+  EXPECT_FALSE(db.IsOpen());
+  EXPECT_EQ(db.LastErrorCode(), kErrorFail);
+  EXPECT_EQ(db.LastErrorText().rfind(u"Connection String = \nCADODataBase Error\n\tCode = 80004005\n", 0), 0u);
+}
+
+TEST(CADODataBase, OtherProviderFailsWithAClearRecord) {
+  TempFolder folder;
+  CADODataBase db;
+  const std::u16string connection = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=kwo.mdb";
+  EXPECT_FALSE(db.Open(connection));
+  EXPECT_EQ(db.LastErrorCode(), kErrorFail);
+  EXPECT_NE(db.ErrorDescription().find(u"Microsoft.Jet.OLEDB.4.0"), std::u16string::npos);
+  EXPECT_EQ(db.LastErrorText(),
+            u"Connection String = " + connection +
+                u"\nCADODataBase Error\n\tCode = 80004005\n\tCode meaning = Unspecified error\n\tSource = "
+                u"CADODataBase\n\tDescription = " +
+                db.ErrorDescription() + u"\n");
+}
+
+TEST(CADODataBase, EngineFailuresCarrySqliteCodeAndMessage) {
+  TempFolder folder;
+  {
+    std::ofstream junk(folder / u"junk.db", std::ios::binary);
+    junk << std::string(4096, 'x');
+  }
+  CADODataBase db;
+  EXPECT_FALSE(db.Open(folder.ConnectionTo(u"junk.db")));
+  EXPECT_EQ(db.LastErrorCode(), static_cast<uint32_t>(SQLITE_NOTADB));
+  EXPECT_NE(db.LastErrorText().find(u"\tCode = 0000001a\n\tCode meaning = file is not a database\n\tSource = SQLite\n"),
+            std::u16string::npos);
+
+  EXPECT_FALSE(db.Open(folder.ConnectionTo(u"no such folder/kwo.db")));
+  EXPECT_EQ(db.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_CANTOPEN));
+  EXPECT_FALSE(db.IsOpen());
+}
+
+TEST(CADODataBase, TransactionsCommitAndRollBack) {
+  TempFolder folder;
+  CADODataBase db;
+  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"kwo.db")));
+  ASSERT_TRUE(db.BeginTrans());
+  ASSERT_TRUE(InsertEntry(db.Connection(), u"11", u"A", u"kept"));
+  ASSERT_TRUE(db.CommitTrans());
+  ASSERT_TRUE(db.BeginTrans());
+  ASSERT_TRUE(InsertEntry(db.Connection(), u"12", u"B", u"dropped"));
+  ASSERT_TRUE(db.RollbackTrans());
+  EXPECT_FALSE(db.CommitTrans());  // no transaction is active
+  EXPECT_NE(db.LastErrorText().find(u"Source = SQLite"), std::u16string::npos);
+
+  CADORecordset rs;
+  ASSERT_TRUE(OpenListing(rs, db.Connection()));
+  ASSERT_EQ(rs.RecordCount(), 1u);
+  std::u16string key;
+  rs.FieldText(1, key);
+  EXPECT_EQ(key, u"A");
+
+  CADODataBase closed;
+  EXPECT_FALSE(closed.BeginTrans());
+  EXPECT_EQ(closed.LastErrorCode(), kErrorObjectClosed);
+}
+
+// Another process (here: a second connection) holds the write lock.
+TEST(CADODataBase, SecondWriterWaitsForTheFirstInsteadOfFailing) {
+  TempFolder folder;
+  CADODataBase writer;
+  ASSERT_TRUE(writer.Open(folder.ConnectionTo(u"kwo.db")));
+  ASSERT_TRUE(writer.BeginTrans());
+  ASSERT_TRUE(InsertEntry(writer.Connection(), u"11", u"A", u"first"));
+
+  CADODataBase impatient;
+  ASSERT_TRUE(impatient.Open(folder.ConnectionTo(u"kwo.db", u";Busy Timeout=0")));
+  EXPECT_FALSE(impatient.BeginTrans());
+  EXPECT_EQ(impatient.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_BUSY));
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool finished = false;
+  bool stored = false;
+  std::thread second([&] {
+    CADODataBase db;
+    bool ok = db.Open(folder.ConnectionTo(u"kwo.db")) && db.BeginTrans() &&
+              InsertEntry(db.Connection(), u"12", u"B", u"second") && db.CommitTrans();
+    std::lock_guard<std::mutex> lock(mutex);
+    stored = ok;
+    finished = true;
+    changed.notify_all();
+  });
+  {
+    // While the lock is held the second writer can only finish by failing.
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, std::chrono::milliseconds(300), [&] { return finished; });
+    EXPECT_FALSE(finished) << "the second writer gave up while the first held the lock";
+  }
+  ASSERT_TRUE(writer.CommitTrans());
+  second.join();
+  EXPECT_TRUE(stored);
+
+  CADORecordset rs;
+  ASSERT_TRUE(OpenListing(rs, writer.Connection()));
+  EXPECT_EQ(rs.RecordCount(), 2u);
+}
+
+}  // namespace
+}  // namespace kwo::store

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "TempFolder.h"
+#include "store/ShorthandTable.h"
+
+namespace kwo::store {
+namespace {
+
+using testing::InsertEntry;
+using testing::TempFolder;
+
+class ShorthandTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db.Open(folder.ConnectionTo(u"kwo.db")));
+    rs.SetConnection(db.Connection());
+  }
+
+  void Add(const std::u16string& key, const std::u16string& content = u"") {
+    ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(key)), key, content.empty() ? u"<" + key + u">" : content));
+  }
+
+  // The keys of the prefix listing, read the way the main dialog reads them.
+  std::vector<std::u16string> Listed(std::u16string_view key) {
+    std::vector<std::u16string> keys;
+    if (!OpenPrefix(rs, db.Connection(), key)) return {u"<open failed>"};
+    const uint32_t n = rs.RecordCount();
+    for (uint32_t i = 0; i < n; ++i) {
+      std::u16string text;
+      rs.FieldText(1, text);
+      keys.push_back(text);
+      rs.MoveNext();
+    }
+    rs.Close();
+    return keys;
+  }
+
+  std::u16string LookedUp(const std::u16string& key) {
+    std::u16string content;
+    if (OpenLookup(rs, db.Connection(), ShortKeyId(key)) && rs.RecordCount() > 0) rs.FieldText(2, content);
+    return content;
+  }
+
+  TempFolder folder;
+  CADODataBase db;
+  CADORecordset rs;
+};
+
+TEST_F(ShorthandTableTest, IdsAboveTheSignedRangeAreStoredAndFoundAsUnsignedText) {
+  Add(u"ZZZZZZ", u"last");
+  Add(u"TYTZAL", u"first above");
+  Add(u"TYTZAK", u"last below");
+  EXPECT_EQ(LookedUp(u"ZZZZZZ"), u"last");
+  EXPECT_EQ(LookedUp(u"TYTZAL"), u"first above");
+  EXPECT_EQ(LookedUp(u"TYTZAK"), u"last below");
+  ASSERT_TRUE(OpenLookup(rs, db.Connection(), 2565726408u));
+  std::u16string id;
+  ASSERT_TRUE(rs.FieldText(0, id));
+  EXPECT_EQ(id, u"2565726408");
+  EXPECT_EQ(Listed(u"T"), (std::vector<std::u16string>{u"TYTZAK", u"TYTZAL"}));
+}
+
+TEST_F(ShorthandTableTest, ExactLookupFindsOnlyTheWholeKey) {
+  Add(u"AB");
+  Add(u"ABC");
+  EXPECT_EQ(LookedUp(u"AB"), u"<AB>");
+  EXPECT_EQ(LookedUp(u"A"), u"");
+  EXPECT_EQ(LookedUp(u"ab"), u"");  // id 0
+  EXPECT_EQ(LookedUp(u"ABC"), u"<ABC>");
+}
+
+TEST_F(ShorthandTableTest, PrefixListsExactMatchFirstThenLongerKeysDigitsBeforeLetters) {
+  for (const char16_t* key : {u"B", u"AZ", u"A0", u"A", u"AA", u"A9", u"A00", u"ZZZZZZ", u"AZZZZZ", u"0"}) Add(key);
+  EXPECT_EQ(Listed(u"A"), (std::vector<std::u16string>{u"A", u"A0", u"A9", u"AA", u"AZ", u"A00", u"AZZZZZ"}));
+  EXPECT_EQ(Listed(u"A0"), (std::vector<std::u16string>{u"A0", u"A00"}));
+  EXPECT_EQ(Listed(u""), (std::vector<std::u16string>{u"0", u"A", u"B", u"A0", u"A9", u"AA", u"AZ", u"A00",
+                                                      u"AZZZZZ", u"ZZZZZZ"}));
+  EXPECT_TRUE(Listed(u"C").empty());
+  EXPECT_TRUE(Listed(u"AZZZZZZ").empty());
+}
+
+TEST_F(ShorthandTableTest, PrefixListingStopsAt37Rows) {
+  ASSERT_TRUE(db.BeginTrans());
+  const std::u16string digits = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  for (char16_t a : digits) {
+    for (char16_t b : std::u16string(u"0123")) Add(std::u16string(u"Q") + a + b);  // 144 keys of length 3
+  }
+  for (char16_t a : digits) Add(std::u16string(u"Q") + a);  // 36 keys of length 2
+  ASSERT_TRUE(db.CommitTrans());
+
+  const std::vector<std::u16string> listed = Listed(u"Q");
+  ASSERT_EQ(listed.size(), 37u);
+  for (size_t i = 0; i < 36; ++i) EXPECT_EQ(listed[i], std::u16string(u"Q") + digits[i]);
+  EXPECT_EQ(listed[36], u"Q00");
+  EXPECT_EQ(Listed(u"").size(), 37u);
+}
+
+TEST_F(ShorthandTableTest, PastedQuotesAndPercentListNothingAndBreakNothing) {
+  Add(u"A");
+  Add(u"AB");
+  for (const char16_t* key : {u"\"", u"A\"", u"'", u"A'", u"%", u"A%", u"_", u"A\" or \"\"=\"", u"A'; drop table kwo; --",
+                              u"\u4e2d", u"a"}) {
+    EXPECT_TRUE(Listed(key).empty()) << std::string(key, key + std::char_traits<char16_t>::length(key)).size();
+  }
+  EXPECT_EQ(Listed(u"A").size(), 2u);
+}
+
+TEST_F(ShorthandTableTest, KeysWithOtherCharactersAreMatchedAsText) {
+  Add(u"AB-1");  // pasted: shares the id of "AB"
+  Add(u"A\"Q");
+  Add(u"中文");
+  EXPECT_EQ(Listed(u"AB-"), (std::vector<std::u16string>{u"AB-1"}));
+  EXPECT_EQ(Listed(u"AB"), (std::vector<std::u16string>{u"AB-1"}));
+  EXPECT_EQ(Listed(u"A\""), (std::vector<std::u16string>{u"A\"Q"}));
+  EXPECT_EQ(Listed(u"中"), (std::vector<std::u16string>{u"中文"}));
+}
+
+TEST_F(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
+  const std::u16string content = u"您好，世界！\r\n{ENTER}😀 \U0001F468\u200D\U0001F469 end";
+  Add(u"NH", content);
+  EXPECT_EQ(LookedUp(u"NH"), content);
+  ASSERT_TRUE(OpenPrefix(rs, db.Connection(), u"N"));
+  std::u16string text;
+  ASSERT_TRUE(rs.FieldText(2, text));
+  EXPECT_EQ(text, content);
+}
+
+// The steps of the edit dialog's save and of import: look up, then insert or
+// change only the content.
+TEST_F(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
+  auto save = [&](const std::u16string& key, const std::u16string& content) {
+    ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(key)));
+    if (rs.AtEnd()) {
+      rs.AddNew();
+      rs.SetFieldText(0, IdText(ShortKeyId(key)));
+      rs.SetFieldText(1, key);
+    } else {
+      rs.BeginEdit();
+    }
+    rs.SetFieldText(2, content);
+    EXPECT_TRUE(rs.Update());
+    rs.Close();
+  };
+  save(u"ZZZZZZ", u"one");
+  save(u"ZZZZZZ", u"two");
+  save(u"A", u"three");
+  EXPECT_EQ(LookedUp(u"ZZZZZZ"), u"two");
+  ASSERT_TRUE(OpenListing(rs, db.Connection()));
+  EXPECT_EQ(rs.RecordCount(), 2u);
+}
+
+// The range-scan listing must give exactly what the plain filtered scan gives.
+TEST_F(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
+  std::mt19937 random(20261207);
+  const std::u16string alphabet = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  // Few letters make long shared prefixes likely.
+  auto randomKey = [&](int letters) {
+    std::u16string key;
+    const int length = 1 + static_cast<int>(random() % 6);
+    for (int i = 0; i < length; ++i) key += alphabet[random() % static_cast<unsigned>(letters)];
+    return key;
+  };
+  std::set<std::u16string> keys;
+  while (keys.size() < 3000) keys.insert(randomKey(keys.size() < 1500 ? 4 : 36));
+  ASSERT_TRUE(db.BeginTrans());
+  for (const auto& key : keys) Add(key);
+  ASSERT_TRUE(db.CommitTrans());
+
+  auto plain = [&](const std::u16string& key) {
+    std::vector<std::u16string> result;
+    CADORecordset scan;
+    EXPECT_TRUE(scan.Open(db.Connection(), u"select * from kwo where substr(shortkey,1,?2)=?1 order by id limit 37",
+                          kStatementDefault, {DbValue(key), DbValue(static_cast<int64_t>(key.size()))}));
+    while (!scan.AtEnd()) {
+      std::u16string text;
+      scan.FieldText(1, text);
+      result.push_back(text);
+      scan.MoveNext();
+    }
+    return result;
+  };
+  std::vector<std::u16string> probes{u"", u"0", u"3", u"Z", u"00", u"0123", u"ZZZZZZ"};
+  for (int i = 0; i < 300; ++i) probes.push_back(randomKey(i % 2 ? 4 : 36));
+  for (const auto& probe : probes) {
+    const auto expected = plain(probe);
+    EXPECT_EQ(Listed(probe), expected) << probe.size();
+  }
+}
+
+}  // namespace
+}  // namespace kwo::store
