@@ -1,0 +1,416 @@
+#include "app/MainDlg.h"
+
+#include <imm.h>
+#include <shellapi.h>
+
+#include <filesystem>
+
+#include "app/MainLogic.h"
+#include "controls/AboutBox.h"
+#include "entries/EntryCommands.h"
+#include "res/resource.h"
+#include "settings/IniFile.h"
+#include "settings/OptionDlg.h"
+#include "settings/Options.h"
+#include "store/ConnectionString.h"
+#include "store/ShorthandTable.h"
+#include "text/Utf.h"
+#include "ui/TimedNotice.h"
+#include "ui/Window.h"
+
+namespace kwo::app {
+
+using kwo::text::FromWide;
+using kwo::text::ToWide;
+
+namespace {
+
+constexpr UINT kTrayCallbackMessage = WM_USER;
+constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
+constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+// Command ids of the links must fit in the 16 bits of a menu item id.
+constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
+constexpr int kMaxShortKeyLength = 6;
+
+}  // namespace
+
+CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
+  programIcon = ui::LoadIconResource(IDI_RUNNING);
+  smallIcon = ui::LoadIconResource(IDI_RUNNING, GetSystemMetrics(SM_CXSMICON));
+  stoppedIcon = ui::LoadIconResource(IDI_STOPPED, GetSystemMetrics(SM_CXSMICON));
+
+  // Relative names (kwo.ini, kwo.chm, the database file) are taken from the program's folder.
+  const std::wstring folder = ui::ProgramFolder();
+  if (!folder.empty()) SetCurrentDirectoryW(folder.c_str());
+  ReadSettings();
+
+  OnMessage(WM_HOTKEY, &CMainDlg::OnHotKey);
+  OnMessage(WM_WINDOWPOSCHANGING, &CMainDlg::OnWindowPosChanging);
+  OnMessage(WM_ACTIVATE, &CMainDlg::OnActivate);
+  OnMessage(WM_TIMER, &CMainDlg::OnTimer);
+  // WM_CTLCOLOREDIT is left to the default: the two boxes keep the system colours.
+  for (UINT message : {WM_CTLCOLORMSGBOX, WM_CTLCOLORLISTBOX, WM_CTLCOLORBTN, WM_CTLCOLORDLG,
+                       WM_CTLCOLORSCROLLBAR, WM_CTLCOLORSTATIC}) {
+    OnMessage(message, &CMainDlg::OnCtlColor);
+  }
+  OnMessage(WM_SYSCOMMAND, &CMainDlg::OnSysCommand);
+  OnMessage(WM_PAINT, &CMainDlg::OnPaint);
+  OnMessage(WM_QUERYDRAGICON, &CMainDlg::OnQueryDragIcon);
+  OnMessage(kTrayCallbackMessage, &CMainDlg::OnTrayCallback);
+  OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
+  OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
+  OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
+  taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+  if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
+
+  OnCommandId(IDC_START, &CMainDlg::OnStart);
+  OnCommandId(IDC_ADD, &CMainDlg::OnAddEntry);
+  OnCommandId(IDC_EXIT, &CMainDlg::OnExit);
+  OnCommandId(ID_IMPORT, &CMainDlg::OnImport);
+  OnCommandId(ID_EXPORT, &CMainDlg::OnExport);
+  OnCommandId(ID_TOGGLE_RUNNING, &CMainDlg::ToggleRunning);
+  OnCommandId(ID_APP_ABOUT, &CMainDlg::OnAbout);
+  OnCommandId(ID_HELP_FILE, &CMainDlg::OnHelpFile);
+  OnCommandId(ID_HELP_STANDARD, &CMainDlg::OnHelpFile);
+  OnCommandId(ID_OPEN, &CMainDlg::OnOpen);
+  OnCommandId(ID_OPTIONS, &CMainDlg::OnOptions);
+  OnCommandId(ID_CHECK_VERSION, &CMainDlg::OnCheckVersion);
+  OnNotification(IDC_SHORTKEY, EN_CHANGE, &CMainDlg::OnShortKeyChanged);
+  OnNotification(IDC_SHORTKEY, EN_SETFOCUS, &CMainDlg::OnShortKeySetFocus);
+  OnNotification(IDC_SHORTKEY, EN_KILLFOCUS, &CMainDlg::OnShortKeyKillFocus);
+}
+
+CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::ReadSettings() {
+  std::u16string connectionString;
+  try {
+    settings::CIniFile ini;
+    ini.Load(std::filesystem::path(L"kwo.ini"));
+    connectionString = settings::ReadConnectionString(ini);
+    const settings::Options options = settings::ReadOptions(ini);
+    backgroundColour = RGB(options.red, options.green, options.blue);
+    enablePre = options.enablePre;
+    enableAfter = options.enableAfter;
+    timerOn = 0;
+    interval = options.interval;
+    preStr = ToWide(options.preStr);
+    afterStr = ToWide(options.afterStr);
+    timerStr = ToWide(options.timerStr);
+    if (const settings::CIniSection* links = ini.FindSection(u"Menu")) {
+      for (const auto& key : links->Keys()) {
+        if (menuLinks.size() == kMostMenuLinks) break;
+        menuLinks.emplace_back(ToWide(key->Name()), ToWide(key->Value()));
+      }
+    }
+  } catch (const settings::IniError& failure) {
+    throw StartupError(L"无法读取设置文件，疾书精灵不能启动。\n\n" + ToWide(failure.Message()));
+  }
+  OpenStore(connectionString);
+}
+
+void CMainDlg::OpenStore(std::u16string connectionString) {
+  if (connectionString.empty()) connectionString = store::DefaultConnectionString();
+  if (!store.Open(connectionString)) {
+    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" + ToWide(connectionString) +
+                       L"\n原因：" + ToWide(store.ErrorDescription()));
+  }
+  results.SetConnection(store.Connection());
+}
+
+BOOL CMainDlg::OnInitDialog() {
+  HWND dialog = Handle();
+  keyEdit.Attach(Item(IDC_SHORTKEY));
+  ui::CEditBox(Item(IDC_SHORTKEY)).LimitText(kMaxShortKeyLength);
+  list.Attach(Item(IDC_LIST));
+
+  const std::wstring aboutText = ui::LoadStringResource(IDS_ABOUTBOX);
+  if (HMENU systemMenu = GetSystemMenu(dialog, FALSE); systemMenu != nullptr && !aboutText.empty()) {
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText.c_str());
+  }
+  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon.get()));
+  SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+  const std::wstring title = ui::LoadStringResource(IDS_APP_TITLE);
+  SetWindowTextW(dialog, title.c_str());
+
+  notifyIcon.SetOwner(dialog, kTrayCallbackMessage);
+  notifyIcon.SetTip(title);
+  notifyIcon.SetIcon(smallIcon.get());
+
+  AddMenuLinks();
+  list.InsertColumn(0, L"速记符", 60);
+  list.InsertColumn(1, L"内容", 600);
+  SearchEntries();
+
+  hotkeyOn = true;
+  if (!RegisterActivationHotkey()) PostMessageW(dialog, kHotkeyUnavailableMessage, 0, 0);
+  showAllowed = false;
+
+  // Centred on the work area of the primary monitor; stays hidden.
+  RECT window{}, work{};
+  GetWindowRect(dialog, &window);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = work.left + (work.right - work.left - (window.right - window.left)) / 2;
+  const int y = work.top + (work.bottom - work.top - (window.bottom - window.top)) / 2;
+  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return TRUE;
+}
+
+void CMainDlg::AddMenuLinks() {
+  if (menuLinks.empty()) return;
+  HMENU help = GetSubMenu(GetMenu(Handle()), 2);
+  if (help == nullptr) return;
+  AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
+  for (size_t i = 0; i < menuLinks.size(); ++i) {
+    AppendMenuW(help, MF_STRING, kFirstMenuLinkId + i, menuLinks[i].first.c_str());
+  }
+  DrawMenuBar(Handle());
+}
+
+bool CMainDlg::RegisterActivationHotkey() {
+  return RegisterHotKey(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE) != FALSE;
+}
+
+void CMainDlg::SearchEntries() {
+  const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
+  ui::SetItemText(Handle(), IDC_CONTENT, L"");
+  const auto connection = store.Connection();
+  if (!key.empty() && store::OpenLookup(results, connection, store::ShortKeyId(key)) && results.RecordCount() != 0) {
+    std::u16string content;
+    if (results.FieldText(2, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
+  }
+  list.DeleteAllItems();
+  if (store::OpenPrefix(results, connection, key)) {
+    const uint32_t count = results.RecordCount();
+    // A row that cannot be read ends the listing; the rows before it stay.
+    for (uint32_t i = 0; i < count && !results.AtEnd(); ++i) {
+      std::u16string shortKey, content;
+      if (!results.FieldText(1, shortKey) || !results.FieldText(2, content)) break;
+      const int row = list.InsertItem(static_cast<int>(i), ToWide(shortKey));
+      if (row < 0) break;
+      list.SetItemText(row, 0, ToWide(shortKey));
+      list.SetItemText(row, 1, ToWide(content));
+      results.MoveNext();
+    }
+    results.Close();
+  }
+}
+
+void CMainDlg::SendCurrentEntry() {
+  ShowWindow(Handle(), SW_HIDE);
+  keys::SendKeySequence(u"{DELAY 50}", sendState, keyPlatform);
+  const std::u16string content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
+  if (!content.empty() && enablePre == 1) keys::SendKeySequence(FromWide(preStr).c_str(), sendState, keyPlatform);
+  keys::SendKeySequence(content.c_str(), sendState, keyPlatform);
+  if (!content.empty() && enableAfter == 1) {
+    keys::SendKeySequence(FromWide(afterStr).c_str(), sendState, keyPlatform);
+  }
+  ClearShortKey();
+}
+
+void CMainDlg::ClearShortKey() {
+  // Emptying the box runs the search through EN_CHANGE; an empty box is searched directly.
+  if (ui::ItemText(Handle(), IDC_SHORTKEY).empty()) {
+    SearchEntries();
+  } else {
+    ui::SetItemText(Handle(), IDC_SHORTKEY, L"");
+  }
+}
+
+void CMainDlg::ToggleRunning() {
+  if (hotkeyOn) {
+    UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+    notifyIcon.SetTip(ui::LoadStringResource(IDS_TIP_STOPPED));
+    notifyIcon.SetIcon(stoppedIcon.get());
+    hotkeyOn = false;
+  } else {
+    const bool registered = RegisterActivationHotkey();
+    ShowWindow(Handle(), SW_HIDE);
+    notifyIcon.SetTip(ui::LoadStringResource(IDS_APP_TITLE));
+    notifyIcon.SetIcon(smallIcon.get());
+    hotkeyOn = true;
+    if (!registered) PostMessageW(Handle(), kHotkeyUnavailableMessage, 0, 0);
+  }
+}
+
+void CMainDlg::OnOK() { SendCurrentEntry(); }
+
+void CMainDlg::OnCancel() { ShowWindow(Handle(), SW_HIDE); }
+
+bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
+  if (const auto link = MenuLinkIndex(MAKEWPARAM(id, code), menuLinks.size())) {
+    ShellExecuteW(Handle(), L"open", menuLinks[*link].second.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
+  }
+  return CDialog::OnCommand(id, code, control);
+}
+
+void CMainDlg::OnStart() {
+  if (!hotkeyOn) {
+    hotkeyOn = true;
+    if (!RegisterActivationHotkey()) PostMessageW(Handle(), kHotkeyUnavailableMessage, 0, 0);
+  }
+  SendCurrentEntry();
+}
+
+void CMainDlg::OnAddEntry() {
+  entries::RunEditDialog(Handle(), store);
+  ClearShortKey();
+}
+
+void CMainDlg::OnExit() { PostMessageW(Handle(), WM_QUIT, 0, 0); }
+
+void CMainDlg::OnImport() {
+  entries::RunImport(Handle(), store, results);
+  SearchEntries();
+}
+
+void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }
+
+void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
+
+void CMainDlg::OnHelpFile() { ShellExecuteW(Handle(), L"open", L"kwo.chm", nullptr, nullptr, SW_SHOWNORMAL); }
+
+void CMainDlg::OnOpen() {
+  showAllowed = true;
+  ShowWindow(Handle(), SW_SHOW);
+}
+
+void CMainDlg::OnOptions() {
+  const int32_t timerWasOn = timerOn;
+  settings::COptionDlg options;
+  options.enablePre = enablePre;
+  options.enableAfter = enableAfter;
+  options.timerOn = timerOn;
+  options.interval = interval;
+  options.preStr = preStr;
+  options.afterStr = afterStr;
+  options.timerStr = timerStr;
+  options.backgroundColour = backgroundColour;
+  options.DoModal(Handle());
+
+  backgroundColour = options.backgroundColour;
+  InvalidateRect(Handle(), nullptr, TRUE);
+  enablePre = options.enablePre;
+  enableAfter = options.enableAfter;
+  timerOn = options.timerOn;
+  interval = options.interval;
+  preStr = options.preStr;
+  afterStr = options.afterStr;
+  timerStr = options.timerStr;
+
+  if (timerOn != 0 && timerWasOn == 0) {
+    sendTimerId = SetTimer(Handle(), KWO_SEND_TIMER_ID, TimerPeriodMs(interval), nullptr);
+  } else if (timerOn == 0 && timerWasOn != 0) {
+    KillTimer(Handle(), sendTimerId);
+  }
+}
+
+void CMainDlg::OnShortKeySetFocus() {
+  if (HIMC context = ImmGetContext(Handle())) {
+    imeWasOpen = ImmGetOpenStatus(context);
+    ImmSetOpenStatus(context, FALSE);
+    ImmReleaseContext(Handle(), context);
+  }
+}
+
+void CMainDlg::OnShortKeyKillFocus() {
+  if (HIMC context = ImmGetContext(Handle())) {
+    ImmSetOpenStatus(context, imeWasOpen);
+    ImmReleaseContext(Handle(), context);
+  }
+}
+
+INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
+  showAllowed = true;
+  ShowWindow(Handle(), SW_SHOW);
+  SetForegroundWindow(Handle());
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnWindowPosChanging(WPARAM, LPARAM lParam) {
+  if (!showAllowed) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+  return FALSE;
+}
+
+INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
+  // Only on activation: taking the focus while being deactivated would pull
+  // the window back to the front when it hides to send.
+  if (LOWORD(wParam) == WA_INACTIVE) return FALSE;
+  SetFocus(Item(IDC_SHORTKEY));
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
+  if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
+    keys::SendKeySequence(FromWide(timerStr).c_str(), sendState, keyPlatform);
+  }
+  return FALSE;
+}
+
+INT_PTR CMainDlg::OnCtlColor(WPARAM wParam, LPARAM) {
+  // One brush per colour, kept until the colour changes. The text gets a
+  // colour that stays readable on the background (black on black otherwise).
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  SetBkMode(dc, TRANSPARENT);
+  SetBkColor(dc, backgroundColour);
+  const bool light = WantsLightText(GetRValue(backgroundColour), GetGValue(backgroundColour), GetBValue(backgroundColour));
+  SetTextColor(dc, light ? RGB(255, 255, 255) : RGB(0, 0, 0));
+  return reinterpret_cast<INT_PTR>(backgroundBrush.Get(backgroundColour));
+}
+
+INT_PTR CMainDlg::OnSysCommand(WPARAM wParam, LPARAM) {
+  if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
+  OnAbout();
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnPaint(WPARAM, LPARAM) {
+  if (!IsIconic(Handle())) return FALSE;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(Handle(), &paint);
+  SendMessageW(Handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  const int width = GetSystemMetrics(SM_CXICON), height = GetSystemMetrics(SM_CYICON);
+  DrawIcon(dc, (client.right - width + 1) / 2, (client.bottom - height + 1) / 2, programIcon.get());
+  EndPaint(Handle(), &paint);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+  return SetMessageResult(reinterpret_cast<LRESULT>(programIcon.get()));
+}
+
+INT_PTR CMainDlg::OnTrayCallback(WPARAM wParam, LPARAM lParam) {
+  return SetMessageResult(notifyIcon.OnTrayNotification(wParam, lParam));
+}
+
+INT_PTR CMainDlg::OnInitMenuPopup(WPARAM wParam, LPARAM) {
+  // The running state shows as a check mark at "启动/停止" in both menus.
+  CheckMenuItem(reinterpret_cast<HMENU>(wParam), ID_TOGGLE_RUNNING,
+                MF_BYCOMMAND | (hotkeyOn ? MF_CHECKED : MF_UNCHECKED));
+  return FALSE;
+}
+
+INT_PTR CMainDlg::OnTaskbarCreated(WPARAM, LPARAM) {
+  notifyIcon.Restore();
+  return FALSE;
+}
+
+INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
+  ui::ShowTimedNotice(L"热键 Win + 空格 已被其他程序占用，疾书精灵无法用它呼出。\n"
+                      L"请右击通知区域中的疾书精灵图标，选择“打开”。",
+                      kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnDestroy(WPARAM, LPARAM) {
+  if (sendTimerId != 0) KillTimer(Handle(), sendTimerId);
+  store.Close();
+  if (hotkeyOn) UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+  return FALSE;
+}
+
+}  // namespace kwo::app

@@ -1,0 +1,114 @@
+#pragma once
+// The main window: the short-key box with its incremental search, the
+// hotkey that calls the window up, the sending of the chosen content, timed
+// sending, the menus and the notification icon.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/NotifyIcon.h"
+#include "controls/Edit37.h"
+#include "keys/KeySend.h"
+#include "keys/WinKeyPlatform.h"
+#include "store/AdoDataBase.h"
+#include "ui/Controls.h"
+#include "ui/Dialog.h"
+#include "ui/Handles.h"
+
+namespace kwo::app {
+
+// The program cannot start: the text says which file and why.
+class StartupError {
+ public:
+  explicit StartupError(std::wstring text) : text_(std::move(text)) {}
+  const std::wstring& Text() const { return text_; }
+
+ private:
+  std::wstring text_;
+};
+
+class CMainDlg : public kwo::ui::CDialog {
+ public:
+  // Makes the program's folder the current directory, reads kwo.ini and
+  // opens the store. Throws StartupError when either cannot be done.
+  CMainDlg();
+  ~CMainDlg() override;
+
+  void SearchEntries();
+  void SendCurrentEntry();
+  void ToggleRunning();
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnOK() override;
+  void OnCancel() override;
+  bool OnCommand(UINT id, UINT code, HWND control) override;
+
+ private:
+  void ReadSettings();
+  void OpenStore(std::u16string connectionString);
+  void AddMenuLinks();
+  bool RegisterActivationHotkey();
+  void ClearShortKey();
+
+  // Commands.
+  void OnStart();
+  void OnAddEntry();
+  void OnExit();
+  void OnImport();
+  void OnExport();
+  void OnAbout();
+  void OnHelpFile();
+  void OnOpen();
+  void OnOptions();
+  void OnCheckVersion() {}
+  void OnShortKeyChanged() { SearchEntries(); }
+  void OnShortKeySetFocus();
+  void OnShortKeyKillFocus();
+
+  // Messages.
+  INT_PTR OnHotKey(WPARAM, LPARAM);
+  INT_PTR OnWindowPosChanging(WPARAM, LPARAM);
+  INT_PTR OnActivate(WPARAM, LPARAM);
+  INT_PTR OnTimer(WPARAM, LPARAM);
+  INT_PTR OnCtlColor(WPARAM, LPARAM);
+  INT_PTR OnSysCommand(WPARAM, LPARAM);
+  INT_PTR OnPaint(WPARAM, LPARAM);
+  INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
+  INT_PTR OnTrayCallback(WPARAM, LPARAM);
+  INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
+  INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
+  INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
+  INT_PTR OnDestroy(WPARAM, LPARAM);
+
+  bool showAllowed = false;
+  kwo::ui::OwnedIcon programIcon;
+  kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
+  kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
+  bool hotkeyOn = false;
+  BOOL imeWasOpen = FALSE;
+  kwo::ui::CListView list;
+  CNotifyIcon notifyIcon;
+  kwo::keys::KeySendState sendState;
+  kwo::keys::WinKeyPlatform keyPlatform;
+  kwo::controls::CEdit37 keyEdit;
+  UINT_PTR sendTimerId = 0;
+  int32_t enablePre = 0;
+  int32_t enableAfter = 0;
+  int32_t timerOn = 0;
+  int32_t interval = 0;
+  std::wstring preStr;
+  std::wstring afterStr;
+  std::wstring timerStr;
+  std::vector<std::pair<std::wstring, std::wstring>> menuLinks;  // (menu text, target)
+  COLORREF backgroundColour = RGB(0, 0, 0);
+  kwo::ui::ColourBrush backgroundBrush;
+  kwo::store::CADODataBase store;
+  kwo::store::CADORecordset results;
+  UINT taskbarCreatedMessage = 0;
+};
+
+}  // namespace kwo::app

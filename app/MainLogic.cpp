@@ -1,0 +1,31 @@
+#include "app/MainLogic.h"
+
+namespace kwo::app {
+
+uint32_t TimerPeriodMs(int32_t intervalMinutes) {
+  if (intervalMinutes <= 0) return 0;
+  const uint64_t period = static_cast<uint64_t>(intervalMinutes) * 60000u;
+  return period > kLongestTimerPeriodMs ? kLongestTimerPeriodMs : static_cast<uint32_t>(period);
+}
+
+std::optional<size_t> MenuLinkIndex(uint64_t commandWParam, size_t linkCount) {
+  if (commandWParam < kFirstMenuLinkId) return std::nullopt;
+  const uint64_t index = commandWParam - kFirstMenuLinkId;
+  if (index >= linkCount) return std::nullopt;
+  return static_cast<size_t>(index);
+}
+
+std::u16string InstanceGuardName(std::u16string_view title) {
+  const auto lineFeed = title.find(u'\n');
+  std::u16string name(title.substr(0, lineFeed));
+  name += u" Class";
+  return name;
+}
+
+bool WantsLightText(uint8_t red, uint8_t green, uint8_t blue) {
+  // Perceived brightness (ITU-R BT.601 weights), 0..255000.
+  const unsigned brightness = 299u * red + 587u * green + 114u * blue;
+  return brightness < 128000u;
+}
+
+}  // namespace kwo::app

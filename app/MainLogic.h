@@ -1,0 +1,34 @@
+#pragma once
+// Rules of the main window that need no window, kept apart so that they can
+// be checked on any machine.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kwo::app {
+
+// The longest period SetTimer takes (USER_TIMER_MAXIMUM); longer ones it cuts.
+constexpr uint32_t kLongestTimerPeriodMs = 0x7FFFFFFF;
+
+// Period of the timed-sending timer for an interval in minutes. Computed
+// without overflow: a huge interval gives the longest period a timer can
+// have, never a short one. Zero or negative intervals give 0 (the timer then
+// types nothing).
+uint32_t TimerPeriodMs(int32_t intervalMinutes);
+
+// The first command id of the Help-menu links; link i has id kFirstMenuLinkId + i.
+constexpr uint32_t kFirstMenuLinkId = 33772;
+
+// The link a command stands for, judged on the whole wParam of WM_COMMAND.
+std::optional<size_t> MenuLinkIndex(uint64_t commandWParam, size_t linkCount);
+
+// Name of the single-instance mutex: the title up to its first line feed,
+// followed by " Class".
+std::u16string InstanceGuardName(std::u16string_view title);
+
+// Whether text on a background of this colour reads better in white than in black.
+bool WantsLightText(uint8_t red, uint8_t green, uint8_t blue);
+
+}  // namespace kwo::app

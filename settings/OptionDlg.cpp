@@ -1,0 +1,106 @@
+#include "settings/OptionDlg.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "res/resource.h"
+#include "settings/IniFile.h"
+#include "settings/Options.h"
+#include "text/Utf.h"
+#include "ui/Controls.h"
+
+namespace kwo::settings {
+
+using kwo::text::FromWide;
+using kwo::text::ToWide;
+
+COptionDlg::COptionDlg() : CDialog(IDD_OPTIONS) {
+  OnCommandId(IDC_COLOUR, &COptionDlg::OnSwatchClicked);
+  OnMessage(WM_DRAWITEM, &COptionDlg::OnDrawItem);
+}
+
+BOOL COptionDlg::OnInitDialog() {
+  HWND dialog = Handle();
+  ui::SetItemText(dialog, IDC_PRE_STR, preStr);
+  ui::SetItemText(dialog, IDC_AFTER_STR, afterStr);
+  ui::SetItemText(dialog, IDC_TIMER_STR, timerStr);
+  ui::CUpDown spin(Item(IDC_INTERVAL_SPIN));
+  spin.SetBuddy(Item(IDC_INTERVAL));
+  ui::CheckItem(dialog, IDC_ENABLE_PRE, enablePre != 0);
+  ui::CheckItem(dialog, IDC_ENABLE_AFTER, enableAfter != 0);
+  ui::CheckItem(dialog, IDC_TIMER_ON, timerOn != 0);
+  spin.SetPos(static_cast<int16_t>(interval & 0xFFFF));
+  chosenColour = backgroundColour;
+  InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  return TRUE;
+}
+
+void COptionDlg::OnSwatchClicked() {
+  static COLORREF customColours[16] = {};
+  CHOOSECOLORW chooser{};
+  chooser.lStructSize = sizeof chooser;
+  chooser.hwndOwner = Handle();
+  chooser.rgbResult = backgroundColour;  // always the colour in force, not an earlier pick
+  chooser.lpCustColors = customColours;
+  chooser.Flags = CC_RGBINIT;
+  // Cancelling leaves rgbResult at the preset, so the swatch returns to the colour in force.
+  ChooseColorW(&chooser);
+  chosenColour = chooser.rgbResult;
+  InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+}
+
+INT_PTR COptionDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
+  if (wParam != IDC_COLOUR) return FALSE;
+  const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+  FillRect(item->hDC, &item->rcItem, swatchBrush_.Get(chosenColour));
+  FrameRect(item->hDC, &item->rcItem, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  return TRUE;
+}
+
+void COptionDlg::OnOK() {
+  HWND dialog = Handle();
+  preStr = ui::ItemText(dialog, IDC_PRE_STR);
+  afterStr = ui::ItemText(dialog, IDC_AFTER_STR);
+  timerStr = ui::ItemText(dialog, IDC_TIMER_STR);
+  enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
+  enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
+  timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
+  interval = ui::CUpDown(Item(IDC_INTERVAL_SPIN)).Pos();
+
+  std::wstring error;
+  saveFailed = !SaveOptions(error);
+  if (saveFailed) {
+    // The options still hold for this run; the file keeps what it had.
+    const std::wstring text = L"无法保存设置文件：\n" + error + L"\n\n新的设置只在本次运行中有效。";
+    MessageBoxW(dialog, text.c_str(), L"参数设置", MB_OK | MB_ICONWARNING);
+  }
+  backgroundColour = chosenColour;
+  InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  EndDialog(IDOK);
+}
+
+bool COptionDlg::SaveOptions(std::wstring& error) const {
+  try {
+    CIniFile ini;
+    // Loaded first so that the other sections (connection, links) are kept.
+    ini.Load(std::filesystem::path(iniPath));
+    Options options;
+    options.enablePre = enablePre;
+    options.enableAfter = enableAfter;
+    options.interval = interval;
+    options.preStr = FromWide(preStr);
+    options.afterStr = FromWide(afterStr);
+    options.timerStr = FromWide(timerStr);
+    options.red = GetRValue(chosenColour);
+    options.green = GetGValue(chosenColour);
+    options.blue = GetBValue(chosenColour);
+    WriteOptions(ini, options);
+    ini.Save();
+    return true;
+  } catch (const IniError& failure) {
+    error = ToWide(failure.Message());
+    return false;
+  }
+}
+
+}  // namespace kwo::settings
