@@ -1,0 +1,386 @@
+// Drives and inspects the windows of other processes for end-to-end tests
+// under Wine. One command per run; results go to stdout as UTF-8; the exit
+// code is 0 on success, 1 when a check fails or a wait times out, 2 on a
+// usage error.
+//
+//   driver.exe COMMAND ARGS...
+//
+// WINDOW selects a top-level window:
+//   TITLE               exact title (compared without case, as FindWindowW does)
+//   class:CLASS         first window of that class
+//   class:CLASS|TITLE   class and exact title
+//   hwnd:0x1234         a handle printed by an earlier command
+//   foreground          the foreground window
+// CONTROL selects a window inside it:
+//   a decimal control id (searched among all descendants), "focus" (the
+//   control that has the keyboard focus in the window's thread), "self" (the
+//   window itself) or "-" / omitted (the first Edit control inside, else the
+//   window itself).
+// MS is a timeout in milliseconds (default 10000). Waits poll every 20 ms.
+//
+// Windows:
+//   wait WINDOW exists|visible|hidden|gone|foreground [MS]
+//   state WINDOW                  prints none, hidden, visible or foreground
+//   activate WINDOW [MS]          restore if minimised, SetWindowPos(HWND_TOP),
+//                                 SetForegroundWindow; waits until it is foreground
+//   minimize WINDOW [MS]          minimises and waits until it is iconic
+//   close WINDOW                  posts WM_CLOSE
+//   windows                       lists the top-level windows: handle, pid,
+//                                 visible flag, class, title
+//   focus                         prints the foreground window and the focused
+//                                 control: handle, class, control id, title
+// Input (SendInput, into whatever has the focus):
+//   hotkey                        left Windows + Space
+//   keys CHORD...                 each CHORD is KEY or MOD+...+KEY, e.g. RETURN,
+//                                 CTRL+A, SHIFT+TAB, ALT+F4, 0x41; modifiers go
+//                                 down first and up last
+//   type TEXT                     TEXT as Unicode key events, one pair per code unit
+//   type-file FILE                the same with the text of a UTF-8 file
+// Messages:
+//   command WINDOW ID [CODE] [--send]    WM_COMMAND (posted unless --send)
+//   message WINDOW MSG WPARAM LPARAM [--send]
+//                                 any message with numeric arguments; --send
+//                                 prints the result
+// Controls of another process:
+//   text WINDOW [CONTROL]         prints the text (WM_GETTEXT, exact, no newline added)
+//   wait-text WINDOW CONTROL FILE [MS]
+//                                 waits until the text equals the UTF-8 file
+//                                 exactly; on timeout prints both, escaped
+//   set-text WINDOW CONTROL TEXT  WM_SETTEXT
+//   listview WINDOW CONTROL       prints the rows of a list-view, one line each,
+//                                 columns separated by tabs
+//   listview-selected WINDOW CONTROL
+//                                 prints the indexes of the selected rows
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "tests/wine/Poll.h"
+#include "tests/wine/RemoteControl.h"
+#include "tests/wine/SyntheticInput.h"
+#include "tests/wine/TestIo.h"
+#include "tests/wine/WindowLookup.h"
+
+using namespace kwo::wine_test;
+
+namespace {
+
+constexpr DWORD kDefaultTimeoutMs = 10000;
+
+int Usage(const std::wstring& why) {
+  WriteErr(L"driver: " + why + L"\n");
+  return 2;
+}
+
+DWORD TimeoutArg(const std::vector<std::wstring>& args, size_t index) {
+  return args.size() > index ? static_cast<DWORD>(std::wcstoul(args[index].c_str(), nullptr, 10)) : kDefaultTimeoutMs;
+}
+
+const wchar_t* StateName(HWND hwnd) {
+  if (!hwnd || !IsWindow(hwnd)) return L"none";
+  if (!IsWindowVisible(hwnd)) return L"hidden";
+  return GetForegroundWindow() == hwnd ? L"foreground" : L"visible";
+}
+
+int CmdWait(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) return Usage(L"wait WINDOW exists|visible|hidden|gone|foreground [MS]");
+  const std::wstring& spec = args[0];
+  const std::wstring& want = args[1];
+  auto check = [&]() -> bool {
+    HWND hwnd = FindTopWindow(spec);
+    bool exists = hwnd && IsWindow(hwnd);
+    if (want == L"exists") return exists;
+    if (want == L"gone") return !exists;
+    if (want == L"visible") return exists && IsWindowVisible(hwnd);
+    if (want == L"hidden") return exists && !IsWindowVisible(hwnd);
+    if (want == L"foreground") return exists && GetForegroundWindow() == hwnd;
+    return false;
+  };
+  if (want != L"exists" && want != L"gone" && want != L"visible" && want != L"hidden" && want != L"foreground")
+    return Usage(L"unknown window state: " + want);
+  if (PollUntil(check, TimeoutArg(args, 2))) {
+    WriteOut(HandleText(FindTopWindow(spec)) + L"\n");
+    return 0;
+  }
+  WriteErr(L"driver: timed out waiting for '" + spec + L"' to be " + want + L" (it is " +
+           StateName(FindTopWindow(spec)) + L")\n");
+  return 1;
+}
+
+int CmdState(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"state WINDOW");
+  WriteOut(std::wstring(StateName(FindTopWindow(args[0]))) + L"\n");
+  return 0;
+}
+
+int CmdActivate(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"activate WINDOW [MS]");
+  HWND hwnd = FindTopWindow(args[0]);
+  if (!hwnd) {
+    WriteErr(L"driver: no window '" + args[0] + L"'\n");
+    return 1;
+  }
+  // Asking again while polling covers a window manager that lets the first
+  // request pass before the window is ready.
+  auto activate = [hwnd] {
+    if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetForegroundWindow(hwnd);
+  };
+  activate();
+  DWORD last = GetTickCount();
+  bool ok = PollUntil(
+      [&] {
+        if (GetForegroundWindow() == hwnd) return true;
+        if (GetTickCount() - last > 500) {
+          activate();
+          last = GetTickCount();
+        }
+        return false;
+      },
+      TimeoutArg(args, 1));
+  if (!ok) {
+    WriteErr(L"driver: '" + args[0] + L"' did not become the foreground window\n");
+    return 1;
+  }
+  WriteOut(HandleText(hwnd) + L"\n");
+  return 0;
+}
+
+int CmdMinimize(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"minimize WINDOW [MS]");
+  HWND hwnd = FindTopWindow(args[0]);
+  if (!hwnd) {
+    WriteErr(L"driver: no window '" + args[0] + L"'\n");
+    return 1;
+  }
+  ShowWindowAsync(hwnd, SW_MINIMIZE);
+  if (!PollUntil([hwnd] { return IsIconic(hwnd) != FALSE; }, TimeoutArg(args, 1))) {
+    WriteErr(L"driver: '" + args[0] + L"' was not minimised\n");
+    return 1;
+  }
+  return 0;
+}
+
+int CmdClose(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"close WINDOW");
+  HWND hwnd = FindTopWindow(args[0]);
+  if (!hwnd) {
+    WriteErr(L"driver: no window '" + args[0] + L"'\n");
+    return 1;
+  }
+  PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  return 0;
+}
+
+BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  WriteOut(HandleText(hwnd) + L" " + std::to_wstring(pid) + L" " + (IsWindowVisible(hwnd) ? L"v " : L"- ") +
+           ClassOf(hwnd) + L" \"" + TitleOf(hwnd) + L"\"\n");
+  return TRUE;
+}
+
+int CmdWindows() {
+  EnumWindows(ListWindow, 0);
+  return 0;
+}
+
+int CmdFocus() {
+  HWND fg = GetForegroundWindow();
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  HWND focus = nullptr;
+  if (fg && GetGUIThreadInfo(GetWindowThreadProcessId(fg, nullptr), &info)) focus = info.hwndFocus;
+  WriteOut(L"foreground " + HandleText(fg) + L" " + (fg ? ClassOf(fg) : L"-") + L" \"" +
+           (fg ? TitleOf(fg) : L"") + L"\"\n");
+  WriteOut(L"focus " + HandleText(focus) + L" " + (focus ? ClassOf(focus) : L"-") + L" " +
+           std::to_wstring(focus ? GetDlgCtrlID(focus) : 0) + L"\n");
+  return 0;
+}
+
+int CmdHotkey() {
+  // Left Windows + Space, the program's call-up hotkey.
+  SendChord({VK_LWIN}, VK_SPACE);
+  return 0;
+}
+
+int CmdKeys(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"keys CHORD...");
+  for (const std::wstring& chord : args) {
+    std::vector<WORD> keys;
+    if (!ParseChord(chord, keys)) return Usage(L"unknown key in '" + chord + L"'");
+    WORD key = keys.back();
+    keys.pop_back();
+    SendChord(keys, key);
+  }
+  return 0;
+}
+
+int CmdType(const std::wstring& text) {
+  TypeUnicode(text);
+  return 0;
+}
+
+int CmdTypeFile(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"type-file FILE");
+  std::wstring text;
+  if (!ReadUtf8File(args[0], text)) return 1;
+  return CmdType(text);
+}
+
+// Resolves WINDOW and CONTROL or reports why not.
+HWND TargetOrReport(const std::vector<std::wstring>& args) {
+  HWND top = FindTopWindow(args[0]);
+  if (!top) {
+    WriteErr(L"driver: no window '" + args[0] + L"'\n");
+    return nullptr;
+  }
+  HWND control = FindControl(top, args.size() > 1 ? args[1] : L"-");
+  if (!control) WriteErr(L"driver: no control '" + (args.size() > 1 ? args[1] : L"-") + L"' in '" + args[0] + L"'\n");
+  return control;
+}
+
+int CmdText(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"text WINDOW [CONTROL]");
+  HWND control = TargetOrReport(args);
+  std::wstring text;
+  if (!control || !ReadControlText(control, text)) return 1;
+  WriteOut(text);
+  return 0;
+}
+
+int CmdWaitText(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) return Usage(L"wait-text WINDOW CONTROL FILE [MS]");
+  std::wstring expected;
+  if (!ReadUtf8File(args[2], expected)) return 1;
+  std::wstring actual;
+  bool read = false;
+  bool ok = PollUntil(
+      [&] {
+        HWND top = FindTopWindow(args[0]);
+        HWND control = top ? FindControl(top, args[1]) : nullptr;
+        read = control && ReadControlText(control, actual);
+        return read && actual == expected;
+      },
+      TimeoutArg(args, 3));
+  if (ok) return 0;
+  WriteErr(L"driver: text of '" + args[0] + L"' control " + args[1] + L" does not match\n");
+  WriteOut(L"expected: \"" + Escaped(expected) + L"\"\n");
+  WriteOut(read ? L"actual:   \"" + Escaped(actual) + L"\"\n" : L"actual:   (control not found)\n");
+  return 1;
+}
+
+int CmdSetText(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) return Usage(L"set-text WINDOW CONTROL TEXT");
+  HWND control = TargetOrReport(args);
+  if (!control) return 1;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[2].c_str()), SMTO_ABORTIFHUNG,
+                           kMessageTimeoutMs, &result) ||
+      !result) {
+    WriteErr(L"driver: WM_SETTEXT failed\n");
+    return 1;
+  }
+  return 0;
+}
+
+bool HasFlag(std::vector<std::wstring>& args, const wchar_t* flag) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == flag) {
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+int SendOrPost(const std::wstring& spec, UINT msg, WPARAM wParam, LPARAM lParam, bool send) {
+  HWND hwnd = FindTopWindow(spec);
+  if (!hwnd) {
+    WriteErr(L"driver: no window '" + spec + L"'\n");
+    return 1;
+  }
+  if (!send) return PostMessageW(hwnd, msg, wParam, lParam) ? 0 : 1;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result)) {
+    WriteErr(L"driver: the window did not answer\n");
+    return 1;
+  }
+  WriteOut(std::to_wstring(static_cast<long long>(result)) + L"\n");
+  return 0;
+}
+
+int CmdCommand(std::vector<std::wstring> args) {
+  bool send = HasFlag(args, L"--send");
+  if (args.size() < 2) return Usage(L"command WINDOW ID [CODE] [--send]");
+  WORD id = static_cast<WORD>(std::wcstoul(args[1].c_str(), nullptr, 0));
+  WORD code = args.size() > 2 ? static_cast<WORD>(std::wcstoul(args[2].c_str(), nullptr, 0)) : 0;
+  return SendOrPost(args[0], WM_COMMAND, MAKEWPARAM(id, code), 0, send);
+}
+
+int CmdMessage(std::vector<std::wstring> args) {
+  bool send = HasFlag(args, L"--send");
+  if (args.size() < 4) return Usage(L"message WINDOW MSG WPARAM LPARAM [--send]");
+  UINT msg = static_cast<UINT>(std::wcstoul(args[1].c_str(), nullptr, 0));
+  WPARAM wParam = static_cast<WPARAM>(std::wcstoull(args[2].c_str(), nullptr, 0));
+  LPARAM lParam = static_cast<LPARAM>(std::wcstoll(args[3].c_str(), nullptr, 0));
+  return SendOrPost(args[0], msg, wParam, lParam, send);
+}
+
+int CmdListView(const std::vector<std::wstring>& args, bool selectedOnly) {
+  if (args.size() < 2) return Usage(L"listview WINDOW CONTROL");
+  HWND control = TargetOrReport(args);
+  if (!control) return 1;
+  if (selectedOnly) {
+    std::vector<int> rows;
+    if (!ReadListViewSelection(control, rows)) return 1;
+    for (int row : rows) WriteOut(std::to_wstring(row) + L"\n");
+    return 0;
+  }
+  std::vector<std::vector<std::wstring>> rows;
+  if (!ReadListView(control, rows)) return 1;
+  for (const auto& row : rows) {
+    std::wstring line;
+    for (size_t i = 0; i < row.size(); ++i) line += (i ? L"\t" : L"") + row[i];
+    WriteOut(line + L"\n");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::wstring> all(argv, argv + argc);
+  LocalFree(argv);
+  if (all.size() < 2) return Usage(L"no command; see the top of driver.cpp");
+  const std::wstring command = all[1];
+  std::vector<std::wstring> args(all.begin() + 2, all.end());
+
+  if (command == L"wait") return CmdWait(args);
+  if (command == L"state") return CmdState(args);
+  if (command == L"activate") return CmdActivate(args);
+  if (command == L"minimize") return CmdMinimize(args);
+  if (command == L"close") return CmdClose(args);
+  if (command == L"windows") return CmdWindows();
+  if (command == L"focus") return CmdFocus();
+  if (command == L"hotkey") return CmdHotkey();
+  if (command == L"keys") return CmdKeys(args);
+  if (command == L"type") return args.empty() ? Usage(L"type TEXT") : CmdType(args[0]);
+  if (command == L"type-file") return CmdTypeFile(args);
+  if (command == L"text") return CmdText(args);
+  if (command == L"wait-text") return CmdWaitText(args);
+  if (command == L"set-text") return CmdSetText(args);
+  if (command == L"command") return CmdCommand(args);
+  if (command == L"message") return CmdMessage(args);
+  if (command == L"listview") return CmdListView(args, false);
+  if (command == L"listview-selected") return CmdListView(args, true);
+  return Usage(L"unknown command: " + command);
+}
