@@ -144,7 +144,11 @@ void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function
   if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = GetLastError();
     DeleteFileW(temp.c_str());
-    file = HeldFile(path);
+    try {
+      file = HeldFile(path);
+    } catch (const IniError&) {
+      // The failure to report is the one of the replace.
+    }
     throw IniError(SystemMessage(error), path);
   }
   file = HeldFile(path);

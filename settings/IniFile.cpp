@@ -13,6 +13,15 @@ std::string NarrowMessage(const std::u16string& cause, const std::filesystem::pa
   return text::Utf16ToUtf8(cause) + ": " + text::Utf16ToUtf8(file.u16string());
 }
 
+// A line cannot hold a line end: a set value with one would split into lines
+// that read back as other keys or sections, so it is written as a space.
+std::u16string OneLine(std::u16string line) {
+  for (char16_t& unit : line) {
+    if (unit == u'\n') unit = u' ';
+  }
+  return line;
+}
+
 }  // namespace
 
 IniError::IniError(std::u16string cause, std::filesystem::path file)
@@ -85,8 +94,8 @@ void CIniFile::ParseLines(const std::vector<std::u16string>& lines) {
 std::vector<std::u16string> CIniFile::FormatLines() const {
   std::vector<std::u16string> lines;
   for (const auto& section : sections_) {
-    lines.push_back(u"[" + section->Name() + u"]");
-    for (const auto& key : section->Keys()) lines.push_back(key->Name() + u"=" + key->Value());
+    lines.push_back(OneLine(u"[" + section->Name() + u"]"));
+    for (const auto& key : section->Keys()) lines.push_back(OneLine(key->Name() + u"=" + key->Value()));
   }
   return lines;
 }

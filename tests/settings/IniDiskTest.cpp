@@ -195,6 +195,21 @@ TEST_F(IniDisk, LoadWithoutSaveLeavesTheFileAsItWas) {
   EXPECT_EQ(ReadBytes(path_), bytes);
 }
 
+TEST_F(IniDisk, LineEndInASetValueCannotSplitItIntoOtherKeys) {
+  {
+    CIniFile ini;
+    ini.Load(path_);
+    ini.SetString(u"Options", u"PreStr", u"x\r\n[sys]\nconnectionString=other");
+    ini.SetString(u"Options", u"AfterStr", u"y");
+    ini.Save();
+  }
+  CIniFile ini;
+  ini.Load(path_);
+  EXPECT_EQ(ini.FindSection(u"sys"), nullptr);
+  EXPECT_EQ(ini.GetString(u"Options", u"PreStr"), u"x\r [sys] connectionString=other");
+  EXPECT_EQ(ini.GetString(u"Options", u"AfterStr"), u"y");
+}
+
 #ifdef _WIN32
 TEST_F(IniDisk, LoadedFileCannotBeLoadedAgainUntilReleased) {
   CIniFile first;
