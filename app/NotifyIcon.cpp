@@ -49,7 +49,12 @@ bool CNotifyIcon::Restore() {
   HICON icon = data_.hIcon;
   if (icon == nullptr) return false;
   data_.hIcon = nullptr;  // the new taskbar has no icon of ours: add, not modify
-  return SetIcon(icon);
+  if (SetIcon(icon)) return true;
+  // The shell still had it (the message came without a new taskbar): keep it.
+  data_.hIcon = icon;
+  if (shell_->Notify(NIM_MODIFY, data_)) return true;
+  data_.hIcon = nullptr;
+  return false;
 }
 
 LRESULT CNotifyIcon::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
