@@ -1,0 +1,120 @@
+#include "entries/ExchangeReader.h"
+
+#include "entries/Escape.h"
+#include "text/CodePage.h"
+#include "text/Utf.h"
+
+namespace kwo::entries {
+
+namespace {
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr size_t kMaxKeyLength = 6;
+
+bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+ExchangeReader::ExchangeReader(std::string_view bytes) : rest_(bytes) {
+  if (rest_.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    utf8_ = true;
+    rest_.remove_prefix(kUtf8Bom.size());
+  }
+}
+
+bool ExchangeReader::ReadLine(Line& line) {
+  if (rest_.empty()) {
+    atEnd_ = true;
+    return false;
+  }
+  const size_t lf = rest_.find('\n');
+  if (lf == std::string_view::npos) {
+    line.text = rest_;
+    line.hasEnd = false;
+    rest_ = {};
+    atEnd_ = true;
+    return true;
+  }
+  line.text = rest_.substr(0, lf);
+  if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
+  line.hasEnd = true;
+  rest_.remove_prefix(lf + 1);
+  return true;
+}
+
+std::u16string ExchangeReader::Decode(std::string_view bytes) const {
+  if (utf8_) return text::Utf8ToUtf16(bytes);
+  std::u16string out;
+  text::DecodeCp936(bytes, out);
+  return out;
+}
+
+ExchangeReader::Result ExchangeReader::Fail(std::u16string named) {
+  stopped_ = true;
+  errorMessage_ = std::move(named);
+  errorMessage_ += kFormatErrorSuffix;
+  return Result::FormatError;
+}
+
+ExchangeReader::Result ExchangeReader::Next(ExchangeEntry& entry) {
+  if (stopped_) return Result::End;
+  if (!started_) {
+    started_ = true;
+    ReadLine(current_);
+  }
+  // A header line that was the last bytes of the file (no line end) starts no entry.
+  if (atEnd_) {
+    stopped_ = true;
+    return Result::End;
+  }
+  const Line header = current_;
+  const auto headerText = [&] { return Decode(header.text) + (header.hasEnd ? u"\n" : u""); };
+  if (header.text.empty() || header.text[0] != '#') return Fail(headerText());
+
+  // The key: at most six letters or digits, upper-cased, ended by a colon
+  // (key-sequence entry) or the line end. After six characters the next one
+  // alone decides: a colon, or anything else for a plain-text entry.
+  std::string key;
+  bool keySequence = false;
+  size_t i = 1;
+  while (key.size() < kMaxKeyLength && i < header.text.size()) {
+    const char c = header.text[i];
+    if (c == ':') {
+      keySequence = true;
+      break;
+    }
+    if (!IsAsciiAlnum(c)) return Fail(headerText());
+    key.push_back(AsciiUpper(c));
+    ++i;
+  }
+  if (key.size() == kMaxKeyLength)
+    keySequence = i < header.text.size() && header.text[i] == ':';
+  entry.key = text::Ascii(key);
+  // An empty key (id 0) is named as the empty text.
+  if (entry.key.empty()) return Fail(std::u16string());
+
+  // The content: every line up to the next header line. Only a line with a
+  // line end can be a header; the last line of a file without one is content.
+  entry.content.clear();
+  Line line;
+  while (ReadLine(line)) {
+    if (!line.hasEnd) {
+      entry.content += Decode(line.text);
+      break;
+    }
+    if (!line.text.empty() && line.text[0] == '#') {
+      current_ = line;
+      break;
+    }
+    std::string_view text = line.text;
+    if (text.size() >= 2 && text[0] == '\\' && text[1] == '#') text.remove_prefix(1);
+    entry.content += Decode(text);
+    entry.content += u"\r\n";
+  }
+  // Drop the line break that closes the entry.
+  const size_t n = entry.content.size();
+  if (n >= 2 && entry.content[n - 2] == u'\r' && entry.content[n - 1] == u'\n') entry.content.resize(n - 2);
+  if (!keySequence && !entry.content.empty()) entry.content = Escape(entry.content).text;
+  return Result::Entry;
+}
+
+}  // namespace kwo::entries

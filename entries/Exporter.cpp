@@ -1,0 +1,40 @@
+#include "entries/Exporter.h"
+
+#include "entries/ExchangeFile.h"
+#include "entries/ExchangeWriter.h"
+#include "store/ShorthandTable.h"
+
+namespace kwo::entries {
+
+ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& recordset,
+                        const std::filesystem::path& path) {
+  ExportResult result;
+  OutputFile file;
+  if (!file.Create(path)) {
+    result.status = ExportResult::Status::CannotCreate;
+    return result;
+  }
+  if (!store::OpenListing(recordset, database.Connection())) {
+    file.Close();
+    result.status = ExportResult::Status::QueryFailed;
+    return result;
+  }
+  ExchangeWriter writer;
+  std::u16string key;
+  std::u16string content;
+  while (!recordset.AtEnd()) {
+    key.clear();
+    content.clear();
+    recordset.FieldText(1, key);
+    recordset.FieldText(2, content);
+    writer.Add(key, content);
+    recordset.MoveNext();
+  }
+  recordset.Close();
+  result.entries = writer.Count();
+  const bool written = file.Write(writer.Bytes(&result.utf8));
+  if (!file.Close() || !written) result.status = ExportResult::Status::WriteFailed;
+  return result;
+}
+
+}  // namespace kwo::entries

@@ -1,0 +1,25 @@
+#pragma once
+// Export: writes every entry, in id order, to an exchange file.
+#include <cstddef>
+#include <filesystem>
+
+#include "store/AdoDataBase.h"
+
+namespace kwo::entries {
+
+struct ExportResult {
+  enum class Status {
+    Exported,
+    CannotCreate,  // the file could not be created; nothing written
+    QueryFailed,   // the table could not be read; the file is left empty
+    WriteFailed,   // the file could not be written completely
+  };
+  Status status = Status::Exported;
+  size_t entries = 0;
+  bool utf8 = false;  // some character did not fit code page 936
+};
+
+ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& recordset,
+                        const std::filesystem::path& path);
+
+}  // namespace kwo::entries

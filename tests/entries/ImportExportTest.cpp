@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include "ExchangeTestUtil.h"
+#include "TempStore.h"
+#include "entries/ExchangeFile.h"
+#include "entries/Exporter.h"
+#include "entries/Importer.h"
+#include "text/Utf.h"
+
+using kwo::entries::ExportFile;
+using kwo::entries::ExportResult;
+using kwo::entries::ImportEntries;
+using kwo::entries::ImportFile;
+using kwo::entries::ImportResult;
+using kwo::entries::ReadWholeFile;
+using kwo::entries::testing::Gbk;
+using kwo::entries::testing::TempStore;
+using Row = TempStore::Row;
+
+namespace {
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  kwo::entries::OutputFile file;
+  ASSERT_TRUE(file.Create(path));
+  ASSERT_TRUE(file.Write(bytes));
+  ASSERT_TRUE(file.Close());
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(path, bytes));
+  return bytes;
+}
+
+}  // namespace
+
+TEST(Import, InsertsNewKeysAndReplacesOnlyTheContentOfExistingOnes) {
+  TempStore s;
+  s.Put(u"A", u"old");
+  s.Put(u"KEEP", u"untouched");
+  const auto r = ImportEntries(s.database, s.recordset, Gbk(u"#a:\r\n新内容\r\n#B\r\n{x}\r\n#B:\r\nlater wins\r\n"));
+  EXPECT_EQ(r.status, ImportResult::Status::Imported);
+  EXPECT_EQ(r.stored, 3u);
+  const auto rows = s.Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows.at(u"A"), (Row{u"11", u"新内容"}));
+  EXPECT_EQ(rows.at(u"B"), (Row{u"12", u"later wins"}));
+  EXPECT_EQ(rows.at(u"KEEP"), (Row{kwo::store::IdText(kwo::store::ShortKeyId(u"KEEP")), u"untouched"}));
+}
+
+TEST(Import, PlainTextEntriesAreStoredEscaped) {
+  TempStore s;
+  ImportEntries(s.database, s.recordset, "#P\r\na\\b{ENTER}\r\n#Q:\r\na\\b{ENTER}\r\n");
+  const auto rows = s.Rows();
+  EXPECT_EQ(rows.at(u"P").content, u"a\\\\b\\{ENTER}");
+  EXPECT_EQ(rows.at(u"Q").content, u"a\\b{ENTER}");
+}
+
+TEST(Import, SixCharacterKeysKeepTheirUnsignedId) {
+  TempStore s;
+  ImportEntries(s.database, s.recordset, "#ZZZZZZ:\r\nlast\r\n#TYTZAL:\r\nfirst above 2^31\r\n#ABCDEFGH\r\ncut\r\n");
+  const auto rows = s.Rows();
+  EXPECT_EQ(rows.at(u"ZZZZZZ"), (Row{u"2565726408", u"last"}));
+  EXPECT_EQ(rows.at(u"TYTZAL"), (Row{u"2147483648", u"first above 2^31"}));
+  EXPECT_EQ(rows.at(u"ABCDEF").content, u"cut");
+}
+
+TEST(Import, KeepsEntriesBeforeAFormatError) {
+  TempStore s;
+  const auto r = ImportEntries(s.database, s.recordset, "#A:\r\none\r\n#B-C:\r\ntwo\r\n#D:\r\nthree\r\n");
+  EXPECT_EQ(r.status, ImportResult::Status::FormatError);
+  EXPECT_EQ(r.errorMessage, u"#B-C:\n 速记符处定义格式错误");
+  EXPECT_EQ(r.stored, 1u);
+  const auto rows = s.Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows.at(u"A").content, u"one");
+}
+
+TEST(Import, FailureTable) {
+  {
+    TempStore s;  // the first line is not a header: nothing imported
+    const auto r = ImportEntries(s.database, s.recordset, "text\r\n#A:\r\nx\r\n");
+    EXPECT_EQ(r.status, ImportResult::Status::FormatError);
+    EXPECT_TRUE(s.Rows().empty());
+  }
+  {
+    TempStore s;  // an empty key names nothing but the error itself
+    const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#:\r\ny\r\n");
+    EXPECT_EQ(r.errorMessage, u" 速记符处定义格式错误");
+    EXPECT_EQ(s.Rows().size(), 1u);
+  }
+  {
+    TempStore s;  // a file that cannot be opened changes nothing
+    s.Put(u"A", u"x");
+    const auto r = ImportFile(s.database, s.recordset, s.folder.path() / "missing.txt");
+    EXPECT_EQ(r.status, ImportResult::Status::CannotOpen);
+    EXPECT_EQ(s.Rows().size(), 1u);
+  }
+  {
+    TempStore s;  // empty file, a lone header without line end
+    EXPECT_EQ(ImportEntries(s.database, s.recordset, "").status, ImportResult::Status::Imported);
+    EXPECT_EQ(ImportEntries(s.database, s.recordset, "#A:").status, ImportResult::Status::Imported);
+    EXPECT_TRUE(s.Rows().empty());
+  }
+}
+
+TEST(Import, LookupThatCannotRunSkipsEntries) {
+  TempStore s;
+  s.database.Close();
+  const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#B:\r\ny\r\n");
+  EXPECT_EQ(r.status, ImportResult::Status::Imported);
+  EXPECT_EQ(r.stored, 0u);
+  EXPECT_EQ(r.skipped, 2u);
+}
+
+TEST(Import, RefusedCommitIsReportedAndStoresNothing) {
+  TempStore s(u";Busy Timeout=100");
+  for (int i = 0; i < 200; ++i) s.Put(u"K" + kwo::text::Ascii(std::to_string(i)), u"seed");
+  // A second connection in the middle of reading a long result keeps its read
+  // lock, so the import can write but not commit.
+  kwo::store::CADODataBase reader;
+  ASSERT_TRUE(reader.Open(kwo::entries::testing::ConnectionStringFor(s.file, u";Busy Timeout=100")));
+  kwo::store::CADORecordset rs;
+  ASSERT_TRUE(kwo::store::OpenListing(rs, reader.Connection()));
+  ASSERT_FALSE(rs.AtEnd());
+
+  const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#K1:\r\nchanged\r\n");
+  EXPECT_EQ(r.status, ImportResult::Status::NotSaved);
+  EXPECT_EQ(r.stored, 0u);
+  rs.Close();
+  const auto rows = s.Rows();
+  EXPECT_EQ(rows.size(), 200u);
+  EXPECT_EQ(rows.count(u"A"), 0u);
+  EXPECT_EQ(rows.at(u"K1").content, u"seed");
+}
+
+TEST(Import, ReadsAFileWithAChineseName) {
+  TempStore s;
+  const auto path = s.folder.path() / std::filesystem::path(u"导入 文件.txt");
+  WriteBytes(path, Gbk(u"#ZW:\r\n中文内容\r\n"));
+  EXPECT_EQ(ImportFile(s.database, s.recordset, path).stored, 1u);
+  EXPECT_EQ(s.Rows().at(u"ZW").content, u"中文内容");
+}
+
+TEST(Export, WritesEveryEntryInIdOrder) {
+  TempStore s;
+  s.Put(u"AA", u"#head\r\nx#\r\n");
+  s.Put(u"B", u"");
+  s.Put(u"0", u"中\rlone\nbreaks");
+  const auto path = s.folder.path() / "out.txt";
+  const auto r = ExportFile(s.database, s.recordset, path);
+  EXPECT_EQ(r.status, ExportResult::Status::Exported);
+  EXPECT_EQ(r.entries, 3u);
+  EXPECT_FALSE(r.utf8);
+  EXPECT_EQ(ReadBytes(path), Gbk(u"#0:\r\n中\r\nlone\r\nbreaks\r\n#B:\r\n\r\n#AA:\r\n\\#head\r\nx#\r\n\r\n"));
+}
+
+TEST(Export, ThenImportLeavesEveryEntryUnchanged) {
+  const std::pair<std::u16string, std::u16string> entries[] = {
+      {u"1", u"中文内容，全角标点。"},
+      {u"A", u""},
+      {u"AB", u"ends with a break\r\n"},
+      {u"C", u"\r\n\r\n"},
+      {u"HASH", u"#first\r\n#\r\nmid # line\r\n\\\\#two backslashes"},
+      {u"KS", u"{ENTER}\\{x}\\\\{DELAY 50}"},
+      {u"TRAIL", u"乗俓僜刓匼\\"},
+      {u"ZZZZZZ", u"六个字符"},
+      {u"LONG", std::u16string(5000, u'长') + u"\r\n" + std::u16string(2000, u'x') + u"#B:"},
+  };
+  for (const bool withEmoji : {false, true}) {
+    SCOPED_TRACE(withEmoji ? "UTF-8" : "code page 936");
+    TempStore source;
+    for (const auto& [key, content] : entries) source.Put(key, content);
+    if (withEmoji) source.Put(u"EMOJI", u"笑\U0001F600 and \u3400");
+    const auto path = source.folder.path() / "round.txt";
+    const auto exported = ExportFile(source.database, source.recordset, path);
+    ASSERT_EQ(exported.status, ExportResult::Status::Exported);
+    EXPECT_EQ(exported.utf8, withEmoji);
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0) == 0, withEmoji);
+    EXPECT_EQ(bytes.find('?'), std::string::npos);
+
+    TempStore target;
+    const auto imported = ImportFile(target.database, target.recordset, path);
+    EXPECT_EQ(imported.status, ImportResult::Status::Imported);
+    EXPECT_EQ(target.Rows(), source.Rows());
+  }
+}
+
+TEST(Export, FailureTable) {
+  TempStore s;
+  s.Put(u"A", u"x");
+  EXPECT_EQ(ExportFile(s.database, s.recordset, s.folder.path() / "no such folder" / "out.txt").status,
+            ExportResult::Status::CannotCreate);
+
+  // An empty table gives an empty file.
+  TempStore empty;
+  const auto emptyPath = empty.folder.path() / "empty.txt";
+  EXPECT_EQ(ExportFile(empty.database, empty.recordset, emptyPath).status, ExportResult::Status::Exported);
+  EXPECT_EQ(ReadBytes(emptyPath), "");
+
+  // A table that cannot be read leaves the file empty, an existing one emptied.
+  const auto path = s.folder.path() / "out.txt";
+  WriteBytes(path, "old contents");
+  s.database.Close();
+  EXPECT_EQ(ExportFile(s.database, s.recordset, path).status, ExportResult::Status::QueryFailed);
+  EXPECT_EQ(ReadBytes(path), "");
+}
+
+TEST(Export, FileThatCannotBeWrittenCompletelyIsReported) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs /dev/full";
+#else
+  TempStore s;
+  s.Put(u"A", std::u16string(100000, u'x'));
+  EXPECT_EQ(ExportFile(s.database, s.recordset, "/dev/full").status, ExportResult::Status::WriteFailed);
+  TempStore small;  // a few bytes still sit in the buffer until the close
+  small.Put(u"A", u"x");
+  EXPECT_EQ(ExportFile(small.database, small.recordset, "/dev/full").status, ExportResult::Status::WriteFailed);
+#endif
+}
