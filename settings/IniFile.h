@@ -69,12 +69,16 @@ class CIniFile {
   CIniFile(const CIniFile&) = delete;
   CIniFile& operator=(const CIniFile&) = delete;
 
-  // Reads the file (creating it empty if missing) and parses it. Throws IniError.
+  // Opens the file (creating it empty if missing) and parses it. The file
+  // stays open until Close; meanwhile other programs may read it but not
+  // write it (Windows). Throws IniError; the store is closed then.
   void Load(const std::filesystem::path& path);
   // Rebuilds the tree from the loaded file's text. Throws IniError
   // ("Key could not be created") for a key line before any section line.
   void Parse();
-  // Writes the whole tree back. Throws IniError; the old file stays intact then.
+  // Writes the whole tree back: "[name]" lines, each followed by its
+  // "name=value" lines. A line end inside a name or value is written as a
+  // space. Throws IniError; the old file stays intact then.
   void Save();
   void Close();
   void RemoveAll();
