@@ -72,7 +72,7 @@ void COptionDlg::OnOK() {
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
     const std::wstring text = L"无法保存设置文件：\n" + error + L"\n\n新的设置只在本次运行中有效。";
-    MessageBoxW(dialog, text.c_str(), L"参数设置", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
   }
   backgroundColour = chosenColour;
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);

@@ -1,0 +1,174 @@
+// The options dialog on its real resource, with a real kwo.ini in a
+// temporary folder, driven from a timer while it runs modally.
+#include "settings/OptionDlg.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "UnitWinSupport.h"
+#include "res/resource.h"
+#include "settings/IniFile.h"
+
+namespace kwo::settings {
+namespace {
+
+namespace fs = std::filesystem;
+using app::test::FindThreadDialog;
+using app::test::ModalScript;
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class OptionDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!app::test::CanCreateWindows()) GTEST_SKIP() << app::test::kNoWindows;
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+    folder_ = fs::temp_directory_path() / ("kwo-options-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    ini_ = folder_ / "kwo.ini";
+    std::ofstream(ini_, std::ios::binary) << "[sys]\r\nconnectionString=Provider=SQLite;Data Source=x.db\r\n"
+                                             "[Options]\r\nEnablePre=0\r\nInterval=5\r\nPreStr=old\r\n"
+                                             "[Menu]\r\nhome=https://example.com/\r\n";
+    dialog_.iniPath = ini_.wstring();
+    dialog_.interval = 5;
+    dialog_.preStr = L"old";
+    dialog_.backgroundColour = RGB(10, 20, 30);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  // Runs the dialog; `act` gets its window once it is there.
+  void RunWith(std::function<void(HWND)> act, std::vector<std::function<bool()>> more = {}) {
+    std::vector<std::function<bool()>> steps{[act] {
+      HWND dialog = FindThreadDialog(L"参数设置");
+      if (dialog == nullptr) return false;
+      act(dialog);
+      return true;
+    }};
+    steps.insert(steps.end(), more.begin(), more.end());
+    ModalScript script(std::move(steps));
+    script.Run([this] { result_ = dialog_.DoModal(nullptr); });
+    ASSERT_TRUE(script.finished());
+  }
+
+  fs::path folder_;
+  fs::path ini_;
+  COptionDlg dialog_;
+  INT_PTR result_ = 0;
+};
+
+TEST_F(OptionDialog, OpensWithTheValuesItWasGiven) {
+  std::wstring pre, interval;
+  bool preChecked = true;
+  RunWith([&](HWND dialog) {
+    wchar_t text[64];
+    GetDlgItemTextW(dialog, IDC_PRE_STR, text, 64);
+    pre = text;
+    GetDlgItemTextW(dialog, IDC_INTERVAL, text, 64);
+    interval = text;
+    preChecked = IsDlgButtonChecked(dialog, IDC_ENABLE_PRE) == BST_CHECKED;
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(pre, L"old");
+  EXPECT_EQ(interval, L"5");
+  EXPECT_FALSE(preChecked);
+}
+
+TEST_F(OptionDialog, OkWritesTheOptionsAndKeepsTheOtherSections) {
+  RunWith([](HWND dialog) {
+    CheckDlgButton(dialog, IDC_ENABLE_PRE, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_TIMER_ON, BST_CHECKED);
+    SetDlgItemTextW(dialog, IDC_PRE_STR, L"前缀{ENTER}");
+    SetDlgItemTextW(dialog, IDC_TIMER_STR, L"定时");
+    SetDlgItemTextW(dialog, IDC_INTERVAL, L"7");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(dialog_.enablePre, 1);
+  EXPECT_EQ(dialog_.enableAfter, 0);
+  EXPECT_EQ(dialog_.timerOn, 1);
+  EXPECT_EQ(dialog_.interval, 7);
+  EXPECT_EQ(dialog_.preStr, L"前缀{ENTER}");
+  EXPECT_FALSE(dialog_.saveFailed);
+  EXPECT_EQ(dialog_.backgroundColour, RGB(10, 20, 30));
+
+  CIniFile ini;
+  ini.Load(ini_);
+  EXPECT_EQ(ini.GetInt(u"Options", u"EnablePre"), 1);
+  EXPECT_EQ(ini.GetInt(u"Options", u"Interval"), 7);
+  EXPECT_EQ(ini.GetString(u"Options", u"PreStr"), u"前缀{ENTER}");
+  EXPECT_EQ(ini.GetString(u"Options", u"TimerStr"), u"定时");
+  EXPECT_EQ(ini.GetInt(u"BackGround", u"Red"), 10);
+  EXPECT_EQ(ini.GetInt(u"BackGround", u"Green"), 20);
+  EXPECT_EQ(ini.GetInt(u"BackGround", u"Blue"), 30);
+  EXPECT_EQ(ini.GetString(u"sys", u"connectionString"), u"Provider=SQLite;Data Source=x.db");
+  EXPECT_EQ(ini.GetString(u"Menu", u"home"), u"https://example.com/");
+  const CIniSection* options = ini.FindSection(u"Options");
+  ASSERT_NE(options, nullptr);
+  EXPECT_EQ(options->FindKey(u"TimerOn"), nullptr);  // timed sending is never stored
+}
+
+TEST_F(OptionDialog, CancelWritesNothingAndKeepsTheCopies) {
+  const std::string before = ReadBytes(ini_);
+  RunWith([](HWND dialog) {
+    CheckDlgButton(dialog, IDC_ENABLE_PRE, BST_CHECKED);
+    SetDlgItemTextW(dialog, IDC_PRE_STR, L"changed");
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(result_, IDCANCEL);
+  EXPECT_EQ(dialog_.enablePre, 0);
+  EXPECT_EQ(dialog_.preStr, L"old");
+  EXPECT_EQ(ReadBytes(ini_), before);
+}
+
+TEST_F(OptionDialog, IntervalThatIsNoNumberKeepsThePreviousOne) {
+  RunWith([](HWND dialog) {
+    SetDlgItemTextW(dialog, IDC_INTERVAL, L"abc");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(dialog_.interval, 5);
+}
+
+TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {
+  // A folder where the new file would be written makes the save fail.
+  fs::create_directory(folder_ / "kwo.ini.tmp");
+  const std::string before = ReadBytes(ini_);
+  bool warned = false;
+  RunWith(
+      [](HWND dialog) {
+        CheckDlgButton(dialog, IDC_ENABLE_AFTER, BST_CHECKED);
+        SetDlgItemTextW(dialog, IDC_AFTER_STR, L"后缀");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      },
+      {[&] {
+        HWND box = FindThreadDialog(L"疾书精灵");
+        if (box == nullptr) return false;
+        warned = true;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return true;
+      }});
+  EXPECT_TRUE(warned);
+  EXPECT_TRUE(dialog_.saveFailed);
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(dialog_.enableAfter, 1);
+  EXPECT_EQ(dialog_.afterStr, L"后缀");
+  EXPECT_EQ(ReadBytes(ini_), before);
+}
+
+}  // namespace
+}  // namespace kwo::settings

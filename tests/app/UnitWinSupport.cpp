@@ -1,0 +1,71 @@
+#include "UnitWinSupport.h"
+
+namespace kwo::app::test {
+
+namespace {
+ModalScript* g_running = nullptr;
+constexpr unsigned kTickMs = 30;
+
+BOOL CALLBACK EndEveryDialog(HWND window, LPARAM) {
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (lstrcmpW(className, L"#32770") == 0) EndDialog(window, IDCANCEL);
+  return TRUE;
+}
+}  // namespace
+
+bool CanCreateWindows() {
+  HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  if (probe == nullptr) return false;
+  DestroyWindow(probe);
+  return true;
+}
+
+HWND FindThreadDialog(const std::wstring& title) {
+  struct Search {
+    const std::wstring* title;
+    HWND found;
+  } search{&title, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t className[16] = {};
+        wchar_t caption[64] = {};
+        GetClassNameW(window, className, 16);
+        GetWindowTextW(window, caption, 64);
+        if (lstrcmpW(className, L"#32770") == 0 && *s->title == caption) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void ModalScript::Run(const std::function<void()>& runModal, unsigned timeoutMs) {
+  g_running = this;
+  ticksLeft_ = timeoutMs / kTickMs + 1;
+  const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, &ModalScript::Tick);
+  runModal();
+  KillTimer(nullptr, timer);
+  g_running = nullptr;
+}
+
+void CALLBACK ModalScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  ModalScript* self = g_running;
+  if (self == nullptr) return;
+  if (self->ticksLeft_ == 0) return;
+  if (--self->ticksLeft_ == 0) {
+    EnumThreadWindows(GetCurrentThreadId(), &EndEveryDialog, 0);
+    return;
+  }
+  static bool busy = false;  // a step that opens a nested modal loop must not be re-entered
+  if (busy) return;
+  busy = true;
+  while (self->next_ < self->steps_.size() && self->steps_[self->next_]()) ++self->next_;
+  busy = false;
+}
+
+}  // namespace kwo::app::test
