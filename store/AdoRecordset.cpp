@@ -183,7 +183,6 @@ bool CADORecordset::Fetch(size_t count) {
       d.rows.push_back(std::move(row));
       continue;
     }
-    d.Origins();  // while the statement is still prepared on a live session
     d.statement->Reset();
     d.exhausted = true;
     if (step == DbStep::Failed) {

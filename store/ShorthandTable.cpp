@@ -16,17 +16,18 @@ constexpr char16_t kPrefixScanQuery[] =
 // Keys of length n + k that begin with a key P of id p have ids from
 // p*37^k + lo(k) to p*37^k + hi(k), lo(k) = 1 + 37 + ... + 37^(k-1) (all
 // "0"s), hi(k) = 36*lo(k) (all "Z"s). The ranges for k = 0..6-n are disjoint
-// and ascending; each is read by rowid with its own limit of 37.
+// and ascending, and each is read in rowid order. SQLite merges the ordered
+// parts of a compound select lazily, so the limit stops the reading after 37
+// rows (plus at most one row looked ahead per range), however large the table.
 std::u16string BuildPrefixRangeQuery() {
-  std::u16string sql = u"select * from (";
+  std::u16string sql;
   for (int k = 0; k <= kMaxShortKeyLength; ++k) {
     if (k > 0) sql += u" union all ";
     const std::u16string low = text::FormatDecimal(3 + 2 * k);
     const std::u16string high = text::FormatDecimal(4 + 2 * k);
-    sql += u"select * from (select * from kwo where id between ?" + low + u" and ?" + high +
-           u" and substr(shortkey,1,?2)=?1 order by id limit 37)";
+    sql += u"select * from kwo where id between ?" + low + u" and ?" + high + u" and substr(shortkey,1,?2)=?1";
   }
-  return sql + u") order by id limit 37";
+  return sql + u" order by id limit 37";
 }
 
 const std::u16string& PrefixRangeQuery() {

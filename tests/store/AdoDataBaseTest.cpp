@@ -52,6 +52,20 @@ TEST(CADODataBase, CreatesAMissingDatabaseWithItsTable) {
   EXPECT_TRUE(rs.AtEnd());
 }
 
+TEST(CADODataBase, UsesARollbackJournalAndFullSync) {
+  TempFolder folder;
+  CADODataBase db;
+  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"kwo.db")));
+  CADORecordset rs;
+  std::u16string value;
+  ASSERT_TRUE(rs.Open(db.Connection(), u"pragma journal_mode"));
+  ASSERT_TRUE(rs.FieldText(0, value));
+  EXPECT_EQ(value, u"delete");
+  ASSERT_TRUE(rs.Open(db.Connection(), u"pragma synchronous"));
+  ASSERT_TRUE(rs.FieldText(0, value));
+  EXPECT_EQ(value, u"2");
+}
+
 TEST(CADODataBase, AddsTheTableToADatabaseWithoutIt) {
   TempFolder folder;
   const std::filesystem::path file = folder / u"other.db";
