@@ -18,7 +18,10 @@ struct KeySendState {
 // when it stopped at a brace group longer than 299 code units.
 bool SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform);
 
-// Injection primitives. Each pausing primitive takes the pause rule first.
+// Injection primitives. Each pausing primitive takes the pause rule first:
+// the pending pause once, else the default one; a pause below 1 ms sleeps not
+// at all. Codes outside 1..254 are no virtual keys: PressKey, KeyDown and
+// KeyUp send nothing for them and take no pause; so does a count of 0.
 void PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t count, KeySendState& state);
 void KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state);
 void KeyUp(KeyPlatform& platform, uint16_t code, bool extended);
