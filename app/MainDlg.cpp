@@ -82,11 +82,16 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
 
 CMainDlg::~CMainDlg() = default;
 
+std::wstring CMainDlg::IniPath() {
+  // The full path, so that messages name the file exactly.
+  return ui::ProgramFolder() + L"kwo.ini";
+}
+
 void CMainDlg::ReadSettings() {
   std::u16string connectionString;
   try {
     settings::CIniFile ini;
-    ini.Load(std::filesystem::path(L"kwo.ini"));
+    ini.Load(std::filesystem::path(IniPath()));
     connectionString = settings::ReadConnectionString(ini);
     const settings::Options options = settings::ReadOptions(ini);
     backgroundColour = RGB(options.red, options.green, options.blue);
@@ -288,6 +293,7 @@ void CMainDlg::OnOptions() {
   options.afterStr = afterStr;
   options.timerStr = timerStr;
   options.backgroundColour = backgroundColour;
+  options.iniPath = IniPath();
   options.DoModal(Handle());
 
   backgroundColour = options.backgroundColour;
@@ -400,7 +406,7 @@ INT_PTR CMainDlg::OnTaskbarCreated(WPARAM, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
-  ui::ShowTimedNotice(L"热键 Win + 空格 已被其他程序占用，疾书精灵无法用它呼出。\n"
+  ui::ShowTimedNotice(L"热键 Win + 空格 已被其他程序占用。\n"
                       L"请右击通知区域中的疾书精灵图标，选择“打开”。",
                       kHotkeyNoticeTimeoutMs);
   return TRUE;

@@ -48,6 +48,7 @@ class CMainDlg : public kwo::ui::CDialog {
   bool OnCommand(UINT id, UINT code, HWND control) override;
 
  private:
+  static std::wstring IniPath();
   void ReadSettings();
   void OpenStore(std::u16string connectionString);
   void AddMenuLinks();
