@@ -2,6 +2,8 @@
 #ifdef _WIN32
 #include "keys/WinKeyPlatform.h"
 
+#include "keys/KeySend.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -109,6 +111,86 @@ TEST_F(WinKeyPlatformTest, SubstringSearchSeesOnlyTheFirst299Units) {
   g_sysCommands.clear();
   EXPECT_FALSE(platform.ActivateWindow(u"KWO-LATE-MARK"));
   EXPECT_TRUE(g_sysCommands.empty());
+}
+
+// What a low-level keyboard hook saw of the injected input.
+struct HookedKey {
+  DWORD vk;
+  DWORD scan;
+  DWORD flags;
+  WPARAM message;
+};
+std::vector<HookedKey> g_hooked;
+
+LRESULT CALLBACK RecordKey(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    // The hook sees the whole session: keep only the keys this test sends.
+    const auto& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    const bool ours = (key.vkCode == VK_PACKET && key.scanCode == 0x4E2D) || key.vkCode == VK_DELETE ||
+                      key.vkCode == VK_SHIFT || key.vkCode == VK_LSHIFT;
+    if (ours) g_hooked.push_back({key.vkCode, key.scanCode, key.flags, wParam});
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class KeyboardHook {
+ public:
+  KeyboardHook() : hook_(SetWindowsHookExW(WH_KEYBOARD_LL, RecordKey, GetModuleHandleW(nullptr), 0)) {}
+  ~KeyboardHook() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+  }
+  KeyboardHook(const KeyboardHook&) = delete;
+  KeyboardHook& operator=(const KeyboardHook&) = delete;
+  explicit operator bool() const { return hook_ != nullptr; }
+
+ private:
+  HHOOK hook_;
+};
+
+// Pumps messages until the hook has seen `count` keys or two seconds passed.
+bool WaitForHookedKeys(size_t count) {
+  const ULONGLONG deadline = GetTickCount64() + 2000;
+  while (g_hooked.size() < count && GetTickCount64() < deadline) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  return g_hooked.size() >= count;
+}
+
+TEST_F(WinKeyPlatformTest, InjectedRecordsCarryTheirKeysAndFlags) {
+  g_hooked.clear();
+  KeyboardHook hook;
+  if (!hook) GTEST_SKIP() << "no low-level keyboard hook here";
+  KeySendState state;
+  ASSERT_TRUE(SendKeySequence(u"\u4E2D{DEL}{SHIFT+}{SHIFT-}", state, platform));
+  if (!WaitForHookedKeys(6)) GTEST_SKIP() << "injected input reaches no hook here (" << g_hooked.size() << " seen)";
+  ASSERT_EQ(g_hooked.size(), 6u);
+  const DWORD deleteScan = MapVirtualKeyW(VK_DELETE, MAPVK_VK_TO_VSC);
+  const DWORD shiftScan = MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC);
+  // Wine leaves LLKHF_UP off for Unicode releases; the message tells them apart.
+  const auto up = [](const HookedKey& k) { return k.message == WM_KEYUP; };
+  const auto extended = [](const HookedKey& k) { return (k.flags & LLKHF_EXTENDED) != 0; };
+  for (const HookedKey& key : g_hooked) EXPECT_NE(key.flags & LLKHF_INJECTED, 0u);
+  // The character: VK_PACKET with the code unit as its scan code.
+  EXPECT_EQ(g_hooked[0].vk, DWORD(VK_PACKET));
+  EXPECT_EQ(g_hooked[0].scan, 0x4E2Du);
+  EXPECT_FALSE(up(g_hooked[0]));
+  EXPECT_EQ(g_hooked[1].scan, 0x4E2Du);
+  EXPECT_TRUE(up(g_hooked[1]));
+  // Delete, extended, down then up.
+  EXPECT_EQ(g_hooked[2].vk, DWORD(VK_DELETE));
+  EXPECT_EQ(g_hooked[2].scan, deleteScan);
+  EXPECT_TRUE(extended(g_hooked[2]));
+  EXPECT_FALSE(up(g_hooked[2]));
+  EXPECT_EQ(g_hooked[3].vk, DWORD(VK_DELETE));
+  EXPECT_TRUE(extended(g_hooked[3]));
+  EXPECT_TRUE(up(g_hooked[3]));
+  // Shift held, then released, not extended.
+  EXPECT_EQ(g_hooked[4].scan, shiftScan);
+  EXPECT_FALSE(extended(g_hooked[4]));
+  EXPECT_FALSE(up(g_hooked[4]));
+  EXPECT_TRUE(up(g_hooked[5]));
 }
 
 TEST_F(WinKeyPlatformTest, ScanCodesComeFromTheKeyboardLayout) {
