@@ -10,13 +10,15 @@
 namespace kwo::text {
 
 namespace {
-constexpr unsigned kCodePage = 936;
-
 bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 }  // namespace
 
 #ifdef _WIN32
+
+namespace {
+constexpr unsigned kCodePage = 936;
+}  // namespace
 
 bool DecodeCp936(std::string_view bytes, std::u16string& out) {
   out.clear();
