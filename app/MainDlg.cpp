@@ -264,7 +264,11 @@ void CMainDlg::OnAddEntry() {
   ClearShortKey();
 }
 
-void CMainDlg::OnExit() { PostMessageW(Handle(), WM_QUIT, 0, 0); }
+void CMainDlg::OnExit() {
+  // A popup menu that is still open would swallow the quit message in its own loop.
+  EndMenu();
+  PostMessageW(Handle(), WM_QUIT, 0, 0);
+}
 
 void CMainDlg::OnImport() {
   entries::RunImport(Handle(), store, results);

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Takes screenshots of 疾书精灵 under Wine (zh_CN, code page 936) for a look
+# by eye: the main window with a filled list, the main window's Help menu
+# with the user's links, the options dialog and the notification icon's menu.
+# The PNGs go to build/screenshots/ (override with KWO_SHOTS_DIR).
+# Uses the end-to-end harness (own Xvfb, Wine prefix and virtual desktop) and
+# its driver program; stops everything it started.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+shots=${KWO_SHOTS_DIR:-$root/build/screenshots}
+mkdir -p "$shots"
+
+# kwo.exe staged with a kwo.ini and sample entries; the driver from the same build.
+stage=$(mktemp -d "${TMPDIR:-/tmp}/kwo-shots.XXXXXX")
+"$root/scripts/run.sh" --stage "$stage/run"
+cmake --build "$root/build/windows" --target wine_driver -j "$(nproc)" >&2
+export WH_DRIVER=$root/build/windows/tests/wine/wine_driver.exe
+
+# shellcheck source=../tests/wine/harness.sh
+source "$root/tests/wine/harness.sh"
+export WH_ARTIFACTS=$shots
+wh_init screenshots 180
+trap 'rm -rf "$stage"; _wh_on_exit' EXIT
+
+shot() { import -display "$DISPLAY" -window root "$shots/$1.png" && echo "screenshots: $shots/$1.png"; }
+title=疾书精灵
+
+cd "$stage/run"
+wh_start kwo kwo.exe
+wh_driver wait "$title" exists 20000 >/dev/null || wh_fail "the main window did not come up"
+
+# Main window, called up with the open command, with a short key typed.
+wh_driver command "$title" 32799 >/dev/null
+wh_driver wait "$title" visible >/dev/null || wh_fail "the main window did not show"
+wh_driver activate "$title" >/dev/null || true
+shot main-full-list
+wh_driver set-text "$title" 1001 A >/dev/null
+wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 疾书精灵 1002 2>/dev/null)" ]' || wh_fail "no content for A"
+shot main-key-A
+
+# Help menu with the links from kwo.ini.
+wh_driver keys ALT+H >/dev/null
+sleep 1  # the menu has no window the driver can wait for
+shot main-help-menu
+wh_driver keys ESCAPE ESCAPE >/dev/null
+
+# Options dialog.
+wh_driver command "$title" 32802 >/dev/null
+wh_driver wait 参数设置 visible >/dev/null || wh_fail "the options dialog did not show"
+shot options
+wh_driver command 参数设置 2 >/dev/null
+wh_driver wait 参数设置 gone >/dev/null || wh_fail "the options dialog did not close"
+
+# Notification icon's menu: right click on the icon at the right end of the taskbar.
+wh_driver command "$title" 2 >/dev/null
+xdotool mousemove 1013 757 click 3
+xdotool mousemove 1000 600  # away from the icon, so that its tip does not cover the menu
+sleep 1
+shot tray-menu
+xdotool click 1  # a click elsewhere closes the menu
+
+wh_driver command "$title" 1009 >/dev/null
+wh_driver wait "$title" gone >/dev/null || wh_fail "the program did not end"
+echo "screenshots: done"
