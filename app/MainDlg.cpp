@@ -139,6 +139,8 @@ BOOL CMainDlg::OnInitDialog() {
   const std::wstring title = ui::LoadStringResource(IDS_APP_TITLE);
   SetWindowTextW(dialog, title.c_str());
 
+  // An elevated copy would not be told that the taskbar came back otherwise.
+  if (taskbarCreatedMessage != 0) ChangeWindowMessageFilterEx(dialog, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
   notifyIcon.SetOwner(dialog, kTrayCallbackMessage);
   notifyIcon.SetTip(title);
   notifyIcon.SetIcon(smallIcon.get());

@@ -1,6 +1,7 @@
 #include "app/NotifyIcon.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "ui/Handles.h"
 #include "ui/Window.h"
