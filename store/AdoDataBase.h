@@ -48,6 +48,8 @@ class CADODataBase {
   uint32_t lastErrorCode_ = 0;
 };
 
+struct RowWrite;  // store/RowWrites.h
+
 enum class EditStatus { None = 0, New = 1, Edit = 2 };
 
 enum StatementKind { kStatementDefault = 0, kStatementQuery = 1, kStatementTable = 2, kStatementStoredProc = 3 };
@@ -103,6 +105,7 @@ class CADORecordset {
   bool EnsureCurrent();
   bool Rerun();
   bool StoreNewRow();
+  bool RunWrite(const RowWrite& write, bool oneRow);
   bool StoreEditedRow();
   void CancelEdit();
 

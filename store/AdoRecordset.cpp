@@ -4,6 +4,7 @@
 
 #include "store/AdoDataBase.h"
 #include "store/AdoErrors.h"
+#include "store/RowWrites.h"
 #include "text/Chars.h"
 #include "text/Utf.h"
 
@@ -315,81 +316,34 @@ bool CADORecordset::Update() {
   return stored;
 }
 
-namespace {
-
-// The one table that the given result columns come from, or empty.
-std::u16string TableOf(const std::vector<DbColumnOrigin>& origins, const std::vector<size_t>& columns) {
-  std::u16string table;
-  for (size_t c : columns) {
-    if (c >= origins.size() || origins[c].table.empty()) return {};
-    if (table.empty()) table = origins[c].table;
-    else if (origins[c].table != table) return {};
-  }
-  return table;
-}
-
-// "where" clause finding one row of `table` by its primary-key columns in
-// the result, or by all its columns when the result has no key; parameters
-// are numbered from `firstParameter`.
-std::u16string RowCriteria(const std::vector<DbColumnOrigin>& origins, const Row& row, const std::u16string& table,
-                           int firstParameter, std::vector<DbValue>& parameters) {
-  bool haveKey = false;
-  for (const DbColumnOrigin& o : origins) haveKey = haveKey || (o.table == table && o.primaryKey);
-  std::u16string where;
-  int number = firstParameter;
-  for (size_t i = 0; i < origins.size() && i < row.size(); ++i) {
-    if (origins[i].table != table || (haveKey && !origins[i].primaryKey)) continue;
-    if (!where.empty()) where += u" and ";
-    where += QuoteName(origins[i].column) + u" is ?" + text::FormatDecimal(number++);
-    parameters.push_back(row[i].value);
-  }
-  return where;
-}
-
-}  // namespace
-
-bool CADORecordset::StoreNewRow() {
-  Impl& d = *impl_;
-  const auto& origins = d.Origins();
-  std::vector<size_t> columns;
-  for (size_t i = 0; i < d.pending.size(); ++i) {
-    if (d.pending[i]) columns.push_back(i);
-  }
-  std::u16string table = TableOf(origins, columns);
-  if (columns.empty()) table = origins.empty() ? std::u16string() : origins[0].table;
-  if (table.empty()) {
-    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
-    return false;
-  }
-  std::u16string sql = u"insert into " + QuoteName(table);
-  std::vector<DbValue> parameters;
-  if (columns.empty()) {
-    sql += u" default values";
-  } else {
-    std::u16string names, values;
-    for (size_t c : columns) {
-      if (!names.empty()) {
-        names += u",";
-        values += u",";
-      }
-      names += QuoteName(origins[c].column);
-      values += u"?" + text::FormatDecimal(static_cast<int64_t>(parameters.size() + 1));
-      parameters.push_back(*d.pending[c]);
-    }
-    sql += u"(" + names + u") values(" + values + u")";
-  }
-  DbSession* session = d.connection->Session();
+bool CADORecordset::RunWrite(const RowWrite& write, bool oneRow) {
+  DbSession* session = impl_->connection->Session();
   DbError error;
-  std::unique_ptr<DbStatement> insert = session->Prepare(sql, error);
-  if (!insert || !insert->Bind(parameters, error) || insert->Step(error) == DbStep::Failed) {
+  std::unique_ptr<DbStatement> statement = session->Prepare(write.sql, error);
+  if (!statement || !statement->Bind(write.parameters, error) || statement->Step(error) == DbStep::Failed) {
     RecordError(error);
     return false;
   }
-  insert->Reset();
+  statement->Reset();
+  if (oneRow && session->ChangedRows() == 0) {
+    RecordError(LayerError(kErrorFail, kSource, u"The row is gone: another user changed or deleted it"));
+    return false;
+  }
+  return true;
+}
+
+bool CADORecordset::StoreNewRow() {
+  Impl& d = *impl_;
+  RowWrite write;
+  if (!InsertStatement(d.Origins(), d.pending, write)) {
+    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
+    return false;
+  }
+  if (!RunWrite(write, false)) return false;
   if (d.exhausted) {  // the new row joins the result as its last row, as a static cursor shows it
     Row row(static_cast<size_t>(d.columnCount));
-    for (size_t c = 0; c < row.size(); ++c) {
-      if (c < d.pending.size() && d.pending[c]) row[c] = TextField(*d.pending[c]);
+    for (size_t c = 0; c < row.size() && c < d.pending.size(); ++c) {
+      if (d.pending[c]) row[c] = TextField(*d.pending[c]);
     }
     d.rows.push_back(std::move(row));
     d.position = d.end() - 1;
@@ -400,41 +354,19 @@ bool CADORecordset::StoreNewRow() {
 bool CADORecordset::StoreEditedRow() {
   Impl& d = *impl_;
   if (!RequireRow()) return false;
-  const auto& origins = d.Origins();
-  std::vector<size_t> columns;
-  for (size_t i = 0; i < d.pending.size(); ++i) {
-    if (d.pending[i]) columns.push_back(i);
-  }
-  if (columns.empty()) return true;
-  const std::u16string table = TableOf(origins, columns);
-  if (table.empty()) {
+  bool changed = false;
+  for (const auto& field : d.pending) changed = changed || field.has_value();
+  if (!changed) return true;
+  Row& row = *d.current();
+  RowWrite write;
+  if (!UpdateStatement(d.Origins(), d.pending, row, write)) {
     RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
     return false;
   }
-  std::vector<DbValue> parameters;
-  std::u16string assignments;
-  for (size_t c : columns) {
-    if (!assignments.empty()) assignments += u",";
-    assignments += QuoteName(origins[c].column) + u"=?" + text::FormatDecimal(static_cast<int64_t>(parameters.size() + 1));
-    parameters.push_back(*d.pending[c]);
+  if (!RunWrite(write, true)) return false;
+  for (size_t c = 0; c < d.pending.size(); ++c) {
+    if (d.pending[c]) row[c] = TextField(*d.pending[c]);
   }
-  Row& row = *d.current();
-  const std::u16string where =
-      RowCriteria(origins, row, table, static_cast<int>(parameters.size()) + 1, parameters);
-  const std::u16string sql = u"update " + QuoteName(table) + u" set " + assignments + u" where " + where;
-  DbSession* session = d.connection->Session();
-  DbError error;
-  std::unique_ptr<DbStatement> update = session->Prepare(sql, error);
-  if (!update || !update->Bind(parameters, error) || update->Step(error) == DbStep::Failed) {
-    RecordError(error);
-    return false;
-  }
-  update->Reset();
-  if (session->ChangedRows() == 0) {
-    RecordError(LayerError(kErrorFail, kSource, u"The row is gone: another user changed or deleted it"));
-    return false;
-  }
-  for (size_t c : columns) row[c] = TextField(*d.pending[c]);
   return true;
 }
 
@@ -446,26 +378,12 @@ bool CADORecordset::Delete() {
   CancelEdit();
   if (!RequireRow()) return false;
   Impl& d = *impl_;
-  const auto& origins = d.Origins();
-  const std::u16string table = origins.empty() ? std::u16string() : origins[0].table;
-  if (table.empty()) {
+  RowWrite write;
+  if (!DeleteStatement(d.Origins(), *d.current(), write)) {
     RecordError(LayerError(kErrorNotUpdatable, kSource, u"The row does not come from a table"));
     return false;
   }
-  std::vector<DbValue> parameters;
-  const std::u16string where = RowCriteria(origins, *d.current(), table, 1, parameters);
-  DbSession* session = d.connection->Session();
-  DbError error;
-  std::unique_ptr<DbStatement> remove = session->Prepare(u"delete from " + QuoteName(table) + u" where " + where, error);
-  if (!remove || !remove->Bind(parameters, error) || remove->Step(error) == DbStep::Failed) {
-    RecordError(error);
-    return false;
-  }
-  remove->Reset();
-  if (session->ChangedRows() == 0) {
-    RecordError(LayerError(kErrorFail, kSource, u"The row is gone: another user changed or deleted it"));
-    return false;
-  }
+  if (!RunWrite(write, true)) return false;
   d.rows.erase(d.rows.begin() + static_cast<std::ptrdiff_t>(d.position - d.first));
   return true;
 }

@@ -273,5 +273,24 @@ TEST_F(CADORecordsetTest, DeletesByAllColumnsWhenTheResultHasNoKey) {
   EXPECT_EQ(rs.LastErrorCode(), kErrorNotUpdatable);
 }
 
+TEST_F(CADORecordsetTest, WritesTablesAndColumnsWithUnusualNames) {
+  ASSERT_TRUE(rs.Open(db.Connection(), u"create table \"we\"\"ird\"(\"my key\" integer primary key, \"c\"\"d\" text)"));
+  ASSERT_TRUE(rs.Open(db.Connection(), u"select * from \"we\"\"ird\""));
+  ASSERT_TRUE(rs.AddNew());
+  rs.SetFieldText(0, u"7");
+  rs.SetFieldText(1, u"seven");
+  ASSERT_TRUE(rs.Update());
+  ASSERT_TRUE(rs.Open(db.Connection(), u""));
+  ASSERT_EQ(rs.RecordCount(), 1u);
+  rs.BeginEdit();
+  rs.SetFieldText(1, u"SEVEN");
+  ASSERT_TRUE(rs.Update());
+  ASSERT_TRUE(rs.Open(db.Connection(), u""));
+  EXPECT_EQ(Field(rs, 1), u"SEVEN");
+  ASSERT_TRUE(rs.Delete());
+  ASSERT_TRUE(rs.Open(db.Connection(), u""));
+  EXPECT_TRUE(rs.AtEnd());
+}
+
 }  // namespace
 }  // namespace kwo::store
