@@ -50,6 +50,7 @@ struct CADORecordset::Impl {
   size_t position = 0;   // the current row's number; past the last row at the end
   bool exhausted = false;
   bool keepAll = false;  // set by RecordCount: rows are kept for MoveFirst
+  bool onDeletedRow = false;  // the current row was deleted; MoveNext goes on to the row after it
 
   std::vector<std::optional<std::u16string>> pending;  // field texts of the new or edited row
 
@@ -72,7 +73,7 @@ struct CADORecordset::Impl {
     origins.clear();
     originsKnown = false;
     first = position = 0;
-    exhausted = keepAll = open = false;
+    exhausted = keepAll = open = onDeletedRow = false;
     columnCount = 0;
     connection.reset();
   }
@@ -158,7 +159,7 @@ bool CADORecordset::RequireOpen() {
 bool CADORecordset::RequireRow() {
   if (!RequireOpen()) return false;
   if (!EnsureCurrent()) return false;
-  if (impl_->current()) return true;
+  if (impl_->current() && !impl_->onDeletedRow) return true;
   RecordError(LayerError(kErrorNoCurrentRecord, kSource, u"There is no current row"));
   return false;
 }
@@ -205,7 +206,7 @@ bool CADORecordset::Rerun() {
   DbError error;
   d.rows.clear();
   d.first = d.position = 0;
-  d.exhausted = false;
+  d.exhausted = d.onDeletedRow = false;
   if (!d.statement->Bind(d.parameters, error)) {
     RecordError(error);
     d.exhausted = true;
@@ -225,7 +226,7 @@ uint32_t CADORecordset::RecordCount() {
 
 bool CADORecordset::AtEnd() {
   if (!RequireOpen()) return true;
-  if (editStatus_ == EditStatus::New) return false;
+  if (editStatus_ == EditStatus::New || impl_->onDeletedRow) return false;
   EnsureCurrent();
   return impl_->current() == nullptr;
 }
@@ -233,6 +234,7 @@ bool CADORecordset::AtEnd() {
 void CADORecordset::MoveFirst() {
   if (!RequireOpen()) return;
   CancelEdit();
+  impl_->onDeletedRow = false;
   if (impl_->first == 0) {
     impl_->position = 0;
     EnsureCurrent();
@@ -244,6 +246,11 @@ void CADORecordset::MoveFirst() {
 void CADORecordset::MoveNext() {
   if (!RequireOpen()) return;
   CancelEdit();
+  if (impl_->onDeletedRow) {  // the row after the deleted one has taken its place
+    impl_->onDeletedRow = false;
+    EnsureCurrent();
+    return;
+  }
   if (!RequireRow()) return;
   ++impl_->position;
   EnsureCurrent();
@@ -385,6 +392,7 @@ bool CADORecordset::Delete() {
   }
   if (!RunWrite(write, true)) return false;
   d.rows.erase(d.rows.begin() + static_cast<std::ptrdiff_t>(d.position - d.first));
+  d.onDeletedRow = true;
   return true;
 }
 

@@ -120,6 +120,28 @@ TEST_F(CADORecordsetTest, InsertsUpdatesAndDeletesRows) {
   EXPECT_EQ(rs.RecordCount(), 0u);
 }
 
+TEST_F(CADORecordsetTest, DeletedRowStaysCurrentUntilTheNextMove) {
+  Fill(3);
+  ASSERT_TRUE(OpenListing(rs, db.Connection()));
+  ASSERT_TRUE(rs.Delete());
+  EXPECT_FALSE(rs.AtEnd());
+  std::u16string text = u"kept";
+  EXPECT_FALSE(rs.FieldText(0, text));
+  EXPECT_EQ(rs.LastErrorCode(), kErrorNoCurrentRecord);
+  EXPECT_FALSE(rs.Delete());
+  EXPECT_EQ(rs.RecordCount(), 2u);
+  rs.MoveNext();
+  EXPECT_EQ(Field(rs, 0), u"2");
+  ASSERT_TRUE(rs.Delete());
+  rs.MoveNext();
+  EXPECT_EQ(Field(rs, 0), u"3");
+  ASSERT_TRUE(rs.Delete());
+  rs.MoveNext();
+  EXPECT_TRUE(rs.AtEnd());
+  rs.MoveFirst();
+  EXPECT_TRUE(rs.AtEnd());
+}
+
 TEST_F(CADORecordsetTest, UpdateWithoutPendingEditTouchesNothing) {
   Fill(1);
   ASSERT_TRUE(OpenLookup(rs, db.Connection(), 1));
