@@ -14,7 +14,11 @@ std::u16string QuoteName(const std::u16string& name) {
   return quoted + u"\"";
 }
 
-std::u16string Parameter(size_t number) { return u"?" + text::FormatDecimal(static_cast<int64_t>(number)); }
+std::u16string Parameter(size_t number) {
+  std::u16string parameter = u"?";
+  parameter += text::FormatDecimal(static_cast<int64_t>(number));
+  return parameter;
+}
 
 std::vector<size_t> SetColumns(const PendingFields& fields) {
   std::vector<size_t> columns;
