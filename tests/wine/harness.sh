@@ -25,8 +25,9 @@
 #
 # Variables after wh_init: WH_DIR (scratch folder, removed at the end),
 # WH_PREFIX, WH_DESKTOP, DISPLAY, WINEPREFIX.
-# Settings: KWO_WINE_TEMPLATE (template prefix, default
-# ~/.cache/kwo/wine-e2e-template), WH_ARTIFACTS (where screenshots of failures
+# Settings: WH_SHELL=1 gives the desktop a taskbar with the notification area
+# (set before wh_init); KWO_WINE_TEMPLATE (template prefix, default
+# ~/.cache/kwo/wine-e2e-template-WINEVERSION), WH_ARTIFACTS (where screenshots of failures
 # go, default /tmp/kwo-wine-artifacts), KWO_WINE_KEEP=1 keeps WH_DIR.
 
 WH_HARNESS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -48,7 +49,11 @@ _wh_log() { echo "[harness $(date +%T)] $*" >&2; }
 # Template prefix: made once, under a lock, and published by a rename so that a
 # half-made template is never used.
 _wh_template() {
-  local template=${KWO_WINE_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/kwo/wine-e2e-template}
+  # Named after the Wine version: a newer Wine would update the prefix in
+  # place, through the hard links of every copy.
+  local version
+  version=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_')
+  local template=${KWO_WINE_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/kwo/wine-e2e-template-${version:-unknown}}
   mkdir -p "$(dirname "$template")"
   (
     flock -w 120 9 || { _wh_log "timed out waiting for the template lock"; exit 1; }
@@ -76,7 +81,10 @@ _wh_copy_prefix() {
   done < <(find "$prefix" -type f ! \( -name '*.dll' -o -name '*.exe' -o -name '*.nls' -o -name '*.sys' \
              -o -name '*.drv' -o -name '*.acm' -o -name '*.cpl' -o -name '*.ocx' -o -name '*.tlb' \
              -o -name '*.ds' -o -name '*.com' -o -name '*.msstyles' -o -name '*.icm' -o -name '*.manifest' \) -print0)
-  # Every program of this prefix runs in our virtual desktop.
+  # Every program of this prefix runs in our virtual desktop; with WH_SHELL=1
+  # the desktop has a taskbar with the notification area.
+  local shell=0
+  [ "${WH_SHELL:-0}" = 1 ] && shell=1
   cat >>"$prefix/user.reg" <<EOF
 
 [Software\\\\Wine\\\\Explorer] 1700000000
@@ -84,6 +92,9 @@ _wh_copy_prefix() {
 
 [Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000
 "$WH_DESKTOP"="1024x768"
+
+[Software\\\\Wine\\\\Explorer\\\\Desktops\\\\$WH_DESKTOP] 1700000000
+"EnableShell"=dword:0000000$shell
 EOF
 }
 
@@ -202,7 +213,7 @@ wh_start() {
 }
 
 wh_run() {
-  timeout -k 5 "$WH_RUN_TIMEOUT" wine "$@"
+  timeout --foreground -k 5 "$WH_RUN_TIMEOUT" wine "$@"
 }
 
 wh_driver() {
