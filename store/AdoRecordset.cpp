@@ -16,15 +16,6 @@ using Row = std::vector<DbField>;
 constexpr size_t kFetchBatch = 64;
 constexpr char16_t kSource[] = u"CADORecordset";
 
-std::u16string QuoteName(const std::u16string& name) {
-  std::u16string quoted = u"\"";
-  for (char16_t c : name) {
-    quoted += c;
-    if (c == u'"') quoted += u'"';
-  }
-  return quoted + u"\"";
-}
-
 std::u16string FormatReal(double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.20g", value);

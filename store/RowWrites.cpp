@@ -3,8 +3,6 @@
 #include "text/Chars.h"
 
 namespace kwo::store {
-namespace {
-
 std::u16string QuoteName(const std::u16string& name) {
   std::u16string quoted = u"\"";
   for (char16_t c : name) {
@@ -13,6 +11,8 @@ std::u16string QuoteName(const std::u16string& name) {
   }
   return quoted + u"\"";
 }
+
+namespace {
 
 std::u16string Parameter(size_t number) {
   std::u16string parameter = u"?";

@@ -16,6 +16,9 @@ struct RowWrite {
   std::vector<DbValue> parameters;
 };
 
+// A table or column name as an SQL identifier: in double quotes, inner quotes doubled.
+std::u16string QuoteName(const std::u16string& name);
+
 // Field texts by column position; unset fields are not written.
 using PendingFields = std::vector<std::optional<std::u16string>>;
 
