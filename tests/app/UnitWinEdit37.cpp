@@ -46,6 +46,13 @@ TEST_F(ShortKeyBox, OtherPrintableCharactersAreDropped) {
   EXPECT_EQ(Text(), L"A");
 }
 
+TEST_F(ShortKeyBox, NonLatinLettersWithLatinCapitalsAreDropped) {
+  // Dotless i and long s have I and S as upper case, but the box would keep
+  // them as they are: no short key can hold them.
+  Type(L"\u0131\u017F");
+  EXPECT_EQ(Text(), L"");
+}
+
 TEST_F(ShortKeyBox, ControlCharactersStillWork) {
   Type(L"AB");
   Type(L"\b");  // Backspace
@@ -65,7 +72,7 @@ TEST_F(ShortKeyBox, LetsGoOfTheWindowWhenItIsDestroyed) {
 
 TEST(ShortKeyRule, BoundariesOfDigitsAndLetters) {
   for (wchar_t c : std::wstring_view(L"09AZaz\x01\x1f")) EXPECT_TRUE(CEdit37::Accepts(c)) << int(c);
-  for (wchar_t c : std::wstring_view(L" /:@[`{\x7f\x00c0\x0131\x017f\xff10\xff21")) {
+  for (wchar_t c : std::wstring_view(L" /:@[`{\x7f\x00c0\x0131\x017f\x212a\xff10\xff21\xff41")) {
     EXPECT_FALSE(CEdit37::Accepts(c)) << int(c);
   }
 }
