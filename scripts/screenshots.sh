@@ -15,6 +15,7 @@ stage=$(mktemp -d "${TMPDIR:-/tmp}/kwo-shots.XXXXXX")
 "$root/scripts/run.sh" --stage "$stage/run"
 cmake --build "$root/build/windows" --target wine_driver -j "$(nproc)" >&2
 export WH_DRIVER=$root/build/windows/tests/wine/wine_driver.exe
+export WH_SHELL=1  # a taskbar with the notification area, for the icon's menu
 
 # shellcheck source=../tests/wine/harness.sh
 source "$root/tests/wine/harness.sh"
