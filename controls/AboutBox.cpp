@@ -1,8 +1,46 @@
-// Placeholder until the About box and its hyperlink label are built.
+// The About box (100): program icon, name and version, and the link to the
+// product's page on control 1028.
 #include "controls/AboutBox.h"
+
+#include "controls/UrlLabel.h"
+#include "res/resource.h"
+#include "ui/Dialog.h"
 
 namespace kwo::controls {
 
-void ShowAboutBox(HWND owner) { MessageBoxW(owner, L"疾书精灵", L"关于 疾书精灵", MB_OK | MB_ICONINFORMATION); }
+namespace {
+
+constexpr wchar_t kProductPage[] = L"https://kwo.example.com/";
+
+class CAboutDlg : public kwo::ui::CDialog {
+ public:
+  CAboutDlg() : CDialog(IDD_ABOUTBOX) {
+    link_.SetAddress(kProductPage);
+    OnMessage(WM_CTLCOLORSTATIC, &CAboutDlg::OnCtlColorStatic);
+    OnNotification(IDC_URL_LABEL, STN_CLICKED, &CAboutDlg::OnLinkClicked);
+  }
+
+ protected:
+  BOOL OnInitDialog() override {
+    link_.AttachTo(Item(IDC_URL_LABEL));
+    return TRUE;
+  }
+
+ private:
+  INT_PTR OnCtlColorStatic(WPARAM wParam, LPARAM lParam) {
+    if (reinterpret_cast<HWND>(lParam) != link_.Handle()) return FALSE;
+    return reinterpret_cast<INT_PTR>(link_.OnCtlColor(reinterpret_cast<HDC>(wParam)));
+  }
+  void OnLinkClicked() { link_.OnClicked(); }
+
+  CUrlLabel link_;
+};
+
+}  // namespace
+
+void ShowAboutBox(HWND owner) {
+  CAboutDlg dialog;
+  dialog.DoModal(owner);
+}
 
 }  // namespace kwo::controls

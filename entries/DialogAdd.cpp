@@ -1,0 +1,129 @@
+#include "entries/DialogAdd.h"
+
+#include "entries/EntryCommands.h"
+#include "res/resource.h"
+#include "store/ShorthandTable.h"
+#include "text/Utf.h"
+#include "ui/TimedNotice.h"
+
+namespace kwo::entries {
+
+namespace {
+constexpr unsigned kForgotEscapeNoticeMs = 3000;
+constexpr unsigned kNoticeMs = 2000;
+
+void Refuse() { Beep(880, 100); }
+}  // namespace
+
+CDialogAdd::CDialogAdd(kwo::store::CADODataBase& database)
+    : CDialog(IDD_DIALOG_ADD), connection_(database.Connection()) {
+  lookup_.SetConnection(connection_);
+  OnNotification(IDC_SHORTKEY, EN_CHANGE, &CDialogAdd::OnShortKeyChange);
+  OnCommandId(IDC_ESCAPE, &CDialogAdd::OnEscape);
+  OnCommandId(IDC_UNESCAPE, &CDialogAdd::OnUnescape);
+  OnCommandId(IDC_DELETE, &CDialogAdd::OnDelete);
+}
+
+BOOL CDialogAdd::OnInitDialog() {
+  shortKeyBox_.Attach(Item(IDC_SHORTKEY));
+  SendDlgItemMessageW(Handle(), IDC_SHORTKEY, EM_LIMITTEXT, kwo::store::kMaxShortKeyLength, 0);
+  return TRUE;  // focus on the first tab stop, the short-key box
+}
+
+std::u16string CDialogAdd::Content() const { return kwo::text::FromWide(kwo::ui::ItemText(Handle(), IDC_CONTENT)); }
+
+void CDialogAdd::SetContent(const std::u16string& text) {
+  kwo::ui::SetItemText(Handle(), IDC_CONTENT, kwo::text::ToWide(text));
+}
+
+void CDialogAdd::OnShortKeyChange() {
+  const std::u16string key = kwo::text::FromWide(kwo::ui::ItemText(Handle(), IDC_SHORTKEY));
+  SetContent(u"");
+  if (key.empty()) return;  // the last lookup stays, for delete
+  Lookup(key);
+}
+
+void CDialogAdd::Lookup(const std::u16string& key) {
+  if (!kwo::store::OpenLookup(lookup_, connection_, kwo::store::ShortKeyId(key))) return;
+  if (lookup_.RecordCount() > 0) {
+    std::u16string content;
+    lookup_.FieldText(2, content);
+    SetContent(content);
+    state_.Found(content);
+  } else {
+    state_.NotFound();
+  }
+}
+
+void CDialogAdd::OnEscape() {
+  const auto action = state_.PressEscape(Content());
+  if (action.refused) Refuse();
+  if (action.replace) SetContent(action.text);
+}
+
+void CDialogAdd::OnUnescape() {
+  const auto action = state_.PressUnescape(Content());
+  if (action.refused) Refuse();
+  if (action.replace) SetContent(action.text);
+}
+
+void CDialogAdd::OnOK() {
+  const std::u16string key = kwo::text::FromWide(kwo::ui::ItemText(Handle(), IDC_SHORTKEY));
+  const std::u16string content = Content();
+  if (state_.WarnOnSave()) kwo::ui::ShowTimedNotice(L"您可能忘了转义了", kForgotEscapeNoticeMs);
+  if (key.empty()) {
+    EndDialog(IDOK);
+    return;
+  }
+  // A pasted key keeps only the run its id is made of; a key without one has no id.
+  const std::u16string storedKey = StoredKey(key);
+  if (storedKey.empty()) {
+    Refuse();
+    return;
+  }
+  // The lookup of the current key failed: try it once more rather than save blindly.
+  if (!lookup_.IsOpen()) Lookup(key);
+  if (!lookup_.IsOpen()) {
+    kwo::ui::ShowTimedNotice(L"数据库不能访问，速记没有保存！", kNoticeMs);
+    return;
+  }
+  const uint32_t id = kwo::store::ShortKeyId(storedKey);
+  bool ok = true;
+  if (state_.isNew()) {
+    ok = lookup_.AddNew() && lookup_.SetFieldText(0, kwo::store::IdText(id)) && lookup_.SetFieldText(1, storedKey);
+  } else {
+    lookup_.MoveFirst();
+    lookup_.BeginEdit();
+  }
+  ok = ok && lookup_.SetFieldText(2, content) && lookup_.Update();
+  lookup_.Close();
+  if (!ok) {
+    // Keep the dialog open so that what the user typed is not lost.
+    kwo::ui::ShowTimedNotice(L"速记没有保存，请再试一次！", kNoticeMs);
+    Lookup(key);
+    SetContent(content);
+    return;
+  }
+  EndDialog(IDOK);
+}
+
+void CDialogAdd::OnDelete() {
+  if (!lookup_.IsOpen() || lookup_.RecordCount() == 0) {
+    Refuse();
+    return;
+  }
+  const bool deleted = lookup_.Delete();
+  lookup_.Close();
+  if (!deleted) {
+    kwo::ui::ShowTimedNotice(L"速记没有删除，请再试一次！", kNoticeMs);
+    return;
+  }
+  EndDialog(IDCANCEL);
+}
+
+void RunEditDialog(HWND owner, kwo::store::CADODataBase& database) {
+  CDialogAdd dialog(database);
+  dialog.DoModal(owner);
+}
+
+}  // namespace kwo::entries

@@ -1,0 +1,38 @@
+#pragma once
+// The entry edit dialog (130, "编辑速记"): type a short key, see its stored
+// content, save a new or changed content, delete the entry, and escape or
+// unescape the content.
+#include <windows.h>
+
+#include "controls/Edit37.h"
+#include "entries/EditState.h"
+#include "store/AdoDataBase.h"
+#include "ui/Dialog.h"
+
+namespace kwo::entries {
+
+class CDialogAdd : public kwo::ui::CDialog {
+ public:
+  // Works on the main dialog's connection, through a recordset of its own.
+  explicit CDialogAdd(kwo::store::CADODataBase& database);
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnOK() override;
+
+ private:
+  void OnShortKeyChange();
+  void OnEscape();
+  void OnUnescape();
+  void OnDelete();
+  void Lookup(const std::u16string& key);
+  std::u16string Content() const;
+  void SetContent(const std::u16string& text);
+
+  EditState state_;
+  kwo::store::CADORecordset lookup_;  // the last lookup; save and delete act on it
+  std::shared_ptr<kwo::store::DbConnection> connection_;
+  kwo::controls::CEdit37 shortKeyBox_;
+};
+
+}  // namespace kwo::entries

@@ -1,0 +1,44 @@
+#pragma once
+// The entry edit dialog's rules, apart from its window: whether the last
+// lookup found an entry, and which of Escape and Unescape was applied last,
+// so that the dialog can refuse a second press and warn before saving an
+// unescaped content.
+#include <string>
+#include <string_view>
+
+namespace kwo::entries {
+
+enum class EscapeState { None, Escaped, Unescaped };
+
+class EditState {
+ public:
+  // What a press of "转义" or "反转义" does to the content box.
+  struct Action {
+    bool refused = false;  // beep, nothing else
+    bool replace = false;  // put `text` into the content box
+    std::u16string text;
+  };
+
+  // The lookup found the entry with this content: a content holding a
+  // backslash counts as escaped.
+  void Found(std::u16string_view content);
+  void NotFound();
+
+  Action PressEscape(std::u16string_view content);
+  Action PressUnescape(std::u16string_view content);
+
+  EscapeState escape() const { return escape_; }
+  bool isNew() const { return new_; }
+  // Saving right after "反转义" gets the warning "您可能忘了转义了".
+  bool WarnOnSave() const { return escape_ == EscapeState::Unescaped; }
+
+ private:
+  EscapeState escape_ = EscapeState::None;
+  bool new_ = false;
+};
+
+// The part of a typed or pasted key that makes its short-key id: the leading
+// run of digits and capitals (at most six). A new entry is stored under it.
+std::u16string StoredKey(std::u16string_view typed);
+
+}  // namespace kwo::entries

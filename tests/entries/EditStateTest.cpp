@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "entries/EditState.h"
+
+using kwo::entries::EditState;
+using kwo::entries::EscapeState;
+using kwo::entries::StoredKey;
+
+TEST(EditState, LookupSetsModeAndEscapeState) {
+  EditState s;
+  EXPECT_EQ(s.escape(), EscapeState::None);
+  EXPECT_FALSE(s.isNew());
+  s.Found(u"a\\{b");
+  EXPECT_EQ(s.escape(), EscapeState::Escaped);
+  EXPECT_FALSE(s.isNew());
+  s.NotFound();
+  EXPECT_EQ(s.escape(), EscapeState::None);
+  EXPECT_TRUE(s.isNew());
+  s.Found(u"{ENTER}");
+  EXPECT_EQ(s.escape(), EscapeState::None);
+}
+
+TEST(EditState, LoadedEscapedContentRefusesEscapeAndConvertsBackAndForth) {
+  EditState s;
+  s.Found(u"x\\{y");
+  EXPECT_TRUE(s.PressEscape(u"x\\{y").refused);
+  const auto unescaped = s.PressUnescape(u"x\\{y");
+  ASSERT_TRUE(unescaped.replace);
+  EXPECT_EQ(unescaped.text, u"x{y");
+  EXPECT_TRUE(s.WarnOnSave());
+  EXPECT_TRUE(s.PressUnescape(u"x{y").refused);
+  const auto escaped = s.PressEscape(u"x{y");
+  ASSERT_TRUE(escaped.replace);
+  EXPECT_EQ(escaped.text, u"x\\{y");
+  EXPECT_EQ(s.escape(), EscapeState::Escaped);
+  EXPECT_FALSE(s.WarnOnSave());
+}
+
+TEST(EditState, ConversionsWithoutRewritesChangeNothing) {
+  EditState s;
+  auto a = s.PressEscape(u"");
+  EXPECT_FALSE(a.refused || a.replace);
+  a = s.PressEscape(u"plain }");
+  EXPECT_FALSE(a.refused || a.replace);
+  EXPECT_EQ(s.escape(), EscapeState::None);
+  a = s.PressUnescape(u"plain");
+  EXPECT_FALSE(a.refused || a.replace);
+  EXPECT_EQ(s.escape(), EscapeState::None);
+  // From unescaped, an escape without rewrites keeps the warning.
+  s.PressUnescape(u"\\\\");
+  EXPECT_EQ(s.escape(), EscapeState::Unescaped);
+  s.PressEscape(u"text");
+  EXPECT_EQ(s.escape(), EscapeState::Unescaped);
+}
+
+TEST(StoredKey, IsTheLeadingRunOfDigitsAndCapitals) {
+  EXPECT_EQ(StoredKey(u"AB12"), u"AB12");
+  EXPECT_EQ(StoredKey(u"A-B"), u"A");
+  EXPECT_EQ(StoredKey(u"-AB"), u"");
+  EXPECT_EQ(StoredKey(u"ab"), u"");
+  EXPECT_EQ(StoredKey(u"ABCDEFG"), u"ABCDEF");
+  EXPECT_EQ(StoredKey(u""), u"");
+}
