@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Win + Space calls up the main window with the focus in the short-key box;
+# typing a key fills the content box by the exact lookup and the list with at
+# most 37 keys that begin with it, exact match first.
+#   search_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+set -uo pipefail
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+
+wh_init e2e-search 200
+e2e_stage
+e2e_ini 0 0 '' ''
+e2e_start_receiver "Search Editor"
+e2e_start_kwo
+
+list_rows() { wh_driver listview "$KWO" 1000; }
+content_is() { wh_driver wait-text "$KWO" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
+# Sets the short key as typing would and waits for the search that follows.
+key_typed() {  # key_typed TYPED SHOWN
+  wh_driver type "$1"
+  wh_driver wait-text "$KWO" 1001 "$(wh_file key.txt "$2")" 5000 >/dev/null
+}
+clear_key() {
+  wh_driver set-text "$KWO" 1001 "" && wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000 >/dev/null
+}
+
+# Before any search: the first 37 entries by id, the content box empty.
+check start_lists_37 equals "$(list_rows | wc -l)" 37
+check start_first_rows equals "$(list_rows | head -n2)" "$(printf 'A\t您好，很高兴认识您！\nK\t内容K')"
+
+e2e_call_up
+check window_title equals "$(wh_driver text "$KWO" self)" "疾书精灵"
+check focus_in_short_key_box equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit 1001"
+
+# Exact match first, then the longer keys in id order, at most 37 of the 45.
+check type_k key_typed k K
+check k_content content_is '内容K'
+rows=$(list_rows)
+check k_lists_37 equals "$(wc -l <<<"$rows")" 37
+check k_exact_first equals "$(head -n1 <<<"$rows")" "$(printf 'K\t内容K')"
+check k_id_order equals "$(cut -f1 <<<"$rows" | head -n12 | tr '\n' ' ')" "K K0 K1 K2 K3 K4 K5 K6 K7 K8 K9 KA "
+check k_last_listed equals "$(tail -n1 <<<"$rows")" "$(printf 'KZ\t内容KZ')"
+
+# Another letter narrows the list; Backspace widens it again.
+check type_k5 key_typed 5 K5
+check k5_content content_is '内容K5'
+check k5_one_row equals "$(list_rows)" "$(printf 'K5\t内容K5')"
+wh_driver keys BACK
+check backspace_back_to_k wh_driver wait-text "$KWO" 1001 "$(wh_file k.txt K)" 5000
+check backspace_content content_is '内容K'
+check backspace_lists_37 equals "$(list_rows | wc -l)" 37
+
+# K0 is a key and the prefix of eight more.
+clear_key
+check type_k0 key_typed K0 K0
+check k0_content content_is '内容K0'
+check k0_lists_longer equals "$(list_rows | cut -f1 | tr '\n' ' ')" "K0 K00 K01 K02 K03 K04 K05 K06 K07 "
+# A prefix that is no complete key: the list has the longer keys, the content box stays empty.
+clear_key
+check type_zzz key_typed zzz ZZZ
+check zzz_content_empty content_is ''
+check zzz_lists_zzzzzz equals "$(list_rows)" "$(printf 'ZZZZZZ\t最后一条 ZZZZZZ')"
+
+# Six-character keys whose ids lie beyond 2,147,483,647 are found by the exact lookup.
+check type_zzzzzz key_typed zzz ZZZZZZ
+check zzzzzz_content content_is '最后一条 ZZZZZZ'
+clear_key
+check type_uzzzzz key_typed UZZZZZ UZZZZZ
+check uzzzzz_content content_is '六位键 UZZZZZ 超过 2147483647'
+# At most six characters; a seventh is not taken.
+wh_driver type 9
+check seventh_refused equals "$(wh_driver text "$KWO" 1001)" UZZZZZ
+check still_uzzzzz content_is '六位键 UZZZZZ 超过 2147483647'
+
+# A character other than a digit or a letter is refused by the box.
+clear_key
+wh_driver type 'A-B'
+check refuses_non_key_chars wh_driver wait-text "$KWO" 1001 "$(wh_file ab.txt AB)" 5000
+check ab_content content_is '此致{ENTER}敬礼！'
+
+# A content with line ends is shown with them.
+clear_key
+check type_crlf key_typed crlf CRLF
+check crlf_content content_is '第一行\r\n第二行，最后一行\r\nend'
+
+# The empty key: the first 37 entries, nothing in the content box.
+clear_key
+check cleared_content content_is ''
+check cleared_lists_37 equals "$(list_rows | wc -l)" 37
+
+# Esc hides the window; the next call-up shows it again with the focus in the box.
+wh_driver keys ESCAPE
+check esc_hides wh_driver wait "$KWO" hidden 5000
+e2e_call_up
+check focus_again equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit 1001"
+
+e2e_finish
