@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Enter types the content into the window that was active before the call-up,
+# with the prefix and suffix sequences only when EnablePre / EnableAfter are
+# exactly 1; the short-key box is empty afterwards; Esc types nothing.
+#   send_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+set -uo pipefail
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+
+wh_init e2e-send 240
+e2e_stage
+e2e_start_receiver "Send Editor"
+
+# Typed by the driver after a case; once it has arrived, whatever kwo typed before it has too.
+MARK='¶'
+
+empty_receiver() { wh_driver set-text "$RCV" 100 "" >/dev/null || wh_fail "cannot empty the receiver"; }
+boxes_empty() {
+  wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000 >/dev/null &&
+    wh_driver wait-text "$KWO" 1002 "$(wh_file empty.txt '')" 5000 >/dev/null
+}
+# expand_case NAME KEY EXPECTED: the receiver holds exactly EXPECTED, then the mark.
+expand_case() {
+  empty_receiver
+  check "$1" e2e_expand "$2" "$3"
+  check "$1_boxes_emptied" boxes_empty
+  wh_driver type "$MARK"
+  check "$1_nothing_more" wh_driver wait-text "$RCV" 100 "$(wh_file expected.txt "$3$MARK")" 5000
+}
+
+# Prefix and suffix on: both around every non-empty content.
+e2e_ini 1 1 '【前】' '{ENTER}——后缀'
+e2e_start_kwo
+expand_case pre_after_chinese A '【前】您好，很高兴认识您！\r\n——后缀'
+expand_case pre_after_crlf CRLF '【前】第一行\r\n第二行，最后一行\r\nend\r\n——后缀'
+expand_case pre_after_braces AB '【前】此致\r\n敬礼！\r\n——后缀'
+expand_case pre_after_six_chars ZZZZZZ '【前】最后一条 ZZZZZZ\r\n——后缀'
+# A key without content: nothing at all is typed, neither prefix nor suffix.
+expand_case empty_content_types_nothing ZZZ ''
+
+# Esc hides the window without typing; the key stays for the next call-up.
+empty_receiver
+e2e_call_up
+wh_driver type A
+check esc_key_typed wh_driver wait-text "$KWO" 1002 "$(wh_file content.txt '您好，很高兴认识您！')" 5000
+wh_driver keys ESCAPE
+check esc_hides wh_driver wait "$KWO" hidden 5000
+check esc_receiver_active wh_driver wait "$RCV" foreground 5000
+wh_driver type "$MARK"
+check esc_types_nothing wh_driver wait-text "$RCV" 100 "$(wh_file mark.txt "$MARK")" 5000
+e2e_call_up
+check esc_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
+wh_driver keys ESCAPE
+wh_driver wait "$KWO" hidden 5000 >/dev/null
+e2e_exit_kwo
+
+# EnablePre 2 and EnableAfter 0: neither is typed (only exactly 1 turns them on).
+e2e_ini 2 0 '【前】' '——后缀'
+e2e_start_kwo
+expand_case pre2_after0 A '您好，很高兴认识您！'
+expand_case pre2_after0_crlf CRLF '第一行\r\n第二行，最后一行\r\nend'
+e2e_exit_kwo
+
+# EnablePre 0 and EnableAfter 2.
+e2e_ini 0 2 '【前】' '——后缀'
+e2e_start_kwo
+expand_case pre0_after2 UZZZZZ '六位键 UZZZZZ 超过 2147483647'
+e2e_exit_kwo
+
+# Only the suffix.
+e2e_ini 0 1 '【前】' '——后缀'
+e2e_start_kwo
+expand_case after_only K '内容K——后缀'
+e2e_exit_kwo
+
+e2e_finish
