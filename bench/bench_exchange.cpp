@@ -1,0 +1,172 @@
+// Import and export of 100,000 entries through kwo's exchange code, next to
+// the sqlite3 command-line tool loading and dumping the same entries into the
+// same table. Run: tests/entries/measure_exchange.sh (prints the ratios).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "entries/ExchangeFile.h"
+#include "entries/ExchangeWriter.h"
+#include "entries/Exporter.h"
+#include "entries/Importer.h"
+#include "store/AdoDataBase.h"
+#include "store/ShorthandTable.h"
+#include "text/Utf.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kEntries = 100000;
+
+std::u16string KeyOf(int n) {
+  // Four characters from 0-9 and A-Z: 100,000 distinct keys.
+  const char16_t digits[] = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  std::u16string key(4, u'0');
+  for (int i = 3; i >= 0; --i, n /= 36) key[static_cast<size_t>(i)] = digits[n % 36];
+  return key;
+}
+
+std::u16string ContentOf(int n) {
+  std::u16string content = u"您好，这是第" + kwo::text::Ascii(std::to_string(n)) + u"条速记{ENTER}";
+  if (n % 3 == 0) content += u"\r\n第二行 #" + kwo::text::Ascii(std::to_string(n * 7));
+  return content;
+}
+
+std::string CsvField(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// The same entries as an exchange file (code page 936) and as CSV for sqlite3.
+struct Files {
+  fs::path folder = fs::temp_directory_path() / ("kwo-bench-exchange-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  fs::path exchange = folder / "entries.txt";
+  fs::path csv = folder / "entries.csv";
+  Files() {
+    fs::create_directories(folder);
+    kwo::entries::ExchangeWriter writer;
+    std::string csvText;
+    for (int i = 0; i < kEntries; ++i) {
+      const std::u16string key = KeyOf(i);
+      const std::u16string content = ContentOf(i);
+      writer.Add(key, content);
+      csvText += std::to_string(kwo::store::ShortKeyId(key)) + "," + kwo::text::Utf16ToUtf8(key) + "," +
+                 CsvField(kwo::text::Utf16ToUtf8(content)) + "\n";
+    }
+    Write(exchange, writer.Bytes());
+    Write(csv, csvText);
+  }
+  ~Files() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+  static void Write(const fs::path& path, const std::string& bytes) {
+    kwo::entries::OutputFile file;
+    if (!file.Create(path) || !file.Write(bytes) || !file.Close()) std::abort();
+  }
+  fs::path FreshDatabase(const char* name) const {
+    const fs::path db = folder / name;
+    fs::remove(db);
+    return db;
+  }
+};
+
+const Files& TheFiles() {
+  static Files files;
+  return files;
+}
+
+void Shell(const std::string& command) {
+  if (std::system(command.c_str()) != 0) std::abort();
+}
+
+// The table as the store creates it, and its journal settings.
+const char* kSchema =
+    "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; "
+    "create table if not exists kwo(id INTEGER PRIMARY KEY, shortkey TEXT, content TEXT);";
+
+void Open(kwo::store::CADODataBase& database, const fs::path& db) {
+  if (!database.Open(u"Provider=SQLite;Data Source=\"" + db.u16string() + u"\"")) std::abort();
+}
+
+void KwoImport(benchmark::State& state) {
+  const Files& files = TheFiles();
+  for (auto _ : state) {
+    state.PauseTiming();
+    const fs::path db = files.FreshDatabase("import.db");
+    kwo::store::CADODataBase database;
+    Open(database, db);
+    kwo::store::CADORecordset rs;
+    rs.SetConnection(database.Connection());
+    state.ResumeTiming();
+    const auto result = kwo::entries::ImportFile(database, rs, files.exchange);
+    if (result.stored != kEntries) state.SkipWithError("not every entry was stored");
+  }
+  state.counters["entries/s"] = benchmark::Counter(kEntries, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void Sqlite3CliLoad(benchmark::State& state) {
+  const Files& files = TheFiles();
+  for (auto _ : state) {
+    state.PauseTiming();
+    const fs::path db = files.FreshDatabase("cli.db");
+    state.ResumeTiming();
+    Shell("sqlite3 -batch '" + db.string() + "' \"" + kSchema + "\" \".import --csv '" + files.csv.string() +
+          "' kwo\" >/dev/null");
+  }
+  state.counters["entries/s"] = benchmark::Counter(kEntries, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void KwoExport(benchmark::State& state) {
+  const Files& files = TheFiles();
+  const fs::path db = files.FreshDatabase("export.db");
+  kwo::store::CADODataBase database;
+  Open(database, db);
+  kwo::store::CADORecordset rs;
+  rs.SetConnection(database.Connection());
+  kwo::entries::ImportFile(database, rs, files.exchange);
+  const fs::path out = files.folder / "exported.txt";
+  for (auto _ : state) {
+    const auto result = kwo::entries::ExportFile(database, rs, out);
+    if (result.entries != kEntries) state.SkipWithError("not every entry was written");
+  }
+  state.counters["entries/s"] = benchmark::Counter(kEntries, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void Sqlite3CliDump(benchmark::State& state) {
+  const Files& files = TheFiles();
+  const fs::path db = files.FreshDatabase("dump.db");
+  Shell("sqlite3 -batch '" + db.string() + "' \"" + kSchema + "\" \".import --csv '" + files.csv.string() +
+        "' kwo\" >/dev/null");
+  {
+    // The tool loaded the same 100,000 entries.
+    kwo::store::CADODataBase database;
+    Open(database, db);
+    kwo::store::CADORecordset rs;
+    if (!kwo::store::OpenListing(rs, database.Connection()) || rs.RecordCount() != kEntries)
+      state.SkipWithError("sqlite3 did not load every entry");
+  }
+  const fs::path out = files.folder / "dumped.csv";
+  for (auto _ : state) {
+    Shell("sqlite3 -batch -csv '" + db.string() + "' \".once '" + out.string() +
+          "'\" \"select * from kwo order by id;\"");
+  }
+  state.counters["entries/s"] = benchmark::Counter(kEntries, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+}  // namespace
+
+BENCHMARK(KwoImport)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(Sqlite3CliLoad)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(KwoExport)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(Sqlite3CliDump)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+BENCHMARK_MAIN();
