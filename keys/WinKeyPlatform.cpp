@@ -41,6 +41,26 @@ BOOL CALLBACK MatchTitle(HWND window, LPARAM context) {
   return FALSE;
 }
 
+// Keys sent before the window's thread has taken the activation are lost
+// (seen under Wine): wait, for a bounded time, until a window of that thread is
+// in front and has set its focus.
+void WaitUntilReadyForKeys(HWND window) {
+  constexpr ULONGLONG kTimeoutMs = 1000;
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
+  for (;;) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const HWND front = GetForegroundWindow();
+    if (front != nullptr && GetWindowThreadProcessId(front, nullptr) == thread && GetGUIThreadInfo(thread, &info) &&
+        info.hwndFocus != nullptr) {
+      return;
+    }
+    if (GetTickCount64() >= deadline) return;
+    ::Sleep(10);
+  }
+}
+
 HWND FindWindowByTitle(const std::wstring& title) {
   if (HWND exact = FindWindowW(nullptr, title.c_str())) return exact;
   if (title.empty()) return nullptr;  // an empty text is in every title: no match
@@ -82,6 +102,7 @@ bool WinKeyPlatform::ActivateWindow(std::u16string_view title) {
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
   SetFocus(window);
+  WaitUntilReadyForKeys(window);
   return true;
 }
 
