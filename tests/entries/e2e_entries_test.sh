@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# kwo.exe end to end: an entry added, changed and deleted through the edit
+# dialog opened from the main window; import and export through the real file
+# dialogs, with their notices; a malformed import file.
+#   e2e_entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+set -uo pipefail
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e_lib.sh"
+
+wh_init e2e-entries 240
+e2e_stage
+e2e_ini 0 0 '' ''
+e2e_start_kwo
+wh_driver command "$KWO" 32799 >/dev/null  # open: show the main window
+wh_driver wait "$KWO" visible 5000 >/dev/null || wh_fail "the main window did not open"
+
+EDIT="编辑速记"
+row() { sqlite3 "$APP/kwo.db" "select id || '|' || shortkey || '|' || content from kwo where shortkey='$1';"; }
+content_is() { wh_driver wait-text "$EDIT" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
+
+# Opens the edit dialog from the main window's "新增速记" and types KEY into its short-key box.
+open_edit() {
+  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver wait "$EDIT" visible 5000 >/dev/null || return 1
+  wh_driver activate "$EDIT" >/dev/null || return 1
+  wh_driver type "$1"
+  wh_driver wait-text "$EDIT" 1001 "$(wh_file key.txt "$2")" 5000 >/dev/null
+}
+edit_closed() { wh_driver wait "$EDIT" gone 5000 >/dev/null; }
+
+# Add: a new key, content typed into the content box, "确定".
+check add_opens open_edit new1 NEW1
+check add_new_key_empty content_is ''
+wh_driver keys TAB
+wh_driver type '新的速记内容'
+check add_typed content_is '新的速记内容'
+wh_driver command "$EDIT" 1 >/dev/null
+check add_closes edit_closed
+check add_stored equals "$(row NEW1)" "$(e2e_short_key_id NEW1)|NEW1|新的速记内容"
+check main_key_box_emptied wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000
+
+# Change: the stored content appears, is replaced and saved; id and key stay.
+check change_opens open_edit NEW1 NEW1
+check change_shows_stored content_is '新的速记内容'
+wh_driver set-text "$EDIT" 1002 '改过的内容' >/dev/null
+wh_driver command "$EDIT" 1 >/dev/null
+check change_closes edit_closed
+check change_stored equals "$(row NEW1)" "$(e2e_short_key_id NEW1)|NEW1|改过的内容"
+
+# Delete: the entry found by the key goes; the others stay.
+check delete_opens open_edit NEW1 NEW1
+check delete_shows_stored content_is '改过的内容'
+wh_driver command "$EDIT" 1012 >/dev/null
+check delete_closes edit_closed
+check delete_removed equals "$(row NEW1)" ""
+check delete_keeps_others equals "$(row AB)" "$(e2e_short_key_id AB)|AB|此致{ENTER}敬礼！"
+
+# The system Open dialog: type a path into its file-name box and press Enter.
+choose_file() {  # choose_file COMMAND WINDOWS-PATH
+  wh_driver command "$KWO" "$1" >/dev/null
+  local dialog
+  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
+  wh_driver activate "$dialog" >/dev/null || return 1
+  wh_driver type "$2"
+  wh_driver keys RETURN
+  wh_driver wait "$dialog" gone 10000 >/dev/null
+}
+# A notice box "温馨提示" with TEXT appears (and closes itself).
+notice_says() {
+  local box
+  box=$(wh_driver wait "温馨提示" visible 10000) || return 1
+  equals "$(wh_driver text "$box" 65535)" "$1" && wh_driver wait "$box" gone 10000 >/dev/null
+}
+
+# Import: a code page 936 file with a new entry, a changed one, a plain-text one.
+printf '#IMP1:\r\n导入的内容\r\n第二行\r\n#ab:\r\n改写 AB\r\n#PLAIN\r\n{ENTER} 原样\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/import.txt"
+check import_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/import.txt")"
+check import_notice notice_says '导入OK！'
+check import_new equals "$(row IMP1)" "$(e2e_short_key_id IMP1)|IMP1|导入的内容"$'\r\n'"第二行"
+check import_changed equals "$(row AB)" "$(e2e_short_key_id AB)|AB|改写 AB"
+check import_plain_escaped equals "$(row PLAIN)" "$(e2e_short_key_id PLAIN)|PLAIN|\\{ENTER} 原样"
+
+# A malformed header stops the import there: "出错啦", then "导入OK！".
+printf '#OK1:\r\nstored\r\n#B C:\r\nnot stored\r\n' >"$WH_DIR/bad.txt"
+check bad_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/bad.txt")"
+error_box=$(wh_driver wait "出错啦" visible 10000) || wh_fail "no error box for a malformed file"
+check bad_error_text equals "$(wh_driver text "$error_box" 65535)" "#B C:"$'\n'" 速记符处定义格式错误"
+wh_driver command "$error_box" 1 >/dev/null
+check bad_then_notice notice_says '导入OK！'
+check bad_keeps_earlier equals "$(row OK1)" "$(e2e_short_key_id OK1)|OK1|stored"
+
+# Export: a new file chosen in the Open dialog; every entry in id order, code page 936.
+check export_file_chosen choose_file 32784 "$(wh_winpath "$WH_DIR/export.txt")"
+check export_notice notice_says '导出OK！'
+count=$(sqlite3 "$APP/kwo.db" "select count(*) from kwo;")
+check export_every_entry equals "$(grep -c $'^#[0-9A-Z]*:\r$' "$WH_DIR/export.txt")" "$count"
+check export_first_by_id equals "$(head -n2 "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" "#A:"$'\r\n'"您好，很高兴认识您！"$'\r'
+check export_block equals "$(grep -a -A3 '^#IMP1:' "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" \
+  "#IMP1:"$'\r\n'"导入的内容"$'\r\n'"第二行"$'\r\n'"#PLAIN:"$'\r'
+
+e2e_exit_kwo
+e2e_finish
