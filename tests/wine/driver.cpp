@@ -23,6 +23,7 @@
 //   state WINDOW                  prints none, hidden, visible or foreground
 //   activate WINDOW [MS]          restore if minimised, SetWindowPos(HWND_TOP),
 //                                 SetForegroundWindow; waits until it is foreground
+//                                 and its thread has set the keyboard focus
 //   minimize WINDOW [MS]          minimises and waits until it is iconic
 //   close WINDOW                  posts WM_CLOSE
 //   windows                       lists the top-level windows: handle, pid,
@@ -134,9 +135,10 @@ int CmdActivate(const std::vector<std::wstring>& args) {
   };
   activate();
   DWORD last = GetTickCount();
+  // Keys sent before the window's thread has set its focus are lost: wait for that too.
   bool ok = PollUntil(
       [&] {
-        if (GetForegroundWindow() == hwnd) return true;
+        if (GetForegroundWindow() == hwnd && FindControl(hwnd, L"focus") != nullptr) return true;
         if (GetTickCount() - last > 500) {
           activate();
           last = GetTickCount();
