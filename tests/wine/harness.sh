@@ -138,6 +138,10 @@ _wh_stop() {
 _wh_on_exit() {
   local rc=$?
   trap - EXIT INT TERM HUP
+  if [ -n "$WH_DIR" ] && [ -f "$WH_DIR/timed-out" ]; then
+    _wh_log "FAILED: overall timeout"
+    rc=124
+  fi
   _wh_stop
   exit "$rc"
 }
@@ -156,9 +160,11 @@ _wh_start_guard() {
       }
       while kill -0 "$main" 2>/dev/null; do
         if [ "$(date +%s)" -ge "$deadline" ]; then
+          # TERM first: bash runs its trap as soon as the wine command that
+          # the stop ends returns, before the script can go on.
           : >"$dir/timed-out"
-          stop
           kill -TERM "$main" 2>/dev/null
+          stop
           deadline=$(( deadline + 3600 ))
         fi
         sleep 0.5
@@ -189,7 +195,7 @@ wh_init() {
   WH_DESKTOP="kwo-$WH_NAME-$$"
   trap _wh_on_exit EXIT
   trap 'exit 130' INT
-  trap '[ -f "$WH_DIR/timed-out" ] && _wh_log "FAILED: overall timeout"; exit 143' TERM
+  trap 'exit 143' TERM
   trap 'exit 129' HUP
 
   local template
