@@ -49,7 +49,9 @@ class CUrlLabel : public kwo::ui::CSubclassedWindow {
   };
   struct WindowTraits {
     using Handle = HWND;
-    static void Release(HWND window) { DestroyWindow(window); }
+    static void Release(HWND window) {
+      if (IsWindow(window)) DestroyWindow(window);  // an owned popup may have gone with its owner
+    }
   };
 
   void FitToText();
