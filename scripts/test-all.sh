@@ -3,7 +3,7 @@
 # missing, then builds and tests the native, sanitizer, fuzz, benchmark and
 # Windows (under Wine) configurations. Exits non-zero if anything fails.
 #   KWO_FUZZ_SECONDS  seconds per fuzz target (default 20)
-#   KWO_SKIP          space-separated stages to skip: native sanitize fuzz bench windows
+#   KWO_SKIP          space-separated stages to skip: native sanitize fuzz bench windows measure
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -33,7 +33,8 @@ fuzz_all() {
     local seeds=()
     [ -d "$root/fuzz/corpus/$name" ] && seeds=("$root/fuzz/corpus/$name")
     echo "fuzzing $name for ${fuzz_seconds}s"
-    if ! "$f" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" "${seeds[@]}" 2>"$dir/$name.log"; then
+    if ! "$f" -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix="$dir/$name-" \
+         "$corpus" "${seeds[@]}" 2>"$dir/$name.log"; then
       tail -40 "$dir/$name.log"; ok=1
     else
       grep -E 'stat::number_of_executed_units|Done' "$dir/$name.log" | tail -2
@@ -53,11 +54,33 @@ bench_all() {
   return $ok
 }
 
+# The Windows build: unit-test programs run one after another under Wine with
+# an X display (some open real windows); the end-to-end scripts (wine_*, e2e_*)
+# bring their own display, prefix and virtual desktop and may run side by side.
+windows_all() {
+  local dir; dir=$("$root/scripts/build.sh" windows) || return 1
+  local ok=0
+  (cd "$dir" && xvfb-run -a -s "-screen 0 1280x1024x24" \
+     ctest --output-on-failure -j1 -E '^(wine_|e2e_)') || ok=1
+  (cd "$dir" && ctest --output-on-failure -j "$(nproc)" -R '^(wine_|e2e_)') || ok=1
+  return $ok
+}
+
+# Measured runs under Wine: they print their figures and assert nothing.
+measure_all() {
+  local dir; dir=$("$root/scripts/build.sh" windows) || return 1
+  local ok=0
+  bash "$root/tests/wine/bench_typing.sh" "$dir" || ok=1
+  [ -f "$root/scripts/measure-app.sh" ] && { bash "$root/scripts/measure-app.sh" "$dir" || ok=1; }
+  return $ok
+}
+
 run_stage native ctest_in native
 run_stage sanitize ctest_in sanitize
 run_stage fuzz fuzz_all
 run_stage bench bench_all
-run_stage windows ctest_in windows
+run_stage windows windows_all
+run_stage measure measure_all
 
 echo
 if [ ${#failed[@]} -gt 0 ]; then
