@@ -1,0 +1,376 @@
+// Helper of the kwo.exe end-to-end tests and of the measured run: what the
+// driver cannot do from a fresh process per step.
+//
+//   kwo_tool.exe gdi WINDOW
+//       prints the GDI object count of the process that owns WINDOW and where
+//       it comes from: "gdi N GetGuiResources" or, where that is not
+//       implemented (Wine), "gdi N handle-table" (live entries of the
+//       process's GDI handle table, found through its PEB)
+//   kwo_tool.exe expand-loop KWO_WINDOW RECEIVER_WINDOW KEY EXPECTED_FILE COUNT [EVERY]
+//       COUNT expansions in a row, each with real input: Win + Space, KEY
+//       typed, Enter; each waits until the receiver's edit (control 100)
+//       holds exactly the UTF-8 text of EXPECTED_FILE, then empties it. Prints
+//       the GDI count of kwo before the first, after the first ten and after
+//       every EVERY (default 100); the last line is "gdi-summary FIRST AFTER_WARMUP LAST"
+//   kwo_tool.exe hold FILE
+//       opens FILE for reading and lets others only read it, shows a hidden
+//       window "E2E File Holder" and keeps the file open until that window
+//       gets WM_CLOSE
+//   kwo_tool.exe measure-start ROUNDS EXE...
+//       for each EXE and round: starts it (current directory: its folder) and
+//       measures the time until Win + Space is taken, polled every 2 ms by
+//       trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released at once when
+//       it succeeds), then ends the process. Prints "start EXE ROUND MS"
+//       lines and "start-median EXE MS"
+//   kwo_tool.exe measure-send ROUNDS RECEIVER_WINDOW TEXT_FILE KWO_WINDOW KEY MINI_WINDOW
+//       time from the Enter key until the receiver's edit holds the whole
+//       text, for kwo (called up with Win + Space, KEY typed) and for the
+//       minimal typer (brought to the front), alternately. Prints
+//       "send NAME ROUND MS" lines and "send-median NAME MS"
+// Exit code 0 on success, 1 when something did not happen in time, 2 on a
+// usage error.
+#include <windows.h>
+#include <shellapi.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/wine/Poll.h"
+#include "tests/wine/RemoteControl.h"
+#include "tests/wine/SyntheticInput.h"
+#include "tests/wine/TestIo.h"
+#include "tests/wine/WindowLookup.h"
+
+using namespace kwo::wine_test;
+
+namespace {
+
+constexpr int kReceiverEdit = 100;
+constexpr int kShortKeyBox = 1001;
+constexpr int kContentBox = 1002;
+constexpr int kProbeHotkeyId = 0x7E2E;
+
+int Usage(const std::wstring& why) {
+  WriteErr(L"kwo_tool: " + why + L"\n");
+  return 2;
+}
+
+int Fail(const std::wstring& why) {
+  WriteErr(L"kwo_tool: " + why + L"\n");
+  return 1;
+}
+
+bool Report(const std::wstring& why) {
+  Fail(why);
+  return false;
+}
+
+double NowMs() {
+  LARGE_INTEGER frequency, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+std::wstring Fixed(double value, int decimals) {
+  wchar_t buffer[64];
+  std::swprintf(buffer, 64, L"%.*f", decimals, value);
+  return buffer;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// --- GDI objects of another process -------------------------------------
+
+// One entry of the GDI handle table (the layout Windows and Wine share).
+struct GdiHandleEntry {
+  uint64_t object;
+  uint32_t owner;
+  uint16_t unique;
+  uint8_t type;
+  uint8_t flags;
+  uint64_t userPointer;
+};
+static_assert(sizeof(GdiHandleEntry) == 24, "GDI handle entry layout");
+constexpr size_t kGdiHandleCount = 0x10000;
+constexpr size_t kPebGdiTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+
+long CountFromHandleTable(HANDLE process) {
+  using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  if (!query) return -1;
+  PROCESS_BASIC_INFORMATION basic = {};
+  ULONG length = 0;
+  if (query(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return -1;
+  void* table = nullptr;
+  if (!ReadProcessMemory(process, reinterpret_cast<char*>(basic.PebBaseAddress) + kPebGdiTableOffset, &table,
+                         sizeof table, nullptr) ||
+      !table) {
+    return -1;
+  }
+  std::vector<GdiHandleEntry> entries(kGdiHandleCount);
+  if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), nullptr)) return -1;
+  long live = 0;
+  for (const GdiHandleEntry& entry : entries) {
+    if (entry.type != 0) ++live;
+  }
+  return live;
+}
+
+// The count and its source, or -1.
+long GdiObjects(DWORD pid, std::wstring& source) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return -1;
+  SetLastError(0);
+  long count = static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS));
+  source = L"GetGuiResources";
+  if (count == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+    count = CountFromHandleTable(process);
+    source = L"handle-table";
+  }
+  CloseHandle(process);
+  return count;
+}
+
+DWORD WindowPid(HWND hwnd) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  return pid;
+}
+
+int CmdGdi(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"gdi WINDOW");
+  HWND window = FindTopWindow(args[0]);
+  if (!window) return Fail(L"no window " + args[0]);
+  std::wstring source;
+  const long count = GdiObjects(WindowPid(window), source);
+  if (count < 0) return Fail(L"cannot count the GDI objects");
+  WriteOut(L"gdi " + std::to_wstring(count) + L" " + source + L"\n");
+  return 0;
+}
+
+// --- Expansions -----------------------------------------------------------
+
+bool TextIs(HWND control, const std::wstring& wanted) {
+  std::wstring text;
+  return ReadControlText(control, text) && text == wanted;
+}
+
+bool BringToFront(HWND hwnd) {
+  SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SetForegroundWindow(hwnd);
+  return PollUntil([&] { return GetForegroundWindow() == hwnd; }, 5000);
+}
+
+// Win + Space, KEY typed, its content shown; false with a message when a step did not happen.
+bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
+  if (GetForegroundWindow() != receiver && !BringToFront(receiver)) return Report(L"the receiver is not in front");
+  SendChord({VK_LWIN}, VK_SPACE);
+  if (!PollUntil([&] { return GetForegroundWindow() == kwo; }, 5000)) return Report(L"Win + Space did not call kwo up");
+  TypeUnicode(key);
+  HWND box = GetDlgItem(kwo, kContentBox);
+  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
+    return Report(L"the content box stayed empty");
+  }
+  return true;
+}
+
+int CmdExpandLoop(const std::vector<std::wstring>& args) {
+  if (args.size() < 5) return Usage(L"expand-loop KWO_WINDOW RECEIVER_WINDOW KEY EXPECTED_FILE COUNT [EVERY]");
+  HWND kwo = FindTopWindow(args[0]);
+  HWND receiver = FindTopWindow(args[1]);
+  if (!kwo || !receiver) return Fail(L"kwo or the receiver is missing");
+  std::wstring content;
+  if (!ReadUtf8File(args[3], content)) return 1;
+  const int count = _wtoi(args[4].c_str());
+  const int every = args.size() > 5 ? std::max(1, _wtoi(args[5].c_str())) : 100;
+  HWND edit = GetDlgItem(receiver, kReceiverEdit);
+  HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
+  const DWORD pid = WindowPid(kwo);
+  std::wstring source;
+  long first = GdiObjects(pid, source), afterWarmup = -1, last = first;
+  WriteOut(L"gdi before 0: " + std::to_wstring(first) + L" (" + source + L")\n");
+  const double start = NowMs();
+  for (int i = 1; i <= count; ++i) {
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    if (!CallUpWithKey(kwo, receiver, args[2])) return Fail(L"expansion " + std::to_wstring(i));
+    SendChord({}, VK_RETURN);
+    if (!PollUntil([&] { return TextIs(edit, content); }, 10000)) {
+      return Fail(L"expansion " + std::to_wstring(i) + L": the receiver did not get the content");
+    }
+    // The box is emptied after the typing; then the expansion is complete.
+    if (!PollUntil([&] { return TextIs(keyBox, L""); }, 5000)) return Fail(L"the short-key box was not emptied");
+    if (i == 10 || i % every == 0 || i == count) {
+      last = GdiObjects(pid, source);
+      if (i == 10) afterWarmup = last;
+      WriteOut(L"gdi after " + std::to_wstring(i) + L": " + std::to_wstring(last) + L"\n");
+    }
+  }
+  WriteOut(L"expansions " + std::to_wstring(count) + L" in " + Fixed((NowMs() - start) / 1000.0, 1) + L" s\n");
+  WriteOut(L"gdi-summary " + std::to_wstring(first) + L" " + std::to_wstring(afterWarmup) + L" " +
+           std::to_wstring(last) + L"\n");
+  return 0;
+}
+
+// --- Holding a file ---------------------------------------------------------
+
+int CmdHold(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"hold FILE");
+  HANDLE file = CreateFileW(args[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Fail(L"cannot open " + args[0]);
+  HWND window = CreateWindowExW(0, L"STATIC", L"E2E File Holder", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (!window) return Fail(L"cannot create the window");
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.hwnd == window && msg.message == WM_CLOSE) break;
+    DispatchMessageW(&msg);
+  }
+  DestroyWindow(window);
+  CloseHandle(file);
+  return 0;
+}
+
+// --- Measurements -----------------------------------------------------------
+
+// True when another program holds Win + Space. A successful probe is undone at once.
+bool HotkeyTaken() {
+  if (RegisterHotKey(nullptr, kProbeHotkeyId, MOD_WIN, VK_SPACE)) {
+    UnregisterHotKey(nullptr, kProbeHotkeyId);
+    return false;
+  }
+  return true;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+int CmdMeasureStart(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) return Usage(L"measure-start ROUNDS EXE...");
+  const int rounds = std::max(1, _wtoi(args[0].c_str()));
+  if (HotkeyTaken()) return Fail(L"Win + Space is already taken before the start");
+  for (size_t e = 1; e < args.size(); ++e) {
+    std::vector<double> times;
+    for (int round = 1; round <= rounds; ++round) {
+      std::wstring commandLine = L"\"" + args[e] + L"\"";
+      const std::wstring folder = FolderOf(args[e]);
+      STARTUPINFOW startup = {};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION process = {};
+      const double t0 = NowMs();
+      if (!CreateProcessW(args[e].c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        return Fail(L"cannot start " + args[e]);
+      }
+      bool taken = false;
+      double t1 = t0;
+      while (NowMs() - t0 < 30000) {
+        if (HotkeyTaken()) {
+          t1 = NowMs();
+          taken = true;
+          break;
+        }
+        Sleep(2);
+      }
+      TerminateProcess(process.hProcess, 0);
+      WaitForSingleObject(process.hProcess, 10000);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+      // The hotkey of an ended process is released; wait for that before the next start.
+      PollUntil([] { return !HotkeyTaken(); }, 5000);
+      if (!taken) {
+        // The program's own registration may have met our probe's brief hold; not a measurement.
+        WriteOut(L"start " + args[e] + L" " + std::to_wstring(round) + L" no-hotkey\n");
+        continue;
+      }
+      times.push_back(t1 - t0);
+      WriteOut(L"start " + args[e] + L" " + std::to_wstring(round) + L" " + Fixed(t1 - t0, 1) + L"\n");
+    }
+    WriteOut(L"start-median " + args[e] + L" " + Fixed(Median(times), 1) + L"\n");
+  }
+  return 0;
+}
+
+int CmdMeasureSend(const std::vector<std::wstring>& args) {
+  if (args.size() < 6) return Usage(L"measure-send ROUNDS RECEIVER_WINDOW TEXT_FILE KWO_WINDOW KEY MINI_WINDOW");
+  const int rounds = std::max(1, _wtoi(args[0].c_str()));
+  HWND receiver = FindTopWindow(args[1]);
+  HWND kwo = FindTopWindow(args[3]);
+  HWND mini = FindTopWindow(args[5]);
+  if (!receiver || !kwo || !mini) return Fail(L"a window is missing");
+  std::wstring text;
+  if (!ReadUtf8File(args[2], text)) return 1;
+  HWND edit = GetDlgItem(receiver, kReceiverEdit);
+  auto arrived = [&] {
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    return length >= static_cast<LRESULT>(text.size());
+  };
+  // One run: the program in front of the receiver, then Enter; the time until the whole text is there.
+  auto run = [&](bool isKwo, double& ms) -> bool {
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    if (!BringToFront(receiver)) return Report(L"the receiver is not in front");
+    if (isKwo) {
+      if (!CallUpWithKey(kwo, receiver, args[4])) return false;
+    } else {
+      ShowWindow(mini, SW_SHOW);
+      if (!BringToFront(mini)) return Report(L"the minimal typer is not in front");
+    }
+    const double t0 = NowMs();
+    SendChord({}, VK_RETURN);
+    while (!arrived()) {
+      if (NowMs() - t0 > 120000) return Report(L"the text did not arrive");
+      Sleep(2);
+    }
+    ms = NowMs() - t0;
+    if (!TextIs(edit, text)) return Report(L"the receiver holds another text");
+    if (isKwo && !PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 5000)) {
+      return Report(L"kwo did not finish");
+    }
+    return true;
+  };
+  std::vector<double> kwoTimes, miniTimes;
+  for (int round = 1; round <= rounds; ++round) {
+    // Alternate which goes first, so that neither always meets a warmer receiver.
+    for (int k = 0; k < 2; ++k) {
+      const bool isKwo = (round + k) % 2 == 0;
+      double ms = 0;
+      if (!run(isKwo, ms)) return 1;
+      (isKwo ? kwoTimes : miniTimes).push_back(ms);
+      WriteOut(std::wstring(L"send ") + (isKwo ? L"kwo " : L"minimal ") + std::to_wstring(round) + L" " +
+               Fixed(ms, 1) + L"\n");
+    }
+  }
+  WriteOut(L"send-median kwo " + Fixed(Median(kwoTimes), 1) + L"\n");
+  WriteOut(L"send-median minimal " + Fixed(Median(miniTimes), 1) + L"\n");
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::wstring> all(argv, argv + argc);
+  LocalFree(argv);
+  if (all.size() < 2) return Usage(L"no command; see the top of kwo_tool.cpp");
+  const std::wstring command = all[1];
+  std::vector<std::wstring> args(all.begin() + 2, all.end());
+  if (command == L"gdi") return CmdGdi(args);
+  if (command == L"expand-loop") return CmdExpandLoop(args);
+  if (command == L"hold") return CmdHold(args);
+  if (command == L"measure-start") return CmdMeasureStart(args);
+  if (command == L"measure-send") return CmdMeasureSend(args);
+  return Usage(L"unknown command: " + command);
+}

@@ -1,0 +1,78 @@
+// The smallest programs that do what kwo.exe does at the two measured points,
+// the yardsticks of the measured run (scripts/measure-app.sh).
+//
+//   mini_app.exe hotkey
+//       a hidden window that registers Win + Space at once and waits for messages
+//   mini_app.exe typer FILE
+//       a window "E2E Mini Typer": on the Enter key it hides itself and types
+//       the UTF-8 text of FILE with a bare SendInput loop (one Unicode key
+//       down/up pair per call), then waits to be shown again
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/wine/TestIo.h"
+
+namespace {
+
+std::wstring text;
+
+void TypeBare(HWND self) {
+  ShowWindow(self, SW_HIDE);
+  for (wchar_t unit : text) {
+    INPUT pair[2] = {};
+    pair[0].type = pair[1].type = INPUT_KEYBOARD;
+    pair[0].ki.wScan = pair[1].ki.wScan = unit;
+    pair[0].ki.dwFlags = KEYEVENTF_UNICODE;
+    pair[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    SendInput(2, pair, sizeof(INPUT));
+  }
+}
+
+LRESULT CALLBACK MiniProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_KEYDOWN:
+      if (wParam == VK_RETURN && !text.empty()) TypeBare(hwnd);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::wstring> args(argv, argv + argc);
+  LocalFree(argv);
+  const bool typer = args.size() > 2 && args[1] == L"typer";
+  if (!typer && !(args.size() > 1 && args[1] == L"hotkey")) return 2;
+  if (typer && !kwo::wine_test::ReadUtf8File(args[2], text)) return 1;
+
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = MiniProc;
+  wc.hInstance = instance;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = L"KwoE2EMini";
+  if (!RegisterClassW(&wc)) return 1;
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, typer ? L"E2E Mini Typer" : L"E2E Mini Hotkey",
+                              WS_OVERLAPPEDWINDOW, 500, 300, 300, 200, nullptr, nullptr, instance, nullptr);
+  if (!hwnd) return 1;
+  if (typer) {
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+  } else if (!RegisterHotKey(hwnd, 1001, MOD_WIN, VK_SPACE)) {
+    return 1;
+  }
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The options dialog "参数设置" (command 32802): OK writes kwo.ini in its
+# normalised form (code page 936, CR LF, keys in their order) and the new
+# options apply at once; Cancel changes nothing. Timed sending: a tick of
+# the timer (WM_TIMER with the timer's id 2, sent to the main window) types
+# TimerStr only while timed sending is on and the main window is hidden.
+#   options_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+set -uo pipefail
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+
+wh_init e2e-options 240
+e2e_stage
+# Not in the program's form: a blank line, a lone LF, Red above 255, no line end at the end.
+printf '%b' '[sys]\r\nconnectionString=Provider=SQLite;Data Source=kwo.db\r\n\r\n[Options]\nEnablePre=0\r\n' \
+  'Interval=0\r\nPreStr=【前】\r\nAfterStr=——后缀\r\nTimerStr=定时{ENTER}\r\nEnableAfter=1\r\n' \
+  '[BackGround]\r\nRed=300\r\nGreen=234\r\nBlue=220\r\n[Menu]\r\n程序文件夹=.' | iconv -f UTF-8 -t CP936 >"$APP/kwo.ini"
+e2e_start_receiver "Options Editor"
+e2e_start_kwo
+
+MARK='¶'
+DIALOG="参数设置"
+WM_TIMER=275
+
+# expected_ini NAME LINES...: the file the program should write, as bytes.
+expected_ini() {
+  local name=$1; shift
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP936 >"$WH_DIR/$name.ini"
+}
+ini_is() {  # ini_is NAME: kwo.ini equals the expected bytes
+  cmp "$APP/kwo.ini" "$WH_DIR/$1.ini" >&2 || { iconv -f CP936 -t UTF-8 "$APP/kwo.ini" | od -c | head -n 30 >&2; return 1; }
+}
+open_options() {
+  wh_driver command "$KWO" 32802
+  DLG=$(wh_driver wait "$DIALOG" foreground 10000) || wh_fail "the options dialog did not open"
+}
+closed_options() { wh_driver wait "$DIALOG" gone 5000 >/dev/null; }
+# Tab through the dialog until the control has the focus, as a user would.
+focus_control() {  # focus_control ID
+  local i
+  for i in $(seq 12); do
+    wh_driver focus | grep -q "^focus hwnd:0x[0-9a-fA-F]* [^ ]* $1\$" && return 0
+    wh_driver keys TAB
+  done
+  wh_fail "control $1 did not get the focus"
+}
+toggle_checkbox() { focus_control "$1"; wh_driver keys SPACE; }
+empty_receiver() { wh_driver set-text "$RCV" 100 "" >/dev/null; }
+# A tick of the timed-sending timer, handled before the driver returns.
+tick() { wh_driver message "$KWO" $WM_TIMER 2 0 --send >/dev/null; }
+receiver_is() { wh_driver wait-text "$RCV" 100 "$(wh_file rcv.txt "$1")" 5000; }
+# After a step that may type: the mark arrives right after whatever was typed.
+only_then_mark() {  # only_then_mark EXPECTED-BEFORE-MARK
+  wh_driver activate "$RCV" >/dev/null
+  wh_driver type "$MARK"
+  receiver_is "$1$MARK"
+}
+
+# OK without changes: the same options, written in the normalised form.
+open_options
+check dialog_shows_prestr equals "$(wh_driver text "$DLG" 1038)" '【前】'
+check dialog_shows_afterstr equals "$(wh_driver text "$DLG" 1008)" '——后缀'
+check dialog_shows_timerstr equals "$(wh_driver text "$DLG" 1039)" '定时{ENTER}'
+check dialog_shows_interval equals "$(wh_driver text "$DLG" 1032)" 0
+wh_driver command "$DLG" 1
+check ok_closes closed_options
+expected_ini normalised '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=0' \
+  'Interval=0' 'PreStr=【前】' 'AfterStr=——后缀' 'TimerStr=定时{ENTER}' 'EnableAfter=1' \
+  '[BackGround]' 'Red=44' 'Green=234' 'Blue=220' '[Menu]' '程序文件夹=.'
+check ok_writes_normalised_form ini_is normalised
+
+# A checkbox and an edit changed, then Enter (the OK button is the default).
+open_options
+toggle_checkbox 1029
+wh_driver set-text "$DLG" 1038 '前缀：'
+wh_driver keys RETURN
+check ok_by_enter_closes closed_options
+expected_ini changed '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
+  'Interval=0' 'PreStr=前缀：' 'AfterStr=——后缀' 'TimerStr=定时{ENTER}' 'EnableAfter=1' \
+  '[BackGround]' 'Red=44' 'Green=234' 'Blue=220' '[Menu]' '程序文件夹=.'
+check ok_writes_changes ini_is changed
+empty_receiver
+check new_prefix_applies e2e_expand A '前缀：您好，很高兴认识您！——后缀'
+
+# Cancel after changes: neither the file nor the options change.
+open_options
+toggle_checkbox 1030
+wh_driver set-text "$DLG" 1008 '不要这个'
+wh_driver keys ESCAPE
+check cancel_closes closed_options
+check cancel_leaves_file ini_is changed
+empty_receiver
+check cancel_keeps_options e2e_expand A '前缀：您好，很高兴认识您！——后缀'
+
+# Timed sending is off at start: a tick types nothing.
+empty_receiver
+wh_driver activate "$RCV" >/dev/null
+tick
+check tick_while_off_types_nothing only_then_mark ''
+
+# On, every 1 minute. timerOn itself is not stored.
+open_options
+toggle_checkbox 1031
+wh_driver set-text "$DLG" 1032 1
+wh_driver command "$DLG" 1
+check timer_ok_closes closed_options
+expected_ini timer '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
+  'Interval=1' 'PreStr=前缀：' 'AfterStr=——后缀' 'TimerStr=定时{ENTER}' 'EnableAfter=1' \
+  '[BackGround]' 'Red=44' 'Green=234' 'Blue=220' '[Menu]' '程序文件夹=.'
+check timer_interval_written ini_is timer
+
+# Hidden: a tick types TimerStr (no prefix, no suffix) into the active window.
+empty_receiver
+wh_driver activate "$RCV" >/dev/null
+tick
+check tick_while_hidden_types receiver_is '定时\r\n'
+check tick_types_once only_then_mark '定时\r\n'
+
+# Shown: the tick is skipped, and not made up for when the window hides again.
+empty_receiver
+e2e_call_up
+tick
+check tick_while_shown_keeps_box equals "$(wh_driver text "$KWO" 1001)" ''
+check tick_while_shown_keeps_window equals "$(wh_driver state "$KWO")" foreground
+wh_driver keys ESCAPE
+wh_driver wait "$KWO" hidden 5000 >/dev/null
+check tick_while_shown_types_nothing only_then_mark ''
+
+# Hidden again: the next tick types again.
+empty_receiver
+tick
+check next_tick_types receiver_is '定时\r\n'
+
+# Off again: ticks type nothing.
+open_options
+toggle_checkbox 1031
+wh_driver command "$DLG" 1
+check timer_off_closes closed_options
+empty_receiver
+wh_driver activate "$RCV" >/dev/null
+tick
+check tick_after_off_types_nothing only_then_mark ''
+
+e2e_finish
