@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# What the program does where things go wrong: a store that cannot be opened
+# and a kwo.ini that cannot be parsed end it with a message naming the file;
+# Win + Space held by another program is reported once and the window still
+# opens from the tray command; a kwo.ini that cannot be written on the
+# options dialog's OK is reported and the new options still apply; a huge
+# Interval does not make the timer type over and over; the GDI object count
+# stays flat over hundreds of expansions.
+#   mends_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe TOOL.exe [EXPANSIONS]
+set -uo pipefail
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
+TOOL=${5:?kwo_e2e_tool.exe} EXPANSIONS=${6:-400}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+
+wh_init e2e-mends 400
+e2e_stage
+e2e_start_receiver "Mends Editor"
+MARK='¶'
+CONNECTION='connectionString=Provider=SQLite;Data Source=kwo.db'
+
+# A top-level message box other than the main window: its handle, or nothing.
+other_box() {  # other_box TITLE
+  wh_driver windows | awk -v t="\"$1\"" -v main="${KWO:-none}" \
+    '$3 == "v" && $4 == "#32770" && $5 == t && $1 != main { print $1; exit }'
+}
+box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
+box_text() { wh_driver text "$BOX" 65535; }
+contains() {  # contains TEXT PART
+  case $1 in *"$2"*) return 0 ;; esac
+  echo "  '$2' is not in: $1" >&2
+  return 1
+}
+
+# Start-up failures: a message naming the file, then the process ends.
+startup_failure() {  # startup_failure NAME FILE-NAMED-IN-MESSAGE WHAT-THE-MESSAGE-SAYS
+  wh_start "$1" "$APP/kwo.exe"
+  local pid=$!
+  if ! wh_wait_until 20 box_appears "疾书精灵"; then
+    echo "FAIL $1 (no message)"; failures=$((failures + 1)); return
+  fi
+  local text; text=$(box_text)
+  check "$1_says_why" contains "$text" "$3"
+  check "$1_names_file" contains "$text" "$2"
+  check "$1_no_main_window" equals "$(wh_driver windows | grep -c '#32770 "疾书精灵"')" 1
+  wh_driver activate "$BOX" >/dev/null
+  wh_driver keys RETURN
+  check "$1_process_ends" wh_wait_until 10 e2e_gone "$pid"
+}
+
+# A key line before any section.
+e2e_write_ini 'EnablePre=1' '[Options]' 'EnablePre=0' '[sys]' "$CONNECTION"
+startup_failure unparsable_ini "$(wh_winpath "$APP/kwo.ini")" '设置文件'
+# A database file that is no database.
+e2e_ini 0 0 '' ''
+mv "$APP/kwo.db" "$APP/kwo.db.good"
+printf 'this is not an SQLite database, but a text file of some length ............\n%.0s' $(seq 50) >"$APP/kwo.db"
+startup_failure store_not_a_database 'kwo.db' '数据库'
+# A database in a folder that does not exist.
+e2e_write_ini '[sys]' 'connectionString=Provider=SQLite;Data Source=no-such-folder\kwo.db'
+startup_failure store_missing_folder 'no-such-folder\kwo.db' '数据库'
+mv "$APP/kwo.db.good" "$APP/kwo.db"
+
+# Win + Space held by another program: reported once, the tray's open command still works.
+e2e_ini 0 0 '' ''
+wh_start probe "$PROBE"
+wh_driver wait "Hotkey Probe" exists 20000 >/dev/null || wh_fail "the probe did not start"
+e2e_start_kwo
+check hotkey_taken_reported wh_wait_until 10 box_appears "温馨提示"
+check hotkey_notice_text contains "$(box_text)" "Win + 空格"
+check hotkey_notice_closes_itself wh_driver wait "$BOX" gone 15000
+check kwo_keeps_running kill -0 "$KWO_PID"
+wh_driver activate "$RCV" >/dev/null
+wh_driver hotkey
+check hotkey_goes_to_holder wh_driver wait "Hotkey Probe" foreground 5000
+check main_window_not_shown equals "$(wh_driver state "$KWO")" hidden
+wh_driver command "Hotkey Probe" 2
+wh_driver wait "Hotkey Probe" hidden 5000 >/dev/null
+wh_driver activate "$RCV" >/dev/null
+wh_driver command "$KWO" 32799
+check open_command_shows wh_driver wait "$KWO" visible 5000
+wh_driver activate "$KWO" >/dev/null
+wh_driver type A
+check opened_window_searches wh_driver wait-text "$KWO" 1002 "$(wh_file a.txt '您好，很高兴认识您！')" 5000
+wh_driver keys RETURN
+check opened_window_sends wh_driver wait-text "$RCV" 100 "$(wh_file a.txt '您好，很高兴认识您！')" 10000
+check reported_only_once equals "$(other_box "温馨提示")" ""
+e2e_exit_kwo
+wh_driver close "Hotkey Probe"
+wh_driver wait "class:KwoTestProbe" gone 10000 >/dev/null || wh_fail "the probe did not end"
+
+# kwo.ini cannot be written on OK (another program holds it open, sharing it only for reading).
+wh_driver set-text "$RCV" 100 "" >/dev/null
+e2e_ini 0 0 '【前】' ''
+e2e_start_kwo
+cp "$APP/kwo.ini" "$WH_DIR/before.ini"
+wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")"
+wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
+wh_driver command "$KWO" 32802
+DLG=$(wh_driver wait "参数设置" foreground 10000) || wh_fail "the options dialog did not open"
+for _ in $(seq 12); do
+  wh_driver focus | grep -q ' 1029$' && break
+  wh_driver keys TAB
+done
+wh_driver keys SPACE
+wh_driver command "$DLG" 1
+check unwritable_ini_reported wh_wait_until 10 box_appears "疾书精灵"
+check unwritable_message_says_why contains "$(box_text)" "无法保存设置文件"
+check unwritable_message_names_file contains "$(box_text)" "kwo.ini"
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+check unwritable_dialog_closes wh_driver wait "参数设置" gone 5000
+check unwritable_file_unchanged cmp "$APP/kwo.ini" "$WH_DIR/before.ini"
+check new_options_apply_anyway e2e_expand A '【前】您好，很高兴认识您！'
+wh_driver close "E2E File Holder"
+e2e_exit_kwo
+
+# A huge Interval: 50036369 minutes is 96 ms in 32-bit arithmetic. Timed sending on must not type
+# over and over: the receiver stays empty for 3 seconds after the dialog closed.
+e2e_ini 0 0 '' '' 50036369 'X'
+e2e_start_kwo
+wh_driver set-text "$RCV" 100 "" >/dev/null
+wh_driver command "$KWO" 32802
+DLG=$(wh_driver wait "参数设置" foreground 10000) || wh_fail "the options dialog did not open"
+for _ in $(seq 12); do
+  wh_driver focus | grep -q ' 1031$' && break
+  wh_driver keys TAB
+done
+wh_driver keys SPACE
+wh_driver command "$DLG" 1
+wh_driver wait "参数设置" gone 5000 >/dev/null
+wh_driver activate "$RCV" >/dev/null
+receiver_not_empty() { [ -n "$(wh_driver text "$RCV" 100)" ]; }
+fails huge_interval_types_nothing wh_wait_until 3 receiver_not_empty
+echo "     (interval written: $(iconv -f CP936 -t UTF-8 "$APP/kwo.ini" | grep -a '^Interval=' | tr -d '\r'))"
+e2e_exit_kwo
+
+# GDI objects over many expansions (prefix and suffix included).
+e2e_ini 1 1 '<' '{ENTER}>'
+e2e_start_kwo
+wh_driver set-text "$RCV" 100 "" >/dev/null
+WH_RUN_TIMEOUT=$(( 60 + EXPANSIONS / 2 ))
+output=$(wh_run "$TOOL" expand-loop "$KWO" "$RCV" A "$(wh_file gdi.txt '<您好，很高兴认识您！\r\n>')" "$EXPANSIONS" 100)
+rc=$?
+echo "$output" | sed 's/^/     /'
+check expansions_all_done equals "$rc" 0
+read -r _ first warm last <<<"$(grep '^gdi-summary' <<<"$output")"
+gdi_flat() { [ -n "$warm" ] && [ -n "$last" ] && [ "$warm" -gt 0 ] && [ $(( last - warm )) -le 5 ]; }
+check gdi_count_flat gdi_flat
+e2e_exit_kwo
+
+e2e_finish
