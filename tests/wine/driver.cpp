@@ -42,6 +42,13 @@
 //   message WINDOW MSG WPARAM LPARAM [--send]
 //                                 any message with numeric arguments; --send
 //                                 prints the result
+//   control-message WINDOW CONTROL MSG WPARAM LPARAM [--send]
+//                                 the same, to a control
+//   click WINDOW CONTROL          posts BM_CLICK to a button (posted, so that a
+//                                 modal loop it opens does not block the driver)
+//   control-state WINDOW CONTROL  prints "visible|hidden enabled|disabled" and,
+//                                 for check boxes and radio buttons,
+//                                 " checked|unchecked"
 // Controls of another process:
 //   text WINDOW [CONTROL]         prints the text (WM_GETTEXT, exact, no newline added)
 //   wait-text WINDOW CONTROL FILE [MS]
@@ -302,12 +309,7 @@ bool HasFlag(std::vector<std::wstring>& args, const wchar_t* flag) {
   return false;
 }
 
-int SendOrPost(const std::wstring& spec, UINT msg, WPARAM wParam, LPARAM lParam, bool send) {
-  HWND hwnd = FindTopWindow(spec);
-  if (!hwnd) {
-    WriteErr(L"driver: no window '" + spec + L"'\n");
-    return 1;
-  }
+int SendOrPostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool send) {
   if (!send) return PostMessageW(hwnd, msg, wParam, lParam) ? 0 : 1;
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result)) {
@@ -316,6 +318,15 @@ int SendOrPost(const std::wstring& spec, UINT msg, WPARAM wParam, LPARAM lParam,
   }
   WriteOut(std::to_wstring(static_cast<long long>(result)) + L"\n");
   return 0;
+}
+
+int SendOrPost(const std::wstring& spec, UINT msg, WPARAM wParam, LPARAM lParam, bool send) {
+  HWND hwnd = FindTopWindow(spec);
+  if (!hwnd) {
+    WriteErr(L"driver: no window '" + spec + L"'\n");
+    return 1;
+  }
+  return SendOrPostTo(hwnd, msg, wParam, lParam, send);
 }
 
 int CmdCommand(std::vector<std::wstring> args) {
@@ -333,6 +344,45 @@ int CmdMessage(std::vector<std::wstring> args) {
   WPARAM wParam = static_cast<WPARAM>(std::wcstoull(args[2].c_str(), nullptr, 0));
   LPARAM lParam = static_cast<LPARAM>(std::wcstoll(args[3].c_str(), nullptr, 0));
   return SendOrPost(args[0], msg, wParam, lParam, send);
+}
+
+int CmdControlMessage(std::vector<std::wstring> args) {
+  bool send = HasFlag(args, L"--send");
+  if (args.size() < 5) return Usage(L"control-message WINDOW CONTROL MSG WPARAM LPARAM [--send]");
+  HWND control = TargetOrReport(args);
+  if (!control) return 1;
+  UINT msg = static_cast<UINT>(std::wcstoul(args[2].c_str(), nullptr, 0));
+  WPARAM wParam = static_cast<WPARAM>(std::wcstoull(args[3].c_str(), nullptr, 0));
+  LPARAM lParam = static_cast<LPARAM>(std::wcstoll(args[4].c_str(), nullptr, 0));
+  return SendOrPostTo(control, msg, wParam, lParam, send);
+}
+
+int CmdClick(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) return Usage(L"click WINDOW CONTROL");
+  HWND control = TargetOrReport(args);
+  if (!control) return 1;
+  return PostMessageW(control, BM_CLICK, 0, 0) ? 0 : 1;
+}
+
+int CmdControlState(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) return Usage(L"control-state WINDOW CONTROL");
+  HWND control = TargetOrReport(args);
+  if (!control) return 1;
+  std::wstring state = IsWindowVisible(control) ? L"visible" : L"hidden";
+  state += IsWindowEnabled(control) ? L" enabled" : L" disabled";
+  if (ClassOf(control) == L"Button") {
+    const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK;
+    if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE ||
+        type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) {
+      LRESULT checked = 0;
+      DWORD_PTR value = 0;
+      if (SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &value))
+        checked = static_cast<LRESULT>(value);
+      state += checked == BST_CHECKED ? L" checked" : L" unchecked";
+    }
+  }
+  WriteOut(state + L"\n");
+  return 0;
 }
 
 int CmdListView(const std::vector<std::wstring>& args, bool selectedOnly) {
@@ -382,6 +432,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"set-text") return CmdSetText(args);
   if (command == L"command") return CmdCommand(args);
   if (command == L"message") return CmdMessage(args);
+  if (command == L"control-message") return CmdControlMessage(args);
+  if (command == L"click") return CmdClick(args);
+  if (command == L"control-state") return CmdControlState(args);
   if (command == L"listview") return CmdListView(args, false);
   if (command == L"listview-selected") return CmdListView(args, true);
   return Usage(L"unknown command: " + command);

@@ -58,10 +58,21 @@ check editor_reactivated wh_driver wait "$EDITOR" foreground 5000
 wh_driver keys SHIFT+A RETURN TAB 0x42
 check keys_into_editor wh_driver wait-text "$EDITOR" - "$(wh_file keys.txt 'A\r\n\tb')" 5000
 
-# The hotkey works a second time.
+# Buttons and their state.
+check checkbox_state equals "$(wh_driver control-state "$POPUP" 401)" "hidden disabled checked"
+check button_text equals "$(wh_driver text "$POPUP" 400)" "隐藏"
 wh_driver hotkey
-check second_hotkey wh_driver wait "$POPUP" foreground 5000
-check second_count equals "$(wh_driver text "$POPUP" 300)" "hotkeys: 2"
+check third_popup wh_driver wait "$POPUP" foreground 5000
+check checkbox_visible equals "$(wh_driver control-state "$POPUP" 401)" "visible disabled checked"
+check click_hides wh_driver click "$POPUP" 400
+check hidden_by_button wh_driver wait "$POPUP" hidden 5000
+check editor_back wh_driver wait "$EDITOR" foreground 5000
+check control_message equals "$(wh_driver control-message "$EDITOR" 100 0x000E 0 0 --send)" "$(wh_driver text "$EDITOR" | wc -m)"
+
+# The hotkey works again.
+wh_driver hotkey
+check hotkey_again wh_driver wait "$POPUP" foreground 5000
+check fourth_count equals "$(wh_driver text "$POPUP" 300)" "hotkeys: 3"
 wh_driver command "$POPUP" 2 --send >/dev/null
 check hidden_after_send equals "$(wh_driver state "$POPUP")" hidden
 

@@ -6,8 +6,11 @@
 # it is stopped when the script ends, fails, times out or is killed.
 #
 #   source tests/wine/harness.sh
-#   wh_init NAME [SECONDS]     start everything; the whole script must end within
-#                              SECONDS (default 120) or it is stopped and fails
+#   WH_DRIVER=/path/to/wine_driver.exe
+#   wh_init NAME [SECONDS]     start everything and wait for the desktop (when
+#                              WH_DRIVER is set); the whole script must end
+#                              within SECONDS (default 120) or it is stopped and
+#                              fails with 124
 #   wh_start ID EXE ARGS...    start a Windows program in the desktop, in the
 #                              background; its output goes to $WH_DIR/ID.log
 #   wh_run EXE ARGS...         run a Windows program to its end (at most
@@ -20,15 +23,22 @@
 #                              escapes (\r \n \t \\) expanded as printf %b
 #                              does, no newline added; prints its Windows path
 #   wh_wait_until SECONDS CMD... run CMD until it succeeds (every 0.1 s) or fail
-#   wh_fail MESSAGE            report, take a screenshot, stop everything, exit 1
+#   wh_fail MESSAGE            report (windows, focus, program logs), take a
+#                              screenshot, stop everything, exit 1
 #   wh_screenshot [NAME]       save the desktop as a PNG in $WH_ARTIFACTS
 #
 # Variables after wh_init: WH_DIR (scratch folder, removed at the end),
 # WH_PREFIX, WH_DESKTOP, DISPLAY, WINEPREFIX.
 # Settings: WH_SHELL=1 gives the desktop a taskbar with the notification area
 # (set before wh_init); KWO_WINE_TEMPLATE (template prefix, default
-# ~/.cache/kwo/wine-e2e-template-WINEVERSION), WH_ARTIFACTS (where screenshots of failures
-# go, default /tmp/kwo-wine-artifacts), KWO_WINE_KEEP=1 keeps WH_DIR.
+# ~/.cache/kwo/wine-e2e-template-WINEVERSION); WH_ARTIFACTS (where screenshots
+# of failures go, default /tmp/kwo-wine-artifacts); KWO_WINE_KEEP=1 keeps WH_DIR.
+#
+# Under Wine: synthetic input reaches windows only inside the virtual desktop;
+# a hotkey fires only while a window of the desktop is active (activate one
+# first); when a window hides, Wine activates the next one in z-order; an edit
+# takes in typed text at a few hundred characters a second, so wait for the
+# text (driver wait-text), never for a time.
 
 WH_HARNESS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WH_RUN_TIMEOUT=${WH_RUN_TIMEOUT:-60}
@@ -250,6 +260,12 @@ wh_fail() {
     WH_RUN_TIMEOUT=10 wh_driver windows 2>&1 | grep ' v ' >&2
     WH_RUN_TIMEOUT=10 wh_driver focus >&2 2>&1
   fi
+  local log
+  for log in "$WH_DIR"/*.log; do
+    [ -s "$log" ] || continue
+    _wh_log "last lines of $(basename "$log"):"
+    tail -n 20 "$log" >&2
+  done
   wh_screenshot
   exit 1
 }

@@ -7,7 +7,8 @@
 // (RegisterHotKey id 1001) shows it, brings it to the front and counts the
 // calls in the static control 300 ("hotkeys: N"). Controls: edit 100 (takes
 // the focus), list-view 200 (report view, columns 速记符 and 内容, three rows).
-// WM_COMMAND 2 hides the window; WM_COMMAND 3 selects list row 1.
+// WM_COMMAND 2 hides the window; WM_COMMAND 3 selects list row 1. Button 400
+// (隐藏) hides the window too; check box 401 starts checked and disabled.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -21,6 +22,8 @@ constexpr int kListId = 200;
 constexpr int kCountId = 300;
 constexpr int kHideCommand = 2;
 constexpr int kSelectCommand = 3;
+constexpr int kHideButton = 400;
+constexpr int kCheckBox = 401;
 
 int hotkeyCount = 0;
 
@@ -60,6 +63,10 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       AddRow(list, 1, L"ABC", L"hello world");
       AddRow(list, 2, L"Z9", L"emoji 😀 end");
       SetDlgItemTextW(hwnd, kCountId, L"hotkeys: 0");
+      Child(hwnd, L"BUTTON", BS_PUSHBUTTON, kHideButton, 8, 248, 80, 24);
+      SetDlgItemTextW(hwnd, kHideButton, L"隐藏");
+      HWND check = Child(hwnd, L"BUTTON", BS_AUTOCHECKBOX | WS_DISABLED, kCheckBox, 100, 248, 120, 24);
+      SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
       RegisterHotKey(hwnd, kHotkeyId, MOD_WIN, VK_SPACE);
       return 0;
     }
@@ -71,7 +78,7 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_COMMAND:
-      if (LOWORD(wParam) == kHideCommand) ShowWindow(hwnd, SW_HIDE);
+      if (LOWORD(wParam) == kHideCommand || LOWORD(wParam) == kHideButton) ShowWindow(hwnd, SW_HIDE);
       if (LOWORD(wParam) == kSelectCommand) {
         LVITEMW state = {};
         state.stateMask = LVIS_SELECTED;
@@ -104,7 +111,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = L"KwoTestProbe";
   if (!RegisterClassW(&wc)) return 1;
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Hotkey Probe", WS_OVERLAPPEDWINDOW, 300, 200, 400, 290,
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Hotkey Probe", WS_OVERLAPPEDWINDOW, 300, 200, 400, 320,
                               nullptr, nullptr, instance, nullptr);
   if (!hwnd) return 1;
 
