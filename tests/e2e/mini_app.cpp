@@ -1,7 +1,7 @@
 // The smallest programs that do what kwo.exe does at the two measured points,
 // the yardsticks of the measured run (scripts/measure-app.sh).
 //
-//   mini_app.exe hotkey
+//   mini_app.exe
 //       a hidden window that registers Win + Space at once and waits for messages
 //   mini_app.exe typer FILE
 //       a window "E2E Mini Typer": on the Enter key it hides itself and types
@@ -52,7 +52,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   std::vector<std::wstring> args(argv, argv + argc);
   LocalFree(argv);
   const bool typer = args.size() > 2 && args[1] == L"typer";
-  if (!typer && !(args.size() > 1 && args[1] == L"hotkey")) return 2;
   if (typer && !kwo::wine_test::ReadUtf8File(args[2], text)) return 1;
 
   WNDCLASSW wc = {};

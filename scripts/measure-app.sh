@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Measured run of kwo.exe under Wine (prints figures, asserts nothing):
+#  (a) start-up: from CreateProcess until Win + Space is registered, polled
+#      every 2 ms by a probe whose own RegisterHotKey(MOD_WIN, VK_SPACE) fails
+#      once the program holds it; kwo.exe against a minimal Win32 program that
+#      registers the same hotkey first thing;
+#  (b) sending: from the Enter key until the last of 1,000 characters has
+#      arrived in a receiver's edit; kwo.exe (content of one entry) against a
+#      minimal program that hides its window and types the same text with a
+#      bare SendInput loop;
+#  (c) GDI objects of kwo.exe over many expansions (0 skips it).
+#
+#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]
+#
+# WINDOWS_BUILD_DIR is a folder of scripts/build.sh windows; the programs are
+# built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]}" && pwd) || exit 2
+rounds=${2:-5}
+expansions=${3:-1000}
+cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
+
+KWO_EXE="$build/app/kwo.exe"
+WH_DRIVER="$build/tests/wine/wine_driver.exe"
+RECEIVER="$build/tests/wine/wine_receiver.exe"
+TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
+MINI="$build/tests/e2e/kwo_e2e_mini.exe"
+source "$root/tests/e2e/e2e_lib.sh"
+
+WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 ))
+wh_init measure-app $(( WH_RUN_TIMEOUT * 3 ))
+e2e_stage
+e2e_ini 0 0 '' ''
+
+# 1,000 characters of mixed Chinese and Latin text without braces,
+# backslashes or line ends, so both programs type the same Unicode events.
+pieces=('The quick brown fox jumps over the lazy dog. ' '疾书精灵把速记符展开成正文，' 'typing 123 keys, '
+        '中文和English混排；' '(a+b)*c = 42! ' '输入法不受影响。')
+text=
+for ((i = 0; ${#text} < 1000; i++)); do text+=${pieces[i % ${#pieces[@]}]}; done
+text=${text:0:1000}
+printf '%s' "$text" >"$WH_DIR/text.txt"
+echo "insert into kwo(id, shortkey, content) values($(e2e_short_key_id MEASUR), 'MEASUR', '$text');" | sqlite3 "$APP/kwo.db"
+mkdir -p "$WH_DIR/mini"
+cp "$MINI" "$WH_DIR/mini/mini.exe"
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+
+echo "== (a) start until Win + Space is registered (ms; polled by a RegisterHotKey probe)"
+start_out=$(wh_run "$TOOL" measure-start "$rounds" "$(wh_winpath "$APP/kwo.exe")" "$(wh_winpath "$WH_DIR/mini/mini.exe")") ||
+  wh_fail "the start measurement failed"
+echo "$start_out"
+kwo_start=$(awk '/^start-median/ && /kwo.exe/ { print $3 }' <<<"$start_out")
+mini_start=$(awk '/^start-median/ && /mini.exe/ { print $3 }' <<<"$start_out")
+
+echo "== (b) Enter until the last of 1,000 characters has arrived (ms)"
+e2e_start_receiver "Measure Editor"
+e2e_start_kwo
+wh_start mini "$WH_DIR/mini/mini.exe" typer "$(wh_winpath "$WH_DIR/text.txt")"
+wh_driver wait "E2E Mini Typer" visible 20000 >/dev/null || wh_fail "the minimal typer did not start"
+send_out=$(wh_run "$TOOL" measure-send "$rounds" "$RCV" "$(wh_winpath "$WH_DIR/text.txt")" "$KWO" MEASUR "E2E Mini Typer") ||
+  wh_fail "the sending measurement failed"
+echo "$send_out"
+kwo_send=$(awk '$1 == "send-median" && $2 == "kwo" { print $3 }' <<<"$send_out")
+mini_send=$(awk '$1 == "send-median" && $2 == "minimal" { print $3 }' <<<"$send_out")
+wh_driver close "E2E Mini Typer" >/dev/null
+
+if [ "$expansions" -gt 0 ]; then
+  echo "== (c) GDI objects of kwo.exe over $expansions expansions"
+  wh_driver set-text "$RCV" 100 "" >/dev/null
+  wh_run "$TOOL" expand-loop "$KWO" "$RCV" A "$(wh_file gdi.txt '您好，很高兴认识您！')" "$expansions" 100 ||
+    wh_fail "the expansions failed"
+fi
+e2e_exit_kwo
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+echo "== summary (medians of $rounds rounds)"
+printf 'start until hotkey registered: kwo.exe %s ms, minimal program %s ms, ratio %s\n' \
+  "$kwo_start" "$mini_start" "$(ratio "$kwo_start" "$mini_start")"
+printf 'Enter until 1,000 characters arrived: kwo.exe %s ms, bare SendInput loop %s ms, ratio %s\n' \
+  "$kwo_send" "$mini_send" "$(ratio "$kwo_send" "$mini_send")"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
