@@ -313,10 +313,7 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
   std::wstring text;
   if (!ReadUtf8File(args[2], text)) return 1;
   HWND edit = GetDlgItem(receiver, kReceiverEdit);
-  auto arrived = [&] {
-    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
-    return length >= static_cast<LRESULT>(text.size());
-  };
+  auto arrived = [&] { return SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0) >= static_cast<LRESULT>(text.size()); };
   // One run: the program in front of the receiver, then Enter; the time until the whole text is there.
   auto run = [&](bool isKwo, double& ms) -> bool {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
@@ -329,8 +326,17 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
     }
     const double t0 = NowMs();
     SendChord({}, VK_RETURN);
+    LRESULT length = 0;
+    double lastGrowth = t0;
     while (!arrived()) {
-      if (NowMs() - t0 > 120000) return Report(L"the text did not arrive");
+      const LRESULT now = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+      if (now != length) {
+        length = now;
+        lastGrowth = NowMs();
+      } else if (NowMs() - lastGrowth > 10000) {
+        return Report(L"the text stopped arriving at " + std::to_wstring(length) + L" of " +
+                      std::to_wstring(text.size()) + L" characters");
+      }
       Sleep(2);
     }
     ms = NowMs() - t0;

@@ -4,9 +4,10 @@
 //   mini_app.exe
 //       a hidden window that registers Win + Space at once and waits for messages
 //   mini_app.exe typer FILE
-//       a window "E2E Mini Typer": on the Enter key it hides itself and types
-//       the UTF-8 text of FILE with a bare SendInput loop (one Unicode key
-//       down/up pair per call), then waits to be shown again
+//       a window "E2E Mini Typer": on the Enter key it hides itself, pauses
+//       50 ms as kwo.exe does and types the UTF-8 text of FILE with a bare
+//       SendInput loop (one Unicode key down/up pair per call), then waits
+//       to be shown again
 #include <windows.h>
 #include <shellapi.h>
 
@@ -21,6 +22,9 @@ std::wstring text;
 
 void TypeBare(HWND self) {
   ShowWindow(self, SW_HIDE);
+  // The same one-time pause kwo.exe makes: the window the system activates
+  // needs it to take the focus, or the first characters are lost.
+  Sleep(50);
   for (wchar_t unit : text) {
     INPUT pair[2] = {};
     pair[0].type = pair[1].type = INPUT_KEYBOARD;
