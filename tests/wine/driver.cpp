@@ -53,7 +53,8 @@
 //   text WINDOW [CONTROL]         prints the text (WM_GETTEXT, exact, no newline added)
 //   wait-text WINDOW CONTROL FILE [MS]
 //                                 waits until the text equals the UTF-8 file
-//                                 exactly; on timeout prints both, escaped
+//                                 exactly; on timeout prints both, escaped, to
+//                                 stderr
 //   set-text WINDOW CONTROL TEXT  WM_SETTEXT
 //   listview WINDOW CONTROL       prints the rows of a list-view, one line each,
 //                                 columns separated by tabs
@@ -280,8 +281,8 @@ int CmdWaitText(const std::vector<std::wstring>& args) {
       TimeoutArg(args, 3));
   if (ok) return 0;
   WriteErr(L"driver: text of '" + args[0] + L"' control " + args[1] + L" does not match\n");
-  WriteOut(L"expected: \"" + Escaped(expected) + L"\"\n");
-  WriteOut(read ? L"actual:   \"" + Escaped(actual) + L"\"\n" : L"actual:   (control not found)\n");
+  WriteErr(L"expected: \"" + Escaped(expected) + L"\"\n");
+  WriteErr(read ? L"actual:   \"" + Escaped(actual) + L"\"\n" : L"actual:   (control not found)\n");
   return 1;
 }
 
