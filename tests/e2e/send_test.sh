@@ -38,6 +38,19 @@ expand_case pre_after_six_chars ZZZZZZ '【前】最后一条 ZZZZZZ\r\n——�
 # A key without content: nothing at all is typed, neither prefix nor suffix.
 expand_case empty_content_types_nothing ZZZ ''
 
+# The content goes to whichever window was active before the call-up, not to another one.
+RCV_ONE=$RCV
+e2e_start_receiver "Other Editor" 480 320
+RCV_TWO=$RCV
+wh_driver set-text "$RCV_ONE" 100 "" >/dev/null
+wh_driver set-text "$RCV_TWO" 100 "" >/dev/null
+check second_receiver_gets_it e2e_expand K '【前】内容K\r\n——后缀'
+check first_receiver_untouched equals "$(wh_driver text "$RCV_ONE" 100)" ''
+RCV=$RCV_ONE
+check first_receiver_gets_it e2e_expand K0 '【前】内容K0\r\n——后缀'
+check second_receiver_keeps_its_text equals "$(wh_driver text "$RCV_TWO" 100)" "$(printf '【前】内容K\r\n——后缀')"
+wh_driver minimize "$RCV_TWO" >/dev/null
+
 # Esc hides the window without typing; the key stays for the next call-up.
 empty_receiver
 e2e_call_up
