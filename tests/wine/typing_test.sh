@@ -17,9 +17,11 @@ wh_driver wait "$TARGET" visible >/dev/null || wh_fail "the receiver did not app
 
 failures=0
 
-# type_case NAME SEQUENCE EXPECTED: both in wh_file notation (\r \n \t \\ expanded).
+# type_case NAME SEQUENCE EXPECTED [EXIT_CODE]: SEQUENCE and EXPECTED in
+# wh_file notation (\r \n \t \\ expanded); the typer must end with EXIT_CODE
+# (default 0: SendKeySequence returned true).
 type_case() {
-  local name=$1 sequence expected
+  local name=$1 sequence expected want=${4:-0}
   sequence=$(wh_file "$name.keys" "$2")
   expected=$(wh_file "$name.expected" "$3$END_MARK")
   wh_driver set-text "$TARGET" $EDIT "" || wh_fail "$name: cannot empty the receiver"
@@ -27,7 +29,7 @@ type_case() {
   local rc=0
   wh_run "$TYPER" "$sequence" || rc=$?
   wh_driver type "$END_MARK"
-  if [ $rc -eq 0 ] && wh_driver wait-text "$TARGET" $EDIT "$expected" 10000; then
+  if [ $rc -eq "$want" ] && wh_driver wait-text "$TARGET" $EDIT "$expected" 10000; then
     echo "ok   $name"
   else
     echo "FAIL $name (typer exit code $rc)"
@@ -56,6 +58,14 @@ type_case shift_home 'old text{SHIFT+}{HOME}{SHIFT-}new' 'new'
 type_case ctrl_left 'one two{CTRL+}{LEFT}{CTRL-}X{END}' 'one Xtwo'
 # Letter keys named by their virtual-key code, and a group that names no key.
 type_case vkey '{VKEY 72}{vkey 73}{ab}' 'hiab'
+# An empty group does nothing; {+} and {-} press keys 0x2B and 0x2D, which type
+# nothing; plain + - } are text; an unclosed group runs to the end.
+type_case odd_groups 'a{}}b{+}{-}+-c{TAB' 'a}b+-c\t'
+# A group of 299 code units is examined (no key name: its letters are pressed
+# as keys); one of 300 stops the call with false after what came before.
+x299=$(printf 'x%.0s' $(seq 299))
+type_case group_299 "a{$x299}b" "a${x299}b"
+type_case group_300 "a{x$x299}b" 'a' 3
 
 if [ $failures -gt 0 ]; then
   wh_fail "$failures typing case(s) failed"
