@@ -123,7 +123,10 @@ e2e_call_up() {
   wh_driver activate "$RCV" >/dev/null || wh_fail "cannot activate the receiver"
   wh_driver hotkey
   wh_driver wait "$KWO" foreground 5000 >/dev/null || wh_fail "Win + Space did not bring the main window to the front"
+  # Keys typed before the activation has put the focus into the box would go to the dialog itself.
+  wh_wait_until 5 e2e_focus_is 1001 || wh_fail "the short-key box did not get the focus"
 }
+e2e_focus_is() { wh_driver focus | grep -q "^focus hwnd:0x[0-9a-fA-F]* [^ ]* $1\$"; }
 
 e2e_expand() {  # e2e_expand KEY EXPECTED-RECEIVER-TEXT [TIMEOUT_MS]
   e2e_call_up

@@ -166,6 +166,12 @@ bool TextIs(HWND control, const std::wstring& wanted) {
   return ReadControlText(control, text) && text == wanted;
 }
 
+HWND FocusOf(HWND top) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 bool BringToFront(HWND hwnd) {
   SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   SetForegroundWindow(hwnd);
@@ -177,6 +183,9 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   if (GetForegroundWindow() != receiver && !BringToFront(receiver)) return Report(L"the receiver is not in front");
   SendChord({VK_LWIN}, VK_SPACE);
   if (!PollUntil([&] { return GetForegroundWindow() == kwo; }, 5000)) return Report(L"Win + Space did not call kwo up");
+  // Keys typed before the activation has put the focus into the box would go to the dialog itself.
+  HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
+  if (!PollUntil([&] { return FocusOf(kwo) == keyBox; }, 5000)) return Report(L"the short-key box did not get the focus");
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
   if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
