@@ -2,37 +2,17 @@
 // A real SQLite database in a fresh temporary folder, removed afterwards.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
 
 #include "store/AdoDataBase.h"
 #include "store/ShorthandTable.h"
+#include "support/TempFolder.h"
 
 namespace kwo::entries::testing {
 
-class TempFolder {
- public:
-  TempFolder() {
-    static std::atomic<int> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() /
-            ("kwo-entries-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using kwo::testing::TempFolder;
 
 inline std::u16string ConnectionStringFor(const std::filesystem::path& file, const char16_t* extra = u"") {
   return u"Provider=SQLite;Data Source=\"" + file.u16string() + u"\"" + extra;

@@ -4,7 +4,7 @@
 
 #include "settings/HeldFile.h"
 #include "settings/IniFile.h"
-#include "settings/TempFolder.h"
+#include "support/TempFolder.h"
 
 using kwo::settings::CIniFile;
 using kwo::settings::IniError;
@@ -153,7 +153,7 @@ TEST_F(IniDisk, LoadOfAFolderThrowsWithCauseAndFileName) {
 }
 
 TEST_F(IniDisk, LoadInAMissingFolderThrowsAndCreatesNothing) {
-  const auto path = folder_.Path() / "missing" / "kwo.ini";
+  const auto path = folder_.path() / "missing" / "kwo.ini";
   CIniFile ini;
   try {
     ini.Load(path);
@@ -161,7 +161,7 @@ TEST_F(IniDisk, LoadInAMissingFolderThrowsAndCreatesNothing) {
   } catch (const IniError& e) {
     EXPECT_EQ(e.File(), path);
   }
-  EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "missing"));
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "missing"));
 }
 
 TEST_F(IniDisk, KeyBeforeAnySectionFailsLoadAndWritesNothing) {

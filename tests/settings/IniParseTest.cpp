@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "settings/IniFile.h"
-#include "settings/TempFolder.h"
+#include "support/TempFolder.h"
 
 using kwo::settings::CIniFile;
 using kwo::settings::IniError;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/Options.h"
-#include "settings/TempFolder.h"
+#include "support/TempFolder.h"
 
 using kwo::settings::CIniFile;
 using kwo::settings::Options;

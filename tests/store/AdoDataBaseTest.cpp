@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "TempFolder.h"
+#include "TempDatabase.h"
 #include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
 #include "store/ShorthandTable.h"
@@ -16,6 +16,7 @@ namespace kwo::store {
 namespace {
 
 using testing::InsertEntry;
+using testing::ConnectionTo;
 using testing::TempFolder;
 
 // The table's columns as SQLite reports them, read with a connection of its own.
@@ -41,7 +42,7 @@ std::string TableSchema(const std::filesystem::path& file) {
 TEST(CADODataBase, CreatesAMissingDatabaseWithItsTable) {
   TempFolder folder;
   CADODataBase db;
-  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"new.db")));
+  ASSERT_TRUE(db.Open(ConnectionTo(folder, u"new.db")));
   EXPECT_TRUE(db.IsOpen());
   EXPECT_TRUE(std::filesystem::exists(folder / u"new.db"));
   EXPECT_EQ(TableSchema(folder / u"new.db"), "id INTEGER pk;shortkey TEXT;content TEXT;");
@@ -55,7 +56,7 @@ TEST(CADODataBase, CreatesAMissingDatabaseWithItsTable) {
 TEST(CADODataBase, UsesARollbackJournalAndFullSync) {
   TempFolder folder;
   CADODataBase db;
-  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"kwo.db")));
+  ASSERT_TRUE(db.Open(ConnectionTo(folder, u"kwo.db")));
   CADORecordset rs;
   std::u16string value;
   ASSERT_TRUE(rs.Open(db.Connection(), u"pragma journal_mode"));
@@ -75,7 +76,7 @@ TEST(CADODataBase, AddsTheTableToADatabaseWithoutIt) {
   sqlite3_close(raw);
 
   CADODataBase db;
-  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"other.db")));
+  ASSERT_TRUE(db.Open(ConnectionTo(folder, u"other.db")));
   EXPECT_EQ(TableSchema(file), "id INTEGER pk;shortkey TEXT;content TEXT;");
   CADORecordset rs;
   ASSERT_TRUE(rs.Open(db.Connection(), u"select * from notes"));
@@ -97,7 +98,7 @@ TEST(CADODataBase, ResolvesARelativeDataSourceAgainstTheCurrentFolder) {
 
 TEST(CADODataBase, KeepsDataAcrossReopenAndChineseFileNames) {
   TempFolder folder;
-  const std::u16string connection = folder.ConnectionTo(u"速记 数据.db");
+  const std::u16string connection = ConnectionTo(folder, u"速记 数据.db");
   {
     CADODataBase db;
     ASSERT_TRUE(db.Open(connection));
@@ -146,12 +147,12 @@ TEST(CADODataBase, EngineFailuresCarrySqliteCodeAndMessage) {
     junk << std::string(4096, 'x');
   }
   CADODataBase db;
-  EXPECT_FALSE(db.Open(folder.ConnectionTo(u"junk.db")));
+  EXPECT_FALSE(db.Open(ConnectionTo(folder, u"junk.db")));
   EXPECT_EQ(db.LastErrorCode(), static_cast<uint32_t>(SQLITE_NOTADB));
   EXPECT_NE(db.LastErrorText().find(u"\tCode = 0000001a\n\tCode meaning = file is not a database\n\tSource = SQLite\n"),
             std::u16string::npos);
 
-  EXPECT_FALSE(db.Open(folder.ConnectionTo(u"no such folder/kwo.db")));
+  EXPECT_FALSE(db.Open(ConnectionTo(folder, u"no such folder/kwo.db")));
   EXPECT_EQ(db.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_CANTOPEN));
   EXPECT_FALSE(db.IsOpen());
 }
@@ -159,7 +160,7 @@ TEST(CADODataBase, EngineFailuresCarrySqliteCodeAndMessage) {
 TEST(CADODataBase, TransactionsCommitAndRollBack) {
   TempFolder folder;
   CADODataBase db;
-  ASSERT_TRUE(db.Open(folder.ConnectionTo(u"kwo.db")));
+  ASSERT_TRUE(db.Open(ConnectionTo(folder, u"kwo.db")));
   ASSERT_TRUE(db.BeginTrans());
   ASSERT_TRUE(InsertEntry(db.Connection(), u"11", u"A", u"kept"));
   ASSERT_TRUE(db.CommitTrans());
@@ -185,12 +186,12 @@ TEST(CADODataBase, TransactionsCommitAndRollBack) {
 TEST(CADODataBase, SecondWriterWaitsForTheFirstInsteadOfFailing) {
   TempFolder folder;
   CADODataBase writer;
-  ASSERT_TRUE(writer.Open(folder.ConnectionTo(u"kwo.db")));
+  ASSERT_TRUE(writer.Open(ConnectionTo(folder, u"kwo.db")));
   ASSERT_TRUE(writer.BeginTrans());
   ASSERT_TRUE(InsertEntry(writer.Connection(), u"11", u"A", u"first"));
 
   CADODataBase impatient;
-  ASSERT_TRUE(impatient.Open(folder.ConnectionTo(u"kwo.db", u";Busy Timeout=0")));
+  ASSERT_TRUE(impatient.Open(ConnectionTo(folder, u"kwo.db", u";Busy Timeout=0")));
   EXPECT_FALSE(impatient.BeginTrans());
   EXPECT_EQ(impatient.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_BUSY));
 
@@ -200,7 +201,7 @@ TEST(CADODataBase, SecondWriterWaitsForTheFirstInsteadOfFailing) {
   bool stored = false;
   std::thread second([&] {
     CADODataBase db;
-    bool ok = db.Open(folder.ConnectionTo(u"kwo.db")) && db.BeginTrans() &&
+    bool ok = db.Open(ConnectionTo(folder, u"kwo.db")) && db.BeginTrans() &&
               InsertEntry(db.Connection(), u"12", u"B", u"second") && db.CommitTrans();
     std::lock_guard<std::mutex> lock(mutex);
     stored = ok;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "TempDatabase.h"
 #include "store/AdoErrors.h"
 #include "store/ShorthandTable.h"
 
@@ -8,12 +8,13 @@ namespace kwo::store {
 namespace {
 
 using testing::InsertEntry;
+using testing::ConnectionTo;
 using testing::TempFolder;
 
 class CADORecordsetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(db.Open(folder.ConnectionTo(u"kwo.db")));
+    ASSERT_TRUE(db.Open(ConnectionTo(folder, u"kwo.db")));
     rs.SetConnection(db.Connection());
   }
 

@@ -4,19 +4,20 @@
 #include <set>
 #include <vector>
 
-#include "TempFolder.h"
+#include "TempDatabase.h"
 #include "store/ShorthandTable.h"
 
 namespace kwo::store {
 namespace {
 
 using testing::InsertEntry;
+using testing::ConnectionTo;
 using testing::TempFolder;
 
 class ShorthandTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(db.Open(folder.ConnectionTo(u"kwo.db")));
+    ASSERT_TRUE(db.Open(ConnectionTo(folder, u"kwo.db")));
     rs.SetConnection(db.Connection());
   }
 
