@@ -17,11 +17,13 @@
 //       window "E2E File Holder" and keeps the file open until that window
 //       gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
-//       for each EXE and round: starts it (current directory: its folder) and
-//       measures the time until Win + Space is taken, polled every 2 ms by
-//       trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released at once when
-//       it succeeds), then ends the process. Prints "start EXE ROUND MS"
-//       lines and "start-median EXE MS"
+//       round by round, each EXE in turn: starts it (current directory: its
+//       folder) and measures the time until Win + Space is taken, polled
+//       every 2 ms by trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released
+//       at once when it succeeds), then ends the process. Prints
+//       "start EXE ROUND MS" lines and "start-median EXE MS"; a start whose
+//       own registration met the probe's brief hold is reported as
+//       "collided-with-probe" and left out
 //   kwo_tool.exe measure-send ROUNDS RECEIVER_WINDOW TEXT_FILE KWO_WINDOW KEY MINI_WINDOW
 //       time from the Enter key until the receiver's edit holds the whole
 //       text, for kwo (called up with Win + Space, KEY typed) and for the
@@ -270,18 +272,21 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
   if (args.size() < 2) return Usage(L"measure-start ROUNDS EXE...");
   const int rounds = std::max(1, _wtoi(args[0].c_str()));
   if (HotkeyTaken()) return Fail(L"Win + Space is already taken before the start");
-  for (size_t e = 1; e < args.size(); ++e) {
-    std::vector<double> times;
-    for (int round = 1; round <= rounds; ++round) {
-      std::wstring commandLine = L"\"" + args[e] + L"\"";
-      const std::wstring folder = FolderOf(args[e]);
+  const std::vector<std::wstring> programs(args.begin() + 1, args.end());
+  std::vector<std::vector<double>> times(programs.size());
+  // Round by round, the programs in turn: neither always starts with warmer caches.
+  for (int round = 1; round <= rounds; ++round) {
+    for (size_t e = 0; e < programs.size(); ++e) {
+      const std::wstring& exe = programs[e];
+      std::wstring commandLine = L"\"" + exe + L"\"";
+      const std::wstring folder = FolderOf(exe);
       STARTUPINFOW startup = {};
       startup.cb = sizeof startup;
       PROCESS_INFORMATION process = {};
       const double t0 = NowMs();
-      if (!CreateProcessW(args[e].c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+      if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-        return Fail(L"cannot start " + args[e]);
+        return Fail(L"cannot start " + exe);
       }
       bool taken = false;
       double t1 = t0;
@@ -300,14 +305,16 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
       // The hotkey of an ended process is released; wait for that before the next start.
       PollUntil([] { return !HotkeyTaken(); }, 5000);
       if (!taken) {
-        // The program's own registration may have met our probe's brief hold; not a measurement.
-        WriteOut(L"start " + args[e] + L" " + std::to_wstring(round) + L" no-hotkey\n");
+        // The program's own registration met the probe's brief hold: not a measurement.
+        WriteOut(L"start " + exe + L" " + std::to_wstring(round) + L" collided-with-probe\n");
         continue;
       }
-      times.push_back(t1 - t0);
-      WriteOut(L"start " + args[e] + L" " + std::to_wstring(round) + L" " + Fixed(t1 - t0, 1) + L"\n");
+      times[e].push_back(t1 - t0);
+      WriteOut(L"start " + exe + L" " + std::to_wstring(round) + L" " + Fixed(t1 - t0, 1) + L"\n");
     }
-    WriteOut(L"start-median " + args[e] + L" " + Fixed(Median(times), 1) + L"\n");
+  }
+  for (size_t e = 0; e < programs.size(); ++e) {
+    WriteOut(L"start-median " + programs[e] + L" " + Fixed(Median(times[e]), 1) + L"\n");
   }
   return 0;
 }
