@@ -11,6 +11,7 @@
 #   e2e_start_receiver TITLE     starts receiver.exe, sets $RCV to its handle
 #   e2e_call_up                  receiver to the top, Win + Space, waits until
 #                                the main window is in front
+#   e2e_open_options             opens the options dialog, sets $DLG to its handle
 #   e2e_expand KEY EXPECTED      calls kwo up, types KEY, presses Enter, waits
 #                                until the receiver holds EXPECTED (wh_file
 #                                notation) exactly
@@ -127,6 +128,13 @@ e2e_call_up() {
   wh_wait_until 5 e2e_focus_is 1001 || wh_fail "the short-key box did not get the focus"
 }
 e2e_focus_is() { wh_driver focus | grep -q "^focus hwnd:0x[0-9a-fA-F]* [^ ]* $1\$"; }
+
+# The options dialog "参数设置" (command 32802), in front; sets $DLG.
+e2e_open_options() {
+  wh_driver command "$KWO" 32802
+  DLG=$(wh_driver wait "参数设置" visible 10000) || wh_fail "the options dialog did not open"
+  wh_driver activate "$DLG" >/dev/null || wh_fail "the options dialog cannot be brought to the front"
+}
 
 e2e_expand() {  # e2e_expand KEY EXPECTED-RECEIVER-TEXT [TIMEOUT_MS]
   e2e_call_up

@@ -95,8 +95,7 @@ e2e_start_kwo
 cp "$APP/kwo.ini" "$WH_DIR/before.ini"
 wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")"
 wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
-wh_driver command "$KWO" 32802
-DLG=$(wh_driver wait "参数设置" foreground 10000) || wh_fail "the options dialog did not open"
+e2e_open_options
 for _ in $(seq 12); do
   wh_driver focus | grep -q ' 1029$' && break
   wh_driver keys TAB
@@ -119,8 +118,7 @@ e2e_exit_kwo
 e2e_ini 0 0 '' '' 50036369 'X'
 e2e_start_kwo
 wh_driver set-text "$RCV" 100 "" >/dev/null
-wh_driver command "$KWO" 32802
-DLG=$(wh_driver wait "参数设置" foreground 10000) || wh_fail "the options dialog did not open"
+e2e_open_options
 for _ in $(seq 12); do
   wh_driver focus | grep -q ' 1031$' && break
   wh_driver keys TAB

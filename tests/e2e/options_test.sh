@@ -30,10 +30,6 @@ expected_ini() {
 ini_is() {  # ini_is NAME: kwo.ini equals the expected bytes
   cmp "$APP/kwo.ini" "$WH_DIR/$1.ini" >&2 || { iconv -f CP936 -t UTF-8 "$APP/kwo.ini" | od -c | head -n 30 >&2; return 1; }
 }
-open_options() {
-  wh_driver command "$KWO" 32802
-  DLG=$(wh_driver wait "$DIALOG" foreground 10000) || wh_fail "the options dialog did not open"
-}
 closed_options() { wh_driver wait "$DIALOG" gone 5000 >/dev/null; }
 # Tab through the dialog until the control has the focus, as a user would.
 focus_control() {  # focus_control ID
@@ -57,7 +53,7 @@ only_then_mark() {  # only_then_mark EXPECTED-BEFORE-MARK
 }
 
 # OK without changes: the same options, written in the normalised form.
-open_options
+e2e_open_options
 check dialog_shows_prestr equals "$(wh_driver text "$DLG" 1038)" '【前】'
 check dialog_shows_afterstr equals "$(wh_driver text "$DLG" 1008)" '——后缀'
 check dialog_shows_timerstr equals "$(wh_driver text "$DLG" 1039)" '定时{ENTER}'
@@ -70,7 +66,7 @@ expected_ini normalised '[sys]' 'connectionString=Provider=SQLite;Data Source=kw
 check ok_writes_normalised_form ini_is normalised
 
 # A checkbox and an edit changed, then Enter (the OK button is the default).
-open_options
+e2e_open_options
 toggle_checkbox 1029
 wh_driver set-text "$DLG" 1038 '前缀：'
 wh_driver keys RETURN
@@ -83,7 +79,7 @@ empty_receiver
 check new_prefix_applies e2e_expand A '前缀：您好，很高兴认识您！——后缀'
 
 # Cancel after changes: neither the file nor the options change.
-open_options
+e2e_open_options
 toggle_checkbox 1030
 wh_driver set-text "$DLG" 1008 '不要这个'
 wh_driver keys ESCAPE
@@ -99,7 +95,7 @@ tick
 check tick_while_off_types_nothing only_then_mark ''
 
 # On, every 1 minute. timerOn itself is not stored.
-open_options
+e2e_open_options
 toggle_checkbox 1031
 wh_driver set-text "$DLG" 1032 1
 wh_driver command "$DLG" 1
@@ -132,7 +128,7 @@ tick
 check next_tick_types receiver_is '定时\r\n'
 
 # Off again: ticks type nothing.
-open_options
+e2e_open_options
 toggle_checkbox 1031
 wh_driver command "$DLG" 1
 check timer_off_closes closed_options
