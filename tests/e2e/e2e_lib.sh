@@ -101,8 +101,9 @@ e2e_start_kwo() {
   wh_start kwo "$APP/kwo.exe"
   KWO_PID=$!  # the wine process is kwo.exe's own Unix process
   KWO=$(wh_driver wait "$KWO_TITLE" exists 20000) || wh_fail "kwo.exe did not create its main window"
-  # The hotkey is registered at the end of the window's initialisation; the
-  # list, filled just before, tells that the initialisation has run.
+  # The hotkey is registered at the end of the window's initialisation. The
+  # list is read through messages that kwo's thread answers only after that
+  # initialisation has returned, so rows in it mean the hotkey is there.
   wh_wait_until 10 _e2e_list_filled || wh_fail "the main window's list was not filled"
   [ "$(wh_driver state "$KWO")" = hidden ] || wh_fail "the main window is not hidden after start"
 }
