@@ -71,7 +71,7 @@ measure_all() {
   local dir; dir=$("$root/scripts/build.sh" windows) || return 1
   local ok=0
   bash "$root/tests/wine/bench_typing.sh" "$dir" || ok=1
-  [ -f "$root/scripts/measure-app.sh" ] && { bash "$root/scripts/measure-app.sh" "$dir" || ok=1; }
+  bash "$root/scripts/measure-app.sh" "$dir" 5 "${KWO_MEASURE_EXPANSIONS:-300}" || ok=1
   return $ok
 }
 
