@@ -12,6 +12,7 @@
 #   e2e_call_up                  receiver to the top, Win + Space, waits until
 #                                the main window is in front
 #   e2e_open_options             opens the options dialog, sets $DLG to its handle
+#   e2e_focus_control ID         Tab until control ID of the window in front has the focus
 #   e2e_expand KEY EXPECTED      calls kwo up, types KEY, presses Enter, waits
 #                                until the receiver holds EXPECTED (wh_file
 #                                notation) exactly
@@ -135,6 +136,16 @@ e2e_open_options() {
   wh_driver command "$KWO" 32802
   DLG=$(wh_driver wait "参数设置" visible 10000) || wh_fail "the options dialog did not open"
   wh_driver activate "$DLG" >/dev/null || wh_fail "the options dialog cannot be brought to the front"
+}
+
+# Tab through the dialog in front until the control has the focus, as a user would.
+e2e_focus_control() {  # e2e_focus_control ID
+  local i
+  for i in $(seq 12); do
+    e2e_focus_is "$1" && return 0
+    wh_driver keys TAB
+  done
+  wh_fail "control $1 did not get the focus"
 }
 
 e2e_expand() {  # e2e_expand KEY EXPECTED-RECEIVER-TEXT [TIMEOUT_MS]

@@ -96,10 +96,7 @@ cp "$APP/kwo.ini" "$WH_DIR/before.ini"
 wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")"
 wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
 e2e_open_options
-for _ in $(seq 12); do
-  wh_driver focus | grep -q ' 1029$' && break
-  wh_driver keys TAB
-done
+e2e_focus_control 1029
 wh_driver keys SPACE
 wh_driver command "$DLG" 1
 check unwritable_ini_reported wh_wait_until 10 box_appears "疾书精灵"
@@ -119,10 +116,7 @@ e2e_ini 0 0 '' '' 50036369 'X'
 e2e_start_kwo
 wh_driver set-text "$RCV" 100 "" >/dev/null
 e2e_open_options
-for _ in $(seq 12); do
-  wh_driver focus | grep -q ' 1031$' && break
-  wh_driver keys TAB
-done
+e2e_focus_control 1031
 wh_driver keys SPACE
 wh_driver command "$DLG" 1
 wh_driver wait "参数设置" gone 5000 >/dev/null

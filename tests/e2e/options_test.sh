@@ -31,16 +31,7 @@ ini_is() {  # ini_is NAME: kwo.ini equals the expected bytes
   cmp "$APP/kwo.ini" "$WH_DIR/$1.ini" >&2 || { iconv -f CP936 -t UTF-8 "$APP/kwo.ini" | od -c | head -n 30 >&2; return 1; }
 }
 closed_options() { wh_driver wait "$DIALOG" gone 5000 >/dev/null; }
-# Tab through the dialog until the control has the focus, as a user would.
-focus_control() {  # focus_control ID
-  local i
-  for i in $(seq 12); do
-    wh_driver focus | grep -q "^focus hwnd:0x[0-9a-fA-F]* [^ ]* $1\$" && return 0
-    wh_driver keys TAB
-  done
-  wh_fail "control $1 did not get the focus"
-}
-toggle_checkbox() { focus_control "$1"; wh_driver keys SPACE; }
+toggle_checkbox() { e2e_focus_control "$1"; wh_driver keys SPACE; }
 empty_receiver() { wh_driver set-text "$RCV" 100 "" >/dev/null; }
 # A tick of the timed-sending timer, handled before the driver returns.
 tick() { wh_driver message "$KWO" $WM_TIMER 2 0 --send >/dev/null; }
