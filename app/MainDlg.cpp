@@ -392,7 +392,9 @@ INT_PTR CMainDlg::OnPaint(WPARAM, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) {
-  return SetMessageResult(reinterpret_cast<LRESULT>(programIcon.get()));
+  // One of the few messages whose answer is the dialog procedure's return
+  // value itself, not DWLP_MSGRESULT.
+  return reinterpret_cast<INT_PTR>(programIcon.get());
 }
 
 INT_PTR CMainDlg::OnTrayCallback(WPARAM wParam, LPARAM lParam) {
