@@ -7,19 +7,13 @@
 namespace kwo::entries {
 
 namespace {
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr size_t kMaxKeyLength = 6;
 
 bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 }  // namespace
 
-ExchangeReader::ExchangeReader(std::string_view bytes) : rest_(bytes) {
-  if (rest_.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-    utf8_ = true;
-    rest_.remove_prefix(kUtf8Bom.size());
-  }
-}
+ExchangeReader::ExchangeReader(std::string_view bytes) : rest_(bytes), utf8_(text::TakeUtf8Mark(rest_)) {}
 
 bool ExchangeReader::ReadLine(Line& line) {
   if (rest_.empty()) {
@@ -41,12 +35,7 @@ bool ExchangeReader::ReadLine(Line& line) {
   return true;
 }
 
-std::u16string ExchangeReader::Decode(std::string_view bytes) const {
-  if (utf8_) return text::Utf8ToUtf16(bytes);
-  std::u16string out;
-  text::DecodeCp936(bytes, out);
-  return out;
-}
+std::u16string ExchangeReader::Decode(std::string_view bytes) const { return text::DecodeCp936OrUtf8(bytes, utf8_); }
 
 ExchangeReader::Result ExchangeReader::Fail(std::u16string named) {
   stopped_ = true;

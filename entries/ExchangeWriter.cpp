@@ -1,13 +1,11 @@
 #include "entries/ExchangeWriter.h"
 
 #include "text/CodePage.h"
-#include "text/Utf.h"
 
 namespace kwo::entries {
 
 namespace {
 constexpr std::u16string_view kLineBreak = u"\r\n";
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 }  // namespace
 
 void ExchangeWriter::Add(std::u16string_view key, std::u16string_view content) {
@@ -33,20 +31,6 @@ void ExchangeWriter::Add(std::u16string_view key, std::u16string_view content) {
   ++count_;
 }
 
-std::string ExchangeWriter::Bytes(bool* utf8) const {
-  std::string bytes;
-  // Code page 936 holds no character outside the basic plane.
-  bool fits = true;
-  for (char16_t c : text_) {
-    if (c >= 0xD800 && c <= 0xDFFF) {
-      fits = false;
-      break;
-    }
-  }
-  if (fits) fits = text::EncodeCp936(text_, bytes);
-  if (!fits) bytes = std::string(kUtf8Bom) + text::Utf16ToUtf8(text_);
-  if (utf8) *utf8 = !fits;
-  return bytes;
-}
+std::string ExchangeWriter::Bytes(bool* utf8) const { return text::EncodeCp936OrUtf8(text_, utf8); }
 
 }  // namespace kwo::entries

@@ -1,5 +1,9 @@
 #include "text/CodePage.h"
 
+#include <algorithm>
+
+#include "text/Utf.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -10,8 +14,12 @@
 namespace kwo::text {
 
 namespace {
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// Code page 936 holds no character outside the basic plane.
+bool HasSurrogate(std::u16string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char16_t u) { return u >= 0xD800 && u <= 0xDFFF; });
+}
 }  // namespace
 
 #ifdef _WIN32
@@ -125,12 +133,29 @@ bool EncodeCp936(std::u16string_view text, std::string& out) {
 #endif
 
 bool FitsCp936(std::u16string_view text) {
-  for (char16_t u : text) {
-    if (u < 0x80) continue;
-    if (IsHighSurrogate(u) || IsLowSurrogate(u)) return false;
-  }
   std::string bytes;
-  return EncodeCp936(text, bytes);
+  return !HasSurrogate(text) && EncodeCp936(text, bytes);
+}
+
+std::string EncodeCp936OrUtf8(std::u16string_view text, bool* utf8) {
+  std::string bytes;
+  const bool fits = !HasSurrogate(text) && EncodeCp936(text, bytes);
+  if (!fits) bytes = std::string(kUtf8Mark) + Utf16ToUtf8(text);
+  if (utf8) *utf8 = !fits;
+  return bytes;
+}
+
+bool TakeUtf8Mark(std::string_view& bytes) {
+  if (bytes.substr(0, kUtf8Mark.size()) != kUtf8Mark) return false;
+  bytes.remove_prefix(kUtf8Mark.size());
+  return true;
+}
+
+std::u16string DecodeCp936OrUtf8(std::string_view bytes, bool utf8) {
+  if (utf8) return Utf8ToUtf16(bytes);
+  std::u16string text;
+  DecodeCp936(bytes, text);
+  return text;
 }
 
 }  // namespace kwo::text

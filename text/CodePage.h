@@ -15,4 +15,13 @@ bool EncodeCp936(std::u16string_view text, std::string& out);
 // True when every character of the text has a form in code page 936.
 bool FitsCp936(std::u16string_view text);
 
+// The files the program writes itself (kwo.ini, exchange files) are code page
+// 936 when every character fits it, and UTF-8 after a byte-order mark
+// otherwise, so that no character is lost. `utf8` tells which was written.
+std::string EncodeCp936OrUtf8(std::u16string_view text, bool* utf8 = nullptr);
+// True, with the mark removed from `bytes`, when they begin with the UTF-8 byte-order mark.
+bool TakeUtf8Mark(std::string_view& bytes);
+// Bytes of such a file, the mark already taken, as UTF-8 or as code page 936.
+std::u16string DecodeCp936OrUtf8(std::string_view bytes, bool utf8);
+
 }  // namespace kwo::text
