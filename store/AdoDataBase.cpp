@@ -36,50 +36,22 @@ bool CADODataBase::IsOpen() const { return connection_ && connection_->IsOpen();
 
 std::shared_ptr<DbConnection> CADODataBase::Connection() const { return connection_; }
 
-namespace {
-
-template <typename Call>
-bool RunTransactionStep(DbConnection* connection, DbError& error, Call call) {
-  if (!connection) {
+bool CADODataBase::RunTransactionStep(bool (DbSession::*step)(DbError&)) {
+  DbError error;
+  if (!connection_) {
     error = LayerError(kErrorPointer, u"CADODataBase", u"There is no connection object");
-    return false;
-  }
-  DbSession* session = connection->Session();
-  if (!session) {
+  } else if (DbSession* session = connection_->Session()) {
+    if ((session->*step)(error)) return true;
+  } else {
     error = LayerError(kErrorObjectClosed, u"CADODataBase", u"The connection is closed");
-    return false;
   }
-  return call(*session, error);
-}
-
-}  // namespace
-
-bool CADODataBase::BeginTrans() {
-  DbError error;
-  if (RunTransactionStep(connection_.get(), error,
-                         [](DbSession& s, DbError& e) { return s.BeginTransaction(e); }))
-    return true;
   RecordError(error);
   return false;
 }
 
-bool CADODataBase::CommitTrans() {
-  DbError error;
-  if (RunTransactionStep(connection_.get(), error,
-                         [](DbSession& s, DbError& e) { return s.CommitTransaction(e); }))
-    return true;
-  RecordError(error);
-  return false;
-}
-
-bool CADODataBase::RollbackTrans() {
-  DbError error;
-  if (RunTransactionStep(connection_.get(), error,
-                         [](DbSession& s, DbError& e) { return s.RollbackTransaction(e); }))
-    return true;
-  RecordError(error);
-  return false;
-}
+bool CADODataBase::BeginTrans() { return RunTransactionStep(&DbSession::BeginTransaction); }
+bool CADODataBase::CommitTrans() { return RunTransactionStep(&DbSession::CommitTransaction); }
+bool CADODataBase::RollbackTrans() { return RunTransactionStep(&DbSession::RollbackTransaction); }
 
 void CADODataBase::RecordError(const DbError& error) {
   lastErrorCode_ = error.code;

@@ -40,6 +40,7 @@ class CADODataBase {
 
  private:
   void RecordError(const DbError& error);
+  bool RunTransactionStep(bool (DbSession::*step)(DbError&));
 
   std::shared_ptr<DbConnection> connection_;
   std::u16string connectionString_;
