@@ -15,7 +15,9 @@ using kwo::text::FromWide;
 using kwo::text::ToWide;
 
 COptionDlg::COptionDlg() : CDialog(IDD_OPTIONS) {
-  OnCommandId(IDC_COLOUR, &COptionDlg::OnSwatchClicked);
+  // A click only: the second click of a double click (STN_DBLCLK) would
+  // open another chooser over the first.
+  OnNotification(IDC_COLOUR, STN_CLICKED, &COptionDlg::OnSwatchClicked);
   OnMessage(WM_DRAWITEM, &COptionDlg::OnDrawItem);
 }
 

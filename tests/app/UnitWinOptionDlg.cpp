@@ -170,5 +170,70 @@ TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {
   EXPECT_EQ(ReadBytes(ini_), before);
 }
 
+// A dialog of this thread other than `except`: the colour chooser, when it is open.
+HWND OtherThreadDialog(HWND except) {
+  struct Search {
+    HWND except;
+    HWND found;
+  } search{except, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (window != s->except && lstrcmpW(className, L"#32770") == 0) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST_F(OptionDialog, SwatchOpensTheChooserOnAClickOnly) {
+  HWND options = nullptr;
+  HWND afterDoubleClick = nullptr;
+  bool waited = false;
+  bool chooserOpened = false;
+  RunWith(
+      [&](HWND dialog) {
+        options = dialog;
+        // The second click of a double click must not open another chooser
+        // over the first one.
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_COLOUR, STN_DBLCLK),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_COLOUR)));
+      },
+      {[&] {
+         // One tick later the posted command has been handled.
+         if (!waited) {
+           waited = true;
+           return false;
+         }
+         afterDoubleClick = OtherThreadDialog(options);
+         if (afterDoubleClick != nullptr) EndDialog(afterDoubleClick, IDCANCEL);
+         PostMessageW(options, WM_COMMAND, MAKEWPARAM(IDC_COLOUR, STN_CLICKED),
+                      reinterpret_cast<LPARAM>(GetDlgItem(options, IDC_COLOUR)));
+         return true;
+       },
+       [&] {
+         HWND chooser = OtherThreadDialog(options);
+         if (chooser == nullptr) return false;
+         chooserOpened = true;
+         PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+         return true;
+       },
+       [&] {
+         if (OtherThreadDialog(options) != nullptr) return false;
+         PostMessageW(options, WM_COMMAND, IDOK, 0);
+         return true;
+       }});
+  EXPECT_EQ(afterDoubleClick, nullptr);
+  EXPECT_TRUE(chooserOpened);
+  // Cancelling the chooser leaves the colour in force.
+  EXPECT_EQ(dialog_.backgroundColour, RGB(10, 20, 30));
+}
+
 }  // namespace
 }  // namespace kwo::settings
