@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "ui/Window.h"
+
 namespace kwo::controls {
 
 namespace {
@@ -64,9 +66,7 @@ bool CUrlLabel::AttachTo(HWND label) {
   if (!Attach(label)) return false;
   SetWindowLongPtrW(label, GWL_STYLE, GetWindowLongPtrW(label, GWL_STYLE) | SS_NOTIFY);
 
-  const int length = GetWindowTextLengthW(label);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
+  const std::wstring text = kwo::ui::WindowText(label);
   if (address_.empty()) address_ = text;
   if (text.empty()) SetWindowTextW(label, address_.c_str());
 
@@ -97,9 +97,7 @@ void CUrlLabel::FitToText() {
   GetClientRect(label, &client);
   MapWindowPoints(label, parent, reinterpret_cast<POINT*>(&client), 2);
 
-  const int length = GetWindowTextLengthW(label);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
+  const std::wstring text = kwo::ui::WindowText(label);
   SIZE extent = {};
   if (HDC dc = GetDC(label)) {
     HGDIOBJ old = SelectObject(dc, underlineFont_ ? underlineFont_.get() : GetStockObject(DEFAULT_GUI_FONT));
