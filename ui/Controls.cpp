@@ -30,21 +30,4 @@ void CListView::SetItemText(int index, int subItem, std::wstring_view text) cons
   Send(LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
-std::wstring CListView::ItemText(int index, int subItem) const {
-  std::wstring text(256, L'\0');
-  for (;;) {
-    LVITEMW item{};
-    item.iSubItem = subItem;
-    item.pszText = text.data();
-    item.cchTextMax = static_cast<int>(text.size());
-    const auto length = static_cast<size_t>(Send(LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
-                                                 reinterpret_cast<LPARAM>(&item)));
-    if (length + 1 < text.size()) {
-      text.resize(length);
-      return text;
-    }
-    text.resize(text.size() * 2);
-  }
-}
-
 }  // namespace kwo::ui

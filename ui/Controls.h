@@ -26,8 +26,6 @@ class CListView : public CWindowRef {
   // Inserts a row with the text of its first column; returns its index or -1.
   int InsertItem(int index, std::wstring_view text) const;
   void SetItemText(int index, int subItem, std::wstring_view text) const;
-  int ItemCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
-  std::wstring ItemText(int index, int subItem) const;
 };
 
 class CUpDown : public CWindowRef {
