@@ -30,7 +30,6 @@ constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
-constexpr int kMaxShortKeyLength = 6;
 
 }  // namespace
 
@@ -126,7 +125,7 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
 BOOL CMainDlg::OnInitDialog() {
   HWND dialog = Handle();
   keyEdit.Attach(Item(IDC_SHORTKEY));
-  ui::CEditBox(Item(IDC_SHORTKEY)).LimitText(kMaxShortKeyLength);
+  ui::CEditBox(Item(IDC_SHORTKEY)).LimitText(store::kMaxShortKeyLength);
   list.Attach(Item(IDC_LIST));
 
   const std::wstring aboutText = ui::LoadStringResource(IDS_ABOUTBOX);
