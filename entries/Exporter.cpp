@@ -22,15 +22,21 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
   ExchangeWriter writer;
   std::u16string key;
   std::u16string content;
-  while (!recordset.AtEnd()) {
+  bool complete = true;
+  while (complete && !recordset.AtEnd()) {
     key.clear();
     content.clear();
     recordset.FieldText(1, key);
     recordset.FieldText(2, content);
     writer.Add(key, content);
-    recordset.MoveNext();
+    complete = recordset.MoveNext();
   }
   recordset.Close();
+  if (!complete) {  // a row could not be read: no part of the table passes for all of it
+    file.Close();
+    result.status = ExportResult::Status::QueryFailed;
+    return result;
+  }
   result.entries = writer.Count();
   const bool written = file.Write(writer.Bytes(&result.utf8));
   if (!file.Close() || !written) result.status = ExportResult::Status::WriteFailed;

@@ -11,7 +11,7 @@ struct ExportResult {
   enum class Status {
     Exported,
     CannotCreate,  // the file could not be created; nothing written
-    QueryFailed,   // the table could not be read; the file is left empty
+    QueryFailed,   // the table could not be read to its end; the file is left empty
     WriteFailed,   // the file could not be written completely
   };
   Status status = Status::Exported;

@@ -76,7 +76,9 @@ class CADORecordset {
   uint32_t RecordCount();
   bool AtEnd();
   void MoveFirst();
-  void MoveNext();
+  // False when there is no row to move from or the next row cannot be read;
+  // moving past the last row is true.
+  bool MoveNext();
 
   // Field of the current row by zero-based position, as text. False leaves `text` unchanged.
   bool FieldText(int index, std::u16string& text, const std::u16string& dateFormat = std::u16string());

@@ -234,17 +234,16 @@ void CADORecordset::MoveFirst() {
   }
 }
 
-void CADORecordset::MoveNext() {
-  if (!RequireOpen()) return;
+bool CADORecordset::MoveNext() {
+  if (!RequireOpen()) return false;
   CancelEdit();
   if (impl_->onDeletedRow) {  // the row after the deleted one has taken its place
     impl_->onDeletedRow = false;
-    EnsureCurrent();
-    return;
+    return EnsureCurrent();
   }
-  if (!RequireRow()) return;
+  if (!RequireRow()) return false;
   ++impl_->position;
-  EnsureCurrent();
+  return EnsureCurrent();
 }
 
 bool CADORecordset::FieldText(int index, std::u16string& text, const std::u16string& dateFormat) {

@@ -219,3 +219,20 @@ TEST(Export, FileThatCannotBeWrittenCompletelyIsReported) {
   EXPECT_EQ(ExportFile(small.database, small.recordset, "/dev/full").status, ExportResult::Status::WriteFailed);
 #endif
 }
+
+TEST(Export, TableThatFailsPartWayIsNotReportedAsExported) {
+  TempStore s;
+  for (int i = 0; i < 100; ++i) s.Put(u"K" + kwo::text::Ascii(std::to_string(i)), u"x");
+  // The table becomes a view whose row K90 cannot be computed: the listing
+  // opens, gives its first rows and fails when it reaches that row.
+  kwo::store::DbError error;
+  ASSERT_TRUE(s.database.Connection()->Session()->Execute(
+      u"alter table kwo rename to entries;"
+      u"create view kwo as select id, shortkey,"
+      u" case when shortkey = 'K90' then json('not json') else content end as content from entries",
+      error));
+  const auto path = s.folder.path() / "out.txt";
+  WriteBytes(path, "old contents");
+  EXPECT_EQ(ExportFile(s.database, s.recordset, path).status, ExportResult::Status::QueryFailed);
+  EXPECT_EQ(ReadBytes(path), "");
+}
