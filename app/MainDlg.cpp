@@ -31,6 +31,20 @@ constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
 
+// Commands that run a window of their own modally over the dialog.
+bool OpensModalWindow(UINT command) {
+  switch (command) {
+    case IDC_ADD:
+    case ID_IMPORT:
+    case ID_EXPORT:
+    case ID_OPTIONS:
+    case ID_APP_ABOUT:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
@@ -247,6 +261,15 @@ void CMainDlg::OnCancel() { ShowWindow(Handle(), SW_HIDE); }
 bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
   if (const auto link = MenuLinkIndex(MAKEWPARAM(id, code), menuLinks.size())) {
     ShellExecuteW(Handle(), L"open", menuLinks[*link].second.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
+  }
+  // While a window of ours runs modally the dialog is disabled, but the tray
+  // menu still sends its commands. A second options dialog would be closed
+  // last and write back the values the first one replaced; a second file
+  // dialog would run nested in the first. The open window comes to the
+  // front instead.
+  if (!IsWindowEnabled(Handle()) && OpensModalWindow(id)) {
+    if (HWND open = GetLastActivePopup(Handle()); open != Handle()) SetForegroundWindow(open);
     return true;
   }
   return CDialog::OnCommand(id, code, control);

@@ -1,0 +1,112 @@
+// The main dialog on its real resource, run modally and hidden, with a
+// kwo.ini beside the test program (the dialog reads it from its program's
+// folder) and a database in a temporary folder.
+#include "app/MainDlg.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "UnitWinSupport.h"
+#include "res/resource.h"
+#include "ui/Window.h"
+
+namespace kwo::app {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FindThreadDialog;
+using test::ModalScript;
+
+int CountThreadDialogs(const std::wstring& title) {
+  struct Count {
+    const std::wstring* title;
+    int n;
+  } count{&title, 0};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* c = reinterpret_cast<Count*>(data);
+        wchar_t className[16] = {};
+        wchar_t caption[64] = {};
+        GetClassNameW(window, className, 16);
+        GetWindowTextW(window, caption, 64);
+        if (lstrcmpW(className, L"#32770") == 0 && *c->title == caption) ++c->n;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count.n;
+}
+
+class MainDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
+    ini_ = fs::path(ui::ProgramFolder()) / "kwo.ini";
+    if (fs::exists(ini_)) GTEST_SKIP() << "a kwo.ini of someone else lies beside the test program";
+    folder_ = fs::temp_directory_path() / ("kwo-main-" + std::to_string(GetCurrentProcessId()));
+    fs::create_directories(folder_);
+    std::ofstream(ini_, std::ios::binary) << "[sys]\r\nconnectionString=Provider=SQLite;Data Source="
+                                          << (folder_ / "kwo.db").string() << "\r\n";
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    currentDirectory_ = current;
+  }
+  void TearDown() override {
+    if (currentDirectory_.empty()) return;
+    SetCurrentDirectoryW(currentDirectory_.c_str());
+    std::error_code ignored;
+    fs::remove(ini_, ignored);
+    fs::remove_all(folder_, ignored);
+  }
+
+  fs::path ini_;
+  fs::path folder_;
+  std::wstring currentDirectory_;
+};
+
+TEST_F(MainDialog, TrayCommandWhileTheOptionsDialogIsOpenOpensNoSecondOne) {
+  CMainDlg dialog;
+  int openAfterSecondCommand = 0;
+  bool waited = false;
+  ModalScript script({
+      [&] {
+        if (dialog.Handle() == nullptr) return false;
+        PostMessageW(dialog.Handle(), WM_COMMAND, ID_OPTIONS, 0);
+        return true;
+      },
+      [&] {
+        if (FindThreadDialog(L"参数设置") == nullptr) return false;
+        // The tray menu sends its command to the disabled main dialog.
+        PostMessageW(dialog.Handle(), WM_COMMAND, ID_OPTIONS, 0);
+        return true;
+      },
+      [&] {
+        if (!waited) {  // one tick later the posted command has been handled
+          waited = true;
+          return false;
+        }
+        openAfterSecondCommand = CountThreadDialogs(L"参数设置");
+        if (HWND options = FindThreadDialog(L"参数设置")) PostMessageW(options, WM_COMMAND, IDCANCEL, 0);
+        return true;
+      },
+      [&] {
+        if (HWND options = FindThreadDialog(L"参数设置")) {
+          PostMessageW(options, WM_COMMAND, IDCANCEL, 0);
+          return false;
+        }
+        EndDialog(dialog.Handle(), IDCANCEL);
+        return true;
+      },
+  });
+  script.Run([&] { dialog.DoModal(nullptr); }, 20000);
+  EXPECT_TRUE(script.finished());
+  EXPECT_EQ(openAfterSecondCommand, 1);
+}
+
+}  // namespace
+}  // namespace kwo::app
