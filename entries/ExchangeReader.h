@@ -26,7 +26,6 @@ class ExchangeReader {
   Result Next(ExchangeEntry& entry);
   // After FormatError: the named text followed by " 速记符处定义格式错误".
   const std::u16string& ErrorMessage() const { return errorMessage_; }
-  bool IsUtf8() const { return utf8_; }
 
  private:
   struct Line {

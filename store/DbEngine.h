@@ -68,7 +68,6 @@ class DbSession {
   virtual bool CommitTransaction(DbError& error) = 0;
   virtual bool RollbackTransaction(DbError& error) = 0;
   virtual int64_t ChangedRows() const = 0;    // by the last insert, update or delete
-  virtual int64_t LastInsertId() const = 0;
 };
 
 class DbConnection {

@@ -220,7 +220,6 @@ class SqliteSession final : public DbSession {
   bool RollbackTransaction(DbError& error) override { return Execute(u"ROLLBACK", error); }
 
   int64_t ChangedRows() const override { return sqlite3_changes64(db_->get()); }
-  int64_t LastInsertId() const override { return sqlite3_last_insert_rowid(db_->get()); }
 
  private:
   std::shared_ptr<SqliteDatabase> db_;  // declared first: the pool's statements go before the handle
