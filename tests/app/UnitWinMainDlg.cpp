@@ -108,5 +108,23 @@ TEST_F(MainDialog, TrayCommandWhileTheOptionsDialogIsOpenOpensNoSecondOne) {
   EXPECT_EQ(openAfterSecondCommand, 1);
 }
 
+TEST_F(MainDialog, DragIconIsTheProgramIcon) {
+  CMainDlg dialog;
+  LRESULT answer = 0;
+  ModalScript script({[&] {
+    if (dialog.Handle() == nullptr) return false;
+    // The dialog procedure's return value is the answer to this message.
+    answer = SendMessageW(dialog.Handle(), WM_QUERYDRAGICON, 0, 0);
+    EndDialog(dialog.Handle(), IDCANCEL);
+    return true;
+  }});
+  script.Run([&] { dialog.DoModal(nullptr); }, 20000);
+  ASSERT_TRUE(script.finished());
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(answer), &info)) << answer;
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+}
+
 }  // namespace
 }  // namespace kwo::app
