@@ -15,32 +15,27 @@ void EditState::NotFound() {
 }
 
 EditState::Action EditState::PressEscape(std::u16string_view content) {
-  Action action;
-  if (escape_ == EscapeState::Escaped) {
-    action.refused = true;
-    return action;
-  }
-  if (content.empty()) return action;
-  Conversion converted = Escape(content);
-  if (converted.count > 0) {
-    action.replace = true;
-    action.text = std::move(converted.text);
-    escape_ = EscapeState::Escaped;
-  }
-  return action;
+  return Convert(content, EscapeState::Escaped, Escape);
 }
 
 EditState::Action EditState::PressUnescape(std::u16string_view content) {
+  return Convert(content, EscapeState::Unescaped, Unescape);
+}
+
+// A second press of the button that made the state is refused; a conversion
+// that rewrote nothing (an empty content included) changes nothing.
+EditState::Action EditState::Convert(std::u16string_view content, EscapeState target,
+                                     Conversion (*convert)(std::u16string_view)) {
   Action action;
-  if (escape_ == EscapeState::Unescaped) {
+  if (escape_ == target) {
     action.refused = true;
     return action;
   }
-  Conversion converted = Unescape(content);
+  Conversion converted = convert(content);
   if (converted.count > 0) {
     action.replace = true;
     action.text = std::move(converted.text);
-    escape_ = EscapeState::Unescaped;
+    escape_ = target;
   }
   return action;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "entries/Escape.h"
+
 namespace kwo::entries {
 
 enum class EscapeState { None, Escaped, Unescaped };
@@ -33,6 +35,8 @@ class EditState {
   bool WarnOnSave() const { return escape_ == EscapeState::Unescaped; }
 
  private:
+  Action Convert(std::u16string_view content, EscapeState target, Conversion (*convert)(std::u16string_view));
+
   EscapeState escape_ = EscapeState::None;
   bool new_ = false;
 };
