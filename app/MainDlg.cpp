@@ -295,8 +295,7 @@ void CMainDlg::OnExit() {
 }
 
 void CMainDlg::OnImport() {
-  entries::RunImport(Handle(), store, results);
-  SearchEntries();
+  if (entries::RunImport(Handle(), store, results)) SearchEntries();
 }
 
 void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }

@@ -53,9 +53,10 @@ void Guarded(HWND owner, Work work) {
 
 }  // namespace
 
-void RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {
+bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {
   std::filesystem::path path;
-  if (!ChooseExchangeFile(owner, true, path)) return;
+  if (!ChooseExchangeFile(owner, true, path)) return false;
+  bool ended = false;
   Guarded(owner, [&] {
     const ImportResult result = ImportFile(database, results, path);
     switch (result.status) {
@@ -71,8 +72,10 @@ void RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
       case ImportResult::Status::Imported:
         break;
     }
+    ended = true;
     kwo::ui::ShowTimedNotice(L"导入OK！", kNoticeMs);
   });
+  return ended;
 }
 
 void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {

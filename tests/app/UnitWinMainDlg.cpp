@@ -42,6 +42,28 @@ int CountThreadDialogs(const std::wstring& title) {
   return count.n;
 }
 
+// A visible dialog of this thread other than `except`.
+HWND OtherVisibleDialog(HWND except) {
+  struct Search {
+    HWND except;
+    HWND found;
+  } search{except, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (window != s->except && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 class MainDialog : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -124,6 +146,38 @@ TEST_F(MainDialog, DragIconIsTheProgramIcon) {
   ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(answer), &info)) << answer;
   DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
+}
+
+TEST_F(MainDialog, CancelledImportLeavesTheBoxesAsTheyWere) {
+  CMainDlg dialog;
+  std::wstring content;
+  bool fileDialogSeen = false;
+  ModalScript script({
+      [&] {
+        if (dialog.Handle() == nullptr) return false;
+        SetDlgItemTextW(dialog.Handle(), IDC_CONTENT, L"edited");
+        PostMessageW(dialog.Handle(), WM_COMMAND, ID_IMPORT, 0);
+        return true;
+      },
+      [&] {
+        HWND open = OtherVisibleDialog(dialog.Handle());
+        if (open == nullptr) return false;
+        fileDialogSeen = true;
+        PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
+        return true;
+      },
+      [&] {
+        if (OtherVisibleDialog(dialog.Handle()) != nullptr || IsWindowEnabled(dialog.Handle()) == FALSE) return false;
+        content = ui::WindowText(GetDlgItem(dialog.Handle(), IDC_CONTENT));
+        EndDialog(dialog.Handle(), IDCANCEL);
+        return true;
+      },
+  });
+  script.Run([&] { dialog.DoModal(nullptr); }, 20000);
+  ASSERT_TRUE(script.finished());
+  EXPECT_TRUE(fileDialogSeen);
+  // No search ran: it would have emptied the content box (the key is empty).
+  EXPECT_EQ(content, L"edited");
 }
 
 }  // namespace
