@@ -42,19 +42,20 @@ int CountThreadDialogs(const std::wstring& title) {
   return count.n;
 }
 
-// A visible dialog of this thread other than `except`.
-HWND OtherVisibleDialog(HWND except) {
+// A visible dialog that `owner` owns (not a notice, which has no owner).
+HWND OwnedVisibleDialog(HWND owner) {
   struct Search {
-    HWND except;
+    HWND owner;
     HWND found;
-  } search{except, nullptr};
+  } search{owner, nullptr};
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND window, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
         wchar_t className[16] = {};
         GetClassNameW(window, className, 16);
-        if (window != s->except && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0) {
+        if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
+            lstrcmpW(className, L"#32770") == 0) {
           s->found = window;
           return FALSE;
         }
@@ -160,14 +161,14 @@ TEST_F(MainDialog, CancelledImportLeavesTheBoxesAsTheyWere) {
         return true;
       },
       [&] {
-        HWND open = OtherVisibleDialog(dialog.Handle());
+        HWND open = OwnedVisibleDialog(dialog.Handle());
         if (open == nullptr) return false;
         fileDialogSeen = true;
         PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
         return true;
       },
       [&] {
-        if (OtherVisibleDialog(dialog.Handle()) != nullptr || IsWindowEnabled(dialog.Handle()) == FALSE) return false;
+        if (OwnedVisibleDialog(dialog.Handle()) != nullptr || IsWindowEnabled(dialog.Handle()) == FALSE) return false;
         content = ui::WindowText(GetDlgItem(dialog.Handle(), IDC_CONTENT));
         EndDialog(dialog.Handle(), IDCANCEL);
         return true;
