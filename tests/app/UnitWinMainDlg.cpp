@@ -23,46 +23,17 @@ using test::FindThreadDialog;
 using test::ModalScript;
 
 int CountThreadDialogs(const std::wstring& title) {
-  struct Count {
-    const std::wstring* title;
-    int n;
-  } count{&title, 0};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* c = reinterpret_cast<Count*>(data);
-        wchar_t className[16] = {};
-        wchar_t caption[64] = {};
-        GetClassNameW(window, className, 16);
-        GetWindowTextW(window, caption, 64);
-        if (lstrcmpW(className, L"#32770") == 0 && *c->title == caption) ++c->n;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
-  return count.n;
+  int n = 0;
+  for (HWND dialog : test::ThreadDialogs()) n += test::WindowTitle(dialog) == title ? 1 : 0;
+  return n;
 }
 
 // A visible dialog that `owner` owns (not a notice, which has no owner).
 HWND OwnedVisibleDialog(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window) &&
-            lstrcmpW(className, L"#32770") == 0) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND dialog : test::ThreadDialogs()) {
+    if (GetWindow(dialog, GW_OWNER) == owner && IsWindowVisible(dialog)) return dialog;
+  }
+  return nullptr;
 }
 
 class MainDialog : public ::testing::Test {

@@ -172,24 +172,10 @@ TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {
 
 // A dialog of this thread other than `except`: the colour chooser, when it is open.
 HWND OtherThreadDialog(HWND except) {
-  struct Search {
-    HWND except;
-    HWND found;
-  } search{except, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        if (window != s->except && lstrcmpW(className, L"#32770") == 0) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND dialog : app::test::ThreadDialogs()) {
+    if (dialog != except) return dialog;
+  }
+  return nullptr;
 }
 
 TEST_F(OptionDialog, SwatchOpensTheChooserOnAClickOnly) {

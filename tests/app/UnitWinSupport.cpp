@@ -21,27 +21,31 @@ bool CanCreateWindows() {
   return true;
 }
 
-HWND FindThreadDialog(const std::wstring& title) {
-  struct Search {
-    const std::wstring* title;
-    HWND found;
-  } search{&title, nullptr};
+std::vector<HWND> ThreadDialogs() {
+  std::vector<HWND> dialogs;
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
         wchar_t className[16] = {};
-        wchar_t caption[64] = {};
         GetClassNameW(window, className, 16);
-        GetWindowTextW(window, caption, 64);
-        if (lstrcmpW(className, L"#32770") == 0 && *s->title == caption) {
-          s->found = window;
-          return FALSE;
-        }
+        if (lstrcmpW(className, L"#32770") == 0) reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
         return TRUE;
       },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+      reinterpret_cast<LPARAM>(&dialogs));
+  return dialogs;
+}
+
+std::wstring WindowTitle(HWND window) {
+  wchar_t caption[256] = {};
+  GetWindowTextW(window, caption, 256);
+  return caption;
+}
+
+HWND FindThreadDialog(const std::wstring& title) {
+  for (HWND dialog : ThreadDialogs()) {
+    if (WindowTitle(dialog) == title) return dialog;
+  }
+  return nullptr;
 }
 
 void ModalScript::Run(const std::function<void()>& runModal, unsigned timeoutMs) {

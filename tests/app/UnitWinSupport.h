@@ -13,8 +13,12 @@ namespace kwo::app::test {
 constexpr const char* kNoWindows = "no windows can be created here (no display)";
 bool CanCreateWindows();
 
-// A visible-or-not dialog window (#32770) of this thread with this title.
+// The dialog windows (#32770) of this thread, visible or not.
+std::vector<HWND> ThreadDialogs();
+// A visible-or-not dialog window of this thread with this title.
 HWND FindThreadDialog(const std::wstring& title);
+// The title of a window of this process.
+std::wstring WindowTitle(HWND window);
 
 // Runs `steps` one after the other from a timer while `runModal` runs its
 // modal loop. A step returns false to be tried again at the next tick. When
