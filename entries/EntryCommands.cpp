@@ -88,7 +88,9 @@ void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
         kwo::ui::ShowTimedNotice(L"不能创建导出文件！", kNoticeMs);
         break;
       case ExportResult::Status::QueryFailed:
-        break;  // the file stays empty
+        // The file stays empty; say so rather than leave the user guessing.
+        ShowError(owner, L"不能读出速记数据，导出文件是空的！");
+        break;
       case ExportResult::Status::WriteFailed:
         ShowError(owner, L"导出文件没有写完整（磁盘满了或者不能访问）！");
         break;
