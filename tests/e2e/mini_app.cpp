@@ -51,10 +51,7 @@ LRESULT CALLBACK MiniProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::vector<std::wstring> args(argv, argv + argc);
-  LocalFree(argv);
+  const std::vector<std::wstring> args = kwo::wine_test::CommandLineArgs();
   const bool typer = args.size() > 2 && args[1] == L"typer";
   if (typer && !kwo::wine_test::ReadUtf8File(args[2], text)) return 1;
 

@@ -1,6 +1,7 @@
 #include "tests/wine/TestIo.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string_view>
@@ -8,6 +9,17 @@
 #include "text/Utf.h"
 
 namespace kwo::wine_test {
+
+std::vector<std::wstring> CommandLineArgs() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::wstring> args;
+  if (argv != nullptr) {
+    args.assign(argv, argv + argc);
+    LocalFree(argv);
+  }
+  return args;
+}
 namespace {
 
 void WriteUtf8(DWORD which, const std::wstring& text) {

@@ -24,36 +24,36 @@ BOOL CALLBACK MatchControlId(HWND hwnd, LPARAM param) {
 
 }  // namespace
 
-HWND FindTopWindow(const std::wstring& spec) {
-  if (spec == L"foreground") return GetForegroundWindow();
-  if (StartsWith(spec, kHandlePrefix)) {
-    auto value = std::wcstoull(spec.c_str() + std::wcslen(kHandlePrefix), nullptr, 0);
+HWND FindTopWindow(const std::wstring& selector) {
+  if (selector == L"foreground") return GetForegroundWindow();
+  if (StartsWith(selector, kHandlePrefix)) {
+    auto value = std::wcstoull(selector.c_str() + std::wcslen(kHandlePrefix), nullptr, 0);
     HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(value));
     return IsWindow(hwnd) ? hwnd : nullptr;
   }
-  if (StartsWith(spec, kClassPrefix)) {
-    std::wstring rest = spec.substr(std::wcslen(kClassPrefix));
+  if (StartsWith(selector, kClassPrefix)) {
+    std::wstring rest = selector.substr(std::wcslen(kClassPrefix));
     size_t bar = rest.find(L'|');
     if (bar == std::wstring::npos) return FindWindowW(rest.c_str(), nullptr);
     return FindWindowW(rest.substr(0, bar).c_str(), rest.substr(bar + 1).c_str());
   }
-  return FindWindowW(nullptr, spec.c_str());
+  return FindWindowW(nullptr, selector.c_str());
 }
 
-HWND FindControl(HWND top, const std::wstring& spec) {
-  if (spec == L"self") return top;
-  if (spec == L"focus") {
+HWND FindControl(HWND top, const std::wstring& selector) {
+  if (selector == L"self") return top;
+  if (selector == L"focus") {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return nullptr;
     return info.hwndFocus;
   }
-  if (spec.empty() || spec == L"-") {
+  if (selector.empty() || selector == L"-") {
     if (ClassOf(top) == L"Edit") return top;
     HWND edit = FindWindowExW(top, nullptr, L"Edit", nullptr);
     return edit ? edit : top;
   }
-  ControlSearch search{static_cast<int>(std::wcstol(spec.c_str(), nullptr, 10)), nullptr};
+  ControlSearch search{static_cast<int>(std::wcstol(selector.c_str(), nullptr, 10)), nullptr};
   EnumChildWindows(top, MatchControlId, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }

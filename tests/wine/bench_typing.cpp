@@ -116,10 +116,7 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::vector<std::wstring> args(argv, argv + argc);
-  LocalFree(argv);
+  const std::vector<std::wstring> args = kwo::wine_test::CommandLineArgs();
   if (args.size() < 2) {
     WriteErr(L"usage: bench_typing.exe RECEIVER_TITLE [CHARACTERS] [ROUNDS]\n");
     return 2;

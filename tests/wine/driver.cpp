@@ -409,10 +409,7 @@ int CmdListView(const std::vector<std::wstring>& args, bool selectedOnly) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::vector<std::wstring> all(argv, argv + argc);
-  LocalFree(argv);
+  const std::vector<std::wstring> all = kwo::wine_test::CommandLineArgs();
   if (all.size() < 2) return Usage(L"no command; see the top of driver.cpp");
   const std::wstring command = all[1];
   std::vector<std::wstring> args(all.begin() + 2, all.end());
