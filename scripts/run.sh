@@ -57,19 +57,7 @@ if [ ! -f "$run_dir/kwo.ini" ]; then
 fi
 
 # Sample entries, in the table the program itself would create (store/ShorthandTable.cpp).
-short_key_id() {  # digits count 1..10, capitals 11..36; id = id * 37 + digit, modulo 2^32
-  local key=$1 id=0 i c digit
-  for ((i = 0; i < ${#key}; i++)); do
-    c=${key:i:1}
-    case $c in
-      [0-9]) digit=$(( $(printf '%d' "'$c") - 48 + 1 )) ;;
-      [A-Z]) digit=$(( $(printf '%d' "'$c") - 65 + 11 )) ;;
-      *) break ;;
-    esac
-    id=$(( (id * 37 + digit) & 0xFFFFFFFF ))
-  done
-  echo "$id"
-}
+source "$root/scripts/short-key-id.sh"
 if [ ! -f "$run_dir/kwo.db" ]; then
   {
     echo "begin;"

@@ -43,20 +43,9 @@ e2e_finish() {
   echo "all cases passed"
 }
 
-# The short-key id: digits count 1..10, capitals 11..36; id = id * 37 + digit, modulo 2^32.
-e2e_short_key_id() {
-  local key=$1 id=0 i c digit
-  for ((i = 0; i < ${#key}; i++)); do
-    c=${key:i:1}
-    case $c in
-      [0-9]) digit=$(( $(printf '%d' "'$c") - 48 + 1 )) ;;
-      [A-Z]) digit=$(( $(printf '%d' "'$c") - 65 + 11 )) ;;
-      *) break ;;
-    esac
-    id=$(( (id * 37 + digit) & 0xFFFFFFFF ))
-  done
-  echo "$id"
-}
+# The short-key id, as the program computes it.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/short-key-id.sh"
+e2e_short_key_id() { short_key_id "$@"; }
 
 # Entries of every test. K has 44 longer keys beginning with it (45 in all).
 E2E_K_KEYS="K $(printf 'K%s ' 0 1 2 3 4 5 6 7 8 9 A B C D E F G H I J K L M N O P Q R S T U V W X Y Z 00 01 02 03 04 05 06 07)"
