@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes screenshots of 疾书精灵 under Wine (zh_CN, code page 936) for a look
 # by eye: the main window with a filled list, the main window's Help menu
-# with the user's links, the options dialog and the notification icon's menu.
+# with the user's links, the options dialog, the entry edit dialog, the About
+# box and the notification icon's menu.
 # The PNGs go to build/screenshots/ (override with KWO_SHOTS_DIR).
 # Uses the end-to-end harness (own Xvfb, Wine prefix and virtual desktop) and
 # its driver program; stops everything it started.
@@ -51,6 +52,22 @@ wh_driver wait 参数设置 visible >/dev/null || wh_fail "the options dialog di
 shot options
 wh_driver command 参数设置 2 >/dev/null
 wh_driver wait 参数设置 gone >/dev/null || wh_fail "the options dialog did not close"
+
+# Entry edit dialog with an existing entry looked up.
+wh_driver command "$title" 1003 >/dev/null
+wh_driver wait 编辑速记 visible >/dev/null || wh_fail "the edit dialog did not show"
+wh_driver set-text 编辑速记 1001 AB >/dev/null
+wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 编辑速记 1002 2>/dev/null)" ]' || wh_fail "no content for AB"
+shot edit-dialog
+wh_driver command 编辑速记 2 >/dev/null
+wh_driver wait 编辑速记 gone >/dev/null || wh_fail "the edit dialog did not close"
+
+# About box.
+wh_driver command "$title" 32795 >/dev/null
+wh_driver wait "关于 疾书精灵" visible >/dev/null || wh_fail "the About box did not show"
+shot about
+wh_driver command "关于 疾书精灵" 1 >/dev/null
+wh_driver wait "关于 疾书精灵" gone >/dev/null || wh_fail "the About box did not close"
 
 # Notification icon's menu: right click on the icon at the right end of the taskbar.
 wh_driver command "$title" 2 >/dev/null
