@@ -98,10 +98,10 @@ const wchar_t* StateName(HWND hwnd) {
 
 int CmdWait(const std::vector<std::wstring>& args) {
   if (args.size() < 2) return Usage(L"wait WINDOW exists|visible|hidden|gone|foreground [MS]");
-  const std::wstring& spec = args[0];
+  const std::wstring& selector = args[0];
   const std::wstring& want = args[1];
   auto check = [&]() -> bool {
-    HWND hwnd = FindTopWindow(spec);
+    HWND hwnd = FindTopWindow(selector);
     bool exists = hwnd && IsWindow(hwnd);
     if (want == L"exists") return exists;
     if (want == L"gone") return !exists;
@@ -113,11 +113,11 @@ int CmdWait(const std::vector<std::wstring>& args) {
   if (want != L"exists" && want != L"gone" && want != L"visible" && want != L"hidden" && want != L"foreground")
     return Usage(L"unknown window state: " + want);
   if (PollUntil(check, TimeoutArg(args, 2))) {
-    WriteOut(HandleText(FindTopWindow(spec)) + L"\n");
+    WriteOut(HandleText(FindTopWindow(selector)) + L"\n");
     return 0;
   }
-  WriteErr(L"driver: timed out waiting for '" + spec + L"' to be " + want + L" (it is " +
-           StateName(FindTopWindow(spec)) + L")\n");
+  WriteErr(L"driver: timed out waiting for '" + selector + L"' to be " + want + L" (it is " +
+           StateName(FindTopWindow(selector)) + L")\n");
   return 1;
 }
 
@@ -321,10 +321,10 @@ int SendOrPostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool send) {
   return 0;
 }
 
-int SendOrPost(const std::wstring& spec, UINT msg, WPARAM wParam, LPARAM lParam, bool send) {
-  HWND hwnd = FindTopWindow(spec);
+int SendOrPost(const std::wstring& selector, UINT msg, WPARAM wParam, LPARAM lParam, bool send) {
+  HWND hwnd = FindTopWindow(selector);
   if (!hwnd) {
-    WriteErr(L"driver: no window '" + spec + L"'\n");
+    WriteErr(L"driver: no window '" + selector + L"'\n");
     return 1;
   }
   return SendOrPostTo(hwnd, msg, wParam, lParam, send);
