@@ -25,19 +25,7 @@ APP=
 KWO=
 KWO_PID=
 RCV=
-failures=0
-
-check() {  # check NAME COMMAND...: the command must succeed
-  local name=$1; shift
-  if "$@" >/dev/null; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
-fails() {  # fails NAME COMMAND...: the command must fail
-  local name=$1; shift
-  if "$@" >/dev/null 2>&1; then echo "FAIL $name (succeeded)"; failures=$((failures + 1)); else echo "ok   $name"; fi
-}
-equals() {  # equals ACTUAL EXPECTED
-  [ "$1" = "$2" ] || { echo "  got:      $(printf "%q" "$1")" >&2; echo "  expected: $(printf "%q" "$2")" >&2; return 1; }
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../wine/checks.sh"
 e2e_finish() {
   [ "$failures" -eq 0 ] || wh_fail "$failures case(s) failed"
   echo "all cases passed"

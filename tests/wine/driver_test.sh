@@ -17,18 +17,7 @@ wh_start probe "$PROBE"
 wh_driver wait "$EDITOR" visible >/dev/null || wh_fail "the editor did not appear"
 wh_driver wait "class:KwoTestProbe|$POPUP" hidden >/dev/null || wh_fail "the probe did not start hidden"
 
-failures=0
-check() {  # check NAME COMMAND...: the command must succeed
-  local name=$1; shift
-  if "$@" >/dev/null; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
-fails() {  # fails NAME COMMAND...: the command must fail
-  local name=$1; shift
-  if "$@" >/dev/null 2>&1; then echo "FAIL $name (succeeded)"; failures=$((failures + 1)); else echo "ok   $name"; fi
-}
-equals() {  # equals ACTUAL EXPECTED
-  [ "$1" = "$2" ] || { echo "  got:      $(printf "%q" "$1")" >&2; echo "  expected: $(printf "%q" "$2")" >&2; return 1; }
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # The hotkey reaches the popup only while a Wine window is active.
 check activate_editor wh_driver activate "$EDITOR"
