@@ -53,7 +53,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
     if (!StoreEntry(database, recordset, entry)) {
       recordset.Close();
-      return NotSaved(recordset.LastErrorText().empty() ? database.ErrorDescription() : recordset.LastErrorText());
+      return NotSaved(recordset.ErrorDescription());
     }
     ++result.stored;
   }

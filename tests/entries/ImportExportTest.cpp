@@ -144,6 +144,7 @@ TEST(Import, StoresEveryEntryOrNone) {
         error));
     const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n#B:\r\nb\r\n#C:\r\nc\r\n#D:\r\nd\r\n");
     EXPECT_EQ(r.status, ImportResult::Status::NotSaved);
+    EXPECT_EQ(r.databaseError, u"no C");
     EXPECT_EQ(r.stored, 0u);
     const auto rows = s.Rows();
     EXPECT_EQ(rows.size(), 1u);
