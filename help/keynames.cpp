@@ -9,8 +9,10 @@
 //                       press it (a word that is no key name is pressed
 //                       letter by letter, with or without the "+"); prints
 //                       the names it refuses, exits 1 if any
+#include <algorithm>
 #include <cstdio>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -47,14 +49,24 @@ std::string Describe(int code) {
 
 std::string Ascii(std::u16string_view name) { return std::string(name.begin(), name.end()); }
 
+// Orders names as a reader looks them up: letters first, then the number at
+// the end by its value (F2 before F10).
+std::pair<std::string, int> ReadingOrder(const std::string& name) {
+  const size_t digits = name.find_last_not_of("0123456789") + 1;
+  return {name.substr(0, digits), digits < name.size() ? std::stoi(name.substr(digits)) : -1};
+}
+
 int WriteRows() {
-  // One row per virtual key, in the order the keys first appear in the table.
+  // One row per virtual key, named by all its names, in reading order of the first.
   std::vector<int> codes;
   std::map<int, std::vector<std::string>> names;
   for (const auto& row : kKeyNameTable) {
     if (names[row.code].empty()) codes.push_back(row.code);
     names[row.code].push_back(Ascii(row.name));
   }
+  std::stable_sort(codes.begin(), codes.end(), [&](int a, int b) {
+    return ReadingOrder(names[a].front()) < ReadingOrder(names[b].front());
+  });
   for (int code : codes) {
     const std::string description = Describe(code);
     if (description.empty()) {
