@@ -18,6 +18,7 @@ version=$(head -n1 "$root/VERSION" | tr -d '\r')
 # One date for every file: the commit's, or a fixed one outside a repository.
 epoch=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 946684800)
 stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC')
+export SOURCE_DATE_EPOCH=$epoch
 
 # kwo.exe: the same configuration as scripts/build.sh windows, only the program.
 win=$root/build/windows
