@@ -70,6 +70,10 @@ windows_all() {
 # portable zip and the help file as a user gets them, under Wine.
 release_all() {
   "$root/scripts/release.sh" || return 1
+  # A second run on the same commit gives the same files, byte for byte.
+  local sums; sums=$(cat "$root/out/release/SHA256SUMS")
+  "$root/scripts/release.sh" >/dev/null || return 1
+  [ "$sums" = "$(cat "$root/out/release/SHA256SUMS")" ] || { echo "release: a second run gave other files"; return 1; }
   local dir=$root/build/windows
   cmake --build "$dir" --target wine_driver wine_receiver -j "$(nproc)" >&2 || return 1
   bash "$root/tests/e2e/release_test.sh" "$root/out/release" "$dir/tests/wine/wine_driver.exe" \
