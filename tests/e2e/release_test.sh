@@ -67,6 +67,15 @@ desktop=$(unix_path "$(wine cmd /c echo %USERPROFILE% | tr -d '\r')")/Desktop
 check start_menu_shortcut test -f "$programs/$title.lnk"
 fails no_desktop_shortcut_by_default test -f "$desktop/$title.lnk"
 
+# A step that fails (here the new kwo.exe cannot be written) says so and
+# leaves the installation as it was.
+installed=$(sha256sum "$dir/kwo.exe")
+mkdir "$dir/kwo.exe.new"
+wh_run "$setup" /S
+check failed_install_exit_code equals "$?" 2
+check failed_install_keeps_program equals "$(sha256sum "$dir/kwo.exe")" "$installed"
+rmdir "$dir/kwo.exe.new"
+
 # The installed program: a first start creates kwo.db and says how to begin;
 # then Win + Space calls the window up, and "帮助" and F1 open kwo.chm.
 start_installed() {
