@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/FirstStart.h"
 #include "app/MainLogic.h"
 #include "controls/AboutBox.h"
 #include "entries/EntryCommands.h"
@@ -27,6 +28,7 @@ namespace {
 
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
+constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
@@ -73,6 +75,8 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kTrayCallbackMessage, &CMainDlg::OnTrayCallback);
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
+  OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
+  OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
@@ -130,6 +134,7 @@ void CMainDlg::ReadSettings() {
 
 void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
+  storeCreated = StoreWillBeCreated(connectionString);
   if (!store.Open(connectionString)) {
     throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" + ToWide(connectionString) +
                        L"\n原因：" + ToWide(store.ErrorDescription()));
@@ -175,6 +180,7 @@ BOOL CMainDlg::OnInitDialog() {
   const int x = work.left + (work.right - work.left - (window.right - window.left)) / 2;
   const int y = work.top + (work.bottom - work.top - (window.bottom - window.top)) / 2;
   SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (firstStartNotice && storeCreated) PostMessageW(dialog, kFirstStartMessage, 0, 0);
   return TRUE;
 }
 
@@ -316,7 +322,18 @@ void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
-void CMainDlg::OnHelpFile() { ShellExecuteW(Handle(), L"open", L"kwo.chm", nullptr, nullptr, SW_SHOWNORMAL); }
+void CMainDlg::OnHelpFile() {
+  const std::wstring file = ui::ProgramFolder() + L"kwo.chm";
+  const auto opened = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(Handle(), L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (opened <= 32) {
+    const std::wstring text = L"无法打开帮助文件：\n" + file +
+                              (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES
+                                   ? L"\n\n文件不存在，请重新安装疾书精灵。"
+                                   : L"\n\n系统没有能打开 .chm 文件的程序。");
+    MessageBoxW(Handle(), text.c_str(), L"帮助", MB_OK | MB_ICONWARNING);
+  }
+}
 
 void CMainDlg::OnOpen() {
   showAllowed = true;
@@ -457,6 +474,18 @@ INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
   ui::ShowTimedNotice(L"热键 Win + 空格 已被其他程序占用。\n"
                       L"请右击通知区域中的疾书精灵图标，选择“打开”。",
                       kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnHelpKey(WPARAM, LPARAM) {
+  OnHelpFile();
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnFirstStart(WPARAM, LPARAM) {
+  OnOpen();
+  SetForegroundWindow(Handle());
+  ShowFirstStartNotice(Handle());
   return TRUE;
 }
 

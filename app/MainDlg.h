@@ -40,6 +40,10 @@ class CMainDlg : public kwo::ui::CDialog {
   void SendCurrentEntry();
   void ToggleRunning();
 
+  // Set before the dialog runs: show the first-start notice when the store
+  // was created by this start.
+  bool firstStartNotice = false;
+
  protected:
   BOOL OnInitDialog() override;
   void OnOK() override;
@@ -83,6 +87,8 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
+  INT_PTR OnHelpKey(WPARAM, LPARAM);
+  INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
@@ -109,6 +115,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
+  bool storeCreated = false;  // this start created the database
 };
 
 }  // namespace kwo::app
