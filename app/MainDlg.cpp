@@ -229,13 +229,18 @@ void CMainDlg::SendCurrentEntry() {
     return;
   }
   // The key stays in the box. When nothing was typed the window comes back
-  // with it, so that Enter tries again.
-  if (report.result == SendReport::Result::NotSent) {
-    showAllowed = true;
-    ShowWindow(Handle(), SW_SHOW);
-    SetForegroundWindow(Handle());
-  }
+  // in front with it, so that Enter tries again: before the notice, and
+  // after it (the system activates another window when the notice closes).
+  const bool comeBack = report.result == SendReport::Result::NotSent;
+  if (comeBack) ComeToFront();
   ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
+  if (comeBack) ComeToFront();
+}
+
+void CMainDlg::ComeToFront() {
+  showAllowed = true;
+  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SetForegroundWindow(Handle());
 }
 
 void CMainDlg::RememberTarget() {

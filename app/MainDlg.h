@@ -54,6 +54,7 @@ class CMainDlg : public kwo::ui::CDialog {
   bool RegisterActivationHotkey();
   void ClearShortKey();
   void RememberTarget();
+  void ComeToFront();
 
   // Commands.
   void OnStart();
