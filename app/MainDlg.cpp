@@ -223,15 +223,15 @@ void CMainDlg::SendCurrentEntry() {
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && enablePre == 1) texts.prefix = FromWide(preStr);
   if (!texts.content.empty() && enableAfter == 1) texts.suffix = FromWide(afterStr);
-  const SendReport report = sender.SendEntry(Handle(), texts);
-  if (report.result == SendReport::Result::Typed) {
+  const SendOutcome report = sender.SendEntry(Handle(), texts);
+  if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();
     return;
   }
   // The key stays in the box. When nothing was typed the window comes back
   // in front with it, so that Enter tries again: before the notice, and
   // after it (the system activates another window when the notice closes).
-  const bool comeBack = report.result == SendReport::Result::NotSent;
+  const bool comeBack = report.result == SendOutcome::Result::NotSent;
   if (comeBack) ComeToFront();
   ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   if (comeBack) ComeToFront();
@@ -397,7 +397,7 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    const SendReport report = sender.SendTimed(FromWide(timerStr));
+    const SendOutcome report = sender.SendTimed(FromWide(timerStr));
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;
