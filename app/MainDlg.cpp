@@ -229,19 +229,24 @@ void CMainDlg::SendCurrentEntry() {
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && enablePre == 1) texts.prefix = FromWide(preStr);
   if (!texts.content.empty() && enableAfter == 1) texts.suffix = FromWide(afterStr);
-  const SendReport report = sender.SendEntry(Handle(), texts);
-  if (report.result == SendReport::Result::Typed) {
+  const SendOutcome report = sender.SendEntry(Handle(), texts);
+  if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();
     return;
   }
   // The key stays in the box. When nothing was typed the window comes back
-  // with it, so that Enter tries again.
-  if (report.result == SendReport::Result::NotSent) {
-    showAllowed = true;
-    ShowWindow(Handle(), SW_SHOW);
-    SetForegroundWindow(Handle());
-  }
+  // in front with it, so that Enter tries again: before the notice, and
+  // after it (the system activates another window when the notice closes).
+  const bool comeBack = report.result == SendOutcome::Result::NotSent;
+  if (comeBack) ComeToFront();
   ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
+  if (comeBack) ComeToFront();
+}
+
+void CMainDlg::ComeToFront() {
+  showAllowed = true;
+  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SetForegroundWindow(Handle());
 }
 
 void CMainDlg::RememberTarget() {
@@ -409,7 +414,7 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    const SendReport report = sender.SendTimed(FromWide(timerStr));
+    const SendOutcome report = sender.SendTimed(FromWide(timerStr));
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;

@@ -58,6 +58,7 @@ class CMainDlg : public kwo::ui::CDialog {
   bool RegisterActivationHotkey();
   void ClearShortKey();
   void RememberTarget();
+  void ComeToFront();
 
   // Commands.
   void OnStart();
