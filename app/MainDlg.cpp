@@ -1,10 +1,10 @@
 #include "app/MainDlg.h"
 
 #include <imm.h>
-#include <shellapi.h>
 
 #include <filesystem>
 
+#include "app/FailureNotices.h"
 #include "app/MainLogic.h"
 #include "controls/AboutBox.h"
 #include "entries/EntryCommands.h"
@@ -46,6 +46,9 @@ bool OpensModalWindow(UINT command) {
 }
 
 }  // namespace
+
+StartupError::StartupError(std::wstring text)
+    : std::runtime_error(text::Utf16ToUtf8(FromWide(text))), text_(std::move(text)) {}
 
 CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   programIcon = ui::LoadIconResource(IDI_RUNNING);
@@ -189,7 +192,8 @@ void CMainDlg::AddMenuLinks() {
 }
 
 bool CMainDlg::RegisterActivationHotkey() {
-  return RegisterHotKey(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE) != FALSE;
+  activationHotkey.emplace(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE);
+  return activationHotkey->IsRegistered();
 }
 
 void CMainDlg::SearchEntries() {
@@ -221,12 +225,16 @@ void CMainDlg::SendCurrentEntry() {
   ShowWindow(Handle(), SW_HIDE);
   keys::SendKeySequence(u"{DELAY 50}", sendState, keyPlatform);
   const std::u16string content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
-  if (!content.empty() && enablePre == 1) keys::SendKeySequence(FromWide(preStr).c_str(), sendState, keyPlatform);
-  keys::SendKeySequence(content.c_str(), sendState, keyPlatform);
+  SendReport report;
+  if (!content.empty() && enablePre == 1) {
+    report.Note(keys::SendKeySequence(FromWide(preStr).c_str(), sendState, keyPlatform), L"前缀");
+  }
+  report.Note(keys::SendKeySequence(content.c_str(), sendState, keyPlatform), L"速记内容");
   if (!content.empty() && enableAfter == 1) {
-    keys::SendKeySequence(FromWide(afterStr).c_str(), sendState, keyPlatform);
+    report.Note(keys::SendKeySequence(FromWide(afterStr).c_str(), sendState, keyPlatform), L"后缀");
   }
   ClearShortKey();
+  report.TellIfFailed();
 }
 
 void CMainDlg::ClearShortKey() {
@@ -240,7 +248,7 @@ void CMainDlg::ClearShortKey() {
 
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
-    UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+    activationHotkey.reset();
     notifyIcon.SetTip(ui::LoadStringResource(IDS_TIP_STOPPED));
     notifyIcon.SetIcon(stoppedIcon.get());
     hotkeyOn = false;
@@ -260,7 +268,7 @@ void CMainDlg::OnCancel() { ShowWindow(Handle(), SW_HIDE); }
 
 bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
   if (const auto link = MenuLinkIndex(MAKEWPARAM(id, code), menuLinks.size())) {
-    ShellExecuteW(Handle(), L"open", menuLinks[*link].second.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOrTell(Handle(), menuLinks[*link].second, L"帮助菜单中的链接“" + menuLinks[*link].first + L"”");
     return true;
   }
   // While a window of ours runs modally the dialog is disabled, but the tray
@@ -302,7 +310,7 @@ void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
-void CMainDlg::OnHelpFile() { ShellExecuteW(Handle(), L"open", L"kwo.chm", nullptr, nullptr, SW_SHOWNORMAL); }
+void CMainDlg::OnHelpFile() { OpenOrTell(Handle(), ui::ProgramFolder() + L"kwo.chm", L"帮助文件"); }
 
 void CMainDlg::OnOpen() {
   showAllowed = true;
@@ -341,18 +349,14 @@ void CMainDlg::OnOptions() {
 }
 
 void CMainDlg::OnShortKeySetFocus() {
-  if (HIMC context = ImmGetContext(Handle())) {
-    imeWasOpen = ImmGetOpenStatus(context);
-    ImmSetOpenStatus(context, FALSE);
-    ImmReleaseContext(Handle(), context);
+  if (const ui::InputContext context(Handle()); context) {
+    imeWasOpen = ImmGetOpenStatus(context.get());
+    ImmSetOpenStatus(context.get(), FALSE);
   }
 }
 
 void CMainDlg::OnShortKeyKillFocus() {
-  if (HIMC context = ImmGetContext(Handle())) {
-    ImmSetOpenStatus(context, imeWasOpen);
-    ImmReleaseContext(Handle(), context);
-  }
+  if (const ui::InputContext context(Handle()); context) ImmSetOpenStatus(context.get(), imeWasOpen);
 }
 
 INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
@@ -377,7 +381,9 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    keys::SendKeySequence(FromWide(timerStr).c_str(), sendState, keyPlatform);
+    SendReport report;
+    report.Note(keys::SendKeySequence(FromWide(timerStr).c_str(), sendState, keyPlatform), L"定时发送的序列");
+    report.TellIfFailed();
   }
   return FALSE;
 }
@@ -444,7 +450,7 @@ INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
 INT_PTR CMainDlg::OnDestroy(WPARAM, LPARAM) {
   if (sendTimerId != 0) KillTimer(Handle(), sendTimerId);
   store.Close();
-  if (hotkeyOn) UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+  activationHotkey.reset();
   return FALSE;
 }
 

@@ -25,7 +25,7 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
 bool OutputFile::Create(const std::filesystem::path& path) {
   file_.reset(OpenFile(path, true));
   failed_ = false;
-  return file_ != nullptr;
+  return static_cast<bool>(file_);
 }
 
 bool OutputFile::Write(std::string_view bytes) {
