@@ -6,6 +6,7 @@
 
 #include <imm.h>
 
+#include "base/KernelHandle.h"
 #include "base/UniqueResource.h"
 
 namespace kwo::ui {
@@ -26,17 +27,6 @@ struct GdiTraits {
   using Handle = GdiObject;
   static void Release(GdiObject object) { DeleteObject(object); }
 };
-// Mutexes, events, processes, threads: none is nullptr.
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static void Release(HANDLE handle) { CloseHandle(handle); }
-};
-// CreateFileW's handles: none is INVALID_HANDLE_VALUE.
-struct FileHandleTraits {
-  using Handle = HANDLE;
-  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
-  static void Release(HANDLE handle) { CloseHandle(handle); }
-};
 struct RegistryKeyTraits {
   using Handle = HKEY;
   static void Release(HKEY key) { RegCloseKey(key); }
@@ -55,8 +45,8 @@ using OwnedIcon = UniqueHandle<IconTraits>;
 using OwnedMenu = UniqueHandle<MenuTraits>;
 using OwnedBrush = UniqueHandle<GdiTraits<HBRUSH>>;
 using OwnedFont = UniqueHandle<GdiTraits<HFONT>>;
-using OwnedHandle = UniqueHandle<KernelHandleTraits>;
-using OwnedFile = UniqueHandle<FileHandleTraits>;
+using OwnedHandle = kwo::OwnedHandle;  // base/KernelHandle.h
+using OwnedFile = kwo::OwnedFile;
 using OwnedRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using OwnedModule = UniqueHandle<ModuleTraits>;
 using OwnedMemoryDc = UniqueHandle<MemoryDcTraits>;
