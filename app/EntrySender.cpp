@@ -19,7 +19,7 @@ void CEntrySender::RememberTarget(bool keepWhenNone) {
 SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
   // Held down, the Enter that started the sending would repeat into the target.
   if (!keys::WaitForKeysUp(targetPlatform, {VK_RETURN}, times.keysMs, times.pollMs)) {
-    return Report(SendOutcome::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false));
+    return Report(SendOutcome::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false, hotKeyText));
   }
   ShowWindow(dialog, SW_HIDE);
   // Leaves the pause pending, as it always did, even when nothing is typed.
@@ -40,7 +40,7 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
     }
   }
   const TargetProblem problem = keys::LockTarget(targetPlatform, lockOn, times);
-  if (problem != TargetProblem::None) return Report(SendOutcome::Result::NotSent, NotSentText(problem, false));
+  if (problem != TargetProblem::None) return Report(SendOutcome::Result::NotSent, NotSentText(problem, false, hotKeyText));
 
   const std::u16string* pieces[4] = {&delay};
   size_t count = 1;
@@ -60,7 +60,7 @@ SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
     }
     case TargetProblem::Hung:
     case TargetProblem::Elevated:
-      return Report(SendOutcome::Result::NotSent, NotSentText(problem, true));
+      return Report(SendOutcome::Result::NotSent, NotSentText(problem, true, hotKeyText));
     default:
       // Nothing in front, or keys held: this tick is left out.
       return Report(SendOutcome::Result::Skipped);
@@ -75,15 +75,15 @@ SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count
   return Report(SendOutcome::Result::Typed);
 }
 
-std::wstring NotSentText(TargetProblem problem, bool timed) {
+std::wstring NotSentText(TargetProblem problem, bool timed, const std::wstring& hotKeyText) {
   std::wstring text = timed ? L"定时输入的内容没有发送：" : L"内容没有发送：";
   switch (problem) {
     case TargetProblem::None:
       return {};
     case TargetProblem::NoTarget:
-      return text + L"没有找到要输入的窗口。\n请先切换到要输入的窗口，再按 Win + 空格。";
+      return text + L"没有找到要输入的窗口。\n请先切换到要输入的窗口，再按 " + hotKeyText + L"。";
     case TargetProblem::Gone:
-      return text + L"原来的窗口已经关闭。\n请先切换到要输入的窗口，再按 Win + 空格。";
+      return text + L"原来的窗口已经关闭。\n请先切换到要输入的窗口，再按 " + hotKeyText + L"。";
     case TargetProblem::Hung:
       return text + L"目标窗口没有响应。\n请等它恢复后再试。";
     case TargetProblem::Elevated:

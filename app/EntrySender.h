@@ -50,6 +50,9 @@ class CEntrySender {
   // of another program is in front or a modifier stays held.
   SendOutcome SendTimed(const std::u16string& sequence);
 
+  // How notices name the hotkey that calls the main window up.
+  std::wstring hotKeyText = L"Win + 空格";
+
  private:
   SendOutcome Type(const std::u16string* const* pieces, size_t count, bool timed);
 
@@ -61,7 +64,7 @@ class CEntrySender {
 };
 
 // The notice for a target that could not take the keys.
-std::wstring NotSentText(keys::TargetProblem problem, bool timed);
+std::wstring NotSentText(keys::TargetProblem problem, bool timed, const std::wstring& hotKeyText = L"Win + 空格");
 // The notice for a sequence that stopped part-way.
 std::wstring StoppedText(keys::SendStop stop, bool timed);
 

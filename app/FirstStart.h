@@ -13,6 +13,7 @@ namespace kwo::app {
 bool StoreWillBeCreated(const std::u16string& connectionString);
 
 // The notice, titled "欢迎使用疾书精灵", modal over `owner`.
-void ShowFirstStartNotice(HWND owner);
+// `hotKeyText` names the hotkey in force.
+void ShowFirstStartNotice(HWND owner, const std::wstring& hotKeyText);
 
 }  // namespace kwo::app

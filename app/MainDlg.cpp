@@ -29,6 +29,7 @@ namespace {
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
+constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
@@ -78,6 +79,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kTrayCallbackMessage, &CMainDlg::OnTrayCallback);
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
+  OnMessage(kHotkeyMalformedMessage, &CMainDlg::OnHotkeyMalformed);
   OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
@@ -123,6 +125,10 @@ void CMainDlg::ReadSettings() {
     preStr = ToWide(options.preStr);
     afterStr = ToWide(options.afterStr);
     timerStr = ToWide(options.timerStr);
+    const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
+    hotKey = setting.hotKey;
+    if (setting.malformed) malformedHotKey = ToWide(options.hotKey);
+    pasteAbove = options.pasteAbove;
     if (const settings::CIniSection* links = ini.FindSection(u"Menu")) {
       for (const auto& key : links->Keys()) {
         if (menuLinks.size() == kMostMenuLinks) break;
@@ -164,7 +170,8 @@ BOOL CMainDlg::OnInitDialog() {
   // An elevated copy would not be told that the taskbar came back otherwise.
   if (taskbarCreatedMessage != 0) ChangeWindowMessageFilterEx(dialog, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
   notifyIcon.SetOwner(dialog, kTrayCallbackMessage);
-  notifyIcon.SetTip(title);
+  hotkeyOn = true;  // registered below
+  ShowHotKey();
   notifyIcon.SetIcon(smallIcon.get());
 
   AddMenuLinks();
@@ -172,7 +179,7 @@ BOOL CMainDlg::OnInitDialog() {
   list.InsertColumn(1, L"内容", 600);
   SearchEntries();
 
-  hotkeyOn = true;
+  if (!malformedHotKey.empty()) PostMessageW(dialog, kHotkeyMalformedMessage, 0, 0);
   if (!RegisterActivationHotkey()) PostMessageW(dialog, kHotkeyUnavailableMessage, 0, 0);
   showAllowed = false;
 
@@ -199,8 +206,32 @@ void CMainDlg::AddMenuLinks() {
 }
 
 bool CMainDlg::RegisterActivationHotkey() {
-  activationHotkey.emplace(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE);
+  activationHotkey.emplace(Handle(), KWO_HOTKEY_ID, hotKey.modifiers, hotKey.key);
   return activationHotkey->IsRegistered();
+}
+
+bool CMainDlg::ChangeHotKey(const keys::HotKey& chosen) {
+  if (!hotkeyOn) {
+    // Stopped: only tried, so that a taken combination is refused now, not at the next start.
+    return ui::HotkeyRegistration(Handle(), KWO_HOTKEY_ID, chosen.modifiers, chosen.key).IsRegistered();
+  }
+  const keys::HotKey old = hotKey;
+  hotKey = chosen;
+  if (RegisterActivationHotkey()) return true;
+  hotKey = old;
+  RegisterActivationHotkey();
+  return false;
+}
+
+std::wstring CMainDlg::HotKeyText() const {
+  return hotKey == keys::kDefaultHotKey ? L"Win + 空格" : ToWide(keys::FormatHotKey(hotKey));
+}
+
+void CMainDlg::ShowHotKey() {
+  sender.hotKeyText = HotKeyText();
+  if (hotKey != keys::kDefaultHotKey) ui::SetItemText(Handle(), IDC_HOTKEY_LABEL, L"激活热键: " + HotKeyText());
+  // Stopped, the tip says so instead.
+  if (hotkeyOn) notifyIcon.SetTip(ui::LoadStringResource(IDS_APP_TITLE) + L"（" + HotKeyText() + L"）");
 }
 
 void CMainDlg::SearchEntries() {
@@ -276,9 +307,9 @@ void CMainDlg::ToggleRunning() {
   } else {
     const bool registered = RegisterActivationHotkey();
     ShowWindow(Handle(), SW_HIDE);
-    notifyIcon.SetTip(ui::LoadStringResource(IDS_APP_TITLE));
-    notifyIcon.SetIcon(smallIcon.get());
     hotkeyOn = true;
+    ShowHotKey();
+    notifyIcon.SetIcon(smallIcon.get());
     if (!registered) PostMessageW(Handle(), kHotkeyUnavailableMessage, 0, 0);
   }
 }
@@ -353,6 +384,9 @@ void CMainDlg::OnOptions() {
   options.afterStr = afterStr;
   options.timerStr = timerStr;
   options.backgroundColour = backgroundColour;
+  options.hotKey = hotKey;
+  options.pasteAbove = pasteAbove;
+  options.applyHotKey = [this](const keys::HotKey& chosen) { return ChangeHotKey(chosen); };
   options.iniPath = IniPath();
   options.DoModal(Handle());
 
@@ -365,6 +399,9 @@ void CMainDlg::OnOptions() {
   preStr = options.preStr;
   afterStr = options.afterStr;
   timerStr = options.timerStr;
+  pasteAbove = options.pasteAbove;
+  hotKey = options.hotKey;  // while stopped, registered when started again
+  ShowHotKey();
 
   if (timerOn != 0 && timerWasOn == 0) {
     sendTimerId = SetTimer(Handle(), KWO_SEND_TIMER_ID, TimerPeriodMs(interval), nullptr);
@@ -469,8 +506,15 @@ INT_PTR CMainDlg::OnTaskbarCreated(WPARAM, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
-  ui::ShowTimedNotice(L"热键 Win + 空格 已被其他程序占用。\n"
-                      L"请右击通知区域中的疾书精灵图标，选择“打开”。",
+  ui::ShowTimedNotice(L"热键 " + HotKeyText() + L" 已被其他程序占用。\n"
+                      L"请右击通知区域中的疾书精灵图标，选择“打开”，或在“设置”中换一个热键。",
+                      kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnHotkeyMalformed(WPARAM, LPARAM) {
+  ui::ShowTimedNotice(L"kwo.ini 中的热键“" + malformedHotKey + L"”无法识别，现在使用 Win + 空格。\n"
+                      L"可以在“设置”中重新选择热键。",
                       kHotkeyNoticeTimeoutMs);
   return TRUE;
 }
@@ -483,7 +527,7 @@ INT_PTR CMainDlg::OnHelpKey(WPARAM, LPARAM) {
 INT_PTR CMainDlg::OnFirstStart(WPARAM, LPARAM) {
   OnOpen();
   SetForegroundWindow(Handle());
-  ShowFirstStartNotice(Handle());
+  ShowFirstStartNotice(Handle(), HotKeyText());
   return TRUE;
 }
 

@@ -14,6 +14,7 @@
 #include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
 #include "controls/Edit37.h"
+#include "keys/HotKey.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -58,6 +59,11 @@ class CMainDlg : public kwo::ui::CDialog {
   void OpenStore(std::u16string connectionString);
   void AddMenuLinks();
   bool RegisterActivationHotkey();
+  // Options OK: moves the activation hotkey to `chosen`; false when it is taken.
+  bool ChangeHotKey(const kwo::keys::HotKey& chosen);
+  // The hotkey in force as the user reads it, and where it is shown.
+  std::wstring HotKeyText() const;
+  void ShowHotKey();
   void ClearShortKey();
   void RememberTarget();
   void ComeToFront();
@@ -90,6 +96,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
+  INT_PTR OnHotkeyMalformed(WPARAM, LPARAM);
   INT_PTR OnHelpKey(WPARAM, LPARAM);
   INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
@@ -99,7 +106,10 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
   bool hotkeyOn = false;
-  std::optional<kwo::ui::HotkeyRegistration> activationHotkey;  // Win + Space while hotkeyOn
+  std::optional<kwo::ui::HotkeyRegistration> activationHotkey;  // hotKey while hotkeyOn
+  kwo::keys::HotKey hotKey;            // [Options] HotKey; Win + Space when missing
+  std::wstring malformedHotKey;        // a HotKey value that could not be read, told once
+  int32_t pasteAbove = 0;
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;

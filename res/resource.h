@@ -45,6 +45,9 @@
 #define IDC_TIMER_STR 1039
 #define IDC_COLOUR 1040
 #define IDC_VERSION_TEXT 1041   // About box: name and version
+#define IDC_HOTKEY 1042         // options: the activation hotkey box
+#define IDC_PASTE_ABOVE 1043    // options: paste runs longer than this
+#define IDC_HOTKEY_LABEL 1044   // main dialog: the hotkey in force
 
 // Commands
 #define IDM_ABOUTBOX 0x0010   // system menu item

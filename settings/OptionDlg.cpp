@@ -34,6 +34,9 @@ BOOL COptionDlg::OnInitDialog() {
   spin.SetPos(static_cast<int16_t>(interval & 0xFFFF));
   chosenColour = backgroundColour;
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  hotKeyBox_.Attach(Item(IDC_HOTKEY));
+  hotKeyBox_.Show(hotKey);
+  SetDlgItemInt(dialog, IDC_PASTE_ABOVE, static_cast<UINT>(pasteAbove < 0 ? 0 : pasteAbove), FALSE);
   return TRUE;
 }
 
@@ -59,8 +62,33 @@ INT_PTR COptionDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
+bool COptionDlg::TakeHotKey() {
+  HWND dialog = Handle();
+  const std::wstring text = ui::ItemText(dialog, IDC_HOTKEY);
+  const std::optional<keys::HotKey> chosen = keys::ParseHotKey(FromWide(text));
+  if (!chosen) {
+    const std::wstring message = L"无法识别热键“" + text + L"”。\n请在框中按下新的组合键，例如 Ctrl+Alt+K。";
+    MessageBoxW(dialog, message.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+  } else if (*chosen != hotKey && applyHotKey && !applyHotKey(*chosen)) {
+    const std::wstring message = L"热键 " + ToWide(keys::FormatHotKey(*chosen)) +
+                                 L" 已被其他程序占用。\n仍然使用原来的热键 " + ToWide(keys::FormatHotKey(hotKey)) + L"。";
+    MessageBoxW(dialog, message.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+  } else {
+    hotKey = *chosen;
+    return true;
+  }
+  hotKeyBox_.Show(hotKey);
+  SetFocus(Item(IDC_HOTKEY));
+  return false;
+}
+
 void COptionDlg::OnOK() {
   HWND dialog = Handle();
+  if (!TakeHotKey()) return;
+  BOOL numberRead = FALSE;
+  const UINT paste = GetDlgItemInt(dialog, IDC_PASTE_ABOVE, &numberRead, FALSE);
+  // Empty or out of range: left as it was.
+  if (numberRead && paste <= 0x7FFFFFFF) pasteAbove = static_cast<int32_t>(paste);
   preStr = ui::ItemText(dialog, IDC_PRE_STR);
   afterStr = ui::ItemText(dialog, IDC_AFTER_STR);
   timerStr = ui::ItemText(dialog, IDC_TIMER_STR);
@@ -96,6 +124,9 @@ bool COptionDlg::SaveOptions(std::wstring& error) const {
     options.red = GetRValue(chosenColour);
     options.green = GetGValue(chosenColour);
     options.blue = GetBValue(chosenColour);
+    options.hotKey = hotKey == keys::kDefaultHotKey && ReadOptions(ini).hotKey.empty() ? std::u16string()
+                                                                                       : keys::FormatHotKey(hotKey);
+    options.pasteAbove = pasteAbove;
     WriteOptions(ini, options);
     ini.Save();
     return true;

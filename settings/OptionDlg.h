@@ -5,7 +5,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "keys/HotKey.h"
+#include "settings/HotKeyBox.h"
 
 #include "ui/Dialog.h"
 #include "ui/Handles.h"
@@ -26,6 +30,13 @@ class COptionDlg : public kwo::ui::CDialog {
   // In: the colour in force. Out: the chosen colour, after OK only.
   COLORREF backgroundColour = RGB(0, 0, 0);
   COLORREF chosenColour = RGB(0, 0, 0);
+  // The activation hotkey in force; after OK the one chosen.
+  kwo::keys::HotKey hotKey;
+  // Runs of plain text longer than this are pasted; 0: never.
+  int32_t pasteAbove = 0;
+  // Called by OK before anything is written, when the hotkey was changed:
+  // registers the new combination, false when another program holds it.
+  std::function<bool(const kwo::keys::HotKey&)> applyHotKey;
   // The settings file OK writes.
   std::wstring iniPath = L"kwo.ini";
   // After OK: the file could not be written (the user has been told).
@@ -41,7 +52,12 @@ class COptionDlg : public kwo::ui::CDialog {
   // Writes the options into the settings file; false with `error` set.
   bool SaveOptions(std::wstring& error) const;
 
+  // Reads the hotkey box and registers a changed combination; false (the
+  // user has been told) keeps the dialog open.
+  bool TakeHotKey();
+
   kwo::ui::ColourBrush swatchBrush_;
+  CHotKeyBox hotKeyBox_;
 };
 
 }  // namespace kwo::settings

@@ -6,6 +6,11 @@ namespace {
 constexpr char16_t kOptions[] = u"Options";
 constexpr char16_t kBackGround[] = u"BackGround";
 
+bool HasOption(const CIniFile& ini, std::u16string_view key) {
+  const CIniSection* section = ini.FindSection(kOptions);
+  return section != nullptr && section->FindKey(key) != nullptr;
+}
+
 uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu); }
 }  // namespace
 
@@ -20,6 +25,8 @@ Options ReadOptions(const CIniFile& ini) {
   o.preStr = ini.GetString(kOptions, u"PreStr");
   o.afterStr = ini.GetString(kOptions, u"AfterStr");
   o.timerStr = ini.GetString(kOptions, u"TimerStr");
+  o.hotKey = ini.GetString(kOptions, u"HotKey");
+  o.pasteAbove = ini.GetInt(kOptions, u"PasteAbove");
   return o;
 }
 
@@ -33,6 +40,10 @@ void WriteOptions(CIniFile& ini, const Options& options) {
   ini.SetInt(kBackGround, u"Red", options.red);
   ini.SetInt(kBackGround, u"Green", options.green);
   ini.SetInt(kBackGround, u"Blue", options.blue);
+  // Written only once they differ from what a missing key means, so that
+  // files stay as earlier versions wrote them.
+  if (!options.hotKey.empty() || HasOption(ini, u"HotKey")) ini.SetString(kOptions, u"HotKey", options.hotKey);
+  if (options.pasteAbove != 0 || HasOption(ini, u"PasteAbove")) ini.SetInt(kOptions, u"PasteAbove", options.pasteAbove);
 }
 
 std::u16string ReadConnectionString(const CIniFile& ini) { return ini.GetString(u"sys", u"connectionString"); }

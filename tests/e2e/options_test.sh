@@ -5,9 +5,11 @@
 # the timer (WM_TIMER with the timer's id 2, sent to the main window) types
 # TimerStr only while timed sending is on and the main window is hidden, and
 # not while Ctrl is held.
-#   options_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+# The activation hotkey: recorded in the dialog's box, written normalised,
+# refused when taken, read from kwo.ini at start, reported when malformed.
+#   options_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe
 set -uo pipefail
-KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
 wh_init e2e-options 240
@@ -140,5 +142,68 @@ empty_receiver
 wh_driver activate "$RCV" >/dev/null
 tick
 check tick_after_off_types_nothing only_then_mark ''
+
+# The activation hotkey, pressed into the dialog's box.
+hotkey_calls_up() {  # hotkey_calls_up CHORD
+  wh_driver activate "$RCV" >/dev/null
+  wh_driver keys "$1"
+  wh_driver wait "$KWO" foreground 5000 >/dev/null
+}
+hide_kwo() { wh_driver keys ESCAPE; wh_driver wait "$KWO" hidden 5000 >/dev/null; }
+ini_hotkey_is() { iconv -f CP936 -t UTF-8 "$APP/kwo.ini" | grep -qx "HotKey=$1"$'\r'; }
+other_box() {  # a top-level dialog titled $1 other than the main window
+  wh_driver windows | awk -v t="\"$1\"" -v main="$KWO" '$3 == "v" && $4 == "#32770" && $5 == t && $1 != main { print $1; exit }'
+}
+box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
+e2e_open_options
+check dialog_shows_default_hotkey equals "$(wh_driver text "$DLG" 1042)" 'Win+Space'
+e2e_focus_control 1042
+wh_driver keys CTRL+ALT+K
+check box_records_combination equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
+wh_driver command "$DLG" 1
+check hotkey_ok_closes closed_options
+check hotkey_written_normalised ini_hotkey_is 'Ctrl+Alt+K'
+check chosen_hotkey_calls_up hotkey_calls_up CTRL+ALT+K
+hide_kwo
+# Win + Space is free again: another program takes it.
+wh_start probe "$PROBE"
+wh_driver wait "Hotkey Probe" exists 20000 >/dev/null || wh_fail "the probe did not start"
+wh_driver activate "$RCV" >/dev/null
+wh_driver hotkey
+check old_hotkey_released wh_driver wait "Hotkey Probe" foreground 5000
+# ... so choosing it now is refused, and the hotkey in force stays.
+e2e_open_options
+wh_driver set-text "$DLG" 1042 'win + space'
+wh_driver command "$DLG" 1
+check taken_hotkey_told wh_wait_until 10 box_appears "疾书精灵"
+check taken_hotkey_named contains "$(wh_driver text "$BOX" 65535)" 'Win+Space 已被其他程序占用'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+check taken_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
+check taken_box_shows_old equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
+wh_driver keys ESCAPE
+closed_options
+check taken_leaves_file ini_hotkey_is 'Ctrl+Alt+K'
+check taken_keeps_hotkey hotkey_calls_up CTRL+ALT+K
+hide_kwo
+wh_driver close "Hotkey Probe"
+wh_driver wait "class:KwoTestProbe" gone 10000 >/dev/null || wh_fail "the probe did not close"
+
+# Read from kwo.ini at the next start.
+e2e_exit_kwo
+e2e_start_kwo
+check ini_hotkey_calls_up hotkey_calls_up CTRL+ALT+K
+hide_kwo
+# A value that cannot be read: told once, naming it; Win + Space then.
+e2e_exit_kwo
+sed -i 's/^HotKey=.*\r$/HotKey=Ctrl+Alt+\r/' "$APP/kwo.ini"
+e2e_start_kwo
+check malformed_hotkey_told wh_wait_until 10 box_appears "温馨提示"
+check malformed_hotkey_named contains "$(wh_driver text "$BOX" 65535)" '“Ctrl+Alt+”无法识别'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+e2e_call_up
+check malformed_falls_back_to_win_space equals "$(wh_driver state "$KWO")" foreground
+hide_kwo
 
 e2e_finish

@@ -1,0 +1,60 @@
+#include "keys/HotKey.h"
+
+#include <gtest/gtest.h>
+
+namespace kwo::keys {
+namespace {
+
+TEST(HotKey, ReadsWhatUsersWriteAndWritesItNormalised) {
+  struct Case {
+    std::u16string_view text;
+    uint32_t modifiers;
+    int key;
+    std::u16string_view normalised;
+  };
+  const Case cases[] = {
+      {u"Ctrl+Alt+K", kHotKeyCtrl | kHotKeyAlt, 'K', u"Ctrl+Alt+K"},
+      {u"win + space", kHotKeyWin, 0x20, u"Win+Space"},
+      {u"F8", 0, 119, u"F8"},
+      {u" alt +shift+ ctrl + 7 ", kHotKeyAlt | kHotKeyShift | kHotKeyCtrl, '7', u"Ctrl+Alt+Shift+7"},
+      {u"Shift+insert", kHotKeyShift, 45, u"Shift+Insert"},
+      {u"CTRL+INS", kHotKeyCtrl, 45, u"Ctrl+Insert"},
+      {u"Win+pgdn", kHotKeyWin, 34, u"Win+PgDn"},
+      {u"Ctrl+Numpad5", kHotKeyCtrl, 101, u"Ctrl+Numpad5"},
+      {u"win+z", kHotKeyWin, 'Z', u"Win+Z"},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = ParseHotKey(c.text);
+    ASSERT_TRUE(parsed.has_value()) << std::string(c.text.begin(), c.text.end());
+    EXPECT_EQ(parsed->modifiers, c.modifiers);
+    EXPECT_EQ(parsed->key, c.key);
+    EXPECT_EQ(FormatHotKey(*parsed), c.normalised);
+    EXPECT_EQ(ParseHotKey(FormatHotKey(*parsed)), parsed);  // the written form reads back
+  }
+}
+
+TEST(HotKey, RefusesWhatIsNotOneKeyAfterModifiers) {
+  for (std::u16string_view text :
+       {u"", u"+", u"Ctrl+", u"+K", u"Ctrl++K", u"Ctrl+Alt", u"Win", u"Ctrl+Shift+LWIN", u"Hyper+K",
+        u"Ctrl+KK", u"Ctrl+K+Alt", u"Ctrl+ä", u"F17", u"Ctrl+{F8}", u"Ctrl K"}) {
+    EXPECT_FALSE(ParseHotKey(text).has_value()) << std::string(text.begin(), text.end());
+  }
+  EXPECT_EQ(FormatHotKey({kHotKeyCtrl, 0xBA}), u"");  // a key without a name
+  EXPECT_FALSE(IsHotKeyKey(17));
+  EXPECT_TRUE(IsHotKeyKey('Q'));
+}
+
+TEST(HotKey, MissingOrEmptyMeansWinSpaceAndAMalformedValueIsFlagged) {
+  EXPECT_EQ(ResolveHotKey(u"").hotKey, kDefaultHotKey);
+  EXPECT_FALSE(ResolveHotKey(u"  ").malformed);
+  EXPECT_EQ(FormatHotKey(kDefaultHotKey), u"Win+Space");
+  const HotKeySetting bad = ResolveHotKey(u"Ctrl+Alt+");
+  EXPECT_TRUE(bad.malformed);
+  EXPECT_EQ(bad.hotKey, kDefaultHotKey);
+  const HotKeySetting good = ResolveHotKey(u"ctrl+alt+k");
+  EXPECT_FALSE(good.malformed);
+  EXPECT_EQ(good.hotKey, (HotKey{kHotKeyCtrl | kHotKeyAlt, 'K'}));
+}
+
+}  // namespace
+}  // namespace kwo::keys
