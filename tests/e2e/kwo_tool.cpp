@@ -199,7 +199,9 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
   if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
-    return Report(L"the content box stayed empty");
+    std::wstring typed;
+    ReadControlText(keyBox, typed);
+    return Report(L"the content box stayed empty; the short-key box holds \"" + Escaped(typed) + L"\"");
   }
   return true;
 }
@@ -216,7 +218,11 @@ Expansion ExpandOnce(HWND kwo, HWND receiver, const std::wstring& key, const std
   SendChord({}, VK_RETURN);
   // The Enter is kwo's: kwo hides. Had it gone anywhere else, kwo would stay up.
   if (!PollUntil([&] { return !IsWindowVisible(kwo); }, 5000)) {
-    Report(L"kwo stayed visible after Enter");
+    std::wstring actual;
+    ReadControlText(edit, actual);
+    const HWND front = GetForegroundWindow();
+    Report(L"kwo stayed visible after Enter; in front: \"" + (front ? TitleOf(front) : std::wstring()) +
+           L"\"; the receiver holds \"" + Escaped(actual) + L"\"");
     return Expansion::Misdirected;
   }
   const bool arrived = PollUntil([&] { return TextIs(edit, expected); }, 10000);
