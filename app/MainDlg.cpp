@@ -1,11 +1,12 @@
 #include "app/MainDlg.h"
 
 #include <imm.h>
-#include <shellapi.h>
 
 #include <filesystem>
 
+#include "app/FirstStart.h"
 #include "app/MainLogic.h"
+#include "app/OpenOrTell.h"
 #include "controls/AboutBox.h"
 #include "entries/EntryCommands.h"
 #include "res/resource.h"
@@ -27,6 +28,7 @@ namespace {
 
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
+constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
@@ -47,6 +49,9 @@ bool OpensModalWindow(UINT command) {
 }
 
 }  // namespace
+
+StartupError::StartupError(std::wstring text)
+    : std::runtime_error(text::Utf16ToUtf8(FromWide(text))), text_(std::move(text)) {}
 
 CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   programIcon = ui::LoadIconResource(IDI_RUNNING);
@@ -73,6 +78,8 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kTrayCallbackMessage, &CMainDlg::OnTrayCallback);
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
+  OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
+  OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
@@ -130,6 +137,7 @@ void CMainDlg::ReadSettings() {
 
 void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
+  storeCreated = StoreWillBeCreated(connectionString);
   if (!store.Open(connectionString)) {
     throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" + ToWide(connectionString) +
                        L"\n原因：" + ToWide(store.ErrorDescription()));
@@ -175,6 +183,7 @@ BOOL CMainDlg::OnInitDialog() {
   const int x = work.left + (work.right - work.left - (window.right - window.left)) / 2;
   const int y = work.top + (work.bottom - work.top - (window.bottom - window.top)) / 2;
   SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (firstStartNotice && storeCreated) PostMessageW(dialog, kFirstStartMessage, 0, 0);
   return TRUE;
 }
 
@@ -190,7 +199,8 @@ void CMainDlg::AddMenuLinks() {
 }
 
 bool CMainDlg::RegisterActivationHotkey() {
-  return RegisterHotKey(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE) != FALSE;
+  activationHotkey.emplace(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE);
+  return activationHotkey->IsRegistered();
 }
 
 void CMainDlg::SearchEntries() {
@@ -259,7 +269,7 @@ void CMainDlg::ClearShortKey() {
 
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
-    UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+    activationHotkey.reset();
     notifyIcon.SetTip(ui::LoadStringResource(IDS_TIP_STOPPED));
     notifyIcon.SetIcon(stoppedIcon.get());
     hotkeyOn = false;
@@ -279,7 +289,7 @@ void CMainDlg::OnCancel() { ShowWindow(Handle(), SW_HIDE); }
 
 bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
   if (const auto link = MenuLinkIndex(MAKEWPARAM(id, code), menuLinks.size())) {
-    ShellExecuteW(Handle(), L"open", menuLinks[*link].second.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOrTell(Handle(), menuLinks[*link].second, L"帮助菜单中的链接“" + menuLinks[*link].first + L"”");
     return true;
   }
   // While a window of ours runs modally the dialog is disabled, but the tray
@@ -321,7 +331,11 @@ void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
-void CMainDlg::OnHelpFile() { ShellExecuteW(Handle(), L"open", L"kwo.chm", nullptr, nullptr, SW_SHOWNORMAL); }
+void CMainDlg::OnHelpFile() {
+  const std::wstring file = ui::ProgramFolder() + L"kwo.chm";
+  const bool missing = GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES;
+  OpenOrTell(Handle(), file, L"帮助文件", missing ? L"请重新安装疾书精灵。" : L"");
+}
 
 void CMainDlg::OnOpen() {
   showAllowed = true;
@@ -360,18 +374,14 @@ void CMainDlg::OnOptions() {
 }
 
 void CMainDlg::OnShortKeySetFocus() {
-  if (HIMC context = ImmGetContext(Handle())) {
-    imeWasOpen = ImmGetOpenStatus(context);
-    ImmSetOpenStatus(context, FALSE);
-    ImmReleaseContext(Handle(), context);
+  if (const ui::InputContext context(Handle()); context) {
+    imeWasOpen = ImmGetOpenStatus(context.get());
+    ImmSetOpenStatus(context.get(), FALSE);
   }
 }
 
 void CMainDlg::OnShortKeyKillFocus() {
-  if (HIMC context = ImmGetContext(Handle())) {
-    ImmSetOpenStatus(context, imeWasOpen);
-    ImmReleaseContext(Handle(), context);
-  }
+  if (const ui::InputContext context(Handle()); context) ImmSetOpenStatus(context.get(), imeWasOpen);
 }
 
 INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
@@ -465,10 +475,22 @@ INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
   return TRUE;
 }
 
+INT_PTR CMainDlg::OnHelpKey(WPARAM, LPARAM) {
+  OnHelpFile();
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnFirstStart(WPARAM, LPARAM) {
+  OnOpen();
+  SetForegroundWindow(Handle());
+  ShowFirstStartNotice(Handle());
+  return TRUE;
+}
+
 INT_PTR CMainDlg::OnDestroy(WPARAM, LPARAM) {
   if (sendTimerId != 0) KillTimer(Handle(), sendTimerId);
   store.Close();
-  if (hotkeyOn) UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+  activationHotkey.reset();
   return FALSE;
 }
 

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,10 +21,10 @@
 
 namespace kwo::app {
 
-// The program cannot start: the text says which file and why.
-class StartupError {
+// The program cannot start: the text says which file and why (what() has it in UTF-8).
+class StartupError : public std::runtime_error {
  public:
-  explicit StartupError(std::wstring text) : text_(std::move(text)) {}
+  explicit StartupError(std::wstring text);
   const std::wstring& Text() const { return text_; }
 
  private:
@@ -39,6 +41,10 @@ class CMainDlg : public kwo::ui::CDialog {
   void SearchEntries();
   void SendCurrentEntry();
   void ToggleRunning();
+
+  // Set before the dialog runs: show the first-start notice when the store
+  // was created by this start.
+  bool firstStartNotice = false;
 
  protected:
   BOOL OnInitDialog() override;
@@ -84,6 +90,8 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
+  INT_PTR OnHelpKey(WPARAM, LPARAM);
+  INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
@@ -91,6 +99,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
   bool hotkeyOn = false;
+  std::optional<kwo::ui::HotkeyRegistration> activationHotkey;  // Win + Space while hotkeyOn
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;
@@ -110,6 +119,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
+  bool storeCreated = false;  // this start created the database
 };
 
 }  // namespace kwo::app

@@ -21,6 +21,7 @@
 // Windows:
 //   wait WINDOW exists|visible|hidden|gone|foreground [MS]
 //   state WINDOW                  prints none, hidden, visible or foreground
+//   rect WINDOW                   prints the window's place on the screen: X Y WIDTH HEIGHT
 //   activate WINDOW [MS]          restore if minimised, SetWindowPos(HWND_TOP),
 //                                 SetForegroundWindow; waits until it is foreground
 //                                 and its thread has set the keyboard focus
@@ -126,6 +127,16 @@ int CmdWait(const std::vector<std::wstring>& args) {
 int CmdState(const std::vector<std::wstring>& args) {
   if (args.empty()) return Usage(L"state WINDOW");
   WriteOut(std::wstring(StateName(FindTopWindow(args[0]))) + L"\n");
+  return 0;
+}
+
+int CmdRect(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"rect WINDOW");
+  RECT rect{};
+  HWND hwnd = FindTopWindow(args[0]);
+  if (!hwnd || !GetWindowRect(hwnd, &rect)) return 1;
+  WriteOut(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " +
+           std::to_wstring(rect.right - rect.left) + L" " + std::to_wstring(rect.bottom - rect.top) + L"\n");
   return 0;
 }
 
@@ -425,6 +436,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   if (command == L"wait") return CmdWait(args);
   if (command == L"state") return CmdState(args);
+  if (command == L"rect") return CmdRect(args);
   if (command == L"activate") return CmdActivate(args);
   if (command == L"minimize") return CmdMinimize(args);
   if (command == L"close") return CmdClose(args);
