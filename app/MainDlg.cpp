@@ -30,6 +30,7 @@ constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
 
@@ -224,15 +225,28 @@ void CMainDlg::SearchEntries() {
 }
 
 void CMainDlg::SendCurrentEntry() {
-  ShowWindow(Handle(), SW_HIDE);
-  keys::SendKeySequence(u"{DELAY 50}", sendState, keyPlatform);
-  const std::u16string content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
-  if (!content.empty() && enablePre == 1) keys::SendKeySequence(FromWide(preStr).c_str(), sendState, keyPlatform);
-  keys::SendKeySequence(content.c_str(), sendState, keyPlatform);
-  if (!content.empty() && enableAfter == 1) {
-    keys::SendKeySequence(FromWide(afterStr).c_str(), sendState, keyPlatform);
+  EntryTexts texts;
+  texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
+  if (!texts.content.empty() && enablePre == 1) texts.prefix = FromWide(preStr);
+  if (!texts.content.empty() && enableAfter == 1) texts.suffix = FromWide(afterStr);
+  const SendReport report = sender.SendEntry(Handle(), texts);
+  if (report.result == SendReport::Result::Typed) {
+    ClearShortKey();
+    return;
   }
-  ClearShortKey();
+  // The key stays in the box. When nothing was typed the window comes back
+  // with it, so that Enter tries again.
+  if (report.result == SendReport::Result::NotSent) {
+    showAllowed = true;
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+  }
+  ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
+}
+
+void CMainDlg::RememberTarget() {
+  // Called up again while in front, the window in front is this one: the target stays.
+  sender.RememberTarget(IsWindowVisible(Handle()) != FALSE);
 }
 
 void CMainDlg::ClearShortKey() {
@@ -373,6 +387,7 @@ void CMainDlg::OnShortKeyKillFocus() {
 }
 
 INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
+  RememberTarget();
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
@@ -394,7 +409,8 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    keys::SendKeySequence(FromWide(timerStr).c_str(), sendState, keyPlatform);
+    const SendReport report = sender.SendTimed(FromWide(timerStr));
+    if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;
 }
@@ -436,6 +452,9 @@ INT_PTR CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTrayCallback(WPARAM wParam, LPARAM lParam) {
+  // Before the menu makes this window the foreground one; its "打开" then sends there.
+  const UINT mouse = LOWORD(lParam);
+  if (mouse == WM_RBUTTONUP || mouse == WM_LBUTTONDBLCLK) RememberTarget();
   return SetMessageResult(notifyIcon.OnTrayNotification(wParam, lParam));
 }
 

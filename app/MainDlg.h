@@ -9,10 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
 #include "controls/Edit37.h"
-#include "keys/KeySend.h"
-#include "keys/WinKeyPlatform.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -58,6 +57,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void AddMenuLinks();
   bool RegisterActivationHotkey();
   void ClearShortKey();
+  void RememberTarget();
 
   // Commands.
   void OnStart();
@@ -99,8 +99,7 @@ class CMainDlg : public kwo::ui::CDialog {
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;
-  kwo::keys::KeySendState sendState;
-  kwo::keys::WinKeyPlatform keyPlatform;
+  CEntrySender sender;
   kwo::controls::CEdit37 keyEdit;
   UINT_PTR sendTimerId = 0;
   int32_t enablePre = 0;

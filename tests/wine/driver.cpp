@@ -36,6 +36,8 @@
 //   keys CHORD...                 each CHORD is KEY or MOD+...+KEY, e.g. RETURN,
 //                                 CTRL+A, SHIFT+TAB, ALT+F4, 0x41; modifiers go
 //                                 down first and up last
+//   key-down KEY / key-up KEY     only the press or only the release of one key
+//                                 (the key stays down after the driver ends)
 //   type TEXT                     TEXT as Unicode key events, one pair per code unit
 //   type-file FILE                the same with the text of a UTF-8 file
 // Messages:
@@ -243,6 +245,13 @@ int CmdKeys(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+int CmdKeyEvent(const std::vector<std::wstring>& args, bool up) {
+  std::vector<WORD> keys;
+  if (args.size() != 1 || !ParseChord(args[0], keys) || keys.size() != 1) return Usage(L"key-down|key-up KEY");
+  SendKeyEvent(keys[0], up);
+  return 0;
+}
+
 int CmdType(const std::wstring& text) {
   TypeUnicode(text);
   return 0;
@@ -435,6 +444,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"focus") return CmdFocus();
   if (command == L"hotkey") return CmdHotkey();
   if (command == L"keys") return CmdKeys(args);
+  if (command == L"key-down") return CmdKeyEvent(args, false);
+  if (command == L"key-up") return CmdKeyEvent(args, true);
   if (command == L"type") return args.empty() ? Usage(L"type TEXT") : CmdType(args[0]);
   if (command == L"type-file") return CmdTypeFile(args);
   if (command == L"text") return CmdText(args);
