@@ -199,7 +199,8 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   if (!PollUntil([&] { return FocusOf(kwo) == keyBox; }, 5000)) return Report(L"the short-key box did not get the focus");
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
-  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
+  // Each typed unit runs a search in kwo: on a busy machine that takes a while.
+  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 10000)) {
     std::wstring typed;
     ReadControlText(keyBox, typed);
     return Report(L"the content box stayed empty; the short-key box holds \"" + Escaped(typed) + L"\"");
