@@ -4,8 +4,11 @@
 # Win + Space held by another program is reported once and the window still
 # opens from the tray command; a kwo.ini that cannot be written on the
 # options dialog's OK is reported and the new options still apply; a huge
-# Interval does not make the timer type over and over; the GDI object count
-# stays flat over hundreds of expansions.
+# Interval does not make the timer type over and over; Win + Space and the
+# open command bring a window running modally to the front; an interval out
+# of range is refused; a locked kwo.db is reported once per outage; a
+# read-only kwo.ini is left as it is; the GDI object count stays flat over
+# hundreds of expansions.
 #   mends_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe TOOL.exe [EXPANSIONS]
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
