@@ -67,7 +67,7 @@ void CIniFile::Load(const std::filesystem::path& path) {
 
 void CIniFile::Parse() {
   RemoveAll();
-  if (!impl_->file.IsOpen()) throw IniError(u"No file is loaded", impl_->path);
+  if (!impl_->file.IsOpen()) throw IniError(u"没有载入文件", impl_->path);
   ParseLines(DecodeIniLines(impl_->file.ReadAll()));
 }
 
@@ -101,7 +101,7 @@ std::vector<std::u16string> CIniFile::FormatLines() const {
 }
 
 void CIniFile::Save() {
-  if (!impl_->file.IsOpen()) throw IniError(u"No file is loaded", impl_->path);
+  if (!impl_->file.IsOpen()) throw IniError(u"没有载入文件", impl_->path);
   ReplaceHeldFile(impl_->file, EncodeIniLines(FormatLines()), impl_->beforeReplace);
 }
 

@@ -16,7 +16,7 @@
 namespace kwo::settings {
 
 // The cause of an IniError for a key line before any section line.
-constexpr char16_t kKeyOutsideSectionCause[] = u"Key could not be created";
+constexpr char16_t kKeyOutsideSectionCause[] = u"第一个节（[…]）之前有键";
 // The cause of an IniError for a save to a file marked read-only.
 constexpr char16_t kReadOnlyCause[] = u"文件是只读的";
 
@@ -79,7 +79,7 @@ class CIniFile {
   // write it (Windows). Throws IniError; the store is closed then.
   void Load(const std::filesystem::path& path);
   // Rebuilds the tree from the loaded file's text. Throws IniError
-  // ("Key could not be created") for a key line before any section line.
+  // ("第一个节（[…]）之前有键") for a key line before any section line.
   void Parse();
   // Writes the whole tree back: "[name]" lines, each followed by its
   // "name=value" lines. A line end inside a name or value is written as a

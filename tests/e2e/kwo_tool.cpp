@@ -60,6 +60,7 @@
 #include "tests/wine/SyntheticInput.h"
 #include "tests/wine/TestIo.h"
 #include "tests/wine/WindowLookup.h"
+#include "ui/Handles.h"
 
 using namespace kwo::wine_test;
 
@@ -145,16 +146,15 @@ long CountFromHandleTable(HANDLE process) {
 
 // The count and its source, or -1.
 long GdiObjects(DWORD pid, std::wstring& source) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  const kwo::ui::OwnedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
   if (!process) return -1;
   SetLastError(0);
-  long count = static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS));
+  long count = static_cast<long>(GetGuiResources(process.get(), GR_GDIOBJECTS));
   source = L"GetGuiResources";
   if (count == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
-    count = CountFromHandleTable(process);
+    count = CountFromHandleTable(process.get());
     source = L"handle-table";
   }
-  CloseHandle(process);
   return count;
 }
 
@@ -318,8 +318,9 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
 
 int CmdHold(const std::vector<std::wstring>& args) {
   if (args.empty()) return Usage(L"hold FILE");
-  HANDLE file = CreateFileW(args[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Fail(L"cannot open " + args[0]);
+  const kwo::ui::OwnedFile file(
+      CreateFileW(args[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return Fail(L"cannot open " + args[0]);
   HWND window = CreateWindowExW(0, L"STATIC", L"E2E File Holder", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
   if (!window) return Fail(L"cannot create the window");
@@ -329,7 +330,6 @@ int CmdHold(const std::vector<std::wstring>& args) {
     DispatchMessageW(&msg);
   }
   DestroyWindow(window);
-  CloseHandle(file);
   return 0;
 }
 
@@ -401,10 +401,9 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
         }
         Sleep(2);
       }
-      TerminateProcess(process.hProcess, 0);
-      WaitForSingleObject(process.hProcess, 10000);
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
+      const kwo::ui::OwnedHandle thread(process.hThread), child(process.hProcess);
+      TerminateProcess(child.get(), 0);
+      WaitForSingleObject(child.get(), 10000);
       // The hotkey of an ended process is released; wait for that before the next start.
       PollUntil([] { return !HotkeyTaken(); }, 5000);
       if (!taken) {
