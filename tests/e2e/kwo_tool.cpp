@@ -15,10 +15,11 @@
 //   kwo_tool.exe expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]
 //       COUNT expansions the same way, cycling through the keys, going on
 //       after a failure; each is done (the exact text arrived, kwo hid on the
-//       Enter and emptied its box), lost (fewer characters arrived) or
-//       misdirected (kwo stayed up, or other text arrived). The last line is
-//       "expand-mix COUNT lost L misdirected M median-ms MS" (Enter until the
-//       text was complete); exit code 1 when any was not done
+//       Enter and emptied its box), lost (fewer characters arrived),
+//       misdirected (kwo stayed up, or other text arrived) or refused (kwo
+//       typed nothing and showed a notice). The last line is "expand-mix COUNT
+//       lost L misdirected M refused R median-ms MS" (Enter until the text was
+//       complete); exit code 1 when any was lost or misdirected
 //   kwo_tool.exe hold FILE
 //       opens FILE for reading and lets others only read it, shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
@@ -205,14 +206,24 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
   if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
-    return Report(L"the content box stayed empty");
+    std::wstring typed;
+    ReadControlText(keyBox, typed);
+    return Report(L"the content box stayed empty; the short-key box holds \"" + Escaped(typed) + L"\"");
   }
   return true;
 }
 
 // One expansion with real input: Win + Space, KEY typed, Enter; waits until
 // the receiver holds exactly EXPECTED and kwo has emptied its box.
-enum class Expansion { Done, Lost, Misdirected };
+enum class Expansion { Done, Lost, Misdirected, Refused };
+
+// The text of kwo's notice box, if one is up.
+std::wstring NoticeText() {
+  HWND box = FindTopWindow(L"温馨提示");
+  std::wstring text;
+  if (box) ReadControlText(GetDlgItem(box, 0xFFFF), text);
+  return text;
+}
 
 Expansion ExpandOnce(HWND kwo, HWND receiver, const std::wstring& key, const std::wstring& expected, double& ms) {
   HWND edit = GetDlgItem(receiver, kReceiverEdit);
@@ -220,22 +231,47 @@ Expansion ExpandOnce(HWND kwo, HWND receiver, const std::wstring& key, const std
   if (!CallUpWithKey(kwo, receiver, key)) return Expansion::Misdirected;
   const double t0 = NowMs();
   SendChord({}, VK_RETURN);
-  // The Enter is kwo's: kwo hides. Had it gone anywhere else, kwo would stay up.
-  if (!PollUntil([&] { return !IsWindowVisible(kwo); }, 5000)) {
-    Report(L"kwo stayed visible after Enter");
-    return Expansion::Misdirected;
-  }
-  const bool arrived = PollUntil([&] { return TextIs(edit, expected); }, 10000);
-  ms = NowMs() - t0;
-  if (!arrived) {
+  // The Enter is kwo's: kwo hides, and either types or says why not.
+  std::wstring notice;
+  const bool hidden = PollUntil(
+      [&] {
+        notice = NoticeText();
+        return !IsWindowVisible(kwo) || !notice.empty();
+      },
+      5000);
+  const auto refused = [&] {
+    Report(L"kwo did not send: \"" + Escaped(notice) + L"\"");
+    return Expansion::Refused;
+  };
+  if (!notice.empty()) return refused();
+  if (!hidden) {
     std::wstring actual;
     ReadControlText(edit, actual);
-    Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(expected) + L"\"");
-    // Fewer characters than meant: keys went nowhere. More or others: keys went astray.
-    return actual.size() < expected.size() ? Expansion::Lost : Expansion::Misdirected;
+    const HWND front = GetForegroundWindow();
+    Report(L"kwo stayed visible after Enter; in front: \"" + (front ? TitleOf(front) : std::wstring()) +
+           L"\"; the receiver holds \"" + Escaped(actual) + L"\"");
+    return Expansion::Misdirected;
   }
+  // Under load the text may arrive slowly: given up only when it stops growing.
+  std::wstring actual;
+  double lastGrowth = NowMs();
+  size_t length = 0;
+  while (!TextIs(edit, expected)) {
+    if (!(notice = NoticeText()).empty()) return refused();
+    ReadControlText(edit, actual);
+    if (actual.size() != length) {
+      length = actual.size();
+      lastGrowth = NowMs();
+    } else if (NowMs() - lastGrowth > 10000) {
+      Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(expected) + L"\"");
+      // Fewer characters than meant: keys went nowhere. More or others: keys went astray.
+      return actual.size() < expected.size() ? Expansion::Lost : Expansion::Misdirected;
+    }
+    Sleep(20);
+  }
+  ms = NowMs() - t0;
   // The box is emptied after the typing; then the expansion is complete.
-  if (!PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 5000)) {
+  if (!PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 10000)) {
     Report(L"the short-key box was not emptied");
     return Expansion::Lost;
   }
@@ -287,7 +323,7 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
     cases.emplace_back(args[i], expected);
   }
   const int count = std::max(1, _wtoi(args[2].c_str()));
-  int lost = 0, misdirected = 0;
+  int lost = 0, misdirected = 0, refused = 0;
   std::vector<double> times;
   for (int i = 0; i < count; ++i) {
     const auto& [key, expected] = cases[static_cast<size_t>(i) % cases.size()];
@@ -297,9 +333,11 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
       times.push_back(ms);
       continue;
     }
-    (outcome == Expansion::Lost ? lost : misdirected) += 1;
-    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key +
-             (outcome == Expansion::Lost ? L" lost\n" : L" misdirected\n"));
+    const wchar_t* what = outcome == Expansion::Lost      ? L" lost\n"
+                          : outcome == Expansion::Refused ? L" refused\n"
+                                                          : L" misdirected\n";
+    (outcome == Expansion::Lost ? lost : outcome == Expansion::Refused ? refused : misdirected) += 1;
+    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key + what);
     // kwo may still be up, showing a notice or holding the key: start the next one afresh.
     PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
     if (IsWindowVisible(kwo)) {
@@ -310,7 +348,8 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
     SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
   }
   WriteOut(L"expand-mix " + std::to_wstring(count) + L" lost " + std::to_wstring(lost) + L" misdirected " +
-           std::to_wstring(misdirected) + L" median-ms " + Fixed(Median(times), 1) + L"\n");
+           std::to_wstring(misdirected) + L" refused " + std::to_wstring(refused) + L" median-ms " +
+           Fixed(Median(times), 1) + L"\n");
   return lost + misdirected == 0 ? 0 : 1;
 }
 
