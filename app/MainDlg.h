@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/NotifyIcon.h"
+#include "app/SearchMode.h"
 #include "controls/Edit37.h"
 #include "keys/KeySend.h"
 #include "keys/WinKeyPlatform.h"
@@ -69,6 +70,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void OnShortKeyChanged() { SearchEntries(); }
   void OnShortKeySetFocus();
   void OnShortKeyKillFocus();
+  bool OnShortKeyKey(UINT key);
 
   // Messages.
   INT_PTR OnHotKey(WPARAM, LPARAM);
@@ -76,6 +78,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnActivate(WPARAM, LPARAM);
   INT_PTR OnTimer(WPARAM, LPARAM);
   INT_PTR OnCtlColor(WPARAM, LPARAM);
+  INT_PTR OnCtlColorEdit(WPARAM, LPARAM);
   INT_PTR OnSysCommand(WPARAM, LPARAM);
   INT_PTR OnPaint(WPARAM, LPARAM);
   INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
@@ -96,6 +99,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::keys::KeySendState sendState;
   kwo::keys::WinKeyPlatform keyPlatform;
   kwo::controls::CEdit37 keyEdit;
+  CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
   int32_t enablePre = 0;
   int32_t enableAfter = 0;

@@ -55,6 +55,7 @@ target_compile_definitions(sqlite3 PUBLIC
   SQLITE_THREADSAFE=1
   SQLITE_DEFAULT_FOREIGN_KEYS=1
   SQLITE_ENABLE_COLUMN_METADATA
+  SQLITE_ENABLE_FTS5
   SQLITE_OMIT_LOAD_EXTENSION)
 # The amalgamation is third-party code: no warnings, no sanitizer noise from our flags.
 set_target_properties(sqlite3 PROPERTIES C_VISIBILITY_PRESET hidden POSITION_INDEPENDENT_CODE ON)
