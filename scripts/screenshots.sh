@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes screenshots of 疾书精灵 under Wine (zh_CN, code page 936) for a look
-# by eye: the main window with a filled list, the main window's Help menu
+# by eye: the main window with a filled list, in search mode, the main window's Help menu
 # with the user's links, the options dialog, the entry edit dialog, the About
 # box and the notification icon's menu.
 # The PNGs go to build/screenshots/ (override with KWO_SHOTS_DIR).
@@ -39,6 +39,19 @@ shot main-full-list
 wh_driver set-text "$title" 1001 A >/dev/null
 wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 疾书精灵 1002 2>/dev/null)" ]' || wh_fail "no content for A"
 shot main-key-A
+
+# Search mode (Ctrl+F): the cue text in the empty box, then a Chinese word found in contents.
+wh_driver set-text "$title" 1001 "" >/dev/null
+wh_driver activate "$title" >/dev/null || true
+wh_driver keys CTRL+F >/dev/null
+wh_wait_until 10 bash -c '[ "$(wine "$WH_DRIVER" text 疾书精灵 1011 2>/dev/null)" = 查找 ]' || wh_fail "no search mode"
+shot main-search-empty
+wh_driver type 北京 >/dev/null
+wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 疾书精灵 1002 2>/dev/null)" ]' || wh_fail "nothing found for 北京"
+wh_driver keys DOWN >/dev/null
+sleep 1
+shot main-search-found
+wh_driver keys ESCAPE >/dev/null
 
 # Help menu with the links from kwo.ini.
 wh_driver keys ALT+H >/dev/null
