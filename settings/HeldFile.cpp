@@ -72,8 +72,11 @@ class ScopedHandle {
 }  // namespace
 
 HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
-  HANDLE h = CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD attributes = GetFileAttributesW(path_.c_str());
+  readOnly_ = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  const DWORD access = readOnly_ ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  HANDLE h = CreateFileW(path_.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) ThrowLastError(path_);
   handle_ = h;
 }
@@ -81,13 +84,14 @@ HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
 HeldFile::~HeldFile() { Close(); }
 
 HeldFile::HeldFile(HeldFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)), readOnly_(other.readOnly_) {}
 
 HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, nullptr);
     path_ = std::move(other.path_);
+    readOnly_ = other.readOnly_;
   }
   return *this;
 }
@@ -115,6 +119,8 @@ std::string HeldFile::ReadAll() {
 void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
   const std::filesystem::path path = file.Path();
   const std::filesystem::path temp = TempPathFor(path);
+  // Replacing would clear the read-only mark the user set.
+  if (file.ReadOnly()) throw IniError(kReadOnlyCause, path);
   {
     ScopedHandle out(
         CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -205,19 +211,23 @@ void SyncFolderOf(const std::filesystem::path& path) {
 }  // namespace
 
 HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  struct stat existing {};
+  readOnly_ = ::stat(path_.c_str(), &existing) == 0 && (existing.st_mode & S_IWUSR) == 0;
+  fd_ = ::open(path_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR | O_CREAT) | O_CLOEXEC, 0666);
   if (fd_ < 0) ThrowErrno(errno, path_);
 }
 
 HeldFile::~HeldFile() { Close(); }
 
-HeldFile::HeldFile(HeldFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+HeldFile::HeldFile(HeldFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), readOnly_(other.readOnly_) {}
 
 HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
     path_ = std::move(other.path_);
+    readOnly_ = other.readOnly_;
   }
   return *this;
 }
@@ -248,6 +258,7 @@ std::string HeldFile::ReadAll() {
 void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
   const std::filesystem::path path = file.Path();
   const std::filesystem::path temp = TempPathFor(path);
+  if (file.ReadOnly()) throw IniError(kReadOnlyCause, path);
   {
     ScopedFd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (out.get() < 0) ThrowErrno(errno, temp);

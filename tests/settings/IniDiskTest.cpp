@@ -184,6 +184,28 @@ TEST_F(IniDisk, KeyBeforeAnySectionFailsLoadAndWritesNothing) {
   EXPECT_EQ(ini.GetString(u"S", u"k"), u"v");
 }
 
+TEST_F(IniDisk, ReadOnlyFileIsReadButNeverWritten) {
+  namespace fs = std::filesystem;
+  const std::string bytes = "[S]\r\nk=v\r\n";
+  WriteBytes(path_, bytes);
+  fs::permissions(path_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  CIniFile ini;
+  ini.Load(path_);
+  EXPECT_EQ(ini.GetString(u"S", u"k"), u"v");
+  ini.SetString(u"S", u"k", u"w");
+  try {
+    ini.Save();
+    FAIL() << "Save went through";
+  } catch (const IniError& e) {
+    EXPECT_EQ(e.Cause(), kwo::settings::kReadOnlyCause);
+  }
+  ini.Close();
+  EXPECT_EQ(ReadBytes(path_), bytes);
+  EXPECT_EQ(fs::status(path_).permissions() & fs::perms::owner_write, fs::perms::none);  // still marked read-only
+  fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
+}
+
 TEST_F(IniDisk, LoadWithoutSaveLeavesTheFileAsItWas) {
   const std::string bytes = "\r\n[ S ]\njunk\r\n k = v \r\n";
   WriteBytes(path_, bytes);
