@@ -18,6 +18,7 @@ namespace kwo::entries {
 namespace {
 
 constexpr unsigned kNoticeMs = 2000;
+constexpr unsigned kWarningNoticeMs = 8000;
 constexpr wchar_t kErrorTitle[] = L"出错啦";
 
 // The system Open dialog, for export too. False when the user cancels.
@@ -73,7 +74,9 @@ bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
         break;
     }
     ended = true;
-    kwo::ui::ShowTimedNotice(L"导入OK！", kNoticeMs);
+    // Time to read the keys when some contents have problems.
+    kwo::ui::ShowTimedNotice(kwo::text::ToWide(ImportNotice(result)),
+                             result.warnedKeys.empty() ? kNoticeMs : kWarningNoticeMs);
   });
   return ended;
 }

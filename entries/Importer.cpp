@@ -2,7 +2,9 @@
 
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeReader.h"
+#include "keys/SequenceCheck.h"
 #include "store/ShorthandTable.h"
+#include "text/Chars.h"
 
 namespace kwo::entries {
 
@@ -47,6 +49,19 @@ bool StoreEntry(store::CADODataBase& database, store::CADORecordset& rs, const E
 
 }  // namespace
 
+std::u16string ImportNotice(const ImportResult& result) {
+  constexpr size_t kKeysNamed = 5;
+  std::u16string notice = u"导入OK！";
+  if (result.warnedKeys.empty()) return notice;
+  notice += u"\n\n有 " + text::FormatDecimal(static_cast<int64_t>(result.warnedKeys.size())) +
+            u" 条速记的内容可能不会按原意发送：";
+  for (size_t i = 0; i < result.warnedKeys.size() && i < kKeysNamed; ++i) {
+    notice += (i > 0 ? u"、" : u"") + result.warnedKeys[i];
+  }
+  if (result.warnedKeys.size() > kKeysNamed) notice += u" 等";
+  return notice + u"。\n请在“新增速记”中打开它们查看。";
+}
+
 ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& recordset, std::string_view bytes) {
   ImportResult result;
   Transaction transaction(database);
@@ -60,15 +75,20 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       result.errorMessage = reader.ErrorMessage();
       break;
     }
-    if (StoreEntry(database, recordset, entry))
+    if (StoreEntry(database, recordset, entry)) {
       ++result.stored;
-    else
+      if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {
+        result.warnedKeys.push_back(entry.key);
+      }
+    } else {
       ++result.skipped;
+    }
   }
   recordset.Close();
   if (!transaction.Commit()) {
     result.status = ImportResult::Status::NotSaved;
     result.stored = 0;
+    result.warnedKeys.clear();
   }
   return result;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/AdoDataBase.h"
 
@@ -23,7 +24,14 @@ struct ImportResult {
   std::u16string errorMessage;
   size_t stored = 0;
   size_t skipped = 0;  // lookup or write refused by the database
+  // Keys of the stored entries whose content the interpreter would not read
+  // as it seems meant (see keys/SequenceCheck.h), in file order.
+  std::vector<std::u16string> warnedKeys;
 };
+
+// The notice after an import: "导入OK！", and how many entries have problems
+// in their contents, with the first few keys.
+std::u16string ImportNotice(const ImportResult& result);
 
 ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& recordset, std::string_view bytes);
 ImportResult ImportFile(store::CADODataBase& database, store::CADORecordset& recordset,
