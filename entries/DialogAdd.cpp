@@ -64,6 +64,7 @@ void CDialogAdd::Lookup(const std::u16string& key) {
 void CDialogAdd::OnContentChange() {
   const std::u16string line = kwo::keys::DescribeSequenceProblem(kwo::keys::CheckKeySequence(Content()));
   kwo::ui::SetItemText(Handle(), IDC_CONTENT_CHECK, kwo::text::ToWide(line));
+  kwo::ui::SetItemText(Handle(), IDC_TRIAL, L"");  // it showed the content before this change
 }
 
 void CDialogAdd::OnTry() {

@@ -71,7 +71,13 @@ wh_driver command "$title" 1003 >/dev/null
 wh_driver wait 编辑速记 visible >/dev/null || wh_fail "the edit dialog did not show"
 wh_driver set-text 编辑速记 1001 AB >/dev/null
 wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 编辑速记 1002 2>/dev/null)" ]' || wh_fail "no content for AB"
+wh_driver click 编辑速记 1042 >/dev/null  # "试一试"
+wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 编辑速记 1043 2>/dev/null)" ]' || wh_fail "试一试 showed nothing"
 shot edit-dialog
+wh_driver keys SHIFT+TAB >/dev/null  # from "试一试" back into the content box, all of it selected
+wh_driver type '你好{ENTR}再见' >/dev/null
+sleep 1
+shot edit-dialog-warning
 wh_driver command 编辑速记 2 >/dev/null
 wh_driver wait 编辑速记 gone >/dev/null || wh_fail "the edit dialog did not close"
 
