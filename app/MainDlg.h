@@ -9,11 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
 #include "app/SearchMode.h"
 #include "controls/Edit37.h"
-#include "keys/KeySend.h"
-#include "keys/WinKeyPlatform.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -42,6 +41,10 @@ class CMainDlg : public kwo::ui::CDialog {
   void SendCurrentEntry();
   void ToggleRunning();
 
+  // Set before the dialog runs: show the first-start notice when the store
+  // was created by this start.
+  bool firstStartNotice = false;
+
  protected:
   BOOL OnInitDialog() override;
   void OnOK() override;
@@ -59,6 +62,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void ReportSearchFailure(bool failed);
   // Brings the window of ours that runs modally to the front; false when none does.
   bool BringModalWindowToFront();
+  void RememberTarget();
 
   // Commands.
   void OnStart();
@@ -90,6 +94,8 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
+  INT_PTR OnHelpKey(WPARAM, LPARAM);
+  INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
@@ -101,8 +107,7 @@ class CMainDlg : public kwo::ui::CDialog {
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;
-  kwo::keys::KeySendState sendState;
-  kwo::keys::WinKeyPlatform keyPlatform;
+  CEntrySender sender;
   kwo::controls::CEdit37 keyEdit;
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
@@ -119,6 +124,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
+  bool storeCreated = false;  // this start created the database
 };
 
 }  // namespace kwo::app

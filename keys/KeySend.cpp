@@ -3,8 +3,10 @@
 #include "keys/KeySend.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <map>
 #include <string_view>
+#include <vector>
 
 #include "keys/KeyNameTable.h"
 #include "keys/SequenceCheck.h"
@@ -47,7 +49,7 @@ class Checker final : public KeyPlatform {
     return std::move(problems_);
   }
 
-  void SendEvents(const KeyEvent* events, size_t count) override {
+  bool SendEvents(const KeyEvent* events, size_t count) override {
     for (size_t i = 0; i < count; ++i) {
       if (events[i].flags & kUnicode) continue;
       if (events[i].flags & kKeyUp) {
@@ -56,6 +58,7 @@ class Checker final : public KeyPlatform {
         held_[events[i].vk] = {position_, group_};
       }
     }
+    return true;
   }
   uint16_t ScanCode(uint16_t) override { return 0; }
   void Sleep(uint32_t) override {}
@@ -75,16 +78,16 @@ class Interpreter {
   Interpreter(KeySendState& state, KeyPlatform& platform, Checker* checker = nullptr)
       : state_(state), platform_(platform), checker_(checker) {}
 
-  bool Run(const char16_t* p) {
+  SendStop Run(const char16_t* p) {
     const char16_t* const start = p;
     while (*p != 0) {
       const char16_t unit = *p;
       if (unit == u'\\') {
         if (p[1] == 0) {
-          TypeChar(platform_, unit, state_);
+          Check(TypeChar(platform_, unit, state_));
           ++p;
         } else {
-          TypeChar(platform_, p[1], state_);
+          Check(TypeChar(platform_, p[1], state_));
           p += 2;
         }
       } else if (unit == u'{') {
@@ -99,25 +102,29 @@ class Interpreter {
             checker_->Note(SequenceProblemKind::UnterminatedGroup);
           }
         }
-        if (length >= kGroupBufferSize) return false;
+        if (length >= kGroupBufferSize) return SendStop::GroupTooLong;
         RunGroup(p + 1, length);
-        if (*end == 0) return true;
+        if (refused_) break;
+        if (*end == 0) return SendStop::None;
         p = end + 1;
       } else if (unit == u'\n') {
-        PressKey(platform_, kEnterKey, false, 1, state_);
+        Check(PressKey(platform_, kEnterKey, false, 1, state_));
         ++p;
       } else if (unit == u'\r') {
-        PressKey(platform_, kEnterKey, false, 1, state_);
+        Check(PressKey(platform_, kEnterKey, false, 1, state_));
         p += (p[1] == u'\n') ? 2 : 1;
       } else if (unit < 0x20) {
-        PressKey(platform_, unit, false, 1, state_);
+        Check(PressKey(platform_, unit, false, 1, state_));
         ++p;
       } else {
-        TypeChar(platform_, unit, state_);
+        Check(TypeChar(platform_, unit, state_));
         ++p;
       }
+      if (refused_) break;
     }
-    return true;
+    if (!refused_) return SendStop::None;
+    ReleaseHeldKeys();
+    return SendStop::InputRefused;
   }
 
  private:
@@ -144,7 +151,9 @@ class Interpreter {
     if (checker_ && (text.size() > 1 || (text.size() == 1 && (text[0] < 1 || text[0] > 254)))) {
       checker_->Note(SequenceProblemKind::UnknownKeyName);
     }
-    for (char16_t unit : text) PressKey(platform_, unit, false, 1, state_);
+    for (char16_t unit : text) {
+      if (!Check(PressKey(platform_, unit, false, 1, state_))) return;
+    }
   }
 
   bool RunKeyword(std::u16string_view text) {
@@ -156,7 +165,7 @@ class Interpreter {
       size_t used = 0;
       const uint16_t code = Low16(text::ParseDecimal(text.substr(kVkey.size()), &used));
       if (used == 0 || code < 1 || code > 254) NoteNumber(u"1～254 的键码");
-      PressKey(platform_, code, false, 1, state_);
+      Check(PressKey(platform_, code, false, 1, state_));
     } else if (StartsWith(text, kBeep)) {
       RunBeep(text.substr(kBeep.size()));
     } else if (StartsWith(text, kAppActivate)) {
@@ -204,14 +213,15 @@ class Interpreter {
     }
     switch (mode) {
       case GroupMode::PressOnly:
-        KeyDown(platform_, key.code, extended, state_);
+        if (Check(KeyDown(platform_, key.code, extended, state_))) held_.push_back({key.code, extended});
         break;
       case GroupMode::ReleaseOnly:
-        KeyUp(platform_, key.code, extended);
+        Check(KeyUp(platform_, key.code, extended));
+        ForgetHeld(key.code);
         break;
       case GroupMode::PressAndRelease: {
         const uint16_t count = rest.empty() ? 1 : Low16(text::ParseDecimal(rest));
-        PressKey(platform_, key.code, extended, count, state_);
+        Check(PressKey(platform_, key.code, extended, count, state_));
         break;
       }
     }
@@ -221,19 +231,47 @@ class Interpreter {
     if (checker_) checker_->Note(SequenceProblemKind::NumberOutOfRange, std::u16string(wanted));
   }
 
+  bool Check(bool taken) {
+    if (!taken) refused_ = true;
+    return taken;
+  }
+
+  void ForgetHeld(uint16_t code) {
+    for (size_t i = held_.size(); i > 0; --i) {
+      if (held_[i - 1].code == code) held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i - 1));
+    }
+  }
+
+  // A sequence that stops early must not leave its modifiers down: the
+  // user's next keys would become shortcuts. Best effort, latest first.
+  void ReleaseHeldKeys() {
+    for (size_t i = held_.size(); i > 0; --i) KeyUp(platform_, held_[i - 1].code, held_[i - 1].extended);
+    held_.clear();
+  }
+
+  struct HeldKey {
+    uint16_t code;
+    bool extended;
+  };
+
   KeySendState& state_;
   KeyPlatform& platform_;
   Checker* checker_;
   char16_t group_[kGroupBufferSize];
+  std::vector<HeldKey> held_;  // pressed by {KEY+} and not yet released
+  bool refused_ = false;
 };
 
 }  // namespace
 
-bool SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform) {
-  Interpreter interpreter(state, platform);
-  const bool complete = text == nullptr || interpreter.Run(text);
+SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform) {
+  SendResult result;
+  if (text != nullptr) {
+    Interpreter interpreter(state, platform);
+    result.stop = interpreter.Run(text);
+  }
   state.defaultDelayMs = 0;
-  return complete;
+  return result;
 }
 
 std::vector<SequenceProblem> FindSequenceProblems(const std::u16string& text) {

@@ -25,7 +25,7 @@ std::u16string KeyLabel(uint16_t vk) {
 
 }  // namespace
 
-void TrialKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
+bool TrialKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const KeyEvent& event = events[i];
     const bool down = (event.flags & kKeyUp) == 0;
@@ -42,6 +42,7 @@ void TrialKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
     }
     if (down) KeyPressed(event.vk);
   }
+  return true;
 }
 
 void TrialKeyPlatform::KeyPressed(uint16_t vk) {

@@ -15,7 +15,7 @@ namespace kwo::keys {
 
 class TrialKeyPlatform final : public KeyPlatform {
  public:
-  void SendEvents(const KeyEvent* events, size_t count) override;
+  bool SendEvents(const KeyEvent* events, size_t count) override;
   uint16_t ScanCode(uint16_t) override { return 0; }
   void Sleep(uint32_t) override {}
   void Beep(uint32_t, uint32_t) override { text_ += u"〔响铃〕"; }
