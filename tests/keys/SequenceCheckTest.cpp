@@ -91,7 +91,7 @@ TEST(SequenceCheck, AgreesWithWhatTheInterpreterDoes) {
     const std::u16string text = RandomContent(random);
     RecordingKeyPlatform platform;
     KeySendState state;
-    const bool complete = SendKeySequence(text.c_str(), state, platform);
+    const bool complete = static_cast<bool>(SendKeySequence(text.c_str(), state, platform));
     const std::vector<SequenceProblem> problems = FindSequenceProblems(text);
     size_t stops = 0, notReleased = 0;
     for (const SequenceProblem& p : problems) {
