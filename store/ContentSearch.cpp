@@ -314,7 +314,11 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
         }
       } else if (points.size() == 2 && FoldsOnlyAscii(word)) {
         std::vector<std::u16string> terms;
-        if (!TrigramsBeginning(*session, word, terms, error)) return false;
+        if (!TrigramsBeginning(*session, word, terms, error)) {
+          state_ = IndexState::Unknown;
+          found.clear();
+          return false;
+        }
         if (terms.empty()) {  // no row holds the word
           RankFound(found, text, kFoundLimit);
           return true;
@@ -344,6 +348,7 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
   if (!statement || !statement->Bind(parameters, error) ||
       !CollectRows(*statement, listed, kFoundLimit, found, error)) {
     found.clear();
+    if (usedIndex_) state_ = IndexState::Unknown;  // dropped by someone else: made again next time
     return false;
   }
   RankFound(found, text, kFoundLimit);
