@@ -49,9 +49,11 @@ check_line_is() { wh_driver wait-text "$EDIT" 1044 "$(wh_file check.txt "$1")" 5
 check good_content_checked check_line_is '内容正确'
 wh_driver keys TAB  # into the content box, all of it selected
 wh_driver type '你好{ENTR}再见'
+check typed_warned_content content_is '你好{ENTR}再见'
 check unknown_key_warned check_line_is '第 3 个字符处的 {ENTR} 不是已知的键名，不会按下想要的键（例如回车写作 {ENTER}）'
 wh_driver keys SHIFT+TAB TAB
 wh_driver type '你好{ENTER}{APPACTIVATE 记事本}{BEEP 800 100}再见'
+check typed_in_full content_is '你好{ENTER}{APPACTIVATE 记事本}{BEEP 800 100}再见'
 check good_content_again check_line_is '内容正确'
 wh_driver click "$EDIT" 1045
 check try_shows_typing wh_driver wait-text "$EDIT" 1046 "$(wh_file trial.txt '你好\r\n〔切换到 记事本〕〔响铃〕再见')" 5000
