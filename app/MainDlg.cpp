@@ -89,7 +89,8 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(WM_WINDOWPOSCHANGING, &CMainDlg::OnWindowPosChanging);
   OnMessage(WM_ACTIVATE, &CMainDlg::OnActivate);
   OnMessage(WM_TIMER, &CMainDlg::OnTimer);
-  // WM_CTLCOLOREDIT is left to the default: the two boxes keep the system colours.
+  // The two boxes keep the system colours, but for the short-key box in search mode.
+  OnMessage(WM_CTLCOLOREDIT, &CMainDlg::OnCtlColorEdit);
   for (UINT message : {WM_CTLCOLORMSGBOX, WM_CTLCOLORLISTBOX, WM_CTLCOLORBTN, WM_CTLCOLORDLG,
                        WM_CTLCOLORSCROLLBAR, WM_CTLCOLORSTATIC}) {
     OnMessage(message, &CMainDlg::OnCtlColor);
@@ -191,6 +192,8 @@ BOOL CMainDlg::OnInitDialog() {
   keyEdit.Attach(Item(IDC_SHORTKEY));
   ui::CEditBox(Item(IDC_SHORTKEY)).LimitText(store::kMaxShortKeyLength);
   list.Attach(Item(IDC_LIST));
+  searchMode.Attach(dialog, &keyEdit, Item(IDC_LIST), Item(IDC_CONTENT), Item(IDC_SHORTKEY_LABEL));
+  keyEdit.SetKeyHandler([this](UINT key) { return OnShortKeyKey(key); });
 
   const std::wstring aboutText = ui::LoadStringResource(IDS_ABOUTBOX);
   if (HMENU systemMenu = GetSystemMenu(dialog, FALSE); systemMenu != nullptr && !aboutText.empty()) {
@@ -245,6 +248,7 @@ bool CMainDlg::RegisterActivationHotkey() {
 }
 
 void CMainDlg::SearchEntries() {
+  if (searchMode.Search(store.Connection())) return;
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
   list.DeleteAllItems();
@@ -447,7 +451,7 @@ void CMainDlg::OnOptions() {
 void CMainDlg::OnShortKeySetFocus() {
   if (const ui::InputContext context(Handle()); context) {
     imeWasOpen = ImmGetOpenStatus(context.get());
-    ImmSetOpenStatus(context.get(), FALSE);
+    ImmSetOpenStatus(context.get(), searchMode.Active() ? TRUE : FALSE);
   }
 }
 
@@ -496,6 +500,27 @@ INT_PTR CMainDlg::OnCtlColor(WPARAM wParam, LPARAM) {
   const bool light = WantsLightText(GetRValue(backgroundColour), GetGValue(backgroundColour), GetBValue(backgroundColour));
   SetTextColor(dc, light ? RGB(255, 255, 255) : RGB(0, 0, 0));
   return reinterpret_cast<INT_PTR>(backgroundBrush.Get(backgroundColour));
+}
+
+INT_PTR CMainDlg::OnCtlColorEdit(WPARAM wParam, LPARAM lParam) {
+  HBRUSH brush = searchMode.BoxBrush(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
+  return brush != nullptr ? reinterpret_cast<INT_PTR>(brush) : FALSE;
+}
+
+bool CMainDlg::OnShortKeyKey(UINT key) {
+  switch (searchMode.OnBoxKey(key)) {
+    case CSearchMode::KeyResult::Entered:
+      // An empty box waits for the first word; emptying it later ends the mode.
+      if (!ui::ItemText(Handle(), IDC_SHORTKEY).empty()) SearchEntries();
+      return true;
+    case CSearchMode::KeyResult::Left:
+      ClearShortKey();
+      return true;
+    case CSearchMode::KeyResult::Handled:
+      return true;
+    default:
+      return false;
+  }
 }
 
 INT_PTR CMainDlg::OnSysCommand(WPARAM wParam, LPARAM) {

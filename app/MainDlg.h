@@ -13,6 +13,7 @@
 
 #include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
+#include "app/SearchMode.h"
 #include "controls/Edit37.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
@@ -80,6 +81,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void OnShortKeyChanged() { SearchEntries(); }
   void OnShortKeySetFocus();
   void OnShortKeyKillFocus();
+  bool OnShortKeyKey(UINT key);
 
   // Messages.
   INT_PTR OnHotKey(WPARAM, LPARAM);
@@ -87,6 +89,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnActivate(WPARAM, LPARAM);
   INT_PTR OnTimer(WPARAM, LPARAM);
   INT_PTR OnCtlColor(WPARAM, LPARAM);
+  INT_PTR OnCtlColorEdit(WPARAM, LPARAM);
   INT_PTR OnSysCommand(WPARAM, LPARAM);
   INT_PTR OnPaint(WPARAM, LPARAM);
   INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
@@ -110,6 +113,7 @@ class CMainDlg : public kwo::ui::CDialog {
   CNotifyIcon notifyIcon;
   CEntrySender sender;
   kwo::controls::CEdit37 keyEdit;
+  CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
   int32_t enablePre = 0;
   int32_t enableAfter = 0;

@@ -55,6 +55,7 @@ target_compile_definitions(sqlite3 PUBLIC
   SQLITE_THREADSAFE=1
   SQLITE_DEFAULT_FOREIGN_KEYS=1
   SQLITE_ENABLE_COLUMN_METADATA
+  SQLITE_ENABLE_FTS5
   SQLITE_OMIT_LOAD_EXTENSION
   # Parts the program never calls, left out to keep kwo.exe small; none of
   # them changes how SQL runs or how the file is written.

@@ -45,6 +45,9 @@
 #define IDC_TIMER_STR 1039
 #define IDC_COLOUR 1040
 #define IDC_VERSION_TEXT 1041   // About box: name and version
+#define IDC_CONTENT_CHECK 1044   // edit dialog: the content's one-line check
+#define IDC_TRY 1045             // edit dialog: "试一试"
+#define IDC_TRIAL 1046           // edit dialog: the scratch box "试一试" types into
 
 // Commands
 #define IDM_ABOUTBOX 0x0010   // system menu item

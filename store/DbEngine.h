@@ -68,6 +68,9 @@ class DbSession {
   virtual bool CommitTransaction(DbError& error) = 0;
   virtual bool RollbackTransaction(DbError& error) = 0;
   virtual int64_t ChangedRows() const = 0;    // by the last insert, update or delete
+  // A database file of this program's own, to which it may add what it
+  // needs (a search index); false for a server or a shared schema.
+  virtual bool IsOwnDatabase() const { return false; }
   // How long a statement waits for another process's lock before it fails.
   virtual void SetBusyTimeout(int milliseconds) = 0;
 };

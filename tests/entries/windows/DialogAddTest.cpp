@@ -68,7 +68,7 @@ class EditDialog : public ::testing::Test {
 };
 
 TEST_F(EditDialog, LayoutTextsAndTabOrder) {
-  RECT client{}, unit{0, 0, 316, 180};
+  RECT client{}, unit{0, 0, 316, 224};
   std::vector<int> order;
   std::vector<std::wstring> texts;
   LRESULT limit = 0;
@@ -79,16 +79,19 @@ TEST_F(EditDialog, LayoutTextsAndTabOrder) {
     firstId = GetDlgCtrlID(GetWindow(d, GW_CHILD));  // the first tab stop gets the focus on opening
     limit = SendDlgItemMessageW(d, IDC_SHORTKEY, EM_GETLIMITTEXT, 0, 0);
     HWND item = GetDlgItem(d, IDC_SHORTKEY);
-    for (int i = 0; i < 7; ++i, item = GetNextDlgTabItem(d, item, FALSE)) order.push_back(GetDlgCtrlID(item));
-    for (int id : {IDOK, IDC_ESCAPE, IDC_UNESCAPE, IDC_DELETE, IDCANCEL}) texts.push_back(Text(d, id));
+    for (int i = 0; i < 8; ++i, item = GetNextDlgTabItem(d, item, FALSE)) order.push_back(GetDlgCtrlID(item));
+    for (int id : {IDC_CONTENT_CHECK, IDC_TRY, IDOK, IDC_ESCAPE, IDC_UNESCAPE, IDC_DELETE, IDCANCEL}) {
+      texts.push_back(Text(d, id));
+    }
     Click(d, IDCANCEL);
   }});
   EXPECT_EQ(client.right, unit.right);
   EXPECT_EQ(client.bottom, unit.bottom);
   EXPECT_EQ(firstId, IDC_SHORTKEY);
   EXPECT_EQ(limit, 6);
-  EXPECT_EQ(order, (std::vector<int>{IDC_SHORTKEY, IDC_CONTENT, IDOK, IDC_ESCAPE, IDC_UNESCAPE, IDC_DELETE, IDCANCEL}));
-  EXPECT_EQ(texts, (std::vector<std::wstring>{L"确定", L"转义", L"反转义", L"删除", L"取消"}));
+  EXPECT_EQ(order,
+            (std::vector<int>{IDC_SHORTKEY, IDC_CONTENT, IDC_TRY, IDOK, IDC_ESCAPE, IDC_UNESCAPE, IDC_DELETE, IDCANCEL}));
+  EXPECT_EQ(texts, (std::vector<std::wstring>{L"内容正确", L"试一试", L"确定", L"转义", L"反转义", L"删除", L"取消"}));
 }
 
 TEST_F(EditDialog, EveryKeyChangeLooksTheKeyUp) {
