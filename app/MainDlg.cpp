@@ -13,6 +13,7 @@
 #include "settings/IniFile.h"
 #include "settings/OptionDlg.h"
 #include "settings/Options.h"
+#include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
@@ -31,6 +32,9 @@ constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+constexpr unsigned kSearchNoticeTimeoutMs = 3000;
+// A search waits this long at most for another program's lock on the database.
+constexpr int kSearchWaitMs = 200;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
@@ -47,6 +51,24 @@ bool OpensModalWindow(UINT command) {
     default:
       return false;
   }
+}
+
+// The window that runs modally over the main one: a visible, enabled
+// top-level window of this thread other than the main window and popup
+// menus (a dialog of ours, a message box, a notice, a chooser, a file dialog).
+struct ModalSearch {
+  HWND main = nullptr;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<ModalSearch*>(lParam);
+  if (window == search->main || !IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (lstrcmpW(className, L"#32768") == 0) return TRUE;
+  search->found = window;
+  return FALSE;
 }
 
 }  // namespace
@@ -68,7 +90,8 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(WM_WINDOWPOSCHANGING, &CMainDlg::OnWindowPosChanging);
   OnMessage(WM_ACTIVATE, &CMainDlg::OnActivate);
   OnMessage(WM_TIMER, &CMainDlg::OnTimer);
-  // WM_CTLCOLOREDIT is left to the default: the two boxes keep the system colours.
+  // The two boxes keep the system colours, but for the short-key box in search mode.
+  OnMessage(WM_CTLCOLOREDIT, &CMainDlg::OnCtlColorEdit);
   for (UINT message : {WM_CTLCOLORMSGBOX, WM_CTLCOLORLISTBOX, WM_CTLCOLORBTN, WM_CTLCOLORDLG,
                        WM_CTLCOLORSCROLLBAR, WM_CTLCOLORSTATIC}) {
     OnMessage(message, &CMainDlg::OnCtlColor);
@@ -136,7 +159,14 @@ void CMainDlg::ReadSettings() {
       }
     }
   } catch (const settings::IniError& failure) {
-    throw StartupError(L"无法读取设置文件，疾书精灵不能启动。\n\n" + ToWide(failure.Message()));
+    const std::wstring file = failure.File().wstring();
+    if (failure.Cause() == settings::kKeyOutsideSectionCause) {
+      throw StartupError(L"设置文件的格式不对，疾书精灵不能启动。\n文件：" + file +
+                         L"\n请用记事本打开它，删去第一个 [节名] 行之前的设置行；"
+                         L"或者把它改名，疾书精灵会新建一个设置文件。\n\n详细信息：" + ToWide(failure.Cause()));
+    }
+    throw StartupError(L"无法读取设置文件，疾书精灵不能启动。\n文件：" + file +
+                       L"\n请确认这个文件可以读写，并且没有被其他程序占用。\n\n详细信息：" + ToWide(failure.Cause()));
   }
   OpenStore(connectionString);
 }
@@ -145,8 +175,20 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
   storeCreated = StoreWillBeCreated(connectionString);
   if (!store.Open(connectionString)) {
-    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" + ToWide(connectionString) +
-                       L"\n原因：" + ToWide(store.ErrorDescription()));
+    const std::wstring detail = L"\n\n详细信息：" + ToWide(store.ErrorDescription());
+    store::ConnectionSettings settings;
+    std::u16string ignored;
+    if (store::IsNotADatabaseError(store.LastErrorCode()) &&
+        store::ParseConnectionString(connectionString, settings, ignored)) {
+      std::error_code failure;
+      std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(settings.dataSource), failure);
+      if (failure) file = std::filesystem::path(settings.dataSource);
+      throw StartupError(L"数据库文件已损坏或不是数据库文件，疾书精灵不能启动。\n文件：" + file.wstring() +
+                         L"\n请把这个文件改名（例如在名字后加上 .bak）后再启动疾书精灵，"
+                         L"它会新建一个空的数据库；改名后的文件请留作备份。" + detail);
+    }
+    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n连接字符串：" + ToWide(connectionString) +
+                       L"\n请检查 kwo.ini 中 [sys] 节的 connectionString，以及数据库文件所在的文件夹。" + detail);
   }
   results.SetConnection(store.Connection());
 }
@@ -156,6 +198,8 @@ BOOL CMainDlg::OnInitDialog() {
   keyEdit.Attach(Item(IDC_SHORTKEY));
   ui::CEditBox(Item(IDC_SHORTKEY)).LimitText(store::kMaxShortKeyLength);
   list.Attach(Item(IDC_LIST));
+  searchMode.Attach(dialog, &keyEdit, Item(IDC_LIST), Item(IDC_CONTENT), Item(IDC_SHORTKEY_LABEL));
+  keyEdit.SetKeyHandler([this](UINT key) { return OnShortKeyKey(key); });
 
   const std::wstring aboutText = ui::LoadStringResource(IDS_ABOUTBOX);
   if (HMENU systemMenu = GetSystemMenu(dialog, FALSE); systemMenu != nullptr && !aboutText.empty()) {
@@ -235,15 +279,19 @@ void CMainDlg::ShowHotKey() {
 }
 
 void CMainDlg::SearchEntries() {
+  if (searchMode.Search(store.Connection())) return;
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
+  list.DeleteAllItems();
   const auto connection = store.Connection();
-  if (!key.empty() && store::OpenLookup(results, connection, store::ShortKeyId(key)) && results.RecordCount() != 0) {
+  // Typing must not freeze while another program holds the database locked.
+  const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
+  bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
+  if (found && !key.empty() && results.RecordCount() != 0) {
     std::u16string content;
     if (results.FieldText(2, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
   }
-  list.DeleteAllItems();
-  if (store::OpenPrefix(results, connection, key)) {
+  if (found && store::OpenPrefix(results, connection, key)) {
     const uint32_t count = results.RecordCount();
     // A row that cannot be read ends the listing; the rows before it stay.
     for (uint32_t i = 0; i < count && !results.AtEnd(); ++i) {
@@ -256,7 +304,23 @@ void CMainDlg::SearchEntries() {
       results.MoveNext();
     }
     results.Close();
+  } else {
+    found = false;
   }
+  ReportSearchFailure(!found);
+}
+
+void CMainDlg::ReportSearchFailure(bool failed) {
+  // Once per outage: every keystroke of it fails the same way.
+  if (!failed || searchFailed) {
+    searchFailed = failed;
+    return;
+  }
+  searchFailed = true;
+  ui::ShowTimedNotice(store::IsLockedError(results.LastErrorCode())
+                          ? L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。"
+                          : L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。",
+                      kSearchNoticeTimeoutMs);
 }
 
 void CMainDlg::SendCurrentEntry() {
@@ -329,10 +393,20 @@ bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
   // dialog would run nested in the first. The open window comes to the
   // front instead.
   if (!IsWindowEnabled(Handle()) && OpensModalWindow(id)) {
-    if (HWND open = GetLastActivePopup(Handle()); open != Handle()) SetForegroundWindow(open);
+    BringModalWindowToFront();
     return true;
   }
   return CDialog::OnCommand(id, code, control);
+}
+
+bool CMainDlg::BringModalWindowToFront() {
+  ModalSearch search;
+  search.main = Handle();
+  EnumThreadWindows(GetCurrentThreadId(), &FindModalWindow, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return false;
+  if (IsIconic(search.found)) ShowWindow(search.found, SW_RESTORE);
+  SetForegroundWindow(search.found);
+  return true;
 }
 
 void CMainDlg::OnStart() {
@@ -369,6 +443,7 @@ void CMainDlg::OnHelpFile() {
 }
 
 void CMainDlg::OnOpen() {
+  if (BringModalWindowToFront()) return;
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
 }
@@ -413,7 +488,7 @@ void CMainDlg::OnOptions() {
 void CMainDlg::OnShortKeySetFocus() {
   if (const ui::InputContext context(Handle()); context) {
     imeWasOpen = ImmGetOpenStatus(context.get());
-    ImmSetOpenStatus(context.get(), FALSE);
+    ImmSetOpenStatus(context.get(), searchMode.Active() ? TRUE : FALSE);
   }
 }
 
@@ -422,6 +497,9 @@ void CMainDlg::OnShortKeyKillFocus() {
 }
 
 INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
+  // Shown over a window that runs modally, the main window would be
+  // disabled and that window hidden behind it: nothing could be reached.
+  if (BringModalWindowToFront()) return TRUE;
   RememberTarget();
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
@@ -459,6 +537,27 @@ INT_PTR CMainDlg::OnCtlColor(WPARAM wParam, LPARAM) {
   const bool light = WantsLightText(GetRValue(backgroundColour), GetGValue(backgroundColour), GetBValue(backgroundColour));
   SetTextColor(dc, light ? RGB(255, 255, 255) : RGB(0, 0, 0));
   return reinterpret_cast<INT_PTR>(backgroundBrush.Get(backgroundColour));
+}
+
+INT_PTR CMainDlg::OnCtlColorEdit(WPARAM wParam, LPARAM lParam) {
+  HBRUSH brush = searchMode.BoxBrush(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
+  return brush != nullptr ? reinterpret_cast<INT_PTR>(brush) : FALSE;
+}
+
+bool CMainDlg::OnShortKeyKey(UINT key) {
+  switch (searchMode.OnBoxKey(key)) {
+    case CSearchMode::KeyResult::Entered:
+      // An empty box waits for the first word; emptying it later ends the mode.
+      if (!ui::ItemText(Handle(), IDC_SHORTKEY).empty()) SearchEntries();
+      return true;
+    case CSearchMode::KeyResult::Left:
+      ClearShortKey();
+      return true;
+    case CSearchMode::KeyResult::Handled:
+      return true;
+    default:
+      return false;
+  }
 }
 
 INT_PTR CMainDlg::OnSysCommand(WPARAM wParam, LPARAM) {

@@ -13,6 +13,7 @@
 
 #include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
+#include "app/SearchMode.h"
 #include "controls/Edit37.h"
 #include "keys/HotKey.h"
 #include "store/AdoDataBase.h"
@@ -65,6 +66,10 @@ class CMainDlg : public kwo::ui::CDialog {
   std::wstring HotKeyText() const;
   void ShowHotKey();
   void ClearShortKey();
+  // Tells the user, once until a search succeeds again, that the search could not read the store.
+  void ReportSearchFailure(bool failed);
+  // Brings the window of ours that runs modally to the front; false when none does.
+  bool BringModalWindowToFront();
   void RememberTarget();
   void ComeToFront();
 
@@ -82,6 +87,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void OnShortKeyChanged() { SearchEntries(); }
   void OnShortKeySetFocus();
   void OnShortKeyKillFocus();
+  bool OnShortKeyKey(UINT key);
 
   // Messages.
   INT_PTR OnHotKey(WPARAM, LPARAM);
@@ -89,6 +95,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnActivate(WPARAM, LPARAM);
   INT_PTR OnTimer(WPARAM, LPARAM);
   INT_PTR OnCtlColor(WPARAM, LPARAM);
+  INT_PTR OnCtlColorEdit(WPARAM, LPARAM);
   INT_PTR OnSysCommand(WPARAM, LPARAM);
   INT_PTR OnPaint(WPARAM, LPARAM);
   INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
@@ -102,6 +109,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
+  bool searchFailed = false;
   kwo::ui::OwnedIcon programIcon;
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
@@ -115,6 +123,7 @@ class CMainDlg : public kwo::ui::CDialog {
   CNotifyIcon notifyIcon;
   CEntrySender sender;
   kwo::controls::CEdit37 keyEdit;
+  CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
   int32_t enablePre = 0;
   int32_t enableAfter = 0;

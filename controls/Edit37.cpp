@@ -12,9 +12,31 @@ bool CEdit37::Accepts(wchar_t character) {
 }
 
 LRESULT CEdit37::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CHAR && !Accepts(static_cast<wchar_t>(wParam))) {
-    Beep(880, 25);
-    return 0;
+  switch (message) {
+    case WM_GETDLGCODE: {
+      const MSG* pending = reinterpret_cast<const MSG*>(lParam);
+      const LRESULT code = DefaultProc(message, wParam, lParam);
+      if (freeText_ && pending != nullptr && pending->message == WM_KEYDOWN && pending->wParam == VK_ESCAPE) {
+        return code | DLGC_WANTMESSAGE;
+      }
+      return code;
+    }
+    case WM_KEYDOWN:
+      keyHandled_ = keyHandler_ && keyHandler_(static_cast<UINT>(wParam));
+      if (keyHandled_) return 0;
+      break;
+    case WM_CHAR: {
+      const wchar_t character = static_cast<wchar_t>(wParam);
+      // The control character of a handled key (Esc, Ctrl+F) is not typed.
+      if (keyHandled_ && character < 32) return 0;
+      if (!freeText_ && !Accepts(character)) {
+        Beep(880, 25);
+        return 0;
+      }
+      break;
+    }
+    default:
+      break;
   }
   return DefaultProc(message, wParam, lParam);
 }

@@ -1,6 +1,9 @@
 #include "entries/DialogAdd.h"
 
 #include "entries/EntryCommands.h"
+#include "keys/KeySend.h"
+#include "keys/SequenceCheck.h"
+#include "keys/TrialKeyPlatform.h"
 #include "res/resource.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
@@ -22,6 +25,8 @@ CDialogAdd::CDialogAdd(kwo::store::CADODataBase& database)
   OnCommandId(IDC_ESCAPE, &CDialogAdd::OnEscape);
   OnCommandId(IDC_UNESCAPE, &CDialogAdd::OnUnescape);
   OnCommandId(IDC_DELETE, &CDialogAdd::OnDelete);
+  OnNotification(IDC_CONTENT, EN_CHANGE, &CDialogAdd::OnContentChange);
+  OnCommandId(IDC_TRY, &CDialogAdd::OnTry);
 }
 
 BOOL CDialogAdd::OnInitDialog() {
@@ -34,6 +39,7 @@ std::u16string CDialogAdd::Content() const { return kwo::text::FromWide(kwo::ui:
 
 void CDialogAdd::SetContent(const std::u16string& text) {
   kwo::ui::SetItemText(Handle(), IDC_CONTENT, kwo::text::ToWide(text));
+  OnContentChange();  // a multi-line box sends no EN_CHANGE for a text set this way
 }
 
 void CDialogAdd::OnShortKeyChange() {
@@ -53,6 +59,26 @@ void CDialogAdd::Lookup(const std::u16string& key) {
   } else {
     state_.NotFound();
   }
+}
+
+void CDialogAdd::OnContentChange() {
+  const std::u16string line = kwo::keys::DescribeSequenceProblem(kwo::keys::CheckKeySequence(Content()));
+  kwo::ui::SetItemText(Handle(), IDC_CONTENT_CHECK, kwo::text::ToWide(line));
+  kwo::ui::SetItemText(Handle(), IDC_TRIAL, L"");  // it showed the content before this change
+}
+
+void CDialogAdd::OnTry() {
+  // The interpreter itself, on a platform that writes text instead of pressing keys.
+  kwo::keys::TrialKeyPlatform trial;
+  kwo::keys::KeySendState state;
+  const std::u16string content = Content();
+  std::u16string shown;
+  if (!kwo::keys::SendKeySequence(content.c_str(), state, trial)) {
+    shown = trial.Text() + u"〔发送在这里停止〕";
+  } else {
+    shown = trial.Text();
+  }
+  kwo::ui::SetItemText(Handle(), IDC_TRIAL, kwo::text::ToWide(shown));
 }
 
 void CDialogAdd::OnEscape() {

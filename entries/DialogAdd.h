@@ -1,7 +1,8 @@
 #pragma once
 // The entry edit dialog (130, "编辑速记"): type a short key, see its stored
 // content, save a new or changed content, delete the entry, and escape or
-// unescape the content.
+// unescape the content. Under the content a line says whether the
+// interpreter would read it as meant; "试一试" types it into a scratch box.
 #include <windows.h>
 
 #include "controls/Edit37.h"
@@ -25,6 +26,8 @@ class CDialogAdd : public kwo::ui::CDialog {
   void OnEscape();
   void OnUnescape();
   void OnDelete();
+  void OnContentChange();
+  void OnTry();
   void Lookup(const std::u16string& key);
   std::u16string Content() const;
   void SetContent(const std::u16string& text);

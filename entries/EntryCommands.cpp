@@ -18,6 +18,7 @@ namespace kwo::entries {
 namespace {
 
 constexpr unsigned kNoticeMs = 2000;
+constexpr unsigned kWarningNoticeMs = 8000;
 constexpr wchar_t kErrorTitle[] = L"出错啦";
 
 constexpr wchar_t kFilter[] = L"文本文件 (*.txt)\0*.txt\0所有文件 (*.*)\0*.*\0";
@@ -95,7 +96,8 @@ bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
         break;
     }
     ended = true;
-    kwo::ui::ShowTimedNotice(outcome, kNoticeMs);
+    // Time to read the keys when some contents have problems.
+    kwo::ui::ShowTimedNotice(outcome, result.warnedKeys.empty() ? kNoticeMs : kWarningNoticeMs);
   });
   return ended;
 }

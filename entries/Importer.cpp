@@ -4,8 +4,10 @@
 
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeReader.h"
+#include "keys/SequenceCheck.h"
 #include "store/ShorthandTable.h"
 #include "store/Transaction.h"
+#include "text/Chars.h"
 #include "text/Utf.h"
 
 namespace kwo::entries {
@@ -56,6 +58,9 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       return NotSaved(recordset.ErrorDescription());
     }
     ++result.stored;
+    if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {
+      result.warnedKeys.push_back(entry.key);
+    }
   }
   recordset.Close();
   if (!transaction.Commit()) return NotSaved(transaction.Error());
@@ -94,6 +99,16 @@ std::u16string ImportOutcomeText(const ImportResult& result) {
   }
   if (!result.unconvertedKey.empty())
     text += u"\n速记符 " + result.unconvertedKey + u" 的内容里有不能转换成文字的字节，请检查。";
+  if (!result.warnedKeys.empty()) {
+    constexpr size_t kKeysNamed = 5;
+    text += u"\n\n有 " + text::FormatDecimal(static_cast<int64_t>(result.warnedKeys.size())) +
+            u" 条速记的内容可能不会按原意发送：";
+    for (size_t i = 0; i < result.warnedKeys.size() && i < kKeysNamed; ++i) {
+      text += (i > 0 ? u"、" : u"") + result.warnedKeys[i];
+    }
+    if (result.warnedKeys.size() > kKeysNamed) text += u" 等";
+    text += u"。\n请在“新增速记”中打开它们查看。";
+  }
   return text;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/AdoDataBase.h"
 
@@ -26,6 +27,9 @@ struct ImportResult {
   size_t stored = 0;
   std::u16string databaseError;   // NotSaved: the engine's words
   std::u16string unconvertedKey;  // the first entry with bytes that could not be converted
+  // Keys of the stored entries whose content the interpreter would not read
+  // as it seems meant (see keys/SequenceCheck.h), in file order.
+  std::vector<std::u16string> warnedKeys;
 };
 
 ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& recordset, std::string_view bytes);
@@ -34,7 +38,8 @@ ImportResult ImportFile(store::CADODataBase& database, store::CADORecordset& rec
 
 // What the user is told when the import has ended (after the "出错啦" box
 // of a format error): "导入OK！" only when every entry of the file is in the
-// database and at least one was there.
+// database and at least one was there; then how many entries have problems
+// in their contents, with the first few keys.
 std::u16string ImportOutcomeText(const ImportResult& result);
 
 }  // namespace kwo::entries

@@ -47,7 +47,10 @@
 #define IDC_VERSION_TEXT 1041   // About box: name and version
 #define IDC_HOTKEY 1042         // options: the activation hotkey box
 #define IDC_PASTE_ABOVE 1043    // options: paste runs longer than this
-#define IDC_HOTKEY_LABEL 1044   // main dialog: the hotkey in force
+#define IDC_HOTKEY_LABEL 1047   // main dialog: the hotkey in force
+#define IDC_CONTENT_CHECK 1044   // edit dialog: the content's one-line check
+#define IDC_TRY 1045             // edit dialog: "试一试"
+#define IDC_TRIAL 1046           // edit dialog: the scratch box "试一试" types into
 
 // Commands
 #define IDM_ABOUTBOX 0x0010   // system menu item

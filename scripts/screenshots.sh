@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes screenshots of 疾书精灵 under Wine (zh_CN, code page 936) for a look
-# by eye: the main window with a filled list, the main window's Help menu
+# by eye: the main window with a filled list, in search mode, the main window's Help menu
 # with the user's links, the options dialog, the entry edit dialog, the About
 # box, the notification icon's menu and the notice of a first start.
 # The PNGs go to build/screenshots/ (override with KWO_SHOTS_DIR). The main
@@ -45,7 +45,7 @@ title=疾书精灵
 
 cd "$stage/run"
 wh_start kwo kwo.exe
-wh_driver wait "$title" exists 20000 >/dev/null || wh_fail "the main window did not come up"
+main_window=$(wh_driver wait "$title" exists 20000) || wh_fail "the main window did not come up"
 
 # Main window, called up with the open command, with a short key typed.
 wh_driver command "$title" 32799 >/dev/null
@@ -56,6 +56,19 @@ wh_driver set-text "$title" 1001 A >/dev/null
 wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 疾书精灵 1002 2>/dev/null)" ]' || wh_fail "no content for A"
 shot main-key-A
 window_shot main "$title"
+
+# Search mode (Ctrl+F): the cue text in the empty box, then a Chinese word found in contents.
+wh_driver set-text "$title" 1001 "" >/dev/null
+wh_driver activate "$title" >/dev/null || true
+wh_driver keys CTRL+F >/dev/null
+wh_wait_until 10 bash -c '[ "$(wine "$WH_DRIVER" text 疾书精灵 1011 2>/dev/null)" = 查找 ]' || wh_fail "no search mode"
+shot main-search-empty
+wh_driver type 北京 >/dev/null
+wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 疾书精灵 1002 2>/dev/null)" ]' || wh_fail "nothing found for 北京"
+wh_driver keys DOWN >/dev/null
+sleep 1
+shot main-search-found
+wh_driver keys ESCAPE >/dev/null
 
 # Help menu with the links from kwo.ini.
 wh_driver keys ALT+H >/dev/null
@@ -68,6 +81,23 @@ wh_driver command "$title" 32802 >/dev/null
 wh_driver wait 参数设置 visible >/dev/null || wh_fail "the options dialog did not show"
 shot options
 window_shot options 参数设置
+# Its warning about a broken prefix (answered No: back to the dialog), and its refusal of an interval.
+notice_box() { wh_driver windows | awk -v main="$main_window" \
+  '$3 == "v" && $4 == "#32770" && $5 == "\"疾书精灵\"" && $1 != main { print $1; exit }'; }
+box_shown() { [ -n "$(notice_box)" ]; }
+box_gone() { ! box_shown; }
+wh_driver set-text 参数设置 1038 '{HOME 中文' >/dev/null
+wh_driver command 参数设置 1 >/dev/null
+wh_wait_until 10 box_shown || wh_fail "no warning about the prefix"
+shot options-sequence-warning
+wh_driver command "$(notice_box)" 7 >/dev/null
+wh_wait_until 10 box_gone || wh_fail "the warning did not close"
+wh_driver set-text 参数设置 1032 9999 >/dev/null
+wh_driver command 参数设置 1 >/dev/null
+wh_wait_until 10 box_shown || wh_fail "no refusal of the interval"
+shot options-interval-refused
+wh_driver command "$(notice_box)" 1 >/dev/null
+wh_wait_until 10 box_gone || wh_fail "the refusal did not close"
 wh_driver command 参数设置 2 >/dev/null
 wh_driver wait 参数设置 gone >/dev/null || wh_fail "the options dialog did not close"
 
@@ -76,8 +106,15 @@ wh_driver command "$title" 1003 >/dev/null
 wh_driver wait 编辑速记 visible >/dev/null || wh_fail "the edit dialog did not show"
 wh_driver set-text 编辑速记 1001 AB >/dev/null
 wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 编辑速记 1002 2>/dev/null)" ]' || wh_fail "no content for AB"
+wh_driver click 编辑速记 1045 >/dev/null  # "试一试"
+wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 编辑速记 1046 2>/dev/null)" ]' || wh_fail "试一试 showed nothing"
 shot edit-dialog
 window_shot edit-dialog 编辑速记
+wh_driver keys SHIFT+TAB >/dev/null  # from "试一试" back into the content box, all of it selected
+wh_driver type '你好{ENTR}再见' >/dev/null
+sleep 1
+shot edit-dialog-warning
+window_shot edit-dialog-warning 编辑速记
 wh_driver command 编辑速记 2 >/dev/null
 wh_driver wait 编辑速记 gone >/dev/null || wh_fail "the edit dialog did not close"
 

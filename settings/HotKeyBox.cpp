@@ -29,10 +29,11 @@ void CHotKeyBox::ShowText(const std::wstring& text) {
 LRESULT CHotKeyBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_GETDLGCODE:
-      // Every key but the plain Tab, which moves on to the next field.
-      if (lParam != 0 && reinterpret_cast<const MSG*>(lParam)->wParam == VK_TAB &&
-          (HeldModifiers() & ~keys::kHotKeyShift) == 0) {
-        return DefaultProc(message, wParam, lParam);
+      // Every key but Tab, Enter and Esc without Ctrl, Alt or Win: they
+      // move on, confirm and cancel the dialog as everywhere else.
+      if (lParam != 0 && (HeldModifiers() & ~keys::kHotKeyShift) == 0) {
+        const WPARAM key = reinterpret_cast<const MSG*>(lParam)->wParam;
+        if (key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE) return DefaultProc(message, wParam, lParam);
       }
       return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
     case WM_KEYDOWN:

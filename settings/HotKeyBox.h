@@ -1,8 +1,8 @@
 #pragma once
 // A box that records the key combination the user presses, Win included
 // (the system's hotkey control cannot record Win). It shows the combination
-// in the form kwo.ini holds ("Ctrl+Alt+K"); plain Tab and Shift+Tab still
-// move the focus on.
+// in the form kwo.ini holds ("Ctrl+Alt+K"); plain Tab, Enter and Esc still
+// act on the dialog.
 #include <windows.h>
 
 #include <optional>

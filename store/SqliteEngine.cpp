@@ -220,6 +220,9 @@ class SqliteSession final : public DbSession {
   bool RollbackTransaction(DbError& error) override { return Execute(u"ROLLBACK", error); }
 
   int64_t ChangedRows() const override { return sqlite3_changes64(db_->get()); }
+  bool IsOwnDatabase() const override { return true; }
+
+  void SetBusyTimeout(int milliseconds) override { sqlite3_busy_timeout(db_->get(), milliseconds); }
 
  private:
   std::shared_ptr<SqliteDatabase> db_;  // declared first: the pool's statements go before the handle

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Win + Space calls up the main window with the focus in the short-key box;
 # typing a key fills the content box by the exact lookup and the list with at
-# most 37 keys that begin with it, exact match first.
+# most 37 keys that begin with it, exact match first. Ctrl+F and F3 switch the
+# box to finding entries by content; Enter sends the chosen one with prefix
+# and suffix, Esc returns to short keys.
 #   search_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
@@ -9,7 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
 wh_init e2e-search 200
 e2e_stage
-e2e_ini 0 0 '' ''
+e2e_ini 1 1 '[' ']'
 e2e_start_receiver "Search Editor"
 e2e_start_kwo
 
@@ -87,6 +89,41 @@ check crlf_content content_is '第一行\r\n第二行，最后一行\r\nend'
 clear_key
 check cleared_content content_is ''
 check cleared_lists_37 equals "$(list_rows | wc -l)" 37
+
+# Search mode: a Chinese word of two characters finds the contents that hold
+# it, in id order; Down chooses the second, Enter sends it with prefix and suffix.
+listed_keys() { list_rows | awk -F'\t' 'NF > 1 { printf "%s ", $1 }'; }  # contents may hold line ends
+label_is() { wh_driver wait-text "$KWO" 1011 "$(wh_file label.txt "$1")" 5000 >/dev/null; }
+wh_driver keys CTRL+F
+check ctrl_f_search_mode label_is '查找'
+check finds_chinese_word key_typed '最后' '最后'
+check finds_in_id_order equals "$(listed_keys)" "CRLF ZZZZZZ "
+check best_chosen content_is '第一行\r\n第二行，最后一行\r\nend'
+wh_driver keys DOWN
+check down_chooses_second content_is '最后一条 ZZZZZZ'
+check second_selected equals "$(wh_driver listview-selected "$KWO" 1000)" 1
+wh_driver keys RETURN
+check search_sends wh_driver wait-text "$RCV" 100 "$(wh_file sent.txt '[最后一条 ZZZZZZ]')" 10000
+check sent_back_to_keys label_is '速记符'
+check sent_lists_37 equals "$(list_rows | wc -l)" 37
+
+# Best first: a key that begins with the text, then the rest in id order; F3
+# too, with Latin letters in any case; Esc back to short keys, window shown.
+e2e_call_up
+wh_driver keys F3
+check f3_search_mode label_is '查找'
+check type_lower_z key_typed z z
+check key_prefix_first equals "$(listed_keys)" "ZZZZZZ KZ UZZZZZ "
+check nothing_found key_typed '没有' 'z没有'
+check nothing_listed equals "$(list_rows | wc -l)" 0
+wh_driver keys ESCAPE
+check esc_back_to_keys label_is '速记符'
+check esc_empties_box wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000
+check esc_keeps_window equals "$(wh_driver state "$KWO")" foreground
+check esc_lists_37 equals "$(list_rows | wc -l)" 37
+check keys_again key_typed ab AB
+check keys_again_content content_is '此致{ENTER}敬礼！'
+clear_key
 
 # Esc hides the window; the next call-up shows it again with the focus in the box.
 wh_driver keys ESCAPE

@@ -63,6 +63,19 @@ TEST(Import, PlainTextEntriesAreStoredEscaped) {
   EXPECT_EQ(rows.at(u"Q").content, u"a\\b{ENTER}");
 }
 
+TEST(Import, NamesTheFirstKeysWhoseContentsHaveProblems) {
+  TempStore s;
+  std::string file = "#OK:\r\n{ENTER}\r\n#PLAIN\r\n{ENTR}\r\n";
+  for (const char* key : {"W1", "W2", "W3", "W4", "W5", "W6"}) file += std::string("#") + key + ":\r\n{ENTR}\r\n";
+  const auto r = ImportEntries(s.database, s.recordset, file);
+  EXPECT_EQ(r.warnedKeys, (std::vector<std::u16string>{u"W1", u"W2", u"W3", u"W4", u"W5", u"W6"}));
+  EXPECT_EQ(kwo::entries::ImportOutcomeText(r),
+            u"导入OK！\n\n有 6 条速记的内容可能不会按原意发送：W1、W2、W3、W4、W5 等。\n请在“新增速记”中打开它们查看。");
+  ImportResult clean;
+  clean.stored = 1;
+  EXPECT_EQ(kwo::entries::ImportOutcomeText(clean), u"导入OK！");
+}
+
 TEST(Import, SixCharacterKeysKeepTheirUnsignedId) {
   TempStore s;
   ImportEntries(s.database, s.recordset, "#ZZZZZZ:\r\nlast\r\n#TYTZAL:\r\nfirst above 2^31\r\n#ABCDEFGH\r\ncut\r\n");

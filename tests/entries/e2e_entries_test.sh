@@ -3,7 +3,8 @@
 # dialog opened from the main window, and refused keys; import and export
 # through the real file dialogs, with their notices; a malformed import file;
 # an import while another program holds kwo.db locked; an export that would
-# replace a file.
+# replace a file. The edit dialog checks the content as it changes and
+# "试一试" shows what it types.
 #   e2e_entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
@@ -44,6 +45,18 @@ check main_key_box_emptied wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt 
 # Change: the stored content appears, is replaced and saved; id and key stay.
 check change_opens open_edit NEW1 NEW1
 check change_shows_stored content_is '新的速记内容'
+check_line_is() { wh_driver wait-text "$EDIT" 1044 "$(wh_file check.txt "$1")" 5000 >/dev/null; }
+check good_content_checked check_line_is '内容正确'
+wh_driver keys TAB  # into the content box, all of it selected
+wh_driver type '你好{ENTR}再见'
+check typed_warned_content content_is '你好{ENTR}再见'
+check unknown_key_warned check_line_is '第 3 个字符处的 {ENTR} 不是已知的键名，不会按下想要的键（例如回车写作 {ENTER}）'
+wh_driver keys SHIFT+TAB TAB
+wh_driver type '你好{ENTER}{APPACTIVATE 记事本}{BEEP 800 100}再见'
+check typed_in_full content_is '你好{ENTER}{APPACTIVATE 记事本}{BEEP 800 100}再见'
+check good_content_again check_line_is '内容正确'
+wh_driver click "$EDIT" 1045
+check try_shows_typing wh_driver wait-text "$EDIT" 1046 "$(wh_file trial.txt '你好\r\n〔切换到 记事本〕〔响铃〕再见')" 5000
 wh_driver set-text "$EDIT" 1002 '改过的内容' >/dev/null
 wh_driver command "$EDIT" 1 >/dev/null
 check change_closes edit_closed
@@ -92,9 +105,9 @@ choose_file() {  # choose_file COMMAND WINDOWS-PATH
   wh_driver keys RETURN
 }
 # Import: a code page 936 file with a new entry, a changed one, a plain-text one.
-printf '#IMP1:\r\n导入的内容\r\n第二行\r\n#ab:\r\n改写 AB\r\n#PLAIN\r\n{ENTER} 原样\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/import.txt"
+printf '#IMP1:\r\n导入的内容\r\n第二行\r\n#ab:\r\n改写 AB\r\n#PLAIN\r\n{ENTER} 原样\r\n#W1:\r\n{ENTR}\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/import.txt"
 check import_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/import.txt")"
-check import_notice notice_says '导入OK！'
+check import_notice_warns notice_says $'导入OK！\n\n有 1 条速记的内容可能不会按原意发送：W1。\n请在“新增速记”中打开它们查看。'
 check import_new equals "$(row IMP1)" "$(e2e_short_key_id IMP1)|IMP1|导入的内容"$'\r\n'"第二行"
 check import_changed equals "$(row AB)" "$(e2e_short_key_id AB)|AB|改写 AB"
 check import_plain_escaped equals "$(row PLAIN)" "$(e2e_short_key_id PLAIN)|PLAIN|\\{ENTER} 原样"

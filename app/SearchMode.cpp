@@ -1,0 +1,141 @@
+#include "app/SearchMode.h"
+
+#include <commctrl.h>
+#include <imm.h>
+
+#include "store/ShorthandTable.h"
+#include "text/Utf.h"
+#include "ui/Window.h"
+
+namespace kwo::app {
+namespace {
+
+constexpr int kLongestSearchText = 100;
+constexpr COLORREF kSearchBackground = RGB(255, 246, 200);
+
+void SetInputMethodOpen(HWND window, bool open) {
+  if (HIMC context = ImmGetContext(window)) {
+    ImmSetOpenStatus(context, open ? TRUE : FALSE);
+    ImmReleaseContext(window, context);
+  }
+}
+
+void ChangeStyle(HWND window, LONG_PTR add, LONG_PTR remove) {
+  const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+  SetWindowLongPtrW(window, GWL_STYLE, (style | add) & ~remove);
+}
+
+bool IsFindKey(UINT key) { return key == VK_F3 || (key == 'F' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0); }
+
+}  // namespace
+
+void CSearchMode::Attach(HWND dialog, controls::CEdit37* box, HWND list, HWND content, HWND label) {
+  dialog_ = dialog;
+  box_ = box;
+  list_ = list;
+  content_ = content;
+  label_ = label;
+}
+
+CSearchMode::KeyResult CSearchMode::OnBoxKey(UINT key) {
+  if (!active_) {
+    if (!IsFindKey(key)) return KeyResult::Ignored;
+    Enter();
+    return KeyResult::Entered;
+  }
+  switch (key) {
+    case VK_ESCAPE:
+      Leave();
+      return KeyResult::Left;
+    case VK_UP:
+      if (chosen_ > 0) Choose(chosen_ - 1);
+      return KeyResult::Handled;
+    case VK_DOWN:
+      if (chosen_ + 1 < static_cast<int>(found_.size())) Choose(chosen_ + 1);
+      return KeyResult::Handled;
+    default:
+      return IsFindKey(key) ? KeyResult::Handled : KeyResult::Ignored;
+  }
+}
+
+void CSearchMode::Enter() {
+  active_ = true;
+  box_->SetFreeText(true);
+  HWND box = box_->Handle();
+  ChangeStyle(box, 0, ES_UPPERCASE);
+  SendMessageW(box, EM_LIMITTEXT, kLongestSearchText, 0);
+  SendMessageW(box, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"查找内容…"));
+  SetWindowTextW(label_, L"查找");
+  ChangeStyle(list_, LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0);
+  SetInputMethodOpen(dialog_, true);
+  InvalidateRect(box, nullptr, TRUE);
+  if (GetWindowTextLengthW(box) == 0) {
+    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    SetWindowTextW(content_, L"");
+  }
+}
+
+void CSearchMode::Leave() {
+  active_ = false;
+  found_.clear();
+  chosen_ = -1;
+  box_->SetFreeText(false);
+  HWND box = box_->Handle();
+  ChangeStyle(box, ES_UPPERCASE, 0);
+  SendMessageW(box, EM_LIMITTEXT, store::kMaxShortKeyLength, 0);
+  SendMessageW(box, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L""));
+  SetWindowTextW(label_, L"速记符");
+  ChangeStyle(list_, 0, LVS_SHOWSELALWAYS | LVS_SINGLESEL);
+  SetInputMethodOpen(dialog_, false);
+  InvalidateRect(box, nullptr, TRUE);
+}
+
+bool CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection) {
+  if (!active_) return false;
+  const std::u16string text = text::FromWide(ui::WindowText(box_->Handle()));
+  if (text.empty()) {
+    Leave();
+    return false;
+  }
+  store::DbError ignored;  // a failed search lists nothing, like a failed short-key search
+  search_.Find(connection, text, found_, ignored);
+  chosen_ = -1;
+  SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  for (size_t i = 0; i < found_.size(); ++i) {
+    const std::wstring key = text::ToWide(found_[i].shortKey), content = text::ToWide(found_[i].content);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = const_cast<wchar_t*>(key.c_str());
+    const int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0) break;
+    item.iSubItem = 1;
+    item.pszText = const_cast<wchar_t*>(content.c_str());
+    SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  }
+  if (found_.empty()) {
+    SetWindowTextW(content_, L"");
+  } else {
+    Choose(0);
+  }
+  return true;
+}
+
+void CSearchMode::Choose(int row) {
+  chosen_ = row;
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+  SendMessageW(list_, LVM_ENSUREVISIBLE, row, FALSE);
+  SetWindowTextW(content_, text::ToWide(found_[row].content).c_str());
+}
+
+HBRUSH CSearchMode::BoxBrush(HWND control, HDC dc) {
+  if (!active_ || control != box_->Handle()) return nullptr;
+  SetBkColor(dc, kSearchBackground);
+  return boxBrush_.Get(kSearchBackground);
+}
+
+}  // namespace kwo::app

@@ -1,0 +1,52 @@
+#pragma once
+// Search mode of the main window's short-key box (Ctrl+F or F3): the box
+// takes any text, the list shows the entries whose key or content holds every
+// word, Up and Down choose one and put its content into the content box,
+// where Enter sends it as usual. Esc, or emptying the box, ends the mode.
+// The box shows the mode with a cue text and its own background colour, and
+// the input method is switched on for it.
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "controls/Edit37.h"
+#include "store/ContentSearch.h"
+#include "ui/Handles.h"
+
+namespace kwo::app {
+
+class CSearchMode {
+ public:
+  // What a key press in the box did.
+  enum class KeyResult { Ignored, Entered, Left, Handled };
+
+  void Attach(HWND dialog, kwo::controls::CEdit37* box, HWND list, HWND content, HWND label);
+  bool Active() const { return active_; }
+
+  KeyResult OnBoxKey(UINT key);
+  // In search mode: searches for the box's text, fills the list and chooses
+  // the best entry; true. An empty box ends the mode first: false, and the
+  // short-key search runs as usual.
+  bool Search(const std::shared_ptr<kwo::store::DbConnection>& connection);
+  // The box's brush in search mode (WM_CTLCOLOREDIT); nullptr otherwise.
+  HBRUSH BoxBrush(HWND control, HDC dc);
+
+ private:
+  void Enter();
+  void Leave();
+  void Choose(int row);
+
+  bool active_ = false;
+  HWND dialog_ = nullptr;
+  kwo::controls::CEdit37* box_ = nullptr;
+  HWND list_ = nullptr;
+  HWND content_ = nullptr;
+  HWND label_ = nullptr;
+  int chosen_ = -1;
+  kwo::store::ContentSearch search_;
+  std::vector<kwo::store::FoundEntry> found_;
+  kwo::ui::ColourBrush boxBrush_;
+};
+
+}  // namespace kwo::app

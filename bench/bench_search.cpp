@@ -1,0 +1,146 @@
+// Finding entries by content on tables of 1,000, 100,000 and 1,000,000
+// entries: the search the main window runs on every keystroke in search mode,
+// against a plain LIKE '%...%' scan of the same table in the same run. The
+// contents are sentences of Chinese and Latin words; the first search builds
+// the trigram index, whose time is printed once per table.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "store/AdoDataBase.h"
+#include "store/ContentSearch.h"
+#include "store/ShorthandTable.h"
+
+namespace {
+
+using namespace kwo::store;
+
+std::filesystem::path FreshFile(const std::string& name) {
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const auto folder = std::filesystem::temp_directory_path() / ("kwo-bench-search-" + std::to_string(stamp));
+  std::filesystem::create_directories(folder);
+  return folder / name;
+}
+
+// What is searched for: a common two-character Chinese word, a four-character
+// Chinese word in three rows only, a Latin word, two words, and a word in no row.
+const std::u16string kTexts[] = {u"", u"稀有词语", u"address", u"", u"zqxj"};
+const char* const kTextNames[] = {"chinese-2", "chinese-rare-4", "latin", "two-words", "absent"};
+
+struct Table {
+  std::filesystem::path file;
+  CADODataBase db;
+  ContentSearch search;
+  std::u16string texts[5];
+
+  explicit Table(size_t size) : file(FreshFile("kwo.db")) {
+    db.Open(u"Provider=SQLite;Data Source=" + file.u16string());
+    std::mt19937 random(7);
+    std::vector<std::u16string> words;
+    for (int i = 0; i < 3000; ++i) {  // two-character Chinese words
+      words.push_back({static_cast<char16_t>(0x4E00 + random() % 6000), static_cast<char16_t>(0x4E00 + random() % 6000)});
+    }
+    for (const char16_t* latin : {u"address", u"phone", u"regards", u"meeting", u"invoice", u"thanks", u"office",
+                                  u"please", u"street", u"number", u"email", u"today"}) {
+      words.push_back(latin);
+    }
+    DbSession& session = *db.Connection()->Session();
+    DbError error;
+    session.BeginTransaction(error);
+    auto insert = session.Prepare(u"insert into kwo(id, shortkey, content) values (?1, ?2, ?3)", error);
+    for (size_t i = 0; i < size; ++i) {
+      std::u16string key = u"A";  // distinct keys of digits and capitals
+      for (size_t n = i; n > 0; n /= 36) key += u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[n % 36];
+      key = key.substr(0, 6);
+      std::u16string content;
+      for (int n = 4 + static_cast<int>(random() % 9); n > 0; --n) content += words[random() % words.size()] + u" ";
+      if (i == size / 4 || i == size / 2 || i == size - 1) content += kTexts[1];
+      content += u"{ENTER}";
+      insert->Bind({DbValue(static_cast<int64_t>(ShortKeyId(key))), DbValue(key), DbValue(content)}, error);
+      insert->Step(error);
+    }
+    insert.reset();
+    session.CommitTransaction(error);
+    texts[0] = words[0];
+    texts[1] = kTexts[1];
+    texts[2] = kTexts[2];
+    texts[3] = words[1] + u" " + kTexts[2];
+    texts[4] = kTexts[4];
+
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<FoundEntry> found;
+    search.Find(db.Connection(), texts[0], found, error);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("%zu entries: trigram index built in %.2f s on first search\n", size, took.count());
+  }
+  ~Table() {
+    db.Close();
+    std::error_code ignored;
+    std::filesystem::remove_all(file.parent_path(), ignored);
+  }
+};
+
+Table& TableOf(size_t size) {
+  static std::map<size_t, std::unique_ptr<Table>> tables;
+  auto& table = tables[size];
+  if (!table) table = std::make_unique<Table>(size);
+  return *table;
+}
+
+void BM_ContentSearch(benchmark::State& state) {
+  Table& table = TableOf(static_cast<size_t>(state.range(0)));
+  const std::u16string& text = table.texts[state.range(1)];
+  std::vector<FoundEntry> found;
+  DbError error;
+  for (auto _ : state) {
+    table.search.Find(table.db.Connection(), text, found, error);
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetLabel(kTextNames[state.range(1)]);
+  state.counters["rows"] = static_cast<double>(found.size());
+  state.counters["index"] = table.search.UsedIndex() ? 1 : 0;
+}
+
+// The same words, each in key or content, by LIKE over the table in id order.
+void BM_LikeScan(benchmark::State& state) {
+  Table& table = TableOf(static_cast<size_t>(state.range(0)));
+  const std::vector<std::u16string> words = SearchWords(table.texts[state.range(1)]);
+  std::u16string sql = u"select id, shortkey, content from kwo where ";
+  std::vector<DbValue> patterns;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::u16string n = std::u16string(1, static_cast<char16_t>(u'1' + i));
+    sql += (i ? u" and " : u"") + (u"(shortkey like ?" + n + u" or content like ?" + n + u")");
+    patterns.emplace_back(u"%" + words[i] + u"%");
+  }
+  sql += u" order by id limit 37";
+  DbError error;
+  auto statement = table.db.Connection()->Session()->Prepare(sql, error);
+  size_t rows = 0;
+  for (auto _ : state) {
+    statement->Bind(patterns, error);
+    for (rows = 0; statement->Step(error) == DbStep::Row; ++rows) benchmark::DoNotOptimize(statement->Column(2));
+    statement->Reset();
+  }
+  state.SetLabel(kTextNames[state.range(1)]);
+  state.counters["rows"] = static_cast<double>(rows);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  for (int64_t size : {1000, 100000, 1000000}) {
+    for (int64_t text = 0; text < 5; ++text) b->Args({size, text});
+  }
+}
+
+BENCHMARK(BM_ContentSearch)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LikeScan)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

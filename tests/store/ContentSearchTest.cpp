@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "TempDatabase.h"
+#include "store/ContentSearch.h"
+#include "store/ShorthandTable.h"
+
+namespace kwo::store {
+namespace {
+
+using testing::ConnectionTo;
+using testing::InsertEntry;
+using testing::TempFolder;
+
+TEST(ContentSearchWords, SplitAtAnyWhiteSpaceAndRankKeys) {
+  EXPECT_EQ(SearchWords(u"  地址 abc\u3000电话\t"), (std::vector<std::u16string>{u"地址", u"abc", u"电话"}));
+  EXPECT_TRUE(SearchWords(u" \u3000 ").empty());
+  struct Case {
+    std::u16string key, text;
+    int rank;
+  } cases[] = {{u"AB", u"ab", 0}, {u"AB", u" AB ", 0}, {u"ABC", u"ab", 1}, {u"XAB", u"ab", 2},
+               {u"A", u"ab", 2},   {u"AB", u"", 2},     {u"AB", u"a b", 2}};
+  for (const Case& c : cases) EXPECT_EQ(KeyRank(c.key, c.text), c.rank) << std::string(c.key.begin(), c.key.end());
+}
+
+// The search against a plain reading of every row, on random tables and
+// random texts, while rows are added, changed and deleted through the
+// recordset (as the edit dialog and the import write them) and by plain SQL.
+class ContentSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(db.Open(ConnectionTo(folder, u"kwo.db"))); }
+
+  std::u16string RandomText(size_t most) {
+    static const std::u16string pieces[] = {u"a", u"B", u"c", u"地", u"址", u"电", u"话", u"%", u"_", u" ", u"\r\n"};
+    std::u16string text;
+    for (size_t n = rng() % (most + 1); n > 0; --n) text += pieces[rng() % std::size(pieces)];
+    return text;
+  }
+  std::u16string RandomKey() {
+    static const char16_t digits[] = u"AB12C";
+    std::u16string key;
+    for (size_t n = 1 + rng() % 3; n > 0; --n) key += digits[rng() % 5];
+    return key;
+  }
+
+  // Every row, then the rule: each word in key or content, ASCII letters in any case.
+  std::vector<int64_t> Expected(const std::u16string& text) {
+    auto lower = [](std::u16string s) {
+      for (char16_t& c : s) c = (c >= u'A' && c <= u'Z') ? c + 0x20 : c;
+      return s;
+    };
+    CADORecordset rs;
+    EXPECT_TRUE(OpenListing(rs, db.Connection()));
+    std::vector<FoundEntry> all;
+    for (; !rs.AtEnd(); rs.MoveNext()) {
+      FoundEntry entry;
+      std::u16string id;
+      rs.FieldText(0, id);
+      rs.FieldText(1, entry.shortKey);
+      rs.FieldText(2, entry.content);
+      entry.id = std::stoll(std::string(id.begin(), id.end()));
+      bool all_words = true;
+      for (const std::u16string& word : SearchWords(text)) {
+        all_words = all_words && (lower(entry.shortKey).find(lower(word)) != std::u16string::npos ||
+                                  lower(entry.content).find(lower(word)) != std::u16string::npos);
+      }
+      if (all_words && !SearchWords(text).empty()) all.push_back(entry);
+    }
+    std::stable_sort(all.begin(), all.end(), [&text](const FoundEntry& a, const FoundEntry& b) {
+      return KeyRank(a.shortKey, text) < KeyRank(b.shortKey, text);
+    });
+    std::vector<int64_t> ids;
+    for (size_t i = 0; i < all.size() && i < 37; ++i) ids.push_back(all[i].id);
+    return ids;
+  }
+
+  std::vector<int64_t> Found(const std::u16string& text) {
+    std::vector<FoundEntry> found;
+    DbError error;
+    EXPECT_TRUE(search.Find(db.Connection(), text, found, error));
+    std::vector<int64_t> ids;
+    for (const FoundEntry& entry : found) ids.push_back(entry.id);
+    return ids;
+  }
+
+  void CompareOnRandomTexts(int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+      std::u16string text = RandomText(4);
+      if (rng() % 4 == 0) text = RandomKey();
+      ASSERT_EQ(Found(text), Expected(text)) << "text #" << i;
+    }
+  }
+
+  void Store(const std::u16string& key, const std::u16string& content) {
+    CADORecordset rs;
+    ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(key)));
+    if (rs.RecordCount() == 0) {
+      rs.AddNew();
+      rs.SetFieldText(0, IdText(ShortKeyId(key)));
+      rs.SetFieldText(1, key);
+    } else {
+      rs.BeginEdit();
+    }
+    rs.SetFieldText(2, content);
+    ASSERT_TRUE(rs.Update());
+  }
+
+  std::mt19937 rng{14};
+  TempFolder folder;
+  CADODataBase db;
+  ContentSearch search;
+};
+
+TEST_F(ContentSearchTest, AgreesWithReadingEveryRowWhileRowsChange) {
+  for (int i = 0; i < 150; ++i) Store(RandomKey(), RandomText(12));
+  CompareOnRandomTexts(300);
+  Found(u"地址");
+  EXPECT_TRUE(search.UsedIndex());  // the index was made and two-character words use it
+
+  for (int i = 0; i < 100; ++i) Store(RandomKey(), RandomText(12));  // new and changed rows
+  for (int i = 0; i < 20; ++i) {
+    CADORecordset rs;
+    ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(RandomKey())));
+    if (rs.RecordCount() > 0) {
+      ASSERT_TRUE(rs.Delete());
+    }
+  }
+  DbError error;
+  ASSERT_TRUE(db.Connection()->Session()->Execute(
+      u"update kwo set content = content || '电话' where id % 3 = 0; delete from kwo where id % 7 = 0", error));
+  CompareOnRandomTexts(300);
+
+  // Dropped behind the program's back: the search after the failed one makes it again.
+  ASSERT_TRUE(db.Connection()->Session()->Execute(
+      u"drop trigger kwo_search_insert; drop trigger kwo_search_delete; drop trigger kwo_search_update;"
+      u"drop table kwo_search",
+      error));
+  std::vector<FoundEntry> ignored;
+  search.Find(db.Connection(), u"地址", ignored, error);
+  CompareOnRandomTexts(50);
+  Found(u"地址");
+  EXPECT_TRUE(search.UsedIndex());
+
+  // A second connection opens the database with the index already in place.
+  CADODataBase again;
+  ASSERT_TRUE(again.Open(ConnectionTo(folder, u"kwo.db")));
+  ContentSearch other;
+  std::vector<FoundEntry> found;
+  ASSERT_TRUE(other.Find(again.Connection(), u"地址", found, error));
+  EXPECT_TRUE(other.UsedIndex());
+  EXPECT_EQ(found.size(), Expected(u"地址").size());
+}
+
+TEST_F(ContentSearchTest, TableWithoutIntegerKeyIsScannedWithTheSameResults) {
+  DbError error;
+  ASSERT_TRUE(db.Connection()->Session()->Execute(
+      u"drop table kwo; create table kwo(id NUMERIC, shortkey TEXT, content TEXT)", error));
+  std::set<std::u16string> keys;
+  while (keys.size() < 60) {
+    const std::u16string key = RandomKey();
+    if (keys.insert(key).second) {
+      ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(key)), key, RandomText(10)));
+    }
+  }
+  CompareOnRandomTexts(100);
+  EXPECT_FALSE(search.UsedIndex());
+}
+
+}  // namespace
+}  // namespace kwo::store
