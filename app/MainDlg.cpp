@@ -151,7 +151,6 @@ void CMainDlg::ReadSettings() {
     const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
     hotKey = setting.hotKey;
     if (setting.malformed) malformedHotKey = ToWide(options.hotKey);
-    pasteAbove = options.pasteAbove;
     if (const settings::CIniSection* links = ini.FindSection(u"Menu")) {
       for (const auto& key : links->Keys()) {
         if (menuLinks.size() == kMostMenuLinks) break;
@@ -460,7 +459,6 @@ void CMainDlg::OnOptions() {
   options.timerStr = timerStr;
   options.backgroundColour = backgroundColour;
   options.hotKey = hotKey;
-  options.pasteAbove = pasteAbove;
   options.applyHotKey = [this](const keys::HotKey& chosen) { return ChangeHotKey(chosen); };
   options.iniPath = IniPath();
   options.DoModal(Handle());
@@ -474,7 +472,6 @@ void CMainDlg::OnOptions() {
   preStr = options.preStr;
   afterStr = options.afterStr;
   timerStr = options.timerStr;
-  pasteAbove = options.pasteAbove;
   hotKey = options.hotKey;  // while stopped, registered when started again
   ShowHotKey();
 

@@ -117,7 +117,6 @@ class CMainDlg : public kwo::ui::CDialog {
   std::optional<kwo::ui::HotkeyRegistration> activationHotkey;  // hotKey while hotkeyOn
   kwo::keys::HotKey hotKey;            // [Options] HotKey; Win + Space when missing
   std::wstring malformedHotKey;        // a HotKey value that could not be read, told once
-  int32_t pasteAbove = 0;
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;

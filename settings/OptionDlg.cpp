@@ -38,7 +38,6 @@ BOOL COptionDlg::OnInitDialog() {
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
   hotKeyBox_.Attach(Item(IDC_HOTKEY));
   hotKeyBox_.Show(hotKey);
-  SetDlgItemInt(dialog, IDC_PASTE_ABOVE, static_cast<UINT>(pasteAbove < 0 ? 0 : pasteAbove), FALSE);
   return TRUE;
 }
 
@@ -125,10 +124,6 @@ void COptionDlg::OnOK() {
   HWND dialog = Handle();
   // The hotkey last: a changed one is registered at once.
   if (!IntervalAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
-  BOOL numberRead = FALSE;
-  const UINT paste = GetDlgItemInt(dialog, IDC_PASTE_ABOVE, &numberRead, FALSE);
-  // Empty or out of range: left as it was.
-  if (numberRead && paste <= 0x7FFFFFFF) pasteAbove = static_cast<int32_t>(paste);
   preStr = ui::ItemText(dialog, IDC_PRE_STR);
   afterStr = ui::ItemText(dialog, IDC_AFTER_STR);
   timerStr = ui::ItemText(dialog, IDC_TIMER_STR);
@@ -166,7 +161,6 @@ bool COptionDlg::SaveOptions(std::wstring& error) const {
     options.blue = GetBValue(chosenColour);
     options.hotKey = hotKey == keys::kDefaultHotKey && ReadOptions(ini).hotKey.empty() ? std::u16string()
                                                                                        : keys::FormatHotKey(hotKey);
-    options.pasteAbove = pasteAbove;
     WriteOptions(ini, options);
     ini.Save();
     return true;

@@ -32,8 +32,6 @@ class COptionDlg : public kwo::ui::CDialog {
   COLORREF chosenColour = RGB(0, 0, 0);
   // The activation hotkey in force; after OK the one chosen.
   kwo::keys::HotKey hotKey;
-  // Runs of plain text longer than this are pasted; 0: never.
-  int32_t pasteAbove = 0;
   // Called by OK before anything is written, when the hotkey was changed:
   // registers the new combination, false when another program holds it.
   std::function<bool(const kwo::keys::HotKey&)> applyHotKey;

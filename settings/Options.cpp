@@ -40,7 +40,6 @@ Options ReadOptions(const CIniFile& ini) {
   o.afterStr = ini.GetString(kOptions, u"AfterStr");
   o.timerStr = ini.GetString(kOptions, u"TimerStr");
   o.hotKey = ini.GetString(kOptions, u"HotKey");
-  o.pasteAbove = ini.GetInt(kOptions, u"PasteAbove");
   return o;
 }
 
@@ -54,10 +53,9 @@ void WriteOptions(CIniFile& ini, const Options& options) {
   ini.SetInt(kBackGround, u"Red", options.red);
   ini.SetInt(kBackGround, u"Green", options.green);
   ini.SetInt(kBackGround, u"Blue", options.blue);
-  // Written only once they differ from what a missing key means, so that
+  // Written only once it differs from what a missing key means, so that
   // files stay as earlier versions wrote them.
   if (!options.hotKey.empty() || HasOption(ini, u"HotKey")) ini.SetString(kOptions, u"HotKey", options.hotKey);
-  if (options.pasteAbove != 0 || HasOption(ini, u"PasteAbove")) ini.SetInt(kOptions, u"PasteAbove", options.pasteAbove);
 }
 
 std::u16string ReadConnectionString(const CIniFile& ini) { return ini.GetString(u"sys", u"connectionString"); }

@@ -20,8 +20,6 @@ struct Options {
   uint8_t red = 0, green = 0, blue = 0;  // background colour (low 8 bits of the stored values)
   // The activation hotkey as written (empty: Win + Space); keys/HotKey.h reads it.
   std::u16string hotKey;
-  // Runs of plain text longer than this many characters are pasted; 0: never.
-  int32_t pasteAbove = 0;
 };
 
 // The interval box takes whole minutes from 0 to a day.
