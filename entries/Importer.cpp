@@ -2,6 +2,7 @@
 
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeReader.h"
+#include "store/EntryUpsert.h"
 #include "store/ShorthandTable.h"
 
 namespace kwo::entries {
@@ -31,18 +32,9 @@ class Transaction {
   bool active_;
 };
 
-bool StoreEntry(store::CADODataBase& database, store::CADORecordset& rs, const ExchangeEntry& entry) {
-  const uint32_t id = store::ShortKeyId(entry.key);
-  if (!store::OpenLookup(rs, database.Connection(), id)) return false;
-  bool ok = true;
-  if (rs.AtEnd()) {
-    ok = rs.AddNew() && rs.SetFieldText(0, store::IdText(id)) && rs.SetFieldText(1, entry.key);
-  } else {
-    rs.BeginEdit();
-  }
-  ok = ok && rs.SetFieldText(2, entry.content) && rs.Update();
-  rs.Close();
-  return ok;
+bool StoreEntry(store::EntryUpsert& upsert, const ExchangeEntry& entry) {
+  store::DbError ignored;  // a refused row is counted as skipped
+  return upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, ignored);
 }
 
 }  // namespace
@@ -52,6 +44,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   Transaction transaction(database);
   ExchangeReader reader(bytes);
   ExchangeEntry entry;
+  store::EntryUpsert upsert(database.Connection());
   for (;;) {
     const ExchangeReader::Result next = reader.Next(entry);
     if (next == ExchangeReader::Result::End) break;
@@ -60,7 +53,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       result.errorMessage = reader.ErrorMessage();
       break;
     }
-    if (StoreEntry(database, recordset, entry))
+    if (StoreEntry(upsert, entry))
       ++result.stored;
     else
       ++result.skipped;

@@ -17,8 +17,8 @@
 //       window "E2E File Holder" and keeps the file open until that window
 //       gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
-//       round by round, each EXE in turn: starts it (current directory: its
-//       folder) and measures the time until Win + Space is taken, polled
+//       round by round, each EXE in turn ("EXE?ARGS" passes arguments):
+//       starts it (current directory: its folder) and measures the time until Win + Space is taken, polled
 //       every 2 ms by trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released
 //       at once when it succeeds), then ends the process. Prints
 //       "start EXE ROUND MS" lines and "start-median EXE MS"; a start whose
@@ -29,16 +29,33 @@
 //       text, for kwo (called up with Win + Space, KEY typed) and for the
 //       minimal typer (brought to the front), alternately. Prints
 //       "send NAME ROUND MS" lines and "send-median NAME MS"
+//   kwo_tool.exe sample WINDOW
+//       one line of resource figures of the process that owns WINDOW:
+//       "sample gdi N user N handles N private-kb N sources G,U,H". GDI and
+//       USER objects come from GetGuiResources, or under Wine from the GDI
+//       handle table and the count of the process's windows; open handles
+//       from GetProcessHandleCount, or the system handle list; private bytes
+//       from GetProcessMemoryInfo
+//   kwo_tool.exe expand-mixed KWO_WINDOW RECEIVER_WINDOW CASES_FILE COUNT
+//       COUNT expansions as expand-loop makes them, the cases taken in turn
+//       from CASES_FILE: UTF-8 lines "KEY<TAB>EXPECTED", EXPECTED with \r \n
+//       \t \\ escapes. Prints "expansions N in S s"
+//   kwo_tool.exe measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID
+//       time from Win + Space until WINDOW is in front with the focus in its
+//       control CONTROL_ID; Esc hides it again after each round. Prints
+//       "popup NAME ROUND MS" lines and "popup-median NAME MS"
 // Exit code 0 on success, 1 when something did not happen in time, 2 on a
 // usage error.
 #include <windows.h>
 #include <shellapi.h>
 #include <winternl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/wine/Poll.h"
@@ -161,6 +178,108 @@ int CmdGdi(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// --- Resource figures of another process -----------------------------------
+
+struct WindowCount {
+  DWORD pid;
+  long count;
+};
+
+BOOL CALLBACK CountChild(HWND hwnd, LPARAM param) {
+  auto* counter = reinterpret_cast<WindowCount*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == counter->pid) ++counter->count;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND hwnd, LPARAM param) {
+  auto* counter = reinterpret_cast<WindowCount*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != counter->pid) return TRUE;
+  ++counter->count;
+  EnumChildWindows(hwnd, CountChild, param);
+  return TRUE;
+}
+
+long UserObjects(HANDLE process, DWORD pid, std::wstring& source) {
+  SetLastError(0);
+  const long count = static_cast<long>(GetGuiResources(process, GR_USEROBJECTS));
+  source = L"GetGuiResources";
+  if (count != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return count;
+  // Wine keeps USER objects in the server; its windows are the part we can count.
+  WindowCount counter{pid, 0};
+  EnumWindows(CountTop, reinterpret_cast<LPARAM>(&counter));
+  source = L"windows";
+  return counter.count;
+}
+
+// The system's handle list (class 16): a count, then one record per handle.
+struct SystemHandleEntry {
+  ULONG ownerPid;
+  BYTE objectType;
+  BYTE flags;
+  USHORT handle;
+  PVOID object;
+  ACCESS_MASK access;
+};
+
+long HandlesFromSystemList(DWORD pid) {
+  using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  std::vector<char> buffer(1 << 20);
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    ULONG needed = 0;
+    const LONG status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == 0) {
+      const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+      const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(void*));
+      long mine = 0;
+      for (ULONG i = 0; i < count; ++i) {
+        if (entries[i].ownerPid == pid) ++mine;
+      }
+      return mine;
+    }
+    buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+  }
+  return -1;
+}
+
+long OpenHandles(HANDLE process, DWORD pid, std::wstring& source) {
+  DWORD count = 0;
+  source = L"GetProcessHandleCount";
+  if (GetProcessHandleCount(process, &count) && count > 0) return static_cast<long>(count);
+  source = L"system-handles";
+  return HandlesFromSystemList(pid);
+}
+
+int CmdSample(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"sample WINDOW");
+  HWND window = FindTopWindow(args[0]);
+  if (!window) return Fail(L"no window " + args[0]);
+  const DWORD pid = WindowPid(window);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return Fail(L"cannot open the process");
+  std::wstring gdiSource, userSource, handleSource;
+  const long gdi = GdiObjects(pid, gdiSource);
+  const long user = UserObjects(process, pid, userSource);
+  const long handles = OpenHandles(process, pid, handleSource);
+  PROCESS_MEMORY_COUNTERS_EX memory = {};
+  memory.cb = sizeof memory;
+  const long long privateKb =
+      GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)
+          ? static_cast<long long>(memory.PrivateUsage / 1024)
+          : -1;
+  CloseHandle(process);
+  WriteOut(L"sample gdi " + std::to_wstring(gdi) + L" user " + std::to_wstring(user) + L" handles " +
+           std::to_wstring(handles) + L" private-kb " + std::to_wstring(privateKb) + L" sources " + gdiSource +
+           L"," + userSource + L"," + handleSource + L"\n");
+  return gdi < 0 || handles < 0 || privateKb < 0 ? 1 : 0;
+}
+
 // --- Expansions -----------------------------------------------------------
 
 bool TextIs(HWND control, const std::wstring& wanted) {
@@ -233,6 +352,58 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+std::wstring Unescaped(const std::wstring& text) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != L'\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const wchar_t next = text[++i];
+    out += next == L'r' ? L'\r' : next == L'n' ? L'\n' : next == L't' ? L'\t' : next;
+  }
+  return out;
+}
+
+int CmdExpandMixed(const std::vector<std::wstring>& args) {
+  if (args.size() < 4) return Usage(L"expand-mixed KWO_WINDOW RECEIVER_WINDOW CASES_FILE COUNT");
+  HWND kwo = FindTopWindow(args[0]);
+  HWND receiver = FindTopWindow(args[1]);
+  if (!kwo || !receiver) return Fail(L"kwo or the receiver is missing");
+  std::wstring all;
+  if (!ReadUtf8File(args[2], all)) return 1;
+  std::vector<std::pair<std::wstring, std::wstring>> cases;
+  size_t from = 0;
+  while (from < all.size()) {
+    size_t end = all.find(L'\n', from);
+    if (end == std::wstring::npos) end = all.size();
+    const std::wstring line = all.substr(from, end - from);
+    const size_t tab = line.find(L'\t');
+    if (tab != std::wstring::npos) cases.emplace_back(line.substr(0, tab), Unescaped(line.substr(tab + 1)));
+    from = end + 1;
+  }
+  if (cases.empty()) return Usage(L"no cases in " + args[2]);
+  const int count = _wtoi(args[3].c_str());
+  HWND edit = GetDlgItem(receiver, kReceiverEdit);
+  HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
+  const double start = NowMs();
+  for (int i = 0; i < count; ++i) {
+    const auto& one = cases[static_cast<size_t>(i) % cases.size()];
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    if (!CallUpWithKey(kwo, receiver, one.first)) return Fail(L"expansion " + std::to_wstring(i + 1));
+    SendChord({}, VK_RETURN);
+    if (!PollUntil([&] { return TextIs(edit, one.second); }, 10000)) {
+      std::wstring got;
+      ReadControlText(edit, got);
+      return Fail(L"expansion " + std::to_wstring(i + 1) + L" of " + one.first + L": the receiver holds \"" +
+                  Escaped(got) + L"\"");
+    }
+    if (!PollUntil([&] { return TextIs(keyBox, L""); }, 5000)) return Fail(L"the short-key box was not emptied");
+  }
+  WriteOut(L"expansions " + std::to_wstring(count) + L" in " + Fixed((NowMs() - start) / 1000.0, 1) + L" s\n");
+  return 0;
+}
+
 // --- Holding a file ---------------------------------------------------------
 
 int CmdHold(const std::vector<std::wstring>& args) {
@@ -277,8 +448,10 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
   // Round by round, the programs in turn: neither always starts with warmer caches.
   for (int round = 1; round <= rounds; ++round) {
     for (size_t e = 0; e < programs.size(); ++e) {
-      const std::wstring& exe = programs[e];
+      const size_t mark = programs[e].find(L'?');
+      const std::wstring exe = programs[e].substr(0, mark);
       std::wstring commandLine = L"\"" + exe + L"\"";
+      if (mark != std::wstring::npos) commandLine += L" " + programs[e].substr(mark + 1);
       const std::wstring folder = FolderOf(exe);
       STARTUPINFOW startup = {};
       startup.cb = sizeof startup;
@@ -306,11 +479,11 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
       PollUntil([] { return !HotkeyTaken(); }, 5000);
       if (!taken) {
         // The program's own registration met the probe's brief hold: not a measurement.
-        WriteOut(L"start " + exe + L" " + std::to_wstring(round) + L" collided-with-probe\n");
+        WriteOut(L"start " + programs[e] + L" " + std::to_wstring(round) + L" collided-with-probe\n");
         continue;
       }
       times[e].push_back(t1 - t0);
-      WriteOut(L"start " + exe + L" " + std::to_wstring(round) + L" " + Fixed(t1 - t0, 1) + L"\n");
+      WriteOut(L"start " + programs[e] + L" " + std::to_wstring(round) + L" " + Fixed(t1 - t0, 1) + L"\n");
     }
   }
   for (size_t e = 0; e < programs.size(); ++e) {
@@ -379,6 +552,39 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+int CmdMeasurePopup(const std::vector<std::wstring>& args) {
+  if (args.size() < 5) return Usage(L"measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID");
+  const int rounds = std::max(1, _wtoi(args[0].c_str()));
+  HWND window = FindTopWindow(args[2]);
+  HWND receiver = FindTopWindow(args[3]);
+  if (!window || !receiver) return Fail(L"a window is missing");
+  HWND control = GetDlgItem(window, _wtoi(args[4].c_str()));
+  if (!control) return Fail(L"no control " + args[4]);
+  std::vector<double> times;
+  for (int round = 1; round <= rounds; ++round) {
+    if (!BringToFront(receiver)) return Fail(L"the receiver is not in front");
+    const double t0 = NowMs();
+    SendChord({VK_LWIN}, VK_SPACE);
+    // Polled every millisecond: the figure is the time until both hold.
+    bool ready = false;
+    while (NowMs() - t0 < 5000) {
+      if (GetForegroundWindow() == window && IsWindowVisible(window) && FocusOf(window) == control) {
+        ready = true;
+        break;
+      }
+      Sleep(1);
+    }
+    const double ms = NowMs() - t0;
+    if (!ready) return Fail(L"Win + Space did not bring " + args[1] + L" up with the focus in its box");
+    times.push_back(ms);
+    WriteOut(L"popup " + args[1] + L" " + std::to_wstring(round) + L" " + Fixed(ms, 1) + L"\n");
+    SendChord({}, VK_ESCAPE);
+    if (!PollUntil([&] { return !IsWindowVisible(window); }, 5000)) return Fail(L"Esc did not hide " + args[1]);
+  }
+  WriteOut(L"popup-median " + args[1] + L" " + Fixed(Median(times), 1) + L"\n");
+  return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -391,5 +597,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"hold") return CmdHold(args);
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
+  if (command == L"sample") return CmdSample(args);
+  if (command == L"expand-mixed") return CmdExpandMixed(args);
+  if (command == L"measure-popup") return CmdMeasurePopup(args);
   return Usage(L"unknown command: " + command);
 }
