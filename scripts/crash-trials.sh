@@ -82,6 +82,11 @@ kill_wait() {
   # The Wine server drops the windows of the killed process a moment later.
   wh_wait_until 20 kwo_window_gone || wh_fail "the main window outlived its process"
 }
+# kwo.exe started and left out of the shell's job reports, which would announce every kill.
+start_kwo() {
+  e2e_start_kwo
+  disown "$KWO_PID" 2>/dev/null
+}
 kwo_window_gone() { [ "$(wh_driver state "$KWO_TITLE")" = none ]; }
 
 # A random moment in [0, SPAN] ms.
@@ -109,7 +114,7 @@ start_import() {
 
 import_trial() {  # import_trial N SPAN_MS (SPAN 0: no kill, prints the time until the notice)
   reset_app
-  e2e_start_kwo
+  start_kwo
   start_import
   if [ "$2" = 0 ]; then
     local t0; t0=$(now_ms)
@@ -152,7 +157,7 @@ ini_changed() { ! cmp -s "$APP/kwo.ini" "$WH_DIR/seed.ini"; }
 
 options_trial() {  # options_trial N SPAN_MS (0: no kill; prints the time until the file changed)
   reset_app
-  e2e_start_kwo
+  start_kwo
   open_options_changed
   if [ "$2" = 0 ]; then
     local t0; t0=$(now_ms)
@@ -198,7 +203,7 @@ edit_trial() {  # edit_trial N SPAN_MS (0: no kill; prints the time until the ro
   local command=1 what=save
   (( $1 % 2 == 0 )) && { command=1012; what=delete; }
   reset_app
-  e2e_start_kwo
+  start_kwo
   open_edit_ab
   [ "$what" = save ] && wh_driver set-text "$EDIT" 1002 '崩溃试验改过的内容' >/dev/null
   if [ "$2" = 0 ]; then
