@@ -96,7 +96,10 @@ edit_entry() {  # edit_entry ROUND: the entry SOAK gets "浸泡第ROUND轮" thro
   wh_driver set-text "$EDIT" 1002 "浸泡第$1轮" >/dev/null
   wh_driver command "$EDIT" 1 >/dev/null
   wh_driver wait "$EDIT" gone 5000 >/dev/null || return 1
-  wh_driver close "$KWO" >/dev/null  # the close box hides the main window
+  hide_main || hide_main
+}
+hide_main() {  # Cancel (as Esc or the close box) hides the main window
+  wh_driver command "$KWO" 2 >/dev/null
   wh_driver wait "$KWO" hidden 5000 >/dev/null
 }
 

@@ -31,11 +31,11 @@
 //       "send NAME ROUND MS" lines and "send-median NAME MS"
 //   kwo_tool.exe sample WINDOW
 //       one line of resource figures of the process that owns WINDOW:
-//       "sample gdi N user N handles N private-kb N sources G,U,H". GDI and
+//       "sample gdi N user N handles N private-kb N sources G,U,H,M". GDI and
 //       USER objects come from GetGuiResources, or under Wine from the GDI
 //       handle table and the count of the process's windows; open handles
 //       from GetProcessHandleCount, or the system handle list; private bytes
-//       from GetProcessMemoryInfo
+//       from GetProcessMemoryInfo, or (Wine) the committed private regions
 //   kwo_tool.exe expand-mixed KWO_WINDOW RECEIVER_WINDOW CASES_FILE COUNT
 //       COUNT expansions as expand-loop makes them, the cases taken in turn
 //       from CASES_FILE: UTF-8 lines "KEY<TAB>EXPECTED", EXPECTED with \r \n
@@ -256,6 +256,33 @@ long OpenHandles(HANDLE process, DWORD pid, std::wstring& source) {
   return HandlesFromSystemList(pid);
 }
 
+// Committed private memory of another process, region by region.
+long long PrivateBytesFromRegions(HANDLE process) {
+  long long total = 0;
+  MEMORY_BASIC_INFORMATION region = {};
+  const char* address = nullptr;
+  while (VirtualQueryEx(process, address, &region, sizeof region) == sizeof region) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += static_cast<long long>(region.RegionSize);
+    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= address) break;
+    address = next;
+  }
+  return total;
+}
+
+long long PrivateBytes(HANDLE process, std::wstring& source) {
+  PROCESS_MEMORY_COUNTERS_EX memory = {};
+  memory.cb = sizeof memory;
+  source = L"GetProcessMemoryInfo";
+  if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) &&
+      memory.PrivateUsage > 0) {
+    return static_cast<long long>(memory.PrivateUsage);
+  }
+  // Wine leaves the figure at 0 for another process.
+  source = L"virtual-query";
+  return PrivateBytesFromRegions(process);
+}
+
 int CmdSample(const std::vector<std::wstring>& args) {
   if (args.empty()) return Usage(L"sample WINDOW");
   HWND window = FindTopWindow(args[0]);
@@ -263,21 +290,16 @@ int CmdSample(const std::vector<std::wstring>& args) {
   const DWORD pid = WindowPid(window);
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
   if (!process) return Fail(L"cannot open the process");
-  std::wstring gdiSource, userSource, handleSource;
+  std::wstring gdiSource, userSource, handleSource, memorySource;
   const long gdi = GdiObjects(pid, gdiSource);
   const long user = UserObjects(process, pid, userSource);
   const long handles = OpenHandles(process, pid, handleSource);
-  PROCESS_MEMORY_COUNTERS_EX memory = {};
-  memory.cb = sizeof memory;
-  const long long privateKb =
-      GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)
-          ? static_cast<long long>(memory.PrivateUsage / 1024)
-          : -1;
+  const long long privateKb = PrivateBytes(process, memorySource) / 1024;
   CloseHandle(process);
   WriteOut(L"sample gdi " + std::to_wstring(gdi) + L" user " + std::to_wstring(user) + L" handles " +
            std::to_wstring(handles) + L" private-kb " + std::to_wstring(privateKb) + L" sources " + gdiSource +
-           L"," + userSource + L"," + handleSource + L"\n");
-  return gdi < 0 || handles < 0 || privateKb < 0 ? 1 : 0;
+           L"," + userSource + L"," + handleSource + L"," + memorySource + L"\n");
+  return gdi < 0 || handles < 0 || privateKb <= 0 ? 1 : 0;
 }
 
 // --- Expansions -----------------------------------------------------------
