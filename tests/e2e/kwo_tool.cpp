@@ -72,6 +72,7 @@ constexpr int kReceiverEdit = 100;
 constexpr int kShortKeyBox = 1001;
 constexpr int kContentBox = 1002;
 constexpr int kProbeHotkeyId = 0x7E2E;
+constexpr DWORD kStepTimeoutMs = 20000;
 
 int Usage(const std::wstring& why) {
   WriteErr(L"kwo_tool: " + why + L"\n");
@@ -322,16 +323,21 @@ bool BringToFront(HWND hwnd) {
 }
 
 // Win + Space, KEY typed, its content shown; false with a message when a step did not happen.
+// The limits are generous: on a loaded machine every key typed runs a search that may take a while.
 bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   if (GetForegroundWindow() != receiver && !BringToFront(receiver)) return Report(L"the receiver is not in front");
   SendChord({VK_LWIN}, VK_SPACE);
-  if (!PollUntil([&] { return GetForegroundWindow() == kwo; }, 5000)) return Report(L"Win + Space did not call kwo up");
+  if (!PollUntil([&] { return GetForegroundWindow() == kwo; }, kStepTimeoutMs)) {
+    return Report(L"Win + Space did not call kwo up");
+  }
   // Keys typed before the activation has put the focus into the box would go to the dialog itself.
   HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
-  if (!PollUntil([&] { return FocusOf(kwo) == keyBox; }, 5000)) return Report(L"the short-key box did not get the focus");
+  if (!PollUntil([&] { return FocusOf(kwo) == keyBox; }, kStepTimeoutMs)) {
+    return Report(L"the short-key box did not get the focus");
+  }
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
-  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
+  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, kStepTimeoutMs)) {
     return Report(L"the content box stayed empty");
   }
   return true;
@@ -414,13 +420,15 @@ int CmdExpandMixed(const std::vector<std::wstring>& args) {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     if (!CallUpWithKey(kwo, receiver, one.first)) return Fail(L"expansion " + std::to_wstring(i + 1));
     SendChord({}, VK_RETURN);
-    if (!PollUntil([&] { return TextIs(edit, one.second); }, 10000)) {
+    if (!PollUntil([&] { return TextIs(edit, one.second); }, kStepTimeoutMs)) {
       std::wstring got;
       ReadControlText(edit, got);
       return Fail(L"expansion " + std::to_wstring(i + 1) + L" of " + one.first + L": the receiver holds \"" +
                   Escaped(got) + L"\"");
     }
-    if (!PollUntil([&] { return TextIs(keyBox, L""); }, 5000)) return Fail(L"the short-key box was not emptied");
+    if (!PollUntil([&] { return TextIs(keyBox, L""); }, kStepTimeoutMs)) {
+      return Fail(L"the short-key box was not emptied");
+    }
   }
   WriteOut(L"expansions " + std::to_wstring(count) + L" in " + Fixed((NowMs() - start) / 1000.0, 1) + L" s\n");
   return 0;
