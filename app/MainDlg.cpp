@@ -45,6 +45,22 @@ bool OpensModalWindow(UINT command) {
   }
 }
 
+// Stops a window's redrawing for a scope, then repaints it once. A list-view
+// that is not redrawing also skips its scroll-bar update after every row.
+class RedrawPause {
+ public:
+  explicit RedrawPause(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawPause() {
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  HWND window_;
+};
+
 }  // namespace
 
 CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
@@ -200,6 +216,7 @@ void CMainDlg::SearchEntries() {
     std::u16string content;
     if (results.FieldText(2, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
   }
+  const RedrawPause pause(Item(IDC_LIST));
   list.DeleteAllItems();
   if (store::OpenPrefix(results, connection, key)) {
     const uint32_t count = results.RecordCount();
