@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Soak run of kwo.exe (a measured run: prints figures; fails only when an
-# expansion or a step goes wrong): COUNT expansions of mixed entries, each with
+# Soak run of kwo.exe (a measured run: prints figures; fails when a step does
+# not happen or an expansion types a wrong text): COUNT expansions of mixed entries, each with
 # real input (Win + Space shows the window, the key is typed, Enter hides it
 # and the content is typed into a receiver), and after every EVERY expansions
 # an edit in the entry edit dialog, an import and an export through the Open
@@ -118,6 +118,7 @@ sample() {  # sample LABEL
 
 sample "after start"
 done_count=0
+wrong=0
 round=0
 first_gdi= first_user= first_handles= first_private= first_rss=
 t0=$SECONDS
@@ -127,6 +128,9 @@ while [ "$done_count" -lt "$count" ]; do
   out=$(wh_run "$TOOL" expand-mixed "$KWO" "$RCV" "$(wh_winpath "$WH_DIR/cases.txt")" "$block" 2>&1) ||
     wh_fail "expansions of block $round: $out"
   done_count=$((done_count + block))
+  grep '^wrong ' <<<"$out"
+  out=$(tail -n1 <<<"$out")
+  wrong=$(( wrong + $(awk '{ print $NF }' <<<"$out") ))
   edit_entry "$round" || wh_fail "the edit of round $round failed"
   [ "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='SOAK';" 2>/dev/null || echo skip)" = "浸泡第${round}轮" ] ||
     [ "$on_windows" = 1 ] || wh_fail "the edit of round $round was not stored"
@@ -144,9 +148,10 @@ done
 e2e_exit_kwo
 
 growth() { awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9]+$/ && b ~ /^[0-9]+$/ && a > 0) printf "%+.2f %%", (b - a) * 100 / a; else print "n/a" }'; }
-echo "== soak summary: $done_count expansions in $(( SECONDS - t0 )) s, growth from the first block's sample to the last"
+echo "== soak summary: $done_count expansions in $(( SECONDS - t0 )) s, $wrong of them typed a wrong text; growth from the first block's sample to the last"
 printf 'gdi %s -> %s (%s), user %s -> %s (%s), handles %s -> %s (%s), private %s -> %s KB (%s), rss-anon %s -> %s KB (%s)\n' \
   "$first_gdi" "$s_gdi" "$(growth "$first_gdi" "$s_gdi")" "$first_user" "$s_user" "$(growth "$first_user" "$s_user")" \
   "$first_handles" "$s_handles" "$(growth "$first_handles" "$s_handles")" \
   "$first_private" "$s_private" "$(growth "$first_private" "$s_private")" \
   "$first_rss" "$s_rss" "$(growth "$first_rss" "$s_rss")"
+[ "$wrong" -eq 0 ]

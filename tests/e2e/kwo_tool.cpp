@@ -39,7 +39,9 @@
 //   kwo_tool.exe expand-mixed KWO_WINDOW RECEIVER_WINDOW CASES_FILE COUNT
 //       COUNT expansions as expand-loop makes them, the cases taken in turn
 //       from CASES_FILE: UTF-8 lines "KEY<TAB>EXPECTED", EXPECTED with \r \n
-//       \t \\ escapes. Prints "expansions N in S s"
+//       \t \\ escapes. An expansion whose text arrives otherwise is reported
+//       ("wrong N KEY: TEXT") and the run goes on; the last line is
+//       "expansions N in S s, wrong W"
 //   kwo_tool.exe measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID
 //       time from Win + Space until WINDOW is in front with the focus in its
 //       control CONTROL_ID; Esc hides it again after each round. Prints
@@ -414,23 +416,26 @@ int CmdExpandMixed(const std::vector<std::wstring>& args) {
   const int count = _wtoi(args[3].c_str());
   HWND edit = GetDlgItem(receiver, kReceiverEdit);
   HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
+  int wrong = 0;
   const double start = NowMs();
   for (int i = 0; i < count; ++i) {
     const auto& one = cases[static_cast<size_t>(i) % cases.size()];
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     if (!CallUpWithKey(kwo, receiver, one.first)) return Fail(L"expansion " + std::to_wstring(i + 1));
     SendChord({}, VK_RETURN);
-    if (!PollUntil([&] { return TextIs(edit, one.second); }, kStepTimeoutMs)) {
-      std::wstring got;
-      ReadControlText(edit, got);
-      return Fail(L"expansion " + std::to_wstring(i + 1) + L" of " + one.first + L": the receiver holds \"" +
-                  Escaped(got) + L"\"");
-    }
+    // The box is emptied after the typing: then the expansion is complete, whatever arrived.
     if (!PollUntil([&] { return TextIs(keyBox, L""); }, kStepTimeoutMs)) {
       return Fail(L"the short-key box was not emptied");
     }
+    if (!PollUntil([&] { return TextIs(edit, one.second); }, 10000)) {
+      std::wstring got;
+      ReadControlText(edit, got);
+      ++wrong;
+      WriteOut(L"wrong " + std::to_wstring(i + 1) + L" " + one.first + L": \"" + Escaped(got) + L"\"\n");
+    }
   }
-  WriteOut(L"expansions " + std::to_wstring(count) + L" in " + Fixed((NowMs() - start) / 1000.0, 1) + L" s\n");
+  WriteOut(L"expansions " + std::to_wstring(count) + L" in " + Fixed((NowMs() - start) / 1000.0, 1) + L" s, wrong " +
+           std::to_wstring(wrong) + L"\n");
   return 0;
 }
 
