@@ -9,10 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
 #include "controls/Edit37.h"
-#include "keys/KeySend.h"
-#include "keys/WinKeyPlatform.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -41,6 +40,10 @@ class CMainDlg : public kwo::ui::CDialog {
   void SendCurrentEntry();
   void ToggleRunning();
 
+  // Set before the dialog runs: show the first-start notice when the store
+  // was created by this start.
+  bool firstStartNotice = false;
+
  protected:
   BOOL OnInitDialog() override;
   void OnOK() override;
@@ -54,6 +57,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void AddMenuLinks();
   bool RegisterActivationHotkey();
   void ClearShortKey();
+  void RememberTarget();
 
   // Commands.
   void OnStart();
@@ -83,6 +87,8 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
+  INT_PTR OnHelpKey(WPARAM, LPARAM);
+  INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
@@ -93,8 +99,7 @@ class CMainDlg : public kwo::ui::CDialog {
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;
-  kwo::keys::KeySendState sendState;
-  kwo::keys::WinKeyPlatform keyPlatform;
+  CEntrySender sender;
   kwo::controls::CEdit37 keyEdit;
   UINT_PTR sendTimerId = 0;
   int32_t enablePre = 0;
@@ -110,6 +115,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
+  bool storeCreated = false;  // this start created the database
 };
 
 }  // namespace kwo::app

@@ -97,6 +97,7 @@ class CADORecordset {
   EditStatus GetEditStatus() const { return editStatus_; }
   const std::u16string& Statement() const { return statement_; }
   const std::u16string& LastErrorText() const { return lastErrorText_; }
+  const std::u16string& ErrorDescription() const { return errorDescription_; }
   uint32_t LastErrorCode() const { return lastErrorCode_; }
 
  private:
@@ -116,6 +117,7 @@ class CADORecordset {
   std::shared_ptr<DbConnection> connection_;
   EditStatus editStatus_ = EditStatus::None;
   std::u16string lastErrorText_;
+  std::u16string errorDescription_;
   uint32_t lastErrorCode_ = 0;
   std::u16string statement_;
 };

@@ -388,6 +388,7 @@ bool CADORecordset::Delete() {
 
 void CADORecordset::RecordError(const DbError& error) {
   lastErrorCode_ = error.code;
+  errorDescription_ = error.description;
   lastErrorText_ = u"Query = " + statement_ + u"\n" + FormatErrorBlock(kSource, error);
 }
 

@@ -12,14 +12,21 @@
 //       holds exactly the UTF-8 text of EXPECTED_FILE, then empties it. Prints
 //       the GDI count of kwo before the first, after the first ten and after
 //       every EVERY (default 100); the last line is "gdi-summary FIRST AFTER_WARMUP LAST"
+//   kwo_tool.exe expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]
+//       COUNT expansions the same way, cycling through the keys, going on
+//       after a failure; each is done (the exact text arrived, kwo hid on the
+//       Enter and emptied its box), lost (fewer characters arrived) or
+//       misdirected (kwo stayed up, or other text arrived). The last line is
+//       "expand-mix COUNT lost L misdirected M median-ms MS" (Enter until the
+//       text was complete); exit code 1 when any was not done
 //   kwo_tool.exe hold FILE
 //       opens FILE for reading and lets others only read it, shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
 //       gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
 //       round by round, each EXE in turn ("EXE?ARGS" passes arguments):
-//       starts it (current directory: its folder) and measures the time until Win + Space is taken, polled
-//       every 2 ms by trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released
+//       starts it (current directory: its folder) and measures the time
+//       until Win + Space is taken, polled every 2 ms by trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released
 //       at once when it succeeds), then ends the process. Prints
 //       "start EXE ROUND MS" lines and "start-median EXE MS"; a start whose
 //       own registration met the probe's brief hold is reported as
@@ -27,8 +34,9 @@
 //   kwo_tool.exe measure-send ROUNDS RECEIVER_WINDOW TEXT_FILE KWO_WINDOW KEY MINI_WINDOW
 //       time from the Enter key until the receiver's edit holds the whole
 //       text, for kwo (called up with Win + Space, KEY typed) and for the
-//       minimal typer (brought to the front), alternately. Prints
-//       "send NAME ROUND MS" lines and "send-median NAME MS"
+//       minimal typer (brought to the front), alternately, and the time until
+//       the first character. Prints "send NAME ROUND MS first MS" lines,
+//       "send-median NAME MS" and "first-median NAME MS"
 //   kwo_tool.exe sample WINDOW
 //       one line of resource figures of the process that owns WINDOW:
 //       "sample gdi N user N handles N private-kb N sources G,U,H,M". GDI and
@@ -36,12 +44,6 @@
 //       handle table and the count of the process's windows; open handles
 //       from GetProcessHandleCount, or the system handle list; private bytes
 //       from GetProcessMemoryInfo, or (Wine) the committed private regions
-//   kwo_tool.exe expand-mixed KWO_WINDOW RECEIVER_WINDOW CASES_FILE COUNT
-//       COUNT expansions as expand-loop makes them, the cases taken in turn
-//       from CASES_FILE: UTF-8 lines "KEY<TAB>EXPECTED", EXPECTED with \r \n
-//       \t \\ escapes. An expansion whose text arrives otherwise is reported
-//       ("wrong N KEY: TEXT") and the run goes on; the last line is
-//       "expansions N in S s, wrong W"
 //   kwo_tool.exe measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID
 //       time from Win + Space until WINDOW is in front with the focus in its
 //       control CONTROL_ID; Esc hides it again after each round. Prints
@@ -345,6 +347,38 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   return true;
 }
 
+// One expansion with real input: Win + Space, KEY typed, Enter; waits until
+// the receiver holds exactly EXPECTED and kwo has emptied its box.
+enum class Expansion { Done, Lost, Misdirected };
+
+Expansion ExpandOnce(HWND kwo, HWND receiver, const std::wstring& key, const std::wstring& expected, double& ms) {
+  HWND edit = GetDlgItem(receiver, kReceiverEdit);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  if (!CallUpWithKey(kwo, receiver, key)) return Expansion::Misdirected;
+  const double t0 = NowMs();
+  SendChord({}, VK_RETURN);
+  // The Enter is kwo's: kwo hides. Had it gone anywhere else, kwo would stay up.
+  if (!PollUntil([&] { return !IsWindowVisible(kwo); }, 5000)) {
+    Report(L"kwo stayed visible after Enter");
+    return Expansion::Misdirected;
+  }
+  const bool arrived = PollUntil([&] { return TextIs(edit, expected); }, 10000);
+  ms = NowMs() - t0;
+  if (!arrived) {
+    std::wstring actual;
+    ReadControlText(edit, actual);
+    Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(expected) + L"\"");
+    // Fewer characters than meant: keys went nowhere. More or others: keys went astray.
+    return actual.size() < expected.size() ? Expansion::Lost : Expansion::Misdirected;
+  }
+  // The box is emptied after the typing; then the expansion is complete.
+  if (!PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 5000)) {
+    Report(L"the short-key box was not emptied");
+    return Expansion::Lost;
+  }
+  return Expansion::Done;
+}
+
 int CmdExpandLoop(const std::vector<std::wstring>& args) {
   if (args.size() < 5) return Usage(L"expand-loop KWO_WINDOW RECEIVER_WINDOW KEY EXPECTED_FILE COUNT [EVERY]");
   HWND kwo = FindTopWindow(args[0]);
@@ -354,22 +388,16 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
   if (!ReadUtf8File(args[3], content)) return 1;
   const int count = _wtoi(args[4].c_str());
   const int every = args.size() > 5 ? std::max(1, _wtoi(args[5].c_str())) : 100;
-  HWND edit = GetDlgItem(receiver, kReceiverEdit);
-  HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
   const DWORD pid = WindowPid(kwo);
   std::wstring source;
   long first = GdiObjects(pid, source), afterWarmup = -1, last = first;
   WriteOut(L"gdi before 0: " + std::to_wstring(first) + L" (" + source + L")\n");
   const double start = NowMs();
   for (int i = 1; i <= count; ++i) {
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-    if (!CallUpWithKey(kwo, receiver, args[2])) return Fail(L"expansion " + std::to_wstring(i));
-    SendChord({}, VK_RETURN);
-    if (!PollUntil([&] { return TextIs(edit, content); }, 10000)) {
-      return Fail(L"expansion " + std::to_wstring(i) + L": the receiver did not get the content");
+    double ms = 0;
+    if (ExpandOnce(kwo, receiver, args[2], content, ms) != Expansion::Done) {
+      return Fail(L"expansion " + std::to_wstring(i));
     }
-    // The box is emptied after the typing; then the expansion is complete.
-    if (!PollUntil([&] { return TextIs(keyBox, L""); }, 5000)) return Fail(L"the short-key box was not emptied");
     if (i == 10 || i % every == 0 || i == count) {
       last = GdiObjects(pid, source);
       if (i == 10) afterWarmup = last;
@@ -382,61 +410,45 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
   return 0;
 }
 
-std::wstring Unescaped(const std::wstring& text) {
-  std::wstring out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != L'\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const wchar_t next = text[++i];
-    out += next == L'r' ? L'\r' : next == L'n' ? L'\n' : next == L't' ? L'\t' : next;
+int CmdExpandMix(const std::vector<std::wstring>& args) {
+  if (args.size() < 5 || (args.size() - 3) % 2 != 0) {
+    return Usage(L"expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]");
   }
-  return out;
-}
-
-int CmdExpandMixed(const std::vector<std::wstring>& args) {
-  if (args.size() < 4) return Usage(L"expand-mixed KWO_WINDOW RECEIVER_WINDOW CASES_FILE COUNT");
   HWND kwo = FindTopWindow(args[0]);
   HWND receiver = FindTopWindow(args[1]);
   if (!kwo || !receiver) return Fail(L"kwo or the receiver is missing");
-  std::wstring all;
-  if (!ReadUtf8File(args[2], all)) return 1;
   std::vector<std::pair<std::wstring, std::wstring>> cases;
-  size_t from = 0;
-  while (from < all.size()) {
-    size_t end = all.find(L'\n', from);
-    if (end == std::wstring::npos) end = all.size();
-    const std::wstring line = all.substr(from, end - from);
-    const size_t tab = line.find(L'\t');
-    if (tab != std::wstring::npos) cases.emplace_back(line.substr(0, tab), Unescaped(line.substr(tab + 1)));
-    from = end + 1;
+  for (size_t i = 3; i + 1 < args.size(); i += 2) {
+    std::wstring expected;
+    if (!ReadUtf8File(args[i + 1], expected)) return 1;
+    cases.emplace_back(args[i], expected);
   }
-  if (cases.empty()) return Usage(L"no cases in " + args[2]);
-  const int count = _wtoi(args[3].c_str());
-  HWND edit = GetDlgItem(receiver, kReceiverEdit);
-  HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
-  int wrong = 0;
-  const double start = NowMs();
+  const int count = std::max(1, _wtoi(args[2].c_str()));
+  int lost = 0, misdirected = 0;
+  std::vector<double> times;
   for (int i = 0; i < count; ++i) {
-    const auto& one = cases[static_cast<size_t>(i) % cases.size()];
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-    if (!CallUpWithKey(kwo, receiver, one.first)) return Fail(L"expansion " + std::to_wstring(i + 1));
-    SendChord({}, VK_RETURN);
-    // The box is emptied after the typing: then the expansion is complete, whatever arrived.
-    if (!PollUntil([&] { return TextIs(keyBox, L""); }, kStepTimeoutMs)) {
-      return Fail(L"the short-key box was not emptied");
+    const auto& [key, expected] = cases[static_cast<size_t>(i) % cases.size()];
+    double ms = 0;
+    const Expansion outcome = ExpandOnce(kwo, receiver, key, expected, ms);
+    if (outcome == Expansion::Done) {
+      times.push_back(ms);
+      continue;
     }
-    if (!PollUntil([&] { return TextIs(edit, one.second); }, 10000)) {
-      std::wstring got;
-      ReadControlText(edit, got);
-      ++wrong;
-      WriteOut(L"wrong " + std::to_wstring(i + 1) + L" " + one.first + L": \"" + Escaped(got) + L"\"\n");
+    (outcome == Expansion::Lost ? lost : misdirected) += 1;
+    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key +
+             (outcome == Expansion::Lost ? L" lost\n" : L" misdirected\n"));
+    // kwo may still be up, showing a notice or holding the key: start the next one afresh.
+    PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
+    if (IsWindowVisible(kwo)) {
+      BringToFront(kwo);
+      SendChord({}, VK_ESCAPE);
+      PollUntil([&] { return !IsWindowVisible(kwo); }, 5000);
     }
+    SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
   }
-  WriteOut(L"expansions " + std::to_wstring(count) + L" in " + Fixed((NowMs() - start) / 1000.0, 1) + L" s, wrong " +
-           std::to_wstring(wrong) + L"\n");
-  return 0;
+  WriteOut(L"expand-mix " + std::to_wstring(count) + L" lost " + std::to_wstring(lost) + L" misdirected " +
+           std::to_wstring(misdirected) + L" median-ms " + Fixed(Median(times), 1) + L"\n");
+  return lost + misdirected == 0 ? 0 : 1;
 }
 
 // --- Holding a file ---------------------------------------------------------
@@ -538,8 +550,9 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
   if (!ReadUtf8File(args[2], text)) return 1;
   HWND edit = GetDlgItem(receiver, kReceiverEdit);
   auto arrived = [&] { return SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0) >= static_cast<LRESULT>(text.size()); };
-  // One run: the program in front of the receiver, then Enter; the time until the whole text is there.
-  auto run = [&](bool isKwo, double& ms) -> bool {
+  // One run: the program in front of the receiver, then Enter; the times
+  // until the first character and until the whole text is there.
+  auto run = [&](bool isKwo, double& ms, double& firstMs) -> bool {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     if (!BringToFront(receiver)) return Report(L"the receiver is not in front");
     if (isKwo) {
@@ -552,9 +565,11 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
     SendChord({}, VK_RETURN);
     LRESULT length = 0;
     double lastGrowth = t0;
+    firstMs = -1;
     while (!arrived()) {
       const LRESULT now = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
       if (now != length) {
+        if (length == 0) firstMs = NowMs() - t0;
         length = now;
         lastGrowth = NowMs();
       } else if (NowMs() - lastGrowth > 10000) {
@@ -564,26 +579,30 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
       Sleep(2);
     }
     ms = NowMs() - t0;
+    if (firstMs < 0) firstMs = ms;
     if (!TextIs(edit, text)) return Report(L"the receiver holds another text");
     if (isKwo && !PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 5000)) {
       return Report(L"kwo did not finish");
     }
     return true;
   };
-  std::vector<double> kwoTimes, miniTimes;
+  std::vector<double> kwoTimes, miniTimes, kwoFirst, miniFirst;
   for (int round = 1; round <= rounds; ++round) {
     // Alternate which goes first, so that neither always meets a warmer receiver.
     for (int k = 0; k < 2; ++k) {
       const bool isKwo = (round + k) % 2 == 0;
-      double ms = 0;
-      if (!run(isKwo, ms)) return 1;
+      double ms = 0, firstMs = 0;
+      if (!run(isKwo, ms, firstMs)) return 1;
       (isKwo ? kwoTimes : miniTimes).push_back(ms);
+      (isKwo ? kwoFirst : miniFirst).push_back(firstMs);
       WriteOut(std::wstring(L"send ") + (isKwo ? L"kwo " : L"minimal ") + std::to_wstring(round) + L" " +
-               Fixed(ms, 1) + L"\n");
+               Fixed(ms, 1) + L" first " + Fixed(firstMs, 1) + L"\n");
     }
   }
   WriteOut(L"send-median kwo " + Fixed(Median(kwoTimes), 1) + L"\n");
   WriteOut(L"send-median minimal " + Fixed(Median(miniTimes), 1) + L"\n");
+  WriteOut(L"first-median kwo " + Fixed(Median(kwoFirst), 1) + L"\n");
+  WriteOut(L"first-median minimal " + Fixed(Median(miniFirst), 1) + L"\n");
   return 0;
 }
 
@@ -629,11 +648,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::vector<std::wstring> args(all.begin() + 2, all.end());
   if (command == L"gdi") return CmdGdi(args);
   if (command == L"expand-loop") return CmdExpandLoop(args);
+  if (command == L"expand-mix") return CmdExpandMix(args);
   if (command == L"hold") return CmdHold(args);
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
   if (command == L"sample") return CmdSample(args);
-  if (command == L"expand-mixed") return CmdExpandMixed(args);
   if (command == L"measure-popup") return CmdMeasurePopup(args);
   return Usage(L"unknown command: " + command);
 }
