@@ -19,7 +19,8 @@
 #
 # KILLS per kind (default 100), KINDS a list out of "import options edit"
 # (default all three), SEED for the random moments (default: the time).
-# Exits 1 when a trial finds a broken file or a mixed result, 2 on a usage error.
+# Exits 1 when a trial finds a broken file or a mixed result, 2 on a usage
+# error. The waits are long: on a loaded machine a dialog may take seconds.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?crash-trials.sh WINDOWS_BUILD_DIR [KILLS] [KINDS] [SEED]}" && pwd) || exit 2
@@ -106,7 +107,7 @@ integrity() { sqlite3 "$APP/kwo.db" "PRAGMA integrity_check;" 2>&1; }
 start_import() {
   wh_driver command "$KWO" 32783 >/dev/null
   local dialog
-  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || wh_fail "the Open dialog did not appear"
+  dialog=$(wh_driver wait "class:#32770|打开" visible 30000) || wh_fail "the Open dialog did not appear"
   wh_driver activate "$dialog" >/dev/null || wh_fail "the Open dialog cannot be activated"
   wh_driver type "$IMPORT_PATH"
   wh_driver keys RETURN
@@ -144,7 +145,7 @@ import_trial() {  # import_trial N SPAN_MS (SPAN 0: no kill, prints the time unt
 
 open_options_changed() {
   wh_driver command "$KWO" 32802
-  DLG=$(wh_driver wait "参数设置" visible 10000) || wh_fail "the options dialog did not open"
+  DLG=$(wh_driver wait "参数设置" visible 30000) || wh_fail "the options dialog did not open"
   wh_driver set-text "$DLG" 1038 '崩溃试验的前缀' >/dev/null
 }
 
@@ -190,12 +191,12 @@ AB_NEW="$(e2e_short_key_id AB)|AB|崩溃试验改过的内容"
 
 open_edit_ab() {
   wh_driver command "$KWO" 32799 >/dev/null
-  wh_driver wait "$KWO" visible 5000 >/dev/null || wh_fail "the main window did not open"
+  wh_driver wait "$KWO" visible 30000 >/dev/null || wh_fail "the main window did not open"
   wh_driver command "$KWO" 1003 >/dev/null
-  wh_driver wait "$EDIT" visible 5000 >/dev/null || wh_fail "the edit dialog did not open"
+  wh_driver wait "$EDIT" visible 30000 >/dev/null || wh_fail "the edit dialog did not open"
   wh_driver activate "$EDIT" >/dev/null || wh_fail "the edit dialog cannot be activated"
   wh_driver type AB
-  wh_driver wait-text "$EDIT" 1002 "$(wh_file ab.txt '此致{ENTER}敬礼！')" 5000 >/dev/null ||
+  wh_driver wait-text "$EDIT" 1002 "$(wh_file ab.txt '此致{ENTER}敬礼！')" 30000 >/dev/null ||
     wh_fail "the edit dialog did not show the entry AB"
 }
 
