@@ -8,8 +8,13 @@
 namespace kwo::store {
 namespace {
 
-// Works on every engine and on tables without a unique id: the update finds
-// the existing row, the insert runs only when there was none.
+// One statement per entry where the id is the table's key (as the store
+// creates it)...
+constexpr char16_t kUpsertEntry[] =
+    u"insert into kwo(id, shortkey, content) values(?1, ?2, ?3) "
+    u"on conflict(id) do update set content=excluded.content";
+// ...otherwise (a table made elsewhere, an engine without the clause) the
+// update finds an existing row and the insert runs only when there was none.
 constexpr char16_t kUpdateContent[] = u"update kwo set content=?2 where id=?1";
 constexpr char16_t kInsertEntry[] = u"insert into kwo(id, shortkey, content) values(?1, ?2, ?3)";
 
@@ -17,19 +22,27 @@ constexpr char16_t kInsertEntry[] = u"insert into kwo(id, shortkey, content) val
 
 EntryUpsert::EntryUpsert(std::shared_ptr<DbConnection> connection) : connection_(std::move(connection)) {}
 
-bool EntryUpsert::Run(std::unique_ptr<DbStatement>& statement, const char16_t* sql,
-                      const std::vector<DbValue>& parameters, DbError& error) {
+DbSession* EntryUpsert::Session(DbError& error) {
   DbSession* session = connection_ ? connection_->Session() : nullptr;
   if (!session) {
     error = LayerError(kErrorObjectClosed, u"EntryUpsert", u"The database is not open");
-    return false;
+    return nullptr;
   }
   // Statements of an earlier session are of no use after a reopen.
   if (generation_ != connection_->Generation()) {
+    upsert_.reset();
     update_.reset();
     insert_.reset();
+    oneStatement_ = true;
     generation_ = connection_->Generation();
   }
+  return session;
+}
+
+bool EntryUpsert::Run(std::unique_ptr<DbStatement>& statement, const char16_t* sql,
+                      const std::vector<DbValue>& parameters, DbError& error) {
+  DbSession* session = Session(error);
+  if (!session) return false;
   if (!statement) statement = session->Prepare(sql, error);
   if (!statement || !statement->Bind(parameters, error)) return false;
   const DbStep step = statement->Step(error);
@@ -38,10 +51,18 @@ bool EntryUpsert::Run(std::unique_ptr<DbStatement>& statement, const char16_t* s
 }
 
 bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error) {
-  const DbValue idValue(static_cast<int64_t>(id));
-  if (!Run(update_, kUpdateContent, {idValue, DbValue(content)}, error)) return false;
-  if (connection_->Session()->ChangedRows() > 0) return true;
-  return Run(insert_, kInsertEntry, {idValue, DbValue(key), DbValue(content)}, error);
+  DbSession* session = Session(error);
+  if (!session) return false;
+  const std::vector<DbValue> row{DbValue(static_cast<int64_t>(id)), DbValue(key), DbValue(content)};
+  if (oneStatement_ && !upsert_) {
+    DbError refused;
+    upsert_ = session->Prepare(kUpsertEntry, refused);
+    oneStatement_ = upsert_ != nullptr;
+  }
+  if (oneStatement_) return Run(upsert_, kUpsertEntry, row, error);
+  if (!Run(update_, kUpdateContent, {row[0], row[2]}, error)) return false;
+  if (session->ChangedRows() > 0) return true;
+  return Run(insert_, kInsertEntry, row, error);
 }
 
 }  // namespace kwo::store
