@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,10 +21,10 @@
 
 namespace kwo::app {
 
-// The program cannot start: the text says which file and why.
-class StartupError {
+// The program cannot start: the text says which file and why (what() has it in UTF-8).
+class StartupError : public std::runtime_error {
  public:
-  explicit StartupError(std::wstring text) : text_(std::move(text)) {}
+  explicit StartupError(std::wstring text);
   const std::wstring& Text() const { return text_; }
 
  private:
@@ -58,6 +60,7 @@ class CMainDlg : public kwo::ui::CDialog {
   bool RegisterActivationHotkey();
   void ClearShortKey();
   void RememberTarget();
+  void ComeToFront();
 
   // Commands.
   void OnStart();
@@ -96,6 +99,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
   bool hotkeyOn = false;
+  std::optional<kwo::ui::HotkeyRegistration> activationHotkey;  // Win + Space while hotkeyOn
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;

@@ -147,7 +147,8 @@ while [ "$done_count" -lt "$count" ]; do
   summary=$(grep '^expand-mix ' <<<"$out") || wh_fail "expansions of block $round: $out"
   grep '^expansion ' <<<"$out"
   done_count=$((done_count + block))
-  read -r _ _ _ lost _ misdirected _ median <<<"$summary"
+  field() { awk -v name="$1" '{ for (i = 1; i < NF; i++) if ($i == name) print $(i + 1) }' <<<"$summary"; }
+  lost=$(field lost) misdirected=$(field misdirected) median=$(field median-ms)
   wrong=$((wrong + lost + misdirected))
   out="$block in $((SECONDS - t_block)) s, lost $lost, misdirected $misdirected, median $median ms"
   edit_entry "$round" || wh_fail "the edit of round $round failed"

@@ -21,7 +21,7 @@ bool SplitPairs(std::u16string_view text, std::vector<Pair>& pairs, std::u16stri
     const size_t semicolon = text.find(u';', i);
     if (semicolon < equals) {  // a part without "=": only empty parts are allowed
       if (!text::TrimSpace(text.substr(i, semicolon - i)).empty()) {
-        message = u"Expected Key=Value in \"" + std::u16string(text.substr(i, semicolon - i)) + u"\"";
+        message = u"“" + std::u16string(text.substr(i, semicolon - i)) + u"”不是“键=值”的形式";
         return false;
       }
       i = semicolon + 1;
@@ -29,7 +29,7 @@ bool SplitPairs(std::u16string_view text, std::vector<Pair>& pairs, std::u16stri
     }
     if (equals == std::u16string_view::npos) {
       if (!text::TrimSpace(text.substr(i)).empty()) {
-        message = u"Expected Key=Value in \"" + std::u16string(text.substr(i)) + u"\"";
+        message = u"“" + std::u16string(text.substr(i)) + u"”不是“键=值”的形式";
         return false;
       }
       break;
@@ -37,7 +37,7 @@ bool SplitPairs(std::u16string_view text, std::vector<Pair>& pairs, std::u16stri
     Pair pair;
     pair.key = std::u16string(text::TrimSpace(text.substr(i, equals - i)));
     if (pair.key.empty()) {
-      message = u"A value has no key";
+      message = u"有一个值前面没有键名";
       return false;
     }
     size_t j = equals + 1;
@@ -59,12 +59,12 @@ bool SplitPairs(std::u16string_view text, std::vector<Pair>& pairs, std::u16stri
         pair.value += text[j++];
       }
       if (!closed) {
-        message = u"Unclosed quote in the value of " + pair.key;
+        message = u"“" + pair.key + u"”的值缺少结束的引号";
         return false;
       }
       while (j < text.size() && text::IsSpace(text[j])) ++j;
       if (j < text.size() && text[j] != u';') {
-        message = u"Text after the quoted value of " + pair.key;
+        message = u"“" + pair.key + u"”的引号值后面还有多余的文字";
         return false;
       }
       i = j + 1;
@@ -98,21 +98,21 @@ bool ParseConnectionString(std::u16string_view text, ConnectionSettings& setting
       size_t used = 0;
       const int32_t ms = text::ParseDecimal(pair.value, &used);
       if (used == 0 || used != pair.value.size() || ms < 0) {
-        message = u"Busy Timeout must be a number of milliseconds: \"" + pair.value + u"\"";
+        message = u"Busy Timeout 应是毫秒数，而不是“" + pair.value + u"”";
         return false;
       }
       result.busyTimeoutMs = ms;
     } else {
-      message = u"Unknown key \"" + pair.key + u"\"";
+      message = u"未知的键“" + pair.key + u"”";
       return false;
     }
   }
   if (!haveProvider || result.provider.empty()) {
-    message = u"The connection string names no Provider";
+    message = u"连接字符串中没有 Provider";
     return false;
   }
   if (!haveSource || result.dataSource.empty()) {
-    message = u"The connection string names no Data Source";
+    message = u"连接字符串中没有 Data Source";
     return false;
   }
   settings = std::move(result);

@@ -20,7 +20,7 @@ bool DbConnection::Open(const std::u16string& connectionString, DbError& error) 
     session = OpenSqliteSession(settings, error);
   } else {
     error = LayerError(kErrorFail, u"CADODataBase",
-                       u"Provider \"" + settings.provider + u"\" is not supported; use Provider=SQLite");
+                       u"不支持 Provider“" + settings.provider + u"”，请使用 Provider=SQLite");
     return false;
   }
   if (!session || !EnsureShorthandTable(*session, error)) return false;
