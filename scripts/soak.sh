@@ -148,9 +148,9 @@ while [ "$done_count" -lt "$count" ]; do
   grep '^expansion ' <<<"$out"
   done_count=$((done_count + block))
   field() { awk -v name="$1" '{ for (i = 1; i < NF; i++) if ($i == name) print $(i + 1) }' <<<"$summary"; }
-  lost=$(field lost) misdirected=$(field misdirected) median=$(field median-ms)
+  lost=$(field lost) misdirected=$(field misdirected) refused=$(field refused) median=$(field median-ms)
   wrong=$((wrong + lost + misdirected))
-  out="$block in $((SECONDS - t_block)) s, lost $lost, misdirected $misdirected, median $median ms"
+  out="$block in $((SECONDS - t_block)) s, lost $lost, misdirected $misdirected, refused ${refused:-0}, median $median ms"
   edit_entry "$round" || wh_fail "the edit of round $round failed"
   [ "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='SOAK';")" = "浸泡第${round}轮" ] ||
     wh_fail "the edit of round $round was not stored"
