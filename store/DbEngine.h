@@ -68,6 +68,8 @@ class DbSession {
   virtual bool CommitTransaction(DbError& error) = 0;
   virtual bool RollbackTransaction(DbError& error) = 0;
   virtual int64_t ChangedRows() const = 0;    // by the last insert, update or delete
+  // How long a statement waits for another process's lock before it fails.
+  virtual void SetBusyTimeout(int milliseconds) = 0;
 };
 
 class DbConnection {
@@ -85,10 +87,29 @@ class DbConnection {
   uint64_t Generation() const { return generation_; }
   // The open session, or nullptr.
   DbSession* Session() const { return session_.get(); }
+  // The wait for another process's lock that the connection string set.
+  int BusyTimeout() const { return busyTimeoutMs_; }
 
  private:
   std::unique_ptr<DbSession> session_;
   uint64_t generation_ = 0;
+  int busyTimeoutMs_ = 0;
+};
+
+// While it lives, statements on the connection wait at most `milliseconds`
+// (never longer than the connection's own wait) for another process's lock:
+// for reads that must not freeze a window. The connection's wait comes back
+// at its end.
+class ScopedBusyTimeout {
+ public:
+  ScopedBusyTimeout(const std::shared_ptr<DbConnection>& connection, int milliseconds);
+  ~ScopedBusyTimeout();
+  ScopedBusyTimeout(const ScopedBusyTimeout&) = delete;
+  ScopedBusyTimeout& operator=(const ScopedBusyTimeout&) = delete;
+
+ private:
+  std::shared_ptr<DbConnection> connection_;
+  DbSession* session_ = nullptr;
 };
 
 }  // namespace kwo::store

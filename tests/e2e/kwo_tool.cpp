@@ -24,11 +24,16 @@
 //       opens FILE for reading and lets others only read it, shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
 //       gets WM_CLOSE
+//   kwo_tool.exe lock-db FILE
+//       opens the SQLite database FILE, begins an exclusive transaction (no
+//       other process can read or write it), shows a hidden window
+//       "E2E Db Locker" and ends the transaction when that window gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
 //       round by round, each EXE in turn ("EXE?ARGS" passes arguments):
 //       starts it (current directory: its folder) and measures the time
-//       until Win + Space is taken, polled every 2 ms by trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released
-//       at once when it succeeds), then ends the process. Prints
+//       until Win + Space is taken, polled every 2 ms by trying
+//       RegisterHotKey(MOD_WIN, VK_SPACE) here (released at once when it
+//       succeeds), then ends the process. Prints
 //       "start EXE ROUND MS" lines and "start-median EXE MS"; a start whose
 //       own registration met the probe's brief hold is reported as
 //       "collided-with-probe" and left out
@@ -62,6 +67,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "tests/wine/Poll.h"
 #include "tests/wine/RemoteControl.h"
@@ -342,6 +349,7 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   }
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
+  // Each typed unit runs a search in kwo: on a busy machine that takes a while.
   if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, kStepTimeoutMs)) {
     std::wstring typed;
     ReadControlText(keyBox, typed);
@@ -506,6 +514,28 @@ int CmdHold(const std::vector<std::wstring>& args) {
     DispatchMessageW(&msg);
   }
   DestroyWindow(window);
+  return 0;
+}
+
+int CmdLockDb(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"lock-db FILE");
+  sqlite3* db = nullptr;
+  if (sqlite3_open16(args[0].c_str(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return Fail(L"cannot lock " + args[0]);
+  }
+  HWND window = CreateWindowExW(0, L"STATIC", L"E2E Db Locker", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (!window) return Fail(L"cannot create the window");
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.hwnd == window && msg.message == WM_CLOSE) break;
+    DispatchMessageW(&msg);
+  }
+  DestroyWindow(window);
+  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
   return 0;
 }
 
@@ -688,6 +718,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"expand-loop") return CmdExpandLoop(args);
   if (command == L"expand-mix") return CmdExpandMix(args);
   if (command == L"hold") return CmdHold(args);
+  if (command == L"lock-db") return CmdLockDb(args);
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
   if (command == L"sample") return CmdSample(args);
