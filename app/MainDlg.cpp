@@ -3,6 +3,7 @@
 #include <imm.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "app/FirstStart.h"
 #include "app/MainLogic.h"
@@ -69,6 +70,22 @@ BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
   search->found = window;
   return FALSE;
 }
+
+// Stops a window's redrawing for a scope, then repaints it once. A list-view
+// that is not redrawing also skips its scroll-bar update after every row.
+class RedrawPause {
+ public:
+  explicit RedrawPause(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawPause() {
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  HWND window_;
+};
 
 }  // namespace
 
@@ -251,6 +268,8 @@ void CMainDlg::SearchEntries() {
   if (searchMode.Search(store.Connection())) return;
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
+  // The list repaints once, when the rows are in (before any notice below).
+  std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
   list.DeleteAllItems();
   const auto connection = store.Connection();
   // Typing must not freeze while another program holds the database locked.
@@ -276,6 +295,7 @@ void CMainDlg::SearchEntries() {
   } else {
     found = false;
   }
+  pause.reset();
   ReportSearchFailure(!found);
 }
 

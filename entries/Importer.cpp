@@ -5,6 +5,7 @@
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeReader.h"
 #include "keys/SequenceCheck.h"
+#include "store/EntryUpsert.h"
 #include "store/ShorthandTable.h"
 #include "store/Transaction.h"
 #include "text/Chars.h"
@@ -14,18 +15,8 @@ namespace kwo::entries {
 
 namespace {
 
-bool StoreEntry(store::CADODataBase& database, store::CADORecordset& rs, const ExchangeEntry& entry) {
-  const uint32_t id = store::ShortKeyId(entry.key);
-  if (!store::OpenLookup(rs, database.Connection(), id)) return false;
-  bool ok = true;
-  if (rs.AtEnd()) {
-    ok = rs.AddNew() && rs.SetFieldText(0, store::IdText(id)) && rs.SetFieldText(1, entry.key);
-  } else {
-    rs.BeginEdit();
-  }
-  ok = ok && rs.SetFieldText(2, entry.content) && rs.Update();
-  rs.Close();
-  return ok;
+bool StoreEntry(store::EntryUpsert& upsert, const ExchangeEntry& entry, store::DbError& error) {
+  return upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, error);
 }
 
 ImportResult NotSaved(std::u16string why) {
@@ -45,6 +36,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   ImportResult result;
   ExchangeReader reader(bytes);
   ExchangeEntry entry;
+  store::EntryUpsert upsert(database.Connection());
   for (;;) {
     const ExchangeReader::Result next = reader.Next(entry);
     if (next == ExchangeReader::Result::End) break;
@@ -53,9 +45,10 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       result.errorMessage = reader.ErrorMessage();
       break;
     }
-    if (!StoreEntry(database, recordset, entry)) {
+    store::DbError error;
+    if (!StoreEntry(upsert, entry, error)) {
       recordset.Close();
-      return NotSaved(recordset.ErrorDescription());
+      return NotSaved(error.description);
     }
     ++result.stored;
     if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {
