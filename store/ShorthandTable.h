@@ -19,8 +19,19 @@ constexpr int kMaxShortKeyLength = 6;
 uint32_t ShortKeyId(std::u16string_view key);
 std::u16string IdText(uint32_t id);  // unsigned decimal, no sign, no leading zeros
 
-// Creates the table kwo(id, shortkey, content) when the database lacks it.
-// id is the table's integer primary key, which holds every id up to 2^32 - 1.
+// The statements that create the table on each kind of database. id is the
+// primary key and holds every id up to 2,565,726,408 (2^32 - 1 for SQLite and
+// PostgreSQL; Access has no 64-bit integer before 2016, so a DOUBLE, which
+// holds such whole numbers exactly).
+constexpr char16_t kPostgresTable[] = u"create table kwo(id bigint primary key, shortkey text, content text)";
+constexpr char16_t kSqlServerTable[] =
+    u"create table kwo(id bigint primary key, shortkey nvarchar(6), content nvarchar(max))";
+constexpr char16_t kAccessTable[] =
+    u"create table kwo(id double constraint pk_kwo primary key, shortkey text(6), content memo)";
+
+// Makes sure the table kwo(id, shortkey, content) can be read. SQLite and
+// PostgreSQL get it created when missing; on other servers a missing table is
+// an error whose description gives the statement to create it.
 bool EnsureShorthandTable(DbSession& session, DbError& error);
 
 // True for 1 to 6 digits and capitals: the keys whose ids are exact.

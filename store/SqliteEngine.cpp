@@ -20,6 +20,7 @@ DbError MakeError(int code, sqlite3* db) {
   error.source = u"SQLite";
   error.codeMeaning = FromUtf8(sqlite3_errstr(code));
   error.description = db ? FromUtf8(sqlite3_errmsg(db)) : error.codeMeaning;
+  if ((code & 0xFF) == SQLITE_CONSTRAINT) error.state = u"23000";
   return error;
 }
 
@@ -160,6 +161,8 @@ class SqliteStatement final : public DbStatement {
     sqlite3_table_column_metadata(db_->get(), database, table, column, nullptr, nullptr, nullptr, &primaryKey,
                                   nullptr);
     origin.primaryKey = primaryKey != 0;
+    const char* declared = sqlite3_column_decltype(s, index);
+    if (declared && std::string(declared).find("INT") != std::string::npos) origin.type = DbType::Integer;
     return origin;
   }
 
@@ -220,6 +223,7 @@ class SqliteSession final : public DbSession {
   bool RollbackTransaction(DbError& error) override { return Execute(u"ROLLBACK", error); }
 
   int64_t ChangedRows() const override { return sqlite3_changes64(db_->get()); }
+  std::u16string Dbms() const override { return u"SQLite"; }
 
  private:
   std::shared_ptr<SqliteDatabase> db_;  // declared first: the pool's statements go before the handle

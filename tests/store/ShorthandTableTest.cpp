@@ -12,12 +12,13 @@ namespace {
 
 using testing::InsertEntry;
 using testing::ConnectionTo;
+using testing::FreshDatabase;
 using testing::TempFolder;
 
-class ShorthandTableTest : public ::testing::Test {
+class ShorthandTableTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(db.Open(ConnectionTo(folder, u"kwo.db")));
+    ASSERT_TRUE(db.Open(FreshDatabase(GetParam(), folder))) << kwo::text::Utf16ToUtf8(db.LastErrorText());
     rs.SetConnection(db.Connection());
   }
 
@@ -51,7 +52,7 @@ class ShorthandTableTest : public ::testing::Test {
   CADORecordset rs;
 };
 
-TEST_F(ShorthandTableTest, IdsAboveTheSignedRangeAreStoredAndFoundAsUnsignedText) {
+TEST_P(ShorthandTableTest, IdsAboveTheSignedRangeAreStoredAndFoundAsUnsignedText) {
   Add(u"ZZZZZZ", u"last");
   Add(u"TYTZAL", u"first above");
   Add(u"TYTZAK", u"last below");
@@ -65,7 +66,7 @@ TEST_F(ShorthandTableTest, IdsAboveTheSignedRangeAreStoredAndFoundAsUnsignedText
   EXPECT_EQ(Listed(u"T"), (std::vector<std::u16string>{u"TYTZAK", u"TYTZAL"}));
 }
 
-TEST_F(ShorthandTableTest, ExactLookupFindsOnlyTheWholeKey) {
+TEST_P(ShorthandTableTest, ExactLookupFindsOnlyTheWholeKey) {
   Add(u"AB");
   Add(u"ABC");
   EXPECT_EQ(LookedUp(u"AB"), u"<AB>");
@@ -74,7 +75,7 @@ TEST_F(ShorthandTableTest, ExactLookupFindsOnlyTheWholeKey) {
   EXPECT_EQ(LookedUp(u"ABC"), u"<ABC>");
 }
 
-TEST_F(ShorthandTableTest, PrefixListsExactMatchFirstThenLongerKeysDigitsBeforeLetters) {
+TEST_P(ShorthandTableTest, PrefixListsExactMatchFirstThenLongerKeysDigitsBeforeLetters) {
   for (const char16_t* key : {u"B", u"AZ", u"A0", u"A", u"AA", u"A9", u"A00", u"ZZZZZZ", u"AZZZZZ", u"0"}) Add(key);
   EXPECT_EQ(Listed(u"A"), (std::vector<std::u16string>{u"A", u"A0", u"A9", u"AA", u"AZ", u"A00", u"AZZZZZ"}));
   EXPECT_EQ(Listed(u"A0"), (std::vector<std::u16string>{u"A0", u"A00"}));
@@ -84,7 +85,7 @@ TEST_F(ShorthandTableTest, PrefixListsExactMatchFirstThenLongerKeysDigitsBeforeL
   EXPECT_TRUE(Listed(u"AZZZZZZ").empty());
 }
 
-TEST_F(ShorthandTableTest, PrefixListingStopsAt37Rows) {
+TEST_P(ShorthandTableTest, PrefixListingStopsAt37Rows) {
   ASSERT_TRUE(db.BeginTrans());
   const std::u16string digits = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   for (char16_t a : digits) {
@@ -100,7 +101,7 @@ TEST_F(ShorthandTableTest, PrefixListingStopsAt37Rows) {
   EXPECT_EQ(Listed(u"").size(), 37u);
 }
 
-TEST_F(ShorthandTableTest, PastedQuotesAndPercentListNothingAndBreakNothing) {
+TEST_P(ShorthandTableTest, PastedQuotesAndPercentListNothingAndBreakNothing) {
   Add(u"A");
   Add(u"AB");
   for (const char16_t* key : {u"\"", u"A\"", u"'", u"A'", u"%", u"A%", u"_", u"A\" or \"\"=\"", u"A'; drop table kwo; --",
@@ -110,7 +111,7 @@ TEST_F(ShorthandTableTest, PastedQuotesAndPercentListNothingAndBreakNothing) {
   EXPECT_EQ(Listed(u"A").size(), 2u);
 }
 
-TEST_F(ShorthandTableTest, KeysWithOtherCharactersAreMatchedAsText) {
+TEST_P(ShorthandTableTest, KeysWithOtherCharactersAreMatchedAsText) {
   Add(u"AB-1");  // pasted: shares the id of "AB"
   Add(u"A\"Q");
   Add(u"中文");
@@ -120,7 +121,7 @@ TEST_F(ShorthandTableTest, KeysWithOtherCharactersAreMatchedAsText) {
   EXPECT_EQ(Listed(u"中"), (std::vector<std::u16string>{u"中文"}));
 }
 
-TEST_F(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
+TEST_P(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
   const std::u16string content = u"您好，世界！\r\n{ENTER}😀 \U0001F468\u200D\U0001F469 end";
   Add(u"NH", content);
   EXPECT_EQ(LookedUp(u"NH"), content);
@@ -132,7 +133,7 @@ TEST_F(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
 
 // The steps of the edit dialog's save and of import: look up, then insert or
 // change only the content.
-TEST_F(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
+TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   auto save = [&](const std::u16string& key, const std::u16string& content) {
     ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(key)));
     if (rs.AtEnd()) {
@@ -155,7 +156,7 @@ TEST_F(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
 }
 
 // The range-scan listing must give exactly what the plain filtered scan gives.
-TEST_F(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
+TEST_P(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
   std::mt19937 random(20261207);
   const std::u16string alphabet = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   // Few letters make long shared prefixes likely.
@@ -191,6 +192,9 @@ TEST_F(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
     EXPECT_EQ(Listed(probe), expected) << probe.size();
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ShorthandTableTest, ::testing::ValuesIn(testing::TestEngines()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
 }  // namespace kwo::store
