@@ -87,7 +87,7 @@ bool SplitPairs(std::u16string_view text, std::vector<Pair>& pairs, std::u16stri
       const size_t end = text.find(u';', j);
       const size_t stop = end == std::u16string_view::npos ? text.size() : end;
       pair.value = std::u16string(text::TrimSpace(text.substr(j, stop - j)));
-      pair.end = stop;
+      pair.end = j + pair.value.size();
       i = stop + 1;
     }
     pairs.push_back(std::move(pair));
