@@ -27,6 +27,7 @@ namespace {
 
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
+constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
@@ -72,6 +73,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kTrayCallbackMessage, &CMainDlg::OnTrayCallback);
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
+  OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
@@ -130,7 +132,8 @@ void CMainDlg::ReadSettings() {
 void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
   if (!store.Open(connectionString)) {
-    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" + ToWide(connectionString) +
+    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" +
+                       ToWide(store::MaskPasswords(connectionString)) +
                        L"\n原因：" + ToWide(store.ErrorDescription()));
   }
   results.SetConnection(store.Connection());
@@ -215,6 +218,18 @@ void CMainDlg::SearchEntries() {
     }
     results.Close();
   }
+  WatchServer();
+}
+
+void CMainDlg::WatchServer() {
+  const bool wasAway = serverWatch.Away();
+  if (serverWatch.Update(store.ServerAway())) PostMessageW(Handle(), kServerAwayMessage, 0, 0);
+  if (serverWatch.Away() != wasAway) RefreshTip();
+}
+
+void CMainDlg::RefreshTip() {
+  const std::wstring base = ui::LoadStringResource(hotkeyOn ? IDS_APP_TITLE : IDS_TIP_STOPPED);
+  notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), serverWatch.Away())));
 }
 
 void CMainDlg::SendCurrentEntry() {
@@ -241,15 +256,15 @@ void CMainDlg::ClearShortKey() {
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
     UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
-    notifyIcon.SetTip(ui::LoadStringResource(IDS_TIP_STOPPED));
-    notifyIcon.SetIcon(stoppedIcon.get());
     hotkeyOn = false;
+    RefreshTip();
+    notifyIcon.SetIcon(stoppedIcon.get());
   } else {
     const bool registered = RegisterActivationHotkey();
     ShowWindow(Handle(), SW_HIDE);
-    notifyIcon.SetTip(ui::LoadStringResource(IDS_APP_TITLE));
-    notifyIcon.SetIcon(smallIcon.get());
     hotkeyOn = true;
+    RefreshTip();
+    notifyIcon.SetIcon(smallIcon.get());
     if (!registered) PostMessageW(Handle(), kHotkeyUnavailableMessage, 0, 0);
   }
 }
@@ -298,7 +313,10 @@ void CMainDlg::OnImport() {
   if (entries::RunImport(Handle(), store, results)) SearchEntries();
 }
 
-void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }
+void CMainDlg::OnExport() {
+  entries::RunExport(Handle(), store, results);
+  WatchServer();
+}
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
@@ -437,6 +455,13 @@ INT_PTR CMainDlg::OnTaskbarCreated(WPARAM, LPARAM) {
 INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
   ui::ShowTimedNotice(L"热键 Win + 空格 已被其他程序占用。\n"
                       L"请右击通知区域中的疾书精灵图标，选择“打开”。",
+                      kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnServerAway(WPARAM, LPARAM) {
+  ui::ShowTimedNotice(L"连不上数据库服务器，暂时查不到速记。\n"
+                      L"疾书精灵会在下次查找时自动重新连接。",
                       kHotkeyNoticeTimeoutMs);
   return TRUE;
 }

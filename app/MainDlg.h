@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/MainLogic.h"
 #include "app/NotifyIcon.h"
 #include "controls/Edit37.h"
 #include "keys/KeySend.h"
@@ -54,6 +55,8 @@ class CMainDlg : public kwo::ui::CDialog {
   void AddMenuLinks();
   bool RegisterActivationHotkey();
   void ClearShortKey();
+  void WatchServer();
+  void RefreshTip();
 
   // Commands.
   void OnStart();
@@ -83,6 +86,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
+  INT_PTR OnServerAway(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
@@ -110,6 +114,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
+  ServerWatch serverWatch;
 };
 
 }  // namespace kwo::app

@@ -9,7 +9,8 @@
 # exports:
 #   ODBCSYSINI      a folder with odbcinst.ini and odbc.ini (DSN kwo_pg, CommLog=0)
 #   KWO_PG_CONN     the DSN-less ODBC connection string of the test database
-#   KWO_PG_PORT, KWO_PG_DIR, KWO_PG_BIN, KWO_PG_PSQL (a psql command line)
+#   KWO_PG_PORT, KWO_PG_DIR, KWO_PG_BIN, KWO_PG_PSQL (a psql command line),
+#   KWO_PG_CLUSTER_SCRIPT (this script: "bash $KWO_PG_CLUSTER_SCRIPT pause|resume")
 # kwo_pg_stop stops the server and removes the folder; kwo_pg_pause and
 # kwo_pg_resume stop and restart the server, for fault tests.
 
@@ -75,6 +76,8 @@ INI
   export KWO_PG_DIR KWO_PG_PORT KWO_PG_BIN
   export KWO_PG_CONN="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$KWO_PG_PORT;Database=kwo;Uid=kwo;Pwd=kwo-test"
   export KWO_PG_PSQL="$KWO_PG_BIN/psql -h 127.0.0.1 -p $KWO_PG_PORT -U kwo -d kwo -qAt"
+  KWO_PG_CLUSTER_SCRIPT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/$(basename "${BASH_SOURCE[0]}")"
+  export KWO_PG_CLUSTER_SCRIPT
 }
 
 kwo_pg_pause() {
@@ -92,6 +95,13 @@ kwo_pg_stop() {
   rm -rf "$KWO_PG_DIR"
   KWO_PG_DIR=
 }
+
+# "pause" and "resume" act on the cluster that the environment names, for a
+# test program that stops and restarts the server under its own feet.
+if [ "${BASH_SOURCE[0]}" = "$0" ] && { [ "${1:-}" = pause ] || [ "${1:-}" = resume ]; }; then
+  "kwo_pg_$1"
+  exit $?
+fi
 
 if [ "${BASH_SOURCE[0]}" = "$0" ] && [ "${1:-}" = run ]; then
   shift
