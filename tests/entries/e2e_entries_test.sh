@@ -2,20 +2,36 @@
 # kwo.exe end to end: an entry added, changed and deleted through the edit
 # dialog opened from the main window; import and export through the real file
 # dialogs, with their notices; a malformed import file.
+# Run inside tests/support/pg_cluster.sh (KWO_PG_CONN set) the same cases run
+# on PostgreSQL through ODBC, followed by a search, a send, and the server
+# stopped and started again under the running program.
 #   e2e_entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e_lib.sh"
 
-wh_init e2e-entries 240
+PG=${KWO_PG_CONN:+1}
+wh_init "e2e-entries${PG:+-pg}" 280
 e2e_stage
 e2e_ini 0 0 '' ''
+if [ -n "$PG" ]; then
+  # The same entries on the server; kwo.ini names it instead of kwo.db.
+  $KWO_PG_PSQL -c "drop table if exists kwo" -c "create table kwo(id bigint primary key, shortkey text, content text)" ||
+    wh_fail "cannot make the table on the server"
+  sqlite3 -csv "$APP/kwo.db" "select * from kwo" | $KWO_PG_PSQL -c "\\copy kwo from pstdin csv" ||
+    wh_fail "cannot copy the entries to the server"
+  sed -i "s|^connectionString=.*\r\$|connectionString=$KWO_PG_CONN\r|" "$APP/kwo.ini"
+  rm -f "$APP/kwo.db"
+fi
 e2e_start_kwo
 wh_driver command "$KWO" 32799 >/dev/null  # open: show the main window
 wh_driver wait "$KWO" visible 5000 >/dev/null || wh_fail "the main window did not open"
 
 EDIT="编辑速记"
-row() { sqlite3 "$APP/kwo.db" "select id || '|' || shortkey || '|' || content from kwo where shortkey='$1';"; }
+sql() {
+  if [ -n "$PG" ]; then $KWO_PG_PSQL -c "$1"; else sqlite3 "$APP/kwo.db" "$1"; fi
+}
+row() { sql "select id || '|' || shortkey || '|' || content from kwo where shortkey='$1';"; }
 content_is() { wh_driver wait-text "$EDIT" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
 
 # Opens the edit dialog from the main window's "新增速记" and types KEY into its short-key box.
@@ -92,11 +108,33 @@ check bad_keeps_earlier equals "$(row OK1)" "$(e2e_short_key_id OK1)|OK1|stored"
 # Export: a new file chosen in the Open dialog; every entry in id order, code page 936.
 check export_file_chosen choose_file 32784 "$(wh_winpath "$WH_DIR/export.txt")"
 check export_notice notice_says '导出OK！'
-count=$(sqlite3 "$APP/kwo.db" "select count(*) from kwo;")
+count=$(sql "select count(*) from kwo;")
 check export_every_entry equals "$(grep -c $'^#[0-9A-Z]*:\r$' "$WH_DIR/export.txt")" "$count"
 check export_first_by_id equals "$(head -n2 "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" "#A:"$'\r\n'"您好，很高兴认识您！"$'\r'
 check export_block equals "$(grep -a -A3 '^#IMP1:' "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" \
   "#IMP1:"$'\r\n'"导入的内容"$'\r\n'"第二行"$'\r\n'"#PLAIN:"$'\r'
+
+if [ -n "$PG" ]; then
+  # Search and send from the server's table.
+  e2e_start_receiver "PG Editor"
+  check pg_send e2e_expand AB '改写 AB'
+  wh_driver command "$KWO" 32799 >/dev/null
+  search() { wh_driver set-text "$KWO" 1001 "$1" >/dev/null; }
+  shown() { wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt "$1")" "${2:-5000}" >/dev/null; }
+  # The server stops: one notice, no content, kwo.exe keeps running; the next
+  # keystrokes say nothing more.
+  bash "$KWO_PG_CLUSTER_SCRIPT" pause
+  search IMP1
+  check pg_away_notice notice_says $'连不上数据库服务器，暂时查不到速记。\n疾书精灵会在下次查找时自动重新连接。'
+  check pg_away_nothing_shown shown ''
+  search AB
+  fails pg_away_one_notice wh_driver wait "温馨提示" visible 3000
+  check pg_away_still_running equals "$(wh_driver state "$KWO")" visible
+  # The server is back: the next search finds the entry, without a restart.
+  bash "$KWO_PG_CLUSTER_SCRIPT" resume
+  back() { search A; search AB; shown '改写 AB' 1000; }
+  check pg_back_again wh_wait_until 30 back
+fi
 
 e2e_exit_kwo
 e2e_finish
