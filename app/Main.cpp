@@ -30,6 +30,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
 
   try {
     app::CMainDlg dialog;
+    dialog.firstStartNotice = true;
     dialog.DoModal(nullptr);
   } catch (const app::StartupError& failure) {
     MessageBoxW(nullptr, failure.Text().c_str(), title.c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/FirstStart.h"
 #include "app/MainLogic.h"
 #include "controls/AboutBox.h"
 #include "entries/EntryCommands.h"
@@ -28,7 +29,9 @@ namespace {
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr UINT kServerAwayMessage = WM_APP + 2;
+constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
 
@@ -74,6 +77,8 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
   OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
+  OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
+  OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
@@ -131,6 +136,7 @@ void CMainDlg::ReadSettings() {
 
 void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
+  storeCreated = StoreWillBeCreated(connectionString);
   if (!store.Open(connectionString)) {
     throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" +
                        ToWide(store::MaskPasswords(connectionString)) +
@@ -177,6 +183,7 @@ BOOL CMainDlg::OnInitDialog() {
   const int x = work.left + (work.right - work.left - (window.right - window.left)) / 2;
   const int y = work.top + (work.bottom - work.top - (window.bottom - window.top)) / 2;
   SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (firstStartNotice && storeCreated) PostMessageW(dialog, kFirstStartMessage, 0, 0);
   return TRUE;
 }
 
@@ -233,15 +240,28 @@ void CMainDlg::RefreshTip() {
 }
 
 void CMainDlg::SendCurrentEntry() {
-  ShowWindow(Handle(), SW_HIDE);
-  keys::SendKeySequence(u"{DELAY 50}", sendState, keyPlatform);
-  const std::u16string content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
-  if (!content.empty() && enablePre == 1) keys::SendKeySequence(FromWide(preStr).c_str(), sendState, keyPlatform);
-  keys::SendKeySequence(content.c_str(), sendState, keyPlatform);
-  if (!content.empty() && enableAfter == 1) {
-    keys::SendKeySequence(FromWide(afterStr).c_str(), sendState, keyPlatform);
+  EntryTexts texts;
+  texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
+  if (!texts.content.empty() && enablePre == 1) texts.prefix = FromWide(preStr);
+  if (!texts.content.empty() && enableAfter == 1) texts.suffix = FromWide(afterStr);
+  const SendReport report = sender.SendEntry(Handle(), texts);
+  if (report.result == SendReport::Result::Typed) {
+    ClearShortKey();
+    return;
   }
-  ClearShortKey();
+  // The key stays in the box. When nothing was typed the window comes back
+  // with it, so that Enter tries again.
+  if (report.result == SendReport::Result::NotSent) {
+    showAllowed = true;
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+  }
+  ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
+}
+
+void CMainDlg::RememberTarget() {
+  // Called up again while in front, the window in front is this one: the target stays.
+  sender.RememberTarget(IsWindowVisible(Handle()) != FALSE);
 }
 
 void CMainDlg::ClearShortKey() {
@@ -320,7 +340,18 @@ void CMainDlg::OnExport() {
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
-void CMainDlg::OnHelpFile() { ShellExecuteW(Handle(), L"open", L"kwo.chm", nullptr, nullptr, SW_SHOWNORMAL); }
+void CMainDlg::OnHelpFile() {
+  const std::wstring file = ui::ProgramFolder() + L"kwo.chm";
+  const auto opened = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(Handle(), L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (opened <= 32) {
+    const std::wstring text = L"无法打开帮助文件：\n" + file +
+                              (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES
+                                   ? L"\n\n文件不存在，请重新安装疾书精灵。"
+                                   : L"\n\n系统没有能打开 .chm 文件的程序。");
+    MessageBoxW(Handle(), text.c_str(), L"帮助", MB_OK | MB_ICONWARNING);
+  }
+}
 
 void CMainDlg::OnOpen() {
   showAllowed = true;
@@ -374,6 +405,7 @@ void CMainDlg::OnShortKeyKillFocus() {
 }
 
 INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
+  RememberTarget();
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
@@ -395,7 +427,8 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    keys::SendKeySequence(FromWide(timerStr).c_str(), sendState, keyPlatform);
+    const SendReport report = sender.SendTimed(FromWide(timerStr));
+    if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;
 }
@@ -437,6 +470,9 @@ INT_PTR CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTrayCallback(WPARAM wParam, LPARAM lParam) {
+  // Before the menu makes this window the foreground one; its "打开" then sends there.
+  const UINT mouse = LOWORD(lParam);
+  if (mouse == WM_RBUTTONUP || mouse == WM_LBUTTONDBLCLK) RememberTarget();
   return SetMessageResult(notifyIcon.OnTrayNotification(wParam, lParam));
 }
 
@@ -463,6 +499,18 @@ INT_PTR CMainDlg::OnServerAway(WPARAM, LPARAM) {
   ui::ShowTimedNotice(L"连不上数据库服务器，暂时查不到速记。\n"
                       L"疾书精灵会在下次查找时自动重新连接。",
                       kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnHelpKey(WPARAM, LPARAM) {
+  OnHelpFile();
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnFirstStart(WPARAM, LPARAM) {
+  OnOpen();
+  SetForegroundWindow(Handle());
+  ShowFirstStartNotice(Handle());
   return TRUE;
 }
 

@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "app/MainLogic.h"
+#include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
 #include "controls/Edit37.h"
-#include "keys/KeySend.h"
-#include "keys/WinKeyPlatform.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -42,6 +41,10 @@ class CMainDlg : public kwo::ui::CDialog {
   void SendCurrentEntry();
   void ToggleRunning();
 
+  // Set before the dialog runs: show the first-start notice when the store
+  // was created by this start.
+  bool firstStartNotice = false;
+
  protected:
   BOOL OnInitDialog() override;
   void OnOK() override;
@@ -57,6 +60,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void ClearShortKey();
   void WatchServer();
   void RefreshTip();
+  void RememberTarget();
 
   // Commands.
   void OnStart();
@@ -87,6 +91,8 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
   INT_PTR OnServerAway(WPARAM, LPARAM);
+  INT_PTR OnHelpKey(WPARAM, LPARAM);
+  INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
@@ -97,8 +103,7 @@ class CMainDlg : public kwo::ui::CDialog {
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;
-  kwo::keys::KeySendState sendState;
-  kwo::keys::WinKeyPlatform keyPlatform;
+  CEntrySender sender;
   kwo::controls::CEdit37 keyEdit;
   UINT_PTR sendTimerId = 0;
   int32_t enablePre = 0;
@@ -115,6 +120,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
   ServerWatch serverWatch;
+  bool storeCreated = false;  // this start created the database
 };
 
 }  // namespace kwo::app

@@ -3,6 +3,7 @@
 #include "controls/AboutBox.h"
 
 #include "controls/UrlLabel.h"
+#include "kwo_version.h"
 #include "res/resource.h"
 #include "ui/Dialog.h"
 
@@ -23,6 +24,7 @@ class CAboutDlg : public kwo::ui::CDialog {
  protected:
   BOOL OnInitDialog() override {
     link_.AttachTo(Item(IDC_URL_LABEL));
+    SetWindowTextW(Item(IDC_VERSION_TEXT), L"疾书精灵  版本 " KWO_VERSION_WIDE);
     return TRUE;
   }
 

@@ -70,17 +70,15 @@ void CDialogAdd::OnUnescape() {
 void CDialogAdd::OnOK() {
   const std::u16string key = kwo::text::FromWide(kwo::ui::ItemText(Handle(), IDC_SHORTKEY));
   const std::u16string content = Content();
-  if (state_.WarnOnSave()) kwo::ui::ShowTimedNotice(L"您可能忘了转义了", kForgotEscapeNoticeMs);
-  if (key.empty()) {
-    EndDialog(IDOK);
-    return;
-  }
-  // A pasted key keeps only the run its id is made of; a key without one has no id.
+  // A pasted key keeps only the run its id is made of. Without one there is
+  // nothing to save under: say why, and keep the dialog and what was typed.
   const std::u16string storedKey = StoredKey(key);
   if (storedKey.empty()) {
-    Refuse();
+    kwo::ui::ShowTimedNotice(kwo::text::ToWide(KeyProblemText(key)), kNoticeMs);
+    SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_SHORTKEY)), TRUE);
     return;
   }
+  if (state_.WarnOnSave()) kwo::ui::ShowTimedNotice(L"您可能忘了转义了", kForgotEscapeNoticeMs);
   // The lookup of the current key failed: try it once more rather than save blindly.
   if (!lookup_.IsOpen()) Lookup(key);
   if (!lookup_.IsOpen()) {

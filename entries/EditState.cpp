@@ -48,4 +48,10 @@ std::u16string StoredKey(std::u16string_view typed) {
   return std::u16string(typed.substr(0, n));
 }
 
+std::u16string KeyProblemText(std::u16string_view typed) {
+  if (typed.empty()) return u"请先输入速记符（1 到 6 个数字或大写字母）。";
+  if (!StoredKey(typed).empty()) return {};
+  return u"速记符“" + std::u16string(typed) + u"”里有不能用的字符。速记符只能由数字和大写字母组成，最多 6 个。";
+}
+
 }  // namespace kwo::entries

@@ -44,5 +44,8 @@ class EditState {
 // The part of a typed or pasted key that makes its short-key id: the leading
 // run of digits and capitals (at most six). A new entry is stored under it.
 std::u16string StoredKey(std::u16string_view typed);
+// Why nothing can be saved under a typed or pasted key (it is empty, or
+// begins with a character a key cannot hold); empty when StoredKey has a key.
+std::u16string KeyProblemText(std::u16string_view typed);
 
 }  // namespace kwo::entries

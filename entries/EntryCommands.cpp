@@ -20,19 +20,40 @@ namespace {
 constexpr unsigned kNoticeMs = 2000;
 constexpr wchar_t kErrorTitle[] = L"出错啦";
 
-// The system Open dialog, for export too. False when the user cancels.
-bool ChooseExchangeFile(HWND owner, bool mustExist, std::filesystem::path& path) {
+constexpr wchar_t kFilter[] = L"Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+
+// The system Open dialog for import. False when the user cancels.
+bool ChooseImportFile(HWND owner, std::filesystem::path& path) {
   wchar_t file[MAX_PATH] = L"";
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = owner;
-  ofn.lpstrFilter = L"Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+  ofn.lpstrFilter = kFilter;
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = file;
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrDefExt = L"txt";
-  ofn.Flags = OFN_PATHMUSTEXIST | (mustExist ? OFN_FILEMUSTEXIST : 0);
+  ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameW(&ofn)) return false;
+  path = std::filesystem::path(file);
+  return true;
+}
+
+// The system Save dialog for export; it asks before an existing file is
+// replaced. False when the user cancels.
+bool ChooseExportFile(HWND owner, std::filesystem::path& path) {
+  wchar_t file[MAX_PATH] = L"速记导出.txt";
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = kFilter;
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrDefExt = L"txt";
+  ofn.lpstrTitle = L"导出";
+  ofn.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
+  if (!GetSaveFileNameW(&ofn)) return false;
   path = std::filesystem::path(file);
   return true;
 }
@@ -55,16 +76,17 @@ void Guarded(HWND owner, Work work) {
 
 bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {
   std::filesystem::path path;
-  if (!ChooseExchangeFile(owner, true, path)) return false;
+  if (!ChooseImportFile(owner, path)) return false;
   bool ended = false;
   Guarded(owner, [&] {
     const ImportResult result = ImportFile(database, results, path);
+    const std::wstring outcome = kwo::text::ToWide(ImportOutcomeText(result));
     switch (result.status) {
       case ImportResult::Status::CannotOpen:
-        kwo::ui::ShowTimedNotice(L"不能打开导入文件！", kNoticeMs);
+        kwo::ui::ShowTimedNotice(outcome, kNoticeMs);
         return;
       case ImportResult::Status::NotSaved:
-        ShowError(owner, L"数据库没有接受导入的速记，什么也没有导入。");
+        ShowError(owner, outcome);
         return;
       case ImportResult::Status::FormatError:
         ShowError(owner, kwo::text::ToWide(result.errorMessage));
@@ -73,14 +95,14 @@ bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
         break;
     }
     ended = true;
-    kwo::ui::ShowTimedNotice(L"导入OK！", kNoticeMs);
+    kwo::ui::ShowTimedNotice(outcome, kNoticeMs);
   });
   return ended;
 }
 
 void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {
   std::filesystem::path path;
-  if (!ChooseExchangeFile(owner, false, path)) return;
+  if (!ChooseExportFile(owner, path)) return;
   Guarded(owner, [&] {
     const ExportResult result = ExportFile(database, results, path);
     switch (result.status) {
@@ -88,11 +110,10 @@ void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
         kwo::ui::ShowTimedNotice(L"不能创建导出文件！", kNoticeMs);
         break;
       case ExportResult::Status::QueryFailed:
-        // The file stays empty; say so rather than leave the user guessing.
-        ShowError(owner, L"不能读出速记数据，导出文件是空的！");
+        ShowError(owner, L"不能读出速记数据，没有导出！");
         break;
       case ExportResult::Status::WriteFailed:
-        ShowError(owner, L"导出文件没有写完整（磁盘满了或者不能访问）！");
+        ShowError(owner, L"导出文件没有写完整（磁盘满了、文件只读或者不能访问），原有的文件没有改动！");
         break;
       case ExportResult::Status::Exported:
         kwo::ui::ShowTimedNotice(L"导出OK！", kNoticeMs);

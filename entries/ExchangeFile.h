@@ -17,17 +17,30 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // Reads the whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
-// A file created (or emptied) for writing. Close reports whether every byte
-// reached the file: a full disk or a removed drive makes it false.
+// A file written through a temporary one beside it ("<name>.tmp"), which
+// Close flushes to the disk and then puts in the file's place. Close reports
+// whether every byte reached the file: a full disk, a removed drive or a
+// file that cannot be replaced makes it false. On failure, and when the
+// object goes without Close, the temporary file is removed and an existing
+// file stays as it was.
 class OutputFile {
  public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
   bool Create(const std::filesystem::path& path);
   bool Write(std::string_view bytes);
   bool Close();
   bool IsOpen() const { return file_ != nullptr; }
 
  private:
+  void Abandon();
+
   FileHandle file_;
+  std::filesystem::path path_;
+  std::filesystem::path temp_;
   bool failed_ = false;
 };
 

@@ -14,8 +14,8 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
     result.status = ExportResult::Status::CannotCreate;
     return result;
   }
+  // On a failure the file goes without Close: an existing file stays as it was.
   if (!store::OpenListing(recordset, database.Connection())) {
-    file.Close();
     result.status = ExportResult::Status::QueryFailed;
     return result;
   }
@@ -33,7 +33,6 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
   }
   recordset.Close();
   if (!complete) {  // a row could not be read: no part of the table passes for all of it
-    file.Close();
     result.status = ExportResult::Status::QueryFailed;
     return result;
   }

@@ -1,5 +1,6 @@
 #pragma once
-// Export: writes every entry, in id order, to an exchange file.
+// Export: writes every entry, in id order, to an exchange file. The file is
+// replaced only by a complete export (see OutputFile).
 #include <cstddef>
 #include <filesystem>
 
@@ -11,8 +12,8 @@ struct ExportResult {
   enum class Status {
     Exported,
     CannotCreate,  // the file could not be created; nothing written
-    QueryFailed,   // the table could not be read to its end; the file is left empty
-    WriteFailed,   // the file could not be written completely
+    QueryFailed,   // the table could not be read to its end; nothing written
+    WriteFailed,   // the file could not be written completely; an existing one is unchanged
   };
   Status status = Status::Exported;
   size_t entries = 0;

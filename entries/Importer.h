@@ -1,8 +1,10 @@
 #pragma once
 // Import: stores the entries of an exchange file. An entry whose key exists
 // gets its content replaced; a new key gets a new row. The whole import runs
-// in one transaction, committed at the end and after a format error too, so
-// the entries before the error are kept.
+// in one transaction: committed at the end, after a format error too (the
+// entries before the error are kept), and rolled back as a whole when the
+// database refuses any write, so that an import stores every entry it read
+// or none.
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -17,16 +19,22 @@ struct ImportResult {
     Imported,     // the whole file was read
     FormatError,  // stopped at a malformed entry; `errorMessage` tells which
     CannotOpen,   // the file could not be read; nothing changed
-    NotSaved,     // the database refused to commit; nothing changed
+    NotSaved,     // the database refused a write or the commit; nothing changed
   };
   Status status = Status::Imported;
   std::u16string errorMessage;
   size_t stored = 0;
-  size_t skipped = 0;  // lookup or write refused by the database
+  std::u16string databaseError;   // NotSaved: the engine's words
+  std::u16string unconvertedKey;  // the first entry with bytes that could not be converted
 };
 
 ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& recordset, std::string_view bytes);
 ImportResult ImportFile(store::CADODataBase& database, store::CADORecordset& recordset,
                         const std::filesystem::path& path);
+
+// What the user is told when the import has ended (after the "出错啦" box
+// of a format error): "导入OK！" only when every entry of the file is in the
+// database and at least one was there.
+std::u16string ImportOutcomeText(const ImportResult& result);
 
 }  // namespace kwo::entries

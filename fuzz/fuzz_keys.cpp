@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform.Clear();
   kwo::keys::KeySendState state;
   state.pendingDelayMs = size > 0 ? static_cast<int8_t>(data[0]) : 0;
-  const bool complete = kwo::keys::SendKeySequence(text.c_str(), state, platform);
+  const bool complete = static_cast<bool>(kwo::keys::SendKeySequence(text.c_str(), state, platform));
 
   Check(state.defaultDelayMs == 0);
   for (const auto& action : platform.actions()) {

@@ -24,8 +24,10 @@ enum KeyEventFlags : uint32_t {
 class KeyPlatform {
  public:
   virtual ~KeyPlatform() = default;
-  // One SendInput call with these records, in order.
-  virtual void SendEvents(const KeyEvent* events, size_t count) = 0;
+  // One SendInput call with these records, in order. False when the system
+  // took fewer records than asked (input blocked, or refused by a window of
+  // higher integrity): the rest of the sequence must not be typed blind.
+  virtual bool SendEvents(const KeyEvent* events, size_t count) = 0;
   // MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) in the keyboard layout of the calling thread.
   virtual uint16_t ScanCode(uint16_t vk) = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;

@@ -27,33 +27,34 @@ uint32_t UpFlags(bool extended) { return DownFlags(extended) | kKeyUp; }
 
 }  // namespace
 
-void PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t count, KeySendState& state) {
-  if (count == 0 || !IsVirtualKey(code)) return;
+bool PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t count, KeySendState& state) {
+  if (count == 0 || !IsVirtualKey(code)) return true;
   const uint16_t scan = platform.ScanCode(code);
   const KeyEvent pair[2] = {{code, scan, DownFlags(extended)}, {code, scan, UpFlags(extended)}};
   for (uint16_t i = 0; i < count; ++i) {
     TakePause(platform, state);
-    platform.SendEvents(pair, 2);
+    if (!platform.SendEvents(pair, 2)) return false;
   }
+  return true;
 }
 
-void KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state) {
-  if (!IsVirtualKey(code)) return;
+bool KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state) {
+  if (!IsVirtualKey(code)) return true;
   TakePause(platform, state);
   const KeyEvent down[1] = {{code, platform.ScanCode(code), DownFlags(extended)}};
-  platform.SendEvents(down, 1);
+  return platform.SendEvents(down, 1);
 }
 
-void KeyUp(KeyPlatform& platform, uint16_t code, bool extended) {
-  if (!IsVirtualKey(code)) return;
+bool KeyUp(KeyPlatform& platform, uint16_t code, bool extended) {
+  if (!IsVirtualKey(code)) return true;
   const KeyEvent up[1] = {{code, platform.ScanCode(code), UpFlags(extended)}};
-  platform.SendEvents(up, 1);
+  return platform.SendEvents(up, 1);
 }
 
-void TypeChar(KeyPlatform& platform, char16_t unit, KeySendState& state) {
+bool TypeChar(KeyPlatform& platform, char16_t unit, KeySendState& state) {
   TakePause(platform, state);
   const KeyEvent pair[2] = {{0, unit, kUnicode}, {0, unit, kUnicode | kKeyUp}};
-  platform.SendEvents(pair, 2);
+  return platform.SendEvents(pair, 2);
 }
 
 }  // namespace kwo::keys

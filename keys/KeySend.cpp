@@ -2,7 +2,9 @@
 // on each element at once through the primitives.
 #include "keys/KeySend.h"
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "keys/KeyNameTable.h"
 #include "text/Chars.h"
@@ -26,40 +28,44 @@ class Interpreter {
  public:
   Interpreter(KeySendState& state, KeyPlatform& platform) : state_(state), platform_(platform) {}
 
-  bool Run(const char16_t* p) {
+  SendStop Run(const char16_t* p) {
     while (*p != 0) {
       const char16_t unit = *p;
       if (unit == u'\\') {
         if (p[1] == 0) {
-          TypeChar(platform_, unit, state_);
+          Check(TypeChar(platform_, unit, state_));
           ++p;
         } else {
-          TypeChar(platform_, p[1], state_);
+          Check(TypeChar(platform_, p[1], state_));
           p += 2;
         }
       } else if (unit == u'{') {
         const char16_t* end = p + 1;
         while (*end != 0 && *end != u'}') ++end;
         const size_t length = static_cast<size_t>(end - (p + 1));
-        if (length >= kGroupBufferSize) return false;
+        if (length >= kGroupBufferSize) return SendStop::GroupTooLong;
         RunGroup(p + 1, length);
-        if (*end == 0) return true;
+        if (refused_) break;
+        if (*end == 0) return SendStop::None;
         p = end + 1;
       } else if (unit == u'\n') {
-        PressKey(platform_, kEnterKey, false, 1, state_);
+        Check(PressKey(platform_, kEnterKey, false, 1, state_));
         ++p;
       } else if (unit == u'\r') {
-        PressKey(platform_, kEnterKey, false, 1, state_);
+        Check(PressKey(platform_, kEnterKey, false, 1, state_));
         p += (p[1] == u'\n') ? 2 : 1;
       } else if (unit < 0x20) {
-        PressKey(platform_, unit, false, 1, state_);
+        Check(PressKey(platform_, unit, false, 1, state_));
         ++p;
       } else {
-        TypeChar(platform_, unit, state_);
+        Check(TypeChar(platform_, unit, state_));
         ++p;
       }
+      if (refused_) break;
     }
-    return true;
+    if (!refused_) return SendStop::None;
+    ReleaseHeldKeys();
+    return SendStop::InputRefused;
   }
 
  private:
@@ -82,7 +88,9 @@ class Interpreter {
       return;
     }
     // No key name: every unit is pressed as the virtual key of that code.
-    for (char16_t unit : text) PressKey(platform_, unit, false, 1, state_);
+    for (char16_t unit : text) {
+      if (!Check(PressKey(platform_, unit, false, 1, state_))) return;
+    }
   }
 
   bool RunKeyword(std::u16string_view text) {
@@ -91,7 +99,7 @@ class Interpreter {
     constexpr std::u16string_view kAppActivate = u"APPACTIVATE ";
     constexpr std::u16string_view kDelay = u"DELAY";
     if (StartsWith(text, kVkey)) {
-      PressKey(platform_, Low16(text::ParseDecimal(text.substr(kVkey.size()))), false, 1, state_);
+      Check(PressKey(platform_, Low16(text::ParseDecimal(text.substr(kVkey.size()))), false, 1, state_));
     } else if (StartsWith(text, kBeep)) {
       RunBeep(text.substr(kBeep.size()));
     } else if (StartsWith(text, kAppActivate)) {
@@ -123,31 +131,60 @@ class Interpreter {
     const bool extended = key.extended != 0;
     switch (mode) {
       case GroupMode::PressOnly:
-        KeyDown(platform_, key.code, extended, state_);
+        if (Check(KeyDown(platform_, key.code, extended, state_))) held_.push_back({key.code, extended});
         break;
       case GroupMode::ReleaseOnly:
-        KeyUp(platform_, key.code, extended);
+        Check(KeyUp(platform_, key.code, extended));
+        ForgetHeld(key.code);
         break;
       case GroupMode::PressAndRelease: {
         const uint16_t count = rest.empty() ? 1 : Low16(text::ParseDecimal(rest));
-        PressKey(platform_, key.code, extended, count, state_);
+        Check(PressKey(platform_, key.code, extended, count, state_));
         break;
       }
     }
   }
 
+  bool Check(bool taken) {
+    if (!taken) refused_ = true;
+    return taken;
+  }
+
+  void ForgetHeld(uint16_t code) {
+    for (size_t i = held_.size(); i > 0; --i) {
+      if (held_[i - 1].code == code) held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i - 1));
+    }
+  }
+
+  // A sequence that stops early must not leave its modifiers down: the
+  // user's next keys would become shortcuts. Best effort, latest first.
+  void ReleaseHeldKeys() {
+    for (size_t i = held_.size(); i > 0; --i) KeyUp(platform_, held_[i - 1].code, held_[i - 1].extended);
+    held_.clear();
+  }
+
+  struct HeldKey {
+    uint16_t code;
+    bool extended;
+  };
+
   KeySendState& state_;
   KeyPlatform& platform_;
   char16_t group_[kGroupBufferSize];
+  std::vector<HeldKey> held_;  // pressed by {KEY+} and not yet released
+  bool refused_ = false;
 };
 
 }  // namespace
 
-bool SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform) {
-  Interpreter interpreter(state, platform);
-  const bool complete = text == nullptr || interpreter.Run(text);
+SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform) {
+  SendResult result;
+  if (text != nullptr) {
+    Interpreter interpreter(state, platform);
+    result.stop = interpreter.Run(text);
+  }
   state.defaultDelayMs = 0;
-  return complete;
+  return result;
 }
 
 }  // namespace kwo::keys

@@ -14,17 +14,33 @@ struct KeySendState {
   int32_t pendingDelayMs = 0;  // once, before the next key event; set by {DELAY n}
 };
 
-// Carries out the whole key sequence (NUL-terminated UTF-16). Returns false
-// when it stopped at a brace group longer than 299 code units.
-bool SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform);
+// Why a key sequence stopped before its end.
+enum class SendStop {
+  None,          // carried out to the end
+  GroupTooLong,  // a brace group longer than 299 code units
+  InputRefused,  // the system took fewer input records than asked
+};
+
+// The outcome of SendKeySequence; true when the whole sequence was carried out.
+struct SendResult {
+  SendStop stop = SendStop::None;
+  explicit operator bool() const { return stop == SendStop::None; }
+};
+
+// Carries out the whole key sequence (NUL-terminated UTF-16). Stops at a
+// brace group longer than 299 code units, and at the first key event the
+// system does not take: nothing after it is typed.
+SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform);
 
 // Injection primitives. Each pausing primitive takes the pause rule first:
 // the pending pause once, else the default one; a pause below 1 ms sleeps not
 // at all. Codes outside 1..254 are no virtual keys: PressKey, KeyDown and
 // KeyUp send nothing for them and take no pause; so does a count of 0.
-void PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t count, KeySendState& state);
-void KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state);
-void KeyUp(KeyPlatform& platform, uint16_t code, bool extended);
-void TypeChar(KeyPlatform& platform, char16_t unit, KeySendState& state);
+// Each returns false when the system refused its records; PressKey then
+// stops repeating.
+bool PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t count, KeySendState& state);
+bool KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state);
+bool KeyUp(KeyPlatform& platform, uint16_t code, bool extended);
+bool TypeChar(KeyPlatform& platform, char16_t unit, KeySendState& state);
 
 }  // namespace kwo::keys

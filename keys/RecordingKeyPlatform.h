@@ -1,7 +1,8 @@
 #pragma once
 // A KeyPlatform that carries nothing out and records everything it is asked
 // to do, in order: each SendEvents call with its records, pauses, beeps and
-// window activations. Used by the tests, the fuzzer and the benchmark.
+// window activations; it can be told to refuse SendEvents calls. Used by
+// the tests, the fuzzer and the benchmark.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,12 +42,13 @@ class RecordingKeyPlatform final : public KeyPlatform {
   // can tell that a record's wScan came from ScanCode.
   static uint16_t FakeScanCode(uint16_t vk) { return static_cast<uint16_t>(vk + 0x100); }
 
-  void SendEvents(const KeyEvent* events, size_t count) override {
+  bool SendEvents(const KeyEvent* events, size_t count) override {
     ++sendCalls_;
+    if (sendCalls_ >= refuseFirstCall && sendCalls_ <= refuseLastCall) return false;
     eventCount_ += count;
     if (truncated_ || events_.size() + count > maxStoredEvents_) {
       truncated_ = true;
-      return;
+      return true;
     }
     Action action;
     action.kind = Kind::Send;
@@ -54,6 +56,7 @@ class RecordingKeyPlatform final : public KeyPlatform {
     action.count = count;
     events_.insert(events_.end(), events, events + count);
     actions_.push_back(std::move(action));
+    return true;
   }
   uint16_t ScanCode(uint16_t vk) override {
     ++scanCodeCalls_;
@@ -100,6 +103,10 @@ class RecordingKeyPlatform final : public KeyPlatform {
 
   // What ActivateWindow answers.
   bool activateResult = true;
+  // SendEvents calls (counted from 1 since the last Clear) that the system
+  // refuses: they return false and record nothing.
+  size_t refuseFirstCall = SIZE_MAX;
+  size_t refuseLastCall = SIZE_MAX;
 
  private:
   void Store(Action&& action) {

@@ -61,6 +61,22 @@ void WaitUntilReadyForKeys(HWND window) {
   }
 }
 
+// Keys already sent belong to the window in front now. Before another window
+// is activated, its thread must have taken them from its queue, or they would
+// follow the activation into the new window. A round trip of WM_NULL comes
+// back once that thread has returned to its message loop; bounded, so that a
+// hung window does not stop the typing.
+void LetForegroundTakeItsKeys(HWND newWindow) {
+  constexpr UINT kTimeoutMs = 1000;
+  const HWND old = GetForegroundWindow();
+  if (old == nullptr || old == newWindow) return;
+  DWORD process = 0;
+  GetWindowThreadProcessId(old, &process);
+  if (process == GetCurrentProcessId()) return;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(old, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored);
+}
+
 HWND FindWindowByTitle(const std::wstring& title) {
   if (HWND exact = FindWindowW(nullptr, title.c_str())) return exact;
   if (title.empty()) return nullptr;  // an empty text is in every title: no match
@@ -71,18 +87,17 @@ HWND FindWindowByTitle(const std::wstring& title) {
 
 }  // namespace
 
-void WinKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
-  if (count == 0) return;
+bool WinKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
+  if (count == 0) return true;
   constexpr size_t kOnStack = 8;
   if (count <= kOnStack) {
     INPUT inputs[kOnStack];
     for (size_t i = 0; i < count; ++i) inputs[i] = ToInput(events[i]);
-    SendInput(static_cast<UINT>(count), inputs, sizeof(INPUT));
-    return;
+    return SendInput(static_cast<UINT>(count), inputs, sizeof(INPUT)) == count;
   }
   std::vector<INPUT> inputs(count);
   for (size_t i = 0; i < count; ++i) inputs[i] = ToInput(events[i]);
-  SendInput(static_cast<UINT>(count), inputs.data(), sizeof(INPUT));
+  return SendInput(static_cast<UINT>(count), inputs.data(), sizeof(INPUT)) == count;
 }
 
 uint16_t WinKeyPlatform::ScanCode(uint16_t vk) {
@@ -96,6 +111,7 @@ void WinKeyPlatform::Beep(uint32_t frequency, uint32_t milliseconds) { ::Beep(fr
 bool WinKeyPlatform::ActivateWindow(std::u16string_view title) {
   const HWND window = FindWindowByTitle(std::wstring(title.begin(), title.end()));
   if (window == nullptr) return false;
+  LetForegroundTakeItsKeys(window);
   const auto self = reinterpret_cast<LPARAM>(window);
   SendMessageW(window, WM_SYSCOMMAND, SC_HOTKEY, self);
   SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, self);

@@ -7,7 +7,7 @@ namespace kwo::keys {
 
 class WinKeyPlatform final : public KeyPlatform {
  public:
-  void SendEvents(const KeyEvent* events, size_t count) override;
+  bool SendEvents(const KeyEvent* events, size_t count) override;
   uint16_t ScanCode(uint16_t vk) override;
   void Sleep(uint32_t milliseconds) override;
   void Beep(uint32_t frequency, uint32_t milliseconds) override;

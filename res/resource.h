@@ -44,6 +44,7 @@
 #define IDC_PRE_STR 1038
 #define IDC_TIMER_STR 1039
 #define IDC_COLOUR 1040
+#define IDC_VERSION_TEXT 1041   // About box: name and version
 
 // Commands
 #define IDM_ABOUTBOX 0x0010   // system menu item

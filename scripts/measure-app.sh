@@ -8,17 +8,23 @@
 #      arrived in a receiver's edit; kwo.exe (content of one entry) against a
 #      minimal program that hides its window and types the same text with a
 #      bare SendInput loop;
-#  (c) GDI objects of kwo.exe over many expansions (0 skips it).
+#      and from the Enter key until the first character arrived: kwo.exe's
+#      wait for its target against the minimal program's fixed 50 ms;
+#  (c) GDI objects of kwo.exe over many expansions (0 skips it);
+#  (d) under load (two processes spinning on both cores): lost and
+#      misdirected expansions out of LOADED (Chinese, Enter groups, prefix
+#      and suffix), then (b) again (0 skips it).
 #
-#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]
+#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED]
 #
 # WINDOWS_BUILD_DIR is a folder of scripts/build.sh windows; the programs are
-# built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000.
+# built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000, LOADED to 200.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]}" && pwd) || exit 2
 rounds=${2:-5}
 expansions=${3:-1000}
+loaded=${4:-200}
 cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
 
 KWO_EXE="$build/app/kwo.exe"
@@ -28,7 +34,7 @@ TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
 MINI="$build/tests/e2e/kwo_e2e_mini.exe"
 source "$root/tests/e2e/e2e_lib.sh"
 
-WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 ))
+WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 ))
 wh_init measure-app $(( WH_RUN_TIMEOUT * 3 ))
 e2e_stage
 e2e_ini 0 0 '' ''
@@ -62,9 +68,11 @@ wh_driver wait "E2E Mini Typer" visible 20000 >/dev/null || wh_fail "the minimal
 send_out=$(wh_run "$TOOL" measure-send "$rounds" "$RCV" "$(wh_winpath "$WH_DIR/text.txt")" "$KWO" MEASUR "E2E Mini Typer") ||
   wh_fail "the sending measurement failed"
 echo "$send_out"
-kwo_send=$(awk '$1 == "send-median" && $2 == "kwo" { print $3 }' <<<"$send_out")
-mini_send=$(awk '$1 == "send-median" && $2 == "minimal" { print $3 }' <<<"$send_out")
-wh_driver close "E2E Mini Typer" >/dev/null
+median_of() { awk -v what="$1" -v who="$2" '$1 == what && $2 == who { print $3 }' <<<"$3"; }
+kwo_send=$(median_of send-median kwo "$send_out")
+mini_send=$(median_of send-median minimal "$send_out")
+kwo_first=$(median_of first-median kwo "$send_out")
+mini_first=$(median_of first-median minimal "$send_out")
 
 if [ "$expansions" -gt 0 ]; then
   echo "== (c) GDI objects of kwo.exe over $expansions expansions"
@@ -72,6 +80,35 @@ if [ "$expansions" -gt 0 ]; then
   wh_run "$TOOL" expand-loop "$KWO" "$RCV" A "$(wh_file gdi.txt '您好，很高兴认识您！')" "$expansions" 100 ||
     wh_fail "the expansions failed"
 fi
+
+if [ "$loaded" -gt 0 ]; then
+  echo "== (d) under load: two processes spinning on both cores"
+  e2e_exit_kwo
+  e2e_ini 1 1 '【前】' '{ENTER}——后缀'
+  e2e_start_kwo
+  load=()
+  for _ in 1 2; do
+    timeout "$WH_RUN_TIMEOUT" sh -c 'while :; do :; done' &
+    load+=($!)
+  done
+  sleep 1
+  echo "load average with the load: $(cut -d' ' -f1-3 /proc/loadavg)"
+  mixed=$(wh_run "$TOOL" expand-mix "$KWO" "$RCV" "$loaded" \
+    A "$(wh_file l1.txt '【前】您好，很高兴认识您！\r\n——后缀')" \
+    AB "$(wh_file l2.txt '【前】此致\r\n敬礼！\r\n——后缀')" \
+    CRLF "$(wh_file l3.txt '【前】第一行\r\n第二行，最后一行\r\nend\r\n——后缀')")
+  echo "$mixed"
+  loaded_line=$(grep '^expand-mix ' <<<"$mixed")
+  e2e_exit_kwo
+  e2e_ini 0 0 '' ''
+  e2e_start_kwo
+  loaded_send=$(wh_run "$TOOL" measure-send "$rounds" "$RCV" "$(wh_winpath "$WH_DIR/text.txt")" "$KWO" MEASUR "E2E Mini Typer") ||
+    echo "the sending measurement under load failed"
+  echo "$loaded_send"
+  kill "${load[@]}" 2>/dev/null
+  wait "${load[@]}" 2>/dev/null
+fi
+wh_driver close "E2E Mini Typer" >/dev/null
 e2e_exit_kwo
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
@@ -80,4 +117,12 @@ printf 'start until hotkey registered: kwo.exe %s ms, minimal program %s ms, rat
   "$kwo_start" "$mini_start" "$(ratio "$kwo_start" "$mini_start")"
 printf 'Enter until 1,000 characters arrived: kwo.exe %s ms, bare SendInput loop %s ms, ratio %s\n' \
   "$kwo_send" "$mini_send" "$(ratio "$kwo_send" "$mini_send")"
+printf 'Enter until the first character arrived: kwo.exe %s ms (waits for its target), minimal program %s ms (sleeps 50 ms)\n' \
+  "$kwo_first" "$mini_first"
+if [ "$loaded" -gt 0 ]; then
+  printf 'under load: %s\n' "${loaded_line:-expand-mix did not finish}"
+  printf 'under load, Enter until 1,000 characters arrived: kwo.exe %s ms, bare SendInput loop %s ms, ratio %s\n' \
+    "$(median_of send-median kwo "$loaded_send")" "$(median_of send-median minimal "$loaded_send")" \
+    "$(ratio "$(median_of send-median kwo "$loaded_send")" "$(median_of send-median minimal "$loaded_send")")"
+fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -2,14 +2,18 @@
 # Takes screenshots of 疾书精灵 under Wine (zh_CN, code page 936) for a look
 # by eye: the main window with a filled list, the main window's Help menu
 # with the user's links, the options dialog, the entry edit dialog, the About
-# box and the notification icon's menu.
-# The PNGs go to build/screenshots/ (override with KWO_SHOTS_DIR).
+# box, the notification icon's menu and the notice of a first start.
+# The PNGs go to build/screenshots/ (override with KWO_SHOTS_DIR). The main
+# window, the options dialog, the edit dialog and the first-start notice are
+# also cut out into help/images/ (override with KWO_HELP_IMAGES), which the
+# help file and the README show; commit them when they changed.
 # Uses the end-to-end harness (own Xvfb, Wine prefix and virtual desktop) and
 # its driver program; stops everything it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 shots=${KWO_SHOTS_DIR:-$root/build/screenshots}
-mkdir -p "$shots"
+images=${KWO_HELP_IMAGES:-$root/help/images}
+mkdir -p "$shots" "$images"
 
 # kwo.exe staged with a kwo.ini and sample entries; the driver from the same build.
 stage=$(mktemp -d "${TMPDIR:-/tmp}/kwo-shots.XXXXXX")
@@ -25,6 +29,18 @@ wh_init screenshots 180
 trap 'rm -rf "$stage"; _wh_on_exit' EXIT
 
 shot() { import -display "$DISPLAY" -window root "$shots/$1.png" && echo "screenshots: $shots/$1.png"; }
+# window_shot NAME WINDOW...: the smallest part of the desktop that holds the
+# windows, into help/images/NAME.png (without time stamps in the file).
+window_shot() {
+  local name=$1 window left=100000 top=100000 right=0 bottom=0 x y w h; shift
+  for window in "$@"; do
+    read -r x y w h < <(wh_driver rect "$window") || wh_fail "no window $window"
+    (( x < left )) && left=$x; (( y < top )) && top=$y
+    (( x + w > right )) && right=$((x + w)); (( y + h > bottom )) && bottom=$((y + h))
+  done
+  import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
+    -strip -define png:exclude-chunks=date,time "$images/$name.png" && echo "screenshots: $images/$name.png"
+}
 title=疾书精灵
 
 cd "$stage/run"
@@ -39,6 +55,7 @@ shot main-full-list
 wh_driver set-text "$title" 1001 A >/dev/null
 wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 疾书精灵 1002 2>/dev/null)" ]' || wh_fail "no content for A"
 shot main-key-A
+window_shot main "$title"
 
 # Help menu with the links from kwo.ini.
 wh_driver keys ALT+H >/dev/null
@@ -50,6 +67,7 @@ wh_driver keys ESCAPE ESCAPE >/dev/null
 wh_driver command "$title" 32802 >/dev/null
 wh_driver wait 参数设置 visible >/dev/null || wh_fail "the options dialog did not show"
 shot options
+window_shot options 参数设置
 wh_driver command 参数设置 2 >/dev/null
 wh_driver wait 参数设置 gone >/dev/null || wh_fail "the options dialog did not close"
 
@@ -59,6 +77,7 @@ wh_driver wait 编辑速记 visible >/dev/null || wh_fail "the edit dialog did n
 wh_driver set-text 编辑速记 1001 AB >/dev/null
 wh_wait_until 10 bash -c '[ -n "$(wine "$WH_DRIVER" text 编辑速记 1002 2>/dev/null)" ]' || wh_fail "no content for AB"
 shot edit-dialog
+window_shot edit-dialog 编辑速记
 wh_driver command 编辑速记 2 >/dev/null
 wh_driver wait 编辑速记 gone >/dev/null || wh_fail "the edit dialog did not close"
 
@@ -77,6 +96,20 @@ sleep 1
 shot tray-menu
 xdotool click 1  # a click elsewhere closes the menu
 
+wh_driver command "$title" 1009 >/dev/null
+wh_driver wait "$title" gone >/dev/null || wh_fail "the program did not end"
+
+# First start: kwo.exe alone in a folder; it creates kwo.db and says how to begin.
+mkdir -p "$stage/first"
+cp "$stage/run/kwo.exe" "$stage/first/kwo.exe"
+cd "$stage/first"
+wh_start first kwo.exe
+wh_driver wait 欢迎使用疾书精灵 visible 20000 >/dev/null || wh_fail "no first-start notice"
+wh_driver wait "$title" visible >/dev/null || wh_fail "the main window did not show on the first start"
+sleep 1  # the notice is drawn after it shows
+shot first-start
+window_shot first-start "$title" 欢迎使用疾书精灵
+wh_driver command 欢迎使用疾书精灵 1 >/dev/null
 wh_driver command "$title" 1009 >/dev/null
 wh_driver wait "$title" gone >/dev/null || wh_fail "the program did not end"
 echo "screenshots: done"

@@ -12,6 +12,7 @@ packages=(
   fonts-wqy-microhei locales
   sqlite3
   postgresql odbc-postgresql unixodbc unixodbc-dev libsqliteodbc
+  nsis fp-utils zip unzip
 )
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 

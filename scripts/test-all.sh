@@ -3,7 +3,7 @@
 # missing, then builds and tests the native, sanitizer, fuzz, benchmark and
 # Windows (under Wine) configurations. Exits non-zero if anything fails.
 #   KWO_FUZZ_SECONDS  seconds per fuzz target (default 20)
-#   KWO_SKIP          space-separated stages to skip: native sanitize fuzz bench windows measure
+#   KWO_SKIP          space-separated stages to skip: native sanitize fuzz bench windows release measure
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -68,6 +68,20 @@ windows_all() {
   return $ok
 }
 
+# The release (scripts/release.sh into out/release/), then the installer, the
+# portable zip and the help file as a user gets them, under Wine.
+release_all() {
+  "$root/scripts/release.sh" || return 1
+  # A second run on the same commit gives the same files, byte for byte.
+  local sums; sums=$(cat "$root/out/release/SHA256SUMS")
+  "$root/scripts/release.sh" >/dev/null || return 1
+  [ "$sums" = "$(cat "$root/out/release/SHA256SUMS")" ] || { echo "release: a second run gave other files"; return 1; }
+  local dir=$root/build/windows
+  cmake --build "$dir" --target wine_driver wine_receiver -j "$(nproc)" >&2 || return 1
+  bash "$root/tests/e2e/release_test.sh" "$root/out/release" "$dir/tests/wine/wine_driver.exe" \
+    "$dir/tests/wine/wine_receiver.exe" "$root/build/host/help/kwo_keynames"
+}
+
 # Measured runs under Wine: they print their figures and assert nothing.
 measure_all() {
   local dir; dir=$("$root/scripts/build.sh" windows) || return 1
@@ -82,6 +96,7 @@ run_stage sanitize ctest_in sanitize
 run_stage fuzz fuzz_all
 run_stage bench bench_all
 run_stage windows windows_all
+run_stage release release_all
 run_stage measure measure_all
 
 echo

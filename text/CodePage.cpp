@@ -151,11 +151,23 @@ bool TakeUtf8Mark(std::string_view& bytes) {
   return true;
 }
 
-std::u16string DecodeCp936OrUtf8(std::string_view bytes, bool utf8) {
-  if (utf8) return Utf8ToUtf16(bytes);
+std::u16string DecodeCp936OrUtf8(std::string_view bytes, bool utf8, bool* lossless) {
   std::u16string text;
-  DecodeCp936(bytes, text);
+  bool ok = true;
+  if (utf8) {
+    ok = IsValidUtf8(bytes);
+    text = Utf8ToUtf16(bytes);
+  } else {
+    ok = DecodeCp936(bytes, text);
+  }
+  if (lossless) *lossless = ok;
   return text;
+}
+
+bool LooksLikeUtf8(std::string_view bytes) {
+  const bool ascii =
+      std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return !ascii && IsValidUtf8(bytes);
 }
 
 }  // namespace kwo::text

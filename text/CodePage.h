@@ -22,6 +22,11 @@ std::string EncodeCp936OrUtf8(std::u16string_view text, bool* utf8 = nullptr);
 // True, with the mark removed from `bytes`, when they begin with the UTF-8 byte-order mark.
 bool TakeUtf8Mark(std::string_view& bytes);
 // Bytes of such a file, the mark already taken, as UTF-8 or as code page 936.
-std::u16string DecodeCp936OrUtf8(std::string_view bytes, bool utf8);
+// `lossless` is set false when some bytes had no form and became U+FFFD.
+std::u16string DecodeCp936OrUtf8(std::string_view bytes, bool utf8, bool* lossless = nullptr);
+// For a file written by another program, without the mark: true when the
+// bytes are UTF-8 throughout and hold some non-ASCII text. Text in code page
+// 936 practically never passes, so such bytes are read as UTF-8.
+bool LooksLikeUtf8(std::string_view bytes);
 
 }  // namespace kwo::text

@@ -49,6 +49,30 @@ std::u16string Utf8ToUtf16(std::string_view in) {
   return out;
 }
 
+bool IsValidUtf8(std::string_view in) {
+  size_t i = 0;
+  while (i < in.size()) {
+    const unsigned char b = static_cast<unsigned char>(in[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    // The second byte's range rules out overlong forms, surrogates and code points above U+10FFFF.
+    unsigned char low = 0x80, high = 0xBF;
+    size_t len = 0;
+    if (b >= 0xC2 && b <= 0xDF) len = 2;
+    else if (b >= 0xE0 && b <= 0xEF) { len = 3; if (b == 0xE0) low = 0xA0; if (b == 0xED) high = 0x9F; }
+    else if (b >= 0xF0 && b <= 0xF4) { len = 4; if (b == 0xF0) low = 0x90; if (b == 0xF4) high = 0x8F; }
+    if (len == 0 || i + len > in.size()) return false;
+    for (size_t k = 1; k < len; ++k) {
+      const unsigned char c = static_cast<unsigned char>(in[i + k]);
+      if (k == 1 ? (c < low || c > high) : (c & 0xC0) != 0x80) return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
 std::string Utf16ToUtf8(std::u16string_view in) {
   std::string out;
   out.reserve(in.size() * 3);

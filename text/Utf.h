@@ -8,6 +8,8 @@ namespace kwo::text {
 
 // Malformed UTF-8 becomes U+FFFD, one per bad sequence.
 std::u16string Utf8ToUtf16(std::string_view utf8);
+// True when the bytes are well-formed UTF-8 throughout (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view utf8);
 // A lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 

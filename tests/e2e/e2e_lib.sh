@@ -16,7 +16,8 @@
 #   e2e_expand KEY EXPECTED      calls kwo up, types KEY, presses Enter, waits
 #                                until the receiver holds EXPECTED (wh_file
 #                                notation) exactly
-#   check / fails / equals       one result line per case, counted in $failures
+#   check / fails / equals / contains
+#                                one result line per case, counted in $failures
 #   e2e_finish                   fails the script if any case failed
 source "$(dirname "${BASH_SOURCE[0]}")/../wine/harness.sh"
 

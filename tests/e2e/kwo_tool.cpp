@@ -12,6 +12,13 @@
 //       holds exactly the UTF-8 text of EXPECTED_FILE, then empties it. Prints
 //       the GDI count of kwo before the first, after the first ten and after
 //       every EVERY (default 100); the last line is "gdi-summary FIRST AFTER_WARMUP LAST"
+//   kwo_tool.exe expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]
+//       COUNT expansions the same way, cycling through the keys, going on
+//       after a failure; each is done (the exact text arrived, kwo hid on the
+//       Enter and emptied its box), lost (fewer characters arrived) or
+//       misdirected (kwo stayed up, or other text arrived). The last line is
+//       "expand-mix COUNT lost L misdirected M median-ms MS" (Enter until the
+//       text was complete); exit code 1 when any was not done
 //   kwo_tool.exe hold FILE
 //       opens FILE for reading and lets others only read it, shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
@@ -27,8 +34,9 @@
 //   kwo_tool.exe measure-send ROUNDS RECEIVER_WINDOW TEXT_FILE KWO_WINDOW KEY MINI_WINDOW
 //       time from the Enter key until the receiver's edit holds the whole
 //       text, for kwo (called up with Win + Space, KEY typed) and for the
-//       minimal typer (brought to the front), alternately. Prints
-//       "send NAME ROUND MS" lines and "send-median NAME MS"
+//       minimal typer (brought to the front), alternately, and the time until
+//       the first character. Prints "send NAME ROUND MS first MS" lines,
+//       "send-median NAME MS" and "first-median NAME MS"
 // Exit code 0 on success, 1 when something did not happen in time, 2 on a
 // usage error.
 #include <windows.h>
@@ -196,6 +204,38 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   return true;
 }
 
+// One expansion with real input: Win + Space, KEY typed, Enter; waits until
+// the receiver holds exactly EXPECTED and kwo has emptied its box.
+enum class Expansion { Done, Lost, Misdirected };
+
+Expansion ExpandOnce(HWND kwo, HWND receiver, const std::wstring& key, const std::wstring& expected, double& ms) {
+  HWND edit = GetDlgItem(receiver, kReceiverEdit);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  if (!CallUpWithKey(kwo, receiver, key)) return Expansion::Misdirected;
+  const double t0 = NowMs();
+  SendChord({}, VK_RETURN);
+  // The Enter is kwo's: kwo hides. Had it gone anywhere else, kwo would stay up.
+  if (!PollUntil([&] { return !IsWindowVisible(kwo); }, 5000)) {
+    Report(L"kwo stayed visible after Enter");
+    return Expansion::Misdirected;
+  }
+  const bool arrived = PollUntil([&] { return TextIs(edit, expected); }, 10000);
+  ms = NowMs() - t0;
+  if (!arrived) {
+    std::wstring actual;
+    ReadControlText(edit, actual);
+    Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(expected) + L"\"");
+    // Fewer characters than meant: keys went nowhere. More or others: keys went astray.
+    return actual.size() < expected.size() ? Expansion::Lost : Expansion::Misdirected;
+  }
+  // The box is emptied after the typing; then the expansion is complete.
+  if (!PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 5000)) {
+    Report(L"the short-key box was not emptied");
+    return Expansion::Lost;
+  }
+  return Expansion::Done;
+}
+
 int CmdExpandLoop(const std::vector<std::wstring>& args) {
   if (args.size() < 5) return Usage(L"expand-loop KWO_WINDOW RECEIVER_WINDOW KEY EXPECTED_FILE COUNT [EVERY]");
   HWND kwo = FindTopWindow(args[0]);
@@ -205,22 +245,16 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
   if (!ReadUtf8File(args[3], content)) return 1;
   const int count = _wtoi(args[4].c_str());
   const int every = args.size() > 5 ? std::max(1, _wtoi(args[5].c_str())) : 100;
-  HWND edit = GetDlgItem(receiver, kReceiverEdit);
-  HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
   const DWORD pid = WindowPid(kwo);
   std::wstring source;
   long first = GdiObjects(pid, source), afterWarmup = -1, last = first;
   WriteOut(L"gdi before 0: " + std::to_wstring(first) + L" (" + source + L")\n");
   const double start = NowMs();
   for (int i = 1; i <= count; ++i) {
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-    if (!CallUpWithKey(kwo, receiver, args[2])) return Fail(L"expansion " + std::to_wstring(i));
-    SendChord({}, VK_RETURN);
-    if (!PollUntil([&] { return TextIs(edit, content); }, 10000)) {
-      return Fail(L"expansion " + std::to_wstring(i) + L": the receiver did not get the content");
+    double ms = 0;
+    if (ExpandOnce(kwo, receiver, args[2], content, ms) != Expansion::Done) {
+      return Fail(L"expansion " + std::to_wstring(i));
     }
-    // The box is emptied after the typing; then the expansion is complete.
-    if (!PollUntil([&] { return TextIs(keyBox, L""); }, 5000)) return Fail(L"the short-key box was not emptied");
     if (i == 10 || i % every == 0 || i == count) {
       last = GdiObjects(pid, source);
       if (i == 10) afterWarmup = last;
@@ -231,6 +265,47 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
   WriteOut(L"gdi-summary " + std::to_wstring(first) + L" " + std::to_wstring(afterWarmup) + L" " +
            std::to_wstring(last) + L"\n");
   return 0;
+}
+
+int CmdExpandMix(const std::vector<std::wstring>& args) {
+  if (args.size() < 5 || (args.size() - 3) % 2 != 0) {
+    return Usage(L"expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]");
+  }
+  HWND kwo = FindTopWindow(args[0]);
+  HWND receiver = FindTopWindow(args[1]);
+  if (!kwo || !receiver) return Fail(L"kwo or the receiver is missing");
+  std::vector<std::pair<std::wstring, std::wstring>> cases;
+  for (size_t i = 3; i + 1 < args.size(); i += 2) {
+    std::wstring expected;
+    if (!ReadUtf8File(args[i + 1], expected)) return 1;
+    cases.emplace_back(args[i], expected);
+  }
+  const int count = std::max(1, _wtoi(args[2].c_str()));
+  int lost = 0, misdirected = 0;
+  std::vector<double> times;
+  for (int i = 0; i < count; ++i) {
+    const auto& [key, expected] = cases[static_cast<size_t>(i) % cases.size()];
+    double ms = 0;
+    const Expansion outcome = ExpandOnce(kwo, receiver, key, expected, ms);
+    if (outcome == Expansion::Done) {
+      times.push_back(ms);
+      continue;
+    }
+    (outcome == Expansion::Lost ? lost : misdirected) += 1;
+    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key +
+             (outcome == Expansion::Lost ? L" lost\n" : L" misdirected\n"));
+    // kwo may still be up, showing a notice or holding the key: start the next one afresh.
+    PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
+    if (IsWindowVisible(kwo)) {
+      BringToFront(kwo);
+      SendChord({}, VK_ESCAPE);
+      PollUntil([&] { return !IsWindowVisible(kwo); }, 5000);
+    }
+    SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  }
+  WriteOut(L"expand-mix " + std::to_wstring(count) + L" lost " + std::to_wstring(lost) + L" misdirected " +
+           std::to_wstring(misdirected) + L" median-ms " + Fixed(Median(times), 1) + L"\n");
+  return lost + misdirected == 0 ? 0 : 1;
 }
 
 // --- Holding a file ---------------------------------------------------------
@@ -330,8 +405,9 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
   if (!ReadUtf8File(args[2], text)) return 1;
   HWND edit = GetDlgItem(receiver, kReceiverEdit);
   auto arrived = [&] { return SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0) >= static_cast<LRESULT>(text.size()); };
-  // One run: the program in front of the receiver, then Enter; the time until the whole text is there.
-  auto run = [&](bool isKwo, double& ms) -> bool {
+  // One run: the program in front of the receiver, then Enter; the times
+  // until the first character and until the whole text is there.
+  auto run = [&](bool isKwo, double& ms, double& firstMs) -> bool {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     if (!BringToFront(receiver)) return Report(L"the receiver is not in front");
     if (isKwo) {
@@ -344,9 +420,11 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
     SendChord({}, VK_RETURN);
     LRESULT length = 0;
     double lastGrowth = t0;
+    firstMs = -1;
     while (!arrived()) {
       const LRESULT now = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
       if (now != length) {
+        if (length == 0) firstMs = NowMs() - t0;
         length = now;
         lastGrowth = NowMs();
       } else if (NowMs() - lastGrowth > 10000) {
@@ -356,26 +434,30 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
       Sleep(2);
     }
     ms = NowMs() - t0;
+    if (firstMs < 0) firstMs = ms;
     if (!TextIs(edit, text)) return Report(L"the receiver holds another text");
     if (isKwo && !PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 5000)) {
       return Report(L"kwo did not finish");
     }
     return true;
   };
-  std::vector<double> kwoTimes, miniTimes;
+  std::vector<double> kwoTimes, miniTimes, kwoFirst, miniFirst;
   for (int round = 1; round <= rounds; ++round) {
     // Alternate which goes first, so that neither always meets a warmer receiver.
     for (int k = 0; k < 2; ++k) {
       const bool isKwo = (round + k) % 2 == 0;
-      double ms = 0;
-      if (!run(isKwo, ms)) return 1;
+      double ms = 0, firstMs = 0;
+      if (!run(isKwo, ms, firstMs)) return 1;
       (isKwo ? kwoTimes : miniTimes).push_back(ms);
+      (isKwo ? kwoFirst : miniFirst).push_back(firstMs);
       WriteOut(std::wstring(L"send ") + (isKwo ? L"kwo " : L"minimal ") + std::to_wstring(round) + L" " +
-               Fixed(ms, 1) + L"\n");
+               Fixed(ms, 1) + L" first " + Fixed(firstMs, 1) + L"\n");
     }
   }
   WriteOut(L"send-median kwo " + Fixed(Median(kwoTimes), 1) + L"\n");
   WriteOut(L"send-median minimal " + Fixed(Median(miniTimes), 1) + L"\n");
+  WriteOut(L"first-median kwo " + Fixed(Median(kwoFirst), 1) + L"\n");
+  WriteOut(L"first-median minimal " + Fixed(Median(miniFirst), 1) + L"\n");
   return 0;
 }
 
@@ -388,6 +470,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::vector<std::wstring> args(all.begin() + 2, all.end());
   if (command == L"gdi") return CmdGdi(args);
   if (command == L"expand-loop") return CmdExpandLoop(args);
+  if (command == L"expand-mix") return CmdExpandMix(args);
   if (command == L"hold") return CmdHold(args);
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);

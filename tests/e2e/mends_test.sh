@@ -25,11 +25,6 @@ other_box() {  # other_box TITLE
 }
 box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
 box_text() { wh_driver text "$BOX" 65535; }
-contains() {  # contains TEXT PART
-  case $1 in *"$2"*) return 0 ;; esac
-  echo "  '$2' is not in: $1" >&2
-  return 1
-}
 
 # Start-up failures: a message naming the file, then the process ends.
 startup_failure() {  # startup_failure NAME FILE-NAMED-IN-MESSAGE WHAT-THE-MESSAGE-SAYS

@@ -3,7 +3,8 @@
 # normalised form (code page 936, CR LF, keys in their order) and the new
 # options apply at once; Cancel changes nothing. Timed sending: a tick of
 # the timer (WM_TIMER with the timer's id 2, sent to the main window) types
-# TimerStr only while timed sending is on and the main window is hidden.
+# TimerStr only while timed sending is on and the main window is hidden, and
+# not while Ctrl is held.
 #   options_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
@@ -102,6 +103,18 @@ wh_driver activate "$RCV" >/dev/null
 tick
 check tick_while_hidden_types receiver_is '定时\r\n'
 check tick_types_once only_then_mark '定时\r\n'
+
+# Ctrl held when a tick falls: the tick waits for the release, then types the
+# text itself (held, Ctrl would have turned it into shortcuts).
+empty_receiver
+wh_driver activate "$RCV" >/dev/null
+wh_driver key-down CTRL
+wh_driver message "$KWO" $WM_TIMER 2 0 >/dev/null  # posted: kwo waits while the driver goes on
+sleep 0.5
+check tick_waits_while_ctrl_held equals "$(wh_driver text "$RCV" 100)" ''
+wh_driver key-up CTRL
+check tick_types_after_release receiver_is '定时\r\n'
+check tick_after_release_types_once only_then_mark '定时\r\n'
 
 # Shown: the tick is skipped, and not made up for when the window hides again.
 empty_receiver

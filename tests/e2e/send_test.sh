@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Enter types the content into the window that was active before the call-up,
 # with the prefix and suffix sequences only when EnablePre / EnableAfter are
-# exactly 1; the short-key box is empty afterwards; Esc types nothing.
-#   send_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+# exactly 1; the short-key box is empty afterwards; Esc types nothing. A
+# window closed before Enter gets nothing, and the key stays. Under load (two
+# processes spinning on both cores) no expansion is lost or misdirected.
+#   send_test.sh KWO.exe DRIVER.exe RECEIVER.exe KWO_TOOL.exe
+# KWO_LOADED_EXPANSIONS sets the number of expansions under load (40).
 set -uo pipefail
-KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} TOOL=${4:?kwo_tool.exe}
+LOADED=${KWO_LOADED_EXPANSIONS:-40}
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
-wh_init e2e-send 240
+wh_init e2e-send $(( 240 + LOADED * 4 ))
 e2e_stage
 e2e_start_receiver "Send Editor"
 
@@ -51,6 +55,33 @@ check first_receiver_gets_it e2e_expand K0 '【前】内容K0\r\n——后缀'
 check second_receiver_keeps_its_text equals "$(wh_driver text "$RCV_TWO" 100)" "$(printf '【前】内容K\r\n——后缀')"
 wh_driver minimize "$RCV_TWO" >/dev/null
 
+# The window closes between the call-up and Enter: nothing is typed anywhere
+# (the system would activate another window), a notice says why, and the main
+# window comes back with the key, so that Enter can try again.
+wh_driver set-text "$RCV_ONE" 100 "" >/dev/null
+e2e_start_receiver "Closing Editor" 300 200
+e2e_call_up
+wh_driver type A
+wh_driver wait-text "$KWO" 1002 "$(wh_file content.txt '您好，很高兴认识您！')" 5000 >/dev/null
+wh_driver close "$RCV"
+wh_driver wait "$RCV" gone 10000 >/dev/null || wh_fail "the closing receiver did not close"
+wh_driver keys RETURN
+notice_says_closed() {
+  local box
+  box=$(wh_driver wait "温馨提示" visible 10000) || return 1
+  wh_driver text "$box" 65535 | grep -q '内容没有发送：原来的窗口已经关闭'
+}
+check closed_target_notice notice_says_closed
+check closed_target_window_back wh_driver wait "$KWO" visible 5000
+check closed_target_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
+wh_driver wait "温馨提示" gone 10000 >/dev/null
+check closed_target_types_nowhere equals "$(wh_driver text "$RCV_ONE" 100)" ''
+wh_driver activate "$KWO" >/dev/null
+wh_driver keys ESCAPE
+wh_driver wait "$KWO" hidden 5000 >/dev/null
+wh_driver set-text "$KWO" 1001 "" >/dev/null
+RCV=$RCV_ONE
+
 # Esc hides the window without typing; the key stays for the next call-up.
 empty_receiver
 e2e_call_up
@@ -84,6 +115,26 @@ e2e_exit_kwo
 e2e_ini 0 1 '【前】' '——后缀'
 e2e_start_kwo
 expand_case after_only K '内容K——后缀'
+e2e_exit_kwo
+
+# Under load: two processes spin on both cores (each ends by itself at the
+# latest when the script would) while expansions of every kind go in one
+# after the other.
+e2e_ini 1 1 '【前】' '{ENTER}——后缀'
+e2e_start_kwo
+load=()
+for _ in 1 2; do
+  timeout $(( 240 + LOADED * 4 )) sh -c 'while :; do :; done' &
+  load+=($!)
+done
+mixed=$(WH_RUN_TIMEOUT=$(( 60 + LOADED * 4 )) wh_run "$TOOL" expand-mix "$KWO" "$RCV" "$LOADED" \
+  A "$(wh_file l1.txt '【前】您好，很高兴认识您！\r\n——后缀')" \
+  AB "$(wh_file l2.txt '【前】此致\r\n敬礼！\r\n——后缀')" \
+  CRLF "$(wh_file l3.txt '【前】第一行\r\n第二行，最后一行\r\nend\r\n——后缀')")
+kill "${load[@]}" 2>/dev/null
+wait "${load[@]}" 2>/dev/null
+echo "$mixed" | tail -n 8
+check loaded_none_lost_or_misdirected grep -q "^expand-mix $LOADED lost 0 misdirected 0 " <<<"$mixed"
 e2e_exit_kwo
 
 e2e_finish

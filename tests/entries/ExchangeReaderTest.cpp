@@ -32,6 +32,12 @@ TEST(ExchangeReader, KeepsLineBreaksInsideAndDropsOnlyTheClosingOne) {
   ExpectEntry(r.entries[0], u"A", u"x\r\n");
   ExpectEntry(r.entries[1], u"B", u"\r\n");
   ExpectEntry(r.entries[2], u"C", u"bare\r\nlf");
+  // Lone CRs (old Mac files) are line ends too, as export writes a lone CR of a content.
+  const ReadAll mac("#A:\rx\r\r#B\r{y}\r#C:\r");
+  ASSERT_EQ(mac.entries.size(), 3u);
+  ExpectEntry(mac.entries[0], u"A", u"x\r\n");
+  ExpectEntry(mac.entries[1], u"B", u"\\{y}");
+  ExpectEntry(mac.entries[2], u"C", u"");
 }
 
 TEST(ExchangeReader, HeaderRules) {
@@ -54,22 +60,26 @@ TEST(ExchangeReader, FormatErrorsNameTheHeaderAndStop) {
     ASSERT_EQ(r.entries.size(), 1u);
     ExpectEntry(r.entries[0], u"A", u"one");
     EXPECT_TRUE(r.formatError);
-    EXPECT_EQ(r.message, u"#B C:\n" + kSuffix);
+    EXPECT_EQ(r.message, u"第 3 行：#B C:\n" + kSuffix);
   }
-  // A space before the colon or at the line end, a Chinese character, a lone CR.
-  EXPECT_EQ(ReadAll("#AB :\r\n").message, u"#AB :\n" + kSuffix);
-  EXPECT_EQ(ReadAll("#AB \r\n").message, u"#AB \n" + kSuffix);
-  EXPECT_EQ(ReadAll(Gbk(u"#A中:\r\n")).message, u"#A中:\n" + kSuffix);
-  EXPECT_TRUE(ReadAll("#A\rB:\r\n").formatError);
+  // A space before the colon or at the line end, a Chinese character.
+  EXPECT_EQ(ReadAll("#AB :\r\n").message, u"第 1 行：#AB :\n" + kSuffix);
+  EXPECT_EQ(ReadAll("#AB \r\n").message, u"第 1 行：#AB \n" + kSuffix);
+  EXPECT_EQ(ReadAll(Gbk(u"#A中:\r\n")).message, u"第 1 行：#A中:\n" + kSuffix);
   // An empty key names the empty text.
-  EXPECT_EQ(ReadAll("#:\r\nx\r\n").message, kSuffix);
-  EXPECT_EQ(ReadAll("#A:\r\nx\r\n#\r\ny\r\n").message, kSuffix);
+  EXPECT_EQ(ReadAll("#:\r\nx\r\n").message, u"第 1 行：" + kSuffix);
+  EXPECT_EQ(ReadAll("#A:\r\nx\r\n#\r\ny\r\n").message, u"第 3 行：" + kSuffix);
   EXPECT_EQ(ReadAll("#A:\r\nx\r\n#\r\ny\r\n").entries.size(), 1u);
   // A file that does not begin with a header imports nothing.
   const ReadAll first(Gbk(u"说明\r\n#A:\r\nx\r\n"));
   EXPECT_TRUE(first.entries.empty());
-  EXPECT_EQ(first.message, u"说明\n" + kSuffix);
+  EXPECT_EQ(first.message, u"第 1 行：说明\n" + kSuffix);
   EXPECT_TRUE(ReadAll("\r\n#A:\r\nx\r\n").formatError);
+  // A line of any length is named by its first 60 characters, line numbers counted over every line end.
+  const ReadAll huge("#A:\rx\n\r\n#B-" + std::string(200000, 'b') + "\r\n");
+  EXPECT_EQ(huge.message, u"第 4 行：#B-" + std::u16string(57, u'b') + u"…\n" + kSuffix);
+  const std::u16string chinese(100, u'中');
+  EXPECT_EQ(ReadAll(Gbk(chinese + u"\r\n")).message, u"第 1 行：" + chinese.substr(0, 60) + u"…\n" + kSuffix);
 }
 
 TEST(ExchangeReader, FileEnds) {
@@ -84,7 +94,7 @@ TEST(ExchangeReader, FileEnds) {
   ExpectEntry(lastHeader.entries[1], u"B", u"");
   // The last line without line end is content, "#" or not, and keeps a final CR + character.
   ExpectEntry(ReadAll("#A:\r\nx\r\n#B:").entries.at(0), u"A", u"x\r\n#B:");
-  ExpectEntry(ReadAll("#A:\r\nx\ry").entries.at(0), u"A", u"x\ry");
+  ExpectEntry(ReadAll("#A:\r\nx\ry").entries.at(0), u"A", u"x\r\ny");
   ExpectEntry(ReadAll("#A:\r\nlast").entries.at(0), u"A", u"last");
 }
 
@@ -112,11 +122,19 @@ TEST(ExchangeReader, TrailBytesEqualToBackslashAreNotEscapes) {
   ExpectEntry(ReadAll(Gbk(u"#B:\r\n" + text + u"\r\n")).entries.at(0), u"B", text);
 }
 
-TEST(ExchangeReader, ByteOrderMarkSelectsUtf8) {
+TEST(ExchangeReader, ChoosesUtf8OrCodePage936) {
   const ReadAll utf8("\xEF\xBB\xBF#E:\r\n\xF0\x9F\x98\x80 \xE4\xB8\xAD\r\n");
   ExpectEntry(utf8.entries.at(0), u"E", u"\U0001F600 中");
-  // Without the mark the same bytes are code page 936.
-  EXPECT_NE(ReadAll("#E:\r\n\xE4\xB8\xAD\r\n").entries.at(0).content, u"中");
+  // Without the mark: UTF-8 throughout with some non-ASCII text is UTF-8 ...
+  const std::string text = "中文内容测试";
+  ExpectEntry(ReadAll("#E:\r\n" + text + "\r\n").entries.at(0), u"E", u"中文内容测试");
+  // ... and one byte that UTF-8 does not allow makes the whole file code page 936.
+  const ReadAll gbk(Gbk(u"#E:\r\n中文\r\n") + "#F:\r\n" + text + "\r\n");
+  ExpectEntry(gbk.entries.at(0), u"E", u"中文");
+  EXPECT_NE(gbk.entries.at(1).content, u"中文内容测试");
+  // Bytes that have no character in the chosen encoding: the first entry holding them is named.
+  EXPECT_EQ(ReadAll(Gbk(u"#E:\r\n中\r\n") + "#F:\r\nx\x81\x7Fy\r\n#G:\r\n\xFF\r\n").unconvertedKey, u"F");
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF#E:\r\nok\r\n#F:\r\n\xC3\r\n").unconvertedKey, u"F");
   // A mark alone is an empty file.
   EXPECT_TRUE(ReadAll("\xEF\xBB\xBF").entries.empty());
   EXPECT_FALSE(ReadAll("\xEF\xBB\xBF").formatError);

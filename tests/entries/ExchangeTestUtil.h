@@ -21,6 +21,7 @@ struct ReadAll {
   std::vector<ExchangeEntry> entries;
   bool formatError = false;
   std::u16string message;
+  std::u16string unconvertedKey;
 
   explicit ReadAll(std::string_view bytes) {
     ExchangeReader reader(bytes);
@@ -35,6 +36,7 @@ struct ReadAll {
       }
       entries.push_back(entry);
     }
+    unconvertedKey = reader.FirstUnconvertedKey();
   }
 };
 

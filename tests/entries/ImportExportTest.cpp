@@ -7,10 +7,17 @@
 #include "entries/Importer.h"
 #include "text/Utf.h"
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 using kwo::entries::ExportFile;
 using kwo::entries::ExportResult;
 using kwo::entries::ImportEntries;
 using kwo::entries::ImportFile;
+using kwo::entries::ImportOutcomeText;
 using kwo::entries::ImportResult;
 using kwo::entries::ReadWholeFile;
 using kwo::entries::testing::Gbk;
@@ -69,8 +76,9 @@ TEST(Import, KeepsEntriesBeforeAFormatError) {
   TempStore s;
   const auto r = ImportEntries(s.database, s.recordset, "#A:\r\none\r\n#B-C:\r\ntwo\r\n#D:\r\nthree\r\n");
   EXPECT_EQ(r.status, ImportResult::Status::FormatError);
-  EXPECT_EQ(r.errorMessage, u"#B-C:\n 速记符处定义格式错误");
+  EXPECT_EQ(r.errorMessage, u"第 3 行：#B-C:\n 速记符处定义格式错误");
   EXPECT_EQ(r.stored, 1u);
+  EXPECT_EQ(ImportOutcomeText(r), u"导入了 1 条；出错处及以后的没有导入。");
   const auto rows = s.Rows();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows.at(u"A").content, u"one");
@@ -86,7 +94,7 @@ TEST(Import, FailureTable) {
   {
     TempStore s;  // an empty key names nothing but the error itself
     const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#:\r\ny\r\n");
-    EXPECT_EQ(r.errorMessage, u" 速记符处定义格式错误");
+    EXPECT_EQ(r.errorMessage, u"第 3 行： 速记符处定义格式错误");
     EXPECT_EQ(s.Rows().size(), 1u);
   }
   {
@@ -104,13 +112,66 @@ TEST(Import, FailureTable) {
   }
 }
 
-TEST(Import, LookupThatCannotRunSkipsEntries) {
+TEST(Import, StoresEveryEntryOrNone) {
+  {
+    TempStore s;  // a closed database
+    s.database.Close();
+    const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#B:\r\ny\r\n");
+    EXPECT_EQ(r.status, ImportResult::Status::NotSaved);
+    EXPECT_EQ(r.stored, 0u);
+  }
+  {
+    // Another program holds the database longer than the busy timeout: the
+    // import waits, gives up and stores nothing, rather than entry by entry.
+    TempStore s(u";Busy Timeout=200");
+    kwo::store::CADODataBase other;
+    ASSERT_TRUE(other.Open(kwo::entries::testing::ConnectionStringFor(s.file)));
+    kwo::store::DbError error;
+    ASSERT_TRUE(other.Connection()->Session()->Execute(u"begin exclusive", error));
+    const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#B:\r\ny\r\n");
+    EXPECT_EQ(r.status, ImportResult::Status::NotSaved);
+    EXPECT_EQ(r.databaseError, u"database is locked");
+    ASSERT_TRUE(other.CommitTrans());
+    EXPECT_TRUE(s.Rows().empty());
+  }
+  {
+    // A write refused in the middle rolls back the entries before it.
+    TempStore s;
+    s.Put(u"A", u"old");
+    kwo::store::DbError error;
+    ASSERT_TRUE(s.database.Connection()->Session()->Execute(
+        u"create trigger refuse before insert on kwo when new.shortkey = 'C' begin select raise(abort, 'no C'); end",
+        error));
+    const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n#B:\r\nb\r\n#C:\r\nc\r\n#D:\r\nd\r\n");
+    EXPECT_EQ(r.status, ImportResult::Status::NotSaved);
+    EXPECT_EQ(r.databaseError, u"no C");
+    EXPECT_EQ(r.stored, 0u);
+    const auto rows = s.Rows();
+    EXPECT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows.at(u"A").content, u"old");
+  }
+}
+
+TEST(Import, OutcomeTextSaysWhatWasImported) {
+  const auto text = [](ImportResult::Status status, size_t stored, std::u16string unconverted = {}) {
+    ImportResult r;
+    r.status = status;
+    r.stored = stored;
+    r.unconvertedKey = std::move(unconverted);
+    return ImportOutcomeText(r);
+  };
+  using S = ImportResult::Status;
+  EXPECT_EQ(text(S::Imported, 5), u"导入OK！");
+  EXPECT_EQ(text(S::Imported, 0), u"文件里没有速记，什么也没有导入。");
+  EXPECT_EQ(text(S::FormatError, 12), u"导入了 12 条；出错处及以后的没有导入。");
+  EXPECT_EQ(text(S::FormatError, 0), u"什么也没有导入：第一条速记就有格式错误。");
+  EXPECT_EQ(text(S::Imported, 3, u"AB"), u"导入OK！\n速记符 AB 的内容里有不能转换成文字的字节，请检查。");
+  EXPECT_NE(text(S::NotSaved, 0).find(u"什么也没有导入"), std::u16string::npos);
+  // The first entry with bytes that have no character is named; the others are stored all the same.
   TempStore s;
-  s.database.Close();
-  const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#B:\r\ny\r\n");
-  EXPECT_EQ(r.status, ImportResult::Status::Imported);
-  EXPECT_EQ(r.stored, 0u);
-  EXPECT_EQ(r.skipped, 2u);
+  const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nok\r\n#B:\r\nbad\x81\x7F\r\n#C:\r\n\xFF\r\n");
+  EXPECT_EQ(r.stored, 3u);
+  EXPECT_EQ(r.unconvertedKey, u"B");
 }
 
 TEST(Import, RefusedCommitIsReportedAndStoresNothing) {
@@ -199,24 +260,39 @@ TEST(Export, FailureTable) {
   EXPECT_EQ(ExportFile(empty.database, empty.recordset, emptyPath).status, ExportResult::Status::Exported);
   EXPECT_EQ(ReadBytes(emptyPath), "");
 
-  // A table that cannot be read leaves the file empty, an existing one emptied.
+  // A table that cannot be read leaves an existing file as it was, and no temporary file.
   const auto path = s.folder.path() / "out.txt";
   WriteBytes(path, "old contents");
   s.database.Close();
   EXPECT_EQ(ExportFile(s.database, s.recordset, path).status, ExportResult::Status::QueryFailed);
-  EXPECT_EQ(ReadBytes(path), "");
+  EXPECT_EQ(ReadBytes(path), "old contents");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.folder.path()), {}), 2);  // kwo.db and out.txt
 }
 
-TEST(Export, FileThatCannotBeWrittenCompletelyIsReported) {
+TEST(Export, FileThatCannotBeWrittenCompletelyIsReportedAndKeepsTheOldOne) {
 #ifdef _WIN32
-  GTEST_SKIP() << "needs /dev/full";
+  GTEST_SKIP() << "needs a file size limit";
 #else
-  TempStore s;
-  s.Put(u"A", std::u16string(100000, u'x'));
-  EXPECT_EQ(ExportFile(s.database, s.recordset, "/dev/full").status, ExportResult::Status::WriteFailed);
-  TempStore small;  // a few bytes still sit in the buffer until the close
-  small.Put(u"A", u"x");
-  EXPECT_EQ(ExportFile(small.database, small.recordset, "/dev/full").status, ExportResult::Status::WriteFailed);
+  // A file size limit makes writes fail as a full disk does: past 1,000 bytes,
+  // and, with a limit of 0, only when the few bytes of the buffer are flushed.
+  for (const auto& [limit, size] : {std::pair<rlim_t, size_t>{1000, 100000}, {0, 1}}) {
+    TempStore s;
+    s.Put(u"A", std::u16string(size, u'x'));
+    const auto path = s.folder.path() / "out.txt";
+    WriteBytes(path, "old contents");
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit low = old;
+    low.rlim_cur = limit;
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &low);
+    const auto status = ExportFile(s.database, s.recordset, path).status;
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(status, ExportResult::Status::WriteFailed);
+    EXPECT_EQ(ReadBytes(path), "old contents");
+    EXPECT_FALSE(std::filesystem::exists(s.folder.path() / "out.txt.tmp"));
+  }
 #endif
 }
 
@@ -234,5 +310,5 @@ TEST(Export, TableThatFailsPartWayIsNotReportedAsExported) {
   const auto path = s.folder.path() / "out.txt";
   WriteBytes(path, "old contents");
   EXPECT_EQ(ExportFile(s.database, s.recordset, path).status, ExportResult::Status::QueryFailed);
-  EXPECT_EQ(ReadBytes(path), "");
+  EXPECT_EQ(ReadBytes(path), "old contents");
 }

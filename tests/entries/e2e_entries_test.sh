@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # kwo.exe end to end: an entry added, changed and deleted through the edit
-# dialog opened from the main window; import and export through the real file
-# dialogs, with their notices; a malformed import file.
+# dialog opened from the main window, and refused keys; import and export
+# through the real file dialogs, with their notices; a malformed import file;
+# an import while another program holds kwo.db locked; an export that would
+# replace a file.
 # Run inside tests/support/pg_cluster.sh (KWO_PG_CONN set) the same cases run
-# on PostgreSQL through ODBC, followed by a search, a send, and the server
-# stopped and started again under the running program.
+# on PostgreSQL through ODBC (the kwo.db lock aside), followed by a search, a
+# send, and the server stopped and started again under the running program.
 #   e2e_entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
@@ -71,6 +73,29 @@ check delete_closes edit_closed
 check delete_removed equals "$(row NEW1)" ""
 check delete_keeps_others equals "$(row AB)" "$(e2e_short_key_id AB)|AB|此致{ENTER}敬礼！"
 
+# A notice box "温馨提示" with TEXT appears (and closes itself).
+notice_says() {
+  local box
+  box=$(wh_driver wait "温馨提示" visible 10000) || return 1
+  equals "$(wh_driver text "$box" 65535)" "$1" && wh_driver wait "$box" gone 10000 >/dev/null
+}
+# OK without a usable key (empty, or pasted with characters no key can hold):
+# a notice says why, and the dialog stays open with the typed content.
+refused_key() {  # refused_key NAME KEY NOTICE
+  check "$1_opens" open_edit '' ''
+  wh_driver set-text "$EDIT" 1001 "$2" >/dev/null
+  wh_driver set-text "$EDIT" 1002 '辛苦打的字' >/dev/null
+  wh_driver command "$EDIT" 1 >/dev/null
+  check "$1_says_why" notice_says "$3"
+  check "$1_dialog_stays" equals "$(wh_driver state "$EDIT")" foreground
+  check "$1_content_kept" content_is '辛苦打的字'
+  wh_driver command "$EDIT" 2 >/dev/null
+  check "$1_cancel_closes" edit_closed
+}
+refused_key empty_key '' '请先输入速记符（1 到 6 个数字或大写字母）。'
+refused_key pasted_key '中文AB' '速记符“中文AB”里有不能用的字符。速记符只能由数字和大写字母组成，最多 6 个。'
+check refused_keys_store_nothing equals "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where content='辛苦打的字';")" 0
+
 # The system Open dialog: type a path into its file-name box and press Enter.
 choose_file() {  # choose_file COMMAND WINDOWS-PATH
   wh_driver command "$KWO" "$1" >/dev/null
@@ -81,13 +106,6 @@ choose_file() {  # choose_file COMMAND WINDOWS-PATH
   wh_driver keys RETURN
   wh_driver wait "$dialog" gone 10000 >/dev/null
 }
-# A notice box "温馨提示" with TEXT appears (and closes itself).
-notice_says() {
-  local box
-  box=$(wh_driver wait "温馨提示" visible 10000) || return 1
-  equals "$(wh_driver text "$box" 65535)" "$1" && wh_driver wait "$box" gone 10000 >/dev/null
-}
-
 # Import: a code page 936 file with a new entry, a changed one, a plain-text one.
 printf '#IMP1:\r\n导入的内容\r\n第二行\r\n#ab:\r\n改写 AB\r\n#PLAIN\r\n{ENTER} 原样\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/import.txt"
 check import_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/import.txt")"
@@ -96,23 +114,91 @@ check import_new equals "$(row IMP1)" "$(e2e_short_key_id IMP1)|IMP1|导入的�
 check import_changed equals "$(row AB)" "$(e2e_short_key_id AB)|AB|改写 AB"
 check import_plain_escaped equals "$(row PLAIN)" "$(e2e_short_key_id PLAIN)|PLAIN|\\{ENTER} 原样"
 
-# A malformed header stops the import there: "出错啦", then "导入OK！".
+# A malformed header stops the import there: "出错啦" with the line, then how much was imported.
 printf '#OK1:\r\nstored\r\n#B C:\r\nnot stored\r\n' >"$WH_DIR/bad.txt"
 check bad_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/bad.txt")"
 error_box=$(wh_driver wait "出错啦" visible 10000) || wh_fail "no error box for a malformed file"
-check bad_error_text equals "$(wh_driver text "$error_box" 65535)" "#B C:"$'\n'" 速记符处定义格式错误"
+check bad_error_text equals "$(wh_driver text "$error_box" 65535)" "第 3 行：#B C:"$'\n'" 速记符处定义格式错误"
 wh_driver command "$error_box" 1 >/dev/null
-check bad_then_notice notice_says '导入OK！'
+check bad_then_notice notice_says '导入了 1 条；出错处及以后的没有导入。'
 check bad_keeps_earlier equals "$(row OK1)" "$(e2e_short_key_id OK1)|OK1|stored"
 
-# Export: a new file chosen in the Open dialog; every entry in id order, code page 936.
-check export_file_chosen choose_file 32784 "$(wh_winpath "$WH_DIR/export.txt")"
+if [ -z "$PG" ]; then
+# Another program (the sqlite3 command-line tool) holds kwo.db locked until
+# the import has ended, longer than a writer waits: the import stores none of
+# the five entries and says so; once the lock is gone the same file imports whole.
+printf '#LK%s:\r\n第 %s 条\r\n' 1 1 2 2 3 3 4 4 5 5 | iconv -f UTF-8 -t CP936 >"$WH_DIR/locked.txt"
+lk_rows() { sqlite3 "$APP/kwo.db" "select group_concat(shortkey) from (select shortkey from kwo where shortkey like 'LK%' order by id);"; }
+locked() { ! sqlite3 "$APP/kwo.db" "begin immediate; rollback;" 2>/dev/null; }
+mkfifo "$WH_DIR/lock.fifo"
+sqlite3 "$APP/kwo.db" <"$WH_DIR/lock.fifo" &
+locker=$!
+exec 9>"$WH_DIR/lock.fifo"
+echo "begin exclusive;" >&9
+wh_wait_until 10 locked || wh_fail "the sqlite3 command-line tool did not lock kwo.db"
+check locked_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
+# The box that ends the import: "出错啦" when it failed (a "温馨提示" here would be wrong).
+outcome_box() {
+  BOX=$(wh_driver windows | awk '$3 == "v" && $4 == "#32770" && ($5 == "\"出错啦\"" || $5 == "\"温馨提示\"") { print $1; exit }')
+  [ -n "$BOX" ]
+}
+check locked_outcome_shown wh_wait_until 60 outcome_box
+check locked_says_nothing_imported contains "$(wh_driver text "$BOX" 65535)" '什么也没有导入'
+check locked_is_an_error equals "$(wh_driver windows | awk -v b="$BOX" '$1 == b { print $5 }')" '"出错啦"'
+echo "commit;" >&9
+exec 9>&-
+wait "$locker"
+wh_driver command "$BOX" 1 >/dev/null
+check locked_stores_none equals "$(lk_rows)" ""
+check unlocked_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
+check unlocked_notice notice_says '导入OK！'
+check unlocked_stores_all equals "$(lk_rows)" "LK1,LK2,LK3,LK4,LK5"
+fi
+
+# Export: the Save dialog "导出" with a default name; a new file; every entry in id order, code page 936.
+export_dialog() {
+  wh_driver command "$KWO" 32784 >/dev/null
+  SAVE=$(wh_driver wait "class:#32770|导出" visible 10000) || return 1
+  wh_driver activate "$SAVE" >/dev/null
+}
+save_as() {  # save_as WINDOWS-PATH: types the name over the selected default, Enter
+  wh_driver keys CTRL+A
+  wh_driver type "$1"
+  wh_driver keys RETURN
+}
+# The question before a file is replaced: a second box titled "导出".
+replace_question() {
+  ASK=$(wh_driver windows | awk -v save="$SAVE" '$3 == "v" && $4 == "#32770" && $5 == "\"导出\"" && $1 != save { print $1; exit }')
+  [ -n "$ASK" ]
+}
+check export_save_dialog export_dialog
+check export_default_name equals "$(wh_driver text "$SAVE" focus)" '速记导出.txt'
+save_as "$(wh_winpath "$WH_DIR/export.txt")"
+check export_dialog_closes wh_driver wait "$SAVE" gone 10000
 check export_notice notice_says '导出OK！'
 count=$(sql "select count(*) from kwo;")
 check export_every_entry equals "$(grep -c $'^#[0-9A-Z]*:\r$' "$WH_DIR/export.txt")" "$count"
 check export_first_by_id equals "$(head -n2 "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" "#A:"$'\r\n'"您好，很高兴认识您！"$'\r'
 check export_block equals "$(grep -a -A3 '^#IMP1:' "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" \
   "#IMP1:"$'\r\n'"导入的内容"$'\r\n'"第二行"$'\r\n'"#PLAIN:"$'\r'
+
+# Export over an existing file: asked first; "否" keeps the file and the dialog, "是" replaces it.
+cp "$WH_DIR/export.txt" "$WH_DIR/first-export.txt"
+printf 'keep me\r\n' >"$WH_DIR/existing.txt"
+check overwrite_save_dialog export_dialog
+save_as "$(wh_winpath "$WH_DIR/existing.txt")"
+check overwrite_asks wh_wait_until 10 replace_question
+wh_driver command "$ASK" 7 >/dev/null  # IDNO
+check overwrite_no_keeps_dialog wh_driver wait "$ASK" gone 5000
+check overwrite_no_keeps_file equals "$(cat "$WH_DIR/existing.txt")" $'keep me\r'
+wh_driver activate "$SAVE" >/dev/null
+wh_driver keys RETURN
+check overwrite_asks_again wh_wait_until 10 replace_question
+wh_driver command "$ASK" 6 >/dev/null  # IDYES
+check overwrite_yes_closes wh_driver wait "$SAVE" gone 10000
+check overwrite_notice notice_says '导出OK！'
+check overwrite_replaced cmp "$WH_DIR/existing.txt" "$WH_DIR/first-export.txt"
+check overwrite_no_temp_left equals "$(ls "$WH_DIR" | grep -c '\.tmp$')" 0
 
 if [ -n "$PG" ]; then
   # Search and send from the server's table.

@@ -18,7 +18,7 @@ struct KeySequence : ::testing::Test {
   // Runs one call with the fixture's state and returns what it did.
   std::string Send(const std::u16string& text, bool expectComplete = true) {
     platform.Clear();
-    EXPECT_EQ(SendKeySequence(text.c_str(), state, platform), expectComplete) << Transcript(platform);
+    EXPECT_EQ(static_cast<bool>(SendKeySequence(text.c_str(), state, platform)), expectComplete) << Transcript(platform);
     return Transcript(platform);
   }
 };
@@ -188,6 +188,25 @@ TEST_F(KeySequence, NullTextDoesNothing) {
   EXPECT_TRUE(SendKeySequence(nullptr, state, platform));
   EXPECT_TRUE(platform.actions().empty());
   EXPECT_EQ(state.defaultDelayMs, 0);
+}
+
+TEST_F(KeySequence, RefusedInputStopsTheSequenceAndReleasesHeldKeys) {
+  // The third call (' ') is refused: nothing after it is typed, the held Ctrl is released.
+  platform.refuseFirstCall = platform.refuseLastCall = 3;
+  platform.Clear();
+  EXPECT_EQ(SendKeySequence(u"{CTRL+}a b{CTRL-}cd", state, platform).stop, SendStop::InputRefused);
+  EXPECT_EQ(Transcript(platform), "D17 'a' U17");
+  // A repeat stops at the refused press; keys released by the sequence itself are not released again.
+  platform.refuseFirstCall = platform.refuseLastCall = 4;
+  EXPECT_EQ(Send(u"{SHIFT+}{SHIFT-}{TAB 5}x", false), "D16 U16 P9");
+  // Refused from the first record on: nothing at all.
+  platform.refuseFirstCall = 1;
+  platform.refuseLastCall = SIZE_MAX;
+  EXPECT_EQ(Send(u"{DELAY 50}{ALT+}{F4}", false), "S50");
+  EXPECT_EQ(platform.sendCalls(), 1u);  // Alt never went down: F4 is not pressed, nothing is released
+  platform.refuseFirstCall = SIZE_MAX;
+  EXPECT_EQ(SendKeySequence((u"{" + std::u16string(300, u'A') + u"}").c_str(), state, platform).stop,
+            SendStop::GroupTooLong);
 }
 
 TEST_F(KeySequence, MixedSequence) {

@@ -18,6 +18,12 @@ TEST(Utf, ReplacesMalformedInput) {
   EXPECT_EQ(Utf8ToUtf16("\xE4\xB8"), (std::u16string{0xFFFD}));
   EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), (std::u16string{0xFFFD}));  // overlong NUL
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");
+  // Validity, which decides whether a file without a byte-order mark is UTF-8.
+  EXPECT_TRUE(IsValidUtf8("ab\xE4\xB8\xAD\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"));
+  for (const char* bad : {"\xE4\xB8", "\xC0\x80", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "\xD6\xD0"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+  EXPECT_FALSE(LooksLikeUtf8("plain ASCII"));
+  EXPECT_TRUE(LooksLikeUtf8("\xE4\xB8\xAD"));
 }
 
 TEST(CodePage936, EncodesAndDecodesChinese) {

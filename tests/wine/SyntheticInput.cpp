@@ -75,6 +75,11 @@ void SendChord(const std::vector<WORD>& modifiers, WORD key) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+void SendKeyEvent(WORD vk, bool up) {
+  INPUT input = KeyInput(vk, up);
+  SendInput(1, &input, sizeof(INPUT));
+}
+
 bool ParseChord(const std::wstring& chord, std::vector<WORD>& keys) {
   keys.clear();
   size_t start = 0;

@@ -9,6 +9,8 @@ namespace kwo::wine_test {
 
 // Modifiers go down in order, the key is pressed and released, the modifiers go up in reverse; one SendInput call.
 void SendChord(const std::vector<WORD>& modifiers, WORD key);
+// One key going down or up alone (a key held across driver runs).
+void SendKeyEvent(WORD vk, bool up);
 // "RETURN", "CTRL+A", "0x41", ...: the virtual keys, the last one being the key, the others modifiers.
 bool ParseChord(const std::wstring& chord, std::vector<WORD>& keys);
 // One Unicode down/up pair per UTF-16 code unit, one SendInput call per pair.

@@ -14,3 +14,8 @@ fails() {  # fails NAME COMMAND...: the command must fail
 equals() {  # equals ACTUAL EXPECTED
   [ "$1" = "$2" ] || { echo "  got:      $(printf "%q" "$1")" >&2; echo "  expected: $(printf "%q" "$2")" >&2; return 1; }
 }
+contains() {  # contains TEXT PART
+  case $1 in *"$2"*) return 0 ;; esac
+  echo "  '$2' is not in: $1" >&2
+  return 1
+}

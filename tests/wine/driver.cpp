@@ -21,6 +21,7 @@
 // Windows:
 //   wait WINDOW exists|visible|hidden|gone|foreground [MS]
 //   state WINDOW                  prints none, hidden, visible or foreground
+//   rect WINDOW                   prints the window's place on the screen: X Y WIDTH HEIGHT
 //   activate WINDOW [MS]          restore if minimised, SetWindowPos(HWND_TOP),
 //                                 SetForegroundWindow; waits until it is foreground
 //                                 and its thread has set the keyboard focus
@@ -35,6 +36,8 @@
 //   keys CHORD...                 each CHORD is KEY or MOD+...+KEY, e.g. RETURN,
 //                                 CTRL+A, SHIFT+TAB, ALT+F4, 0x41; modifiers go
 //                                 down first and up last
+//   key-down KEY / key-up KEY     only the press or only the release of one key
+//                                 (the key stays down after the driver ends)
 //   type TEXT                     TEXT as Unicode key events, one pair per code unit
 //   type-file FILE                the same with the text of a UTF-8 file
 // Messages:
@@ -124,6 +127,16 @@ int CmdWait(const std::vector<std::wstring>& args) {
 int CmdState(const std::vector<std::wstring>& args) {
   if (args.empty()) return Usage(L"state WINDOW");
   WriteOut(std::wstring(StateName(FindTopWindow(args[0]))) + L"\n");
+  return 0;
+}
+
+int CmdRect(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"rect WINDOW");
+  RECT rect{};
+  HWND hwnd = FindTopWindow(args[0]);
+  if (!hwnd || !GetWindowRect(hwnd, &rect)) return 1;
+  WriteOut(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " +
+           std::to_wstring(rect.right - rect.left) + L" " + std::to_wstring(rect.bottom - rect.top) + L"\n");
   return 0;
 }
 
@@ -229,6 +242,13 @@ int CmdKeys(const std::vector<std::wstring>& args) {
     keys.pop_back();
     SendChord(keys, key);
   }
+  return 0;
+}
+
+int CmdKeyEvent(const std::vector<std::wstring>& args, bool up) {
+  std::vector<WORD> keys;
+  if (args.size() != 1 || !ParseChord(args[0], keys) || keys.size() != 1) return Usage(L"key-down|key-up KEY");
+  SendKeyEvent(keys[0], up);
   return 0;
 }
 
@@ -416,6 +436,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   if (command == L"wait") return CmdWait(args);
   if (command == L"state") return CmdState(args);
+  if (command == L"rect") return CmdRect(args);
   if (command == L"activate") return CmdActivate(args);
   if (command == L"minimize") return CmdMinimize(args);
   if (command == L"close") return CmdClose(args);
@@ -423,6 +444,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"focus") return CmdFocus();
   if (command == L"hotkey") return CmdHotkey();
   if (command == L"keys") return CmdKeys(args);
+  if (command == L"key-down") return CmdKeyEvent(args, false);
+  if (command == L"key-up") return CmdKeyEvent(args, true);
   if (command == L"type") return args.empty() ? Usage(L"type TEXT") : CmdType(args[0]);
   if (command == L"type-file") return CmdTypeFile(args);
   if (command == L"text") return CmdText(args);

@@ -1,0 +1,114 @@
+#include "app/EntrySender.h"
+
+#include <utility>
+
+namespace kwo::app {
+namespace {
+
+using keys::TargetProblem;
+
+SendReport Report(SendReport::Result result, std::wstring notice = {}) { return {result, std::move(notice)}; }
+
+}  // namespace
+
+void CEntrySender::RememberTarget(bool keepWhenNone) {
+  const keys::Target front = keys::CaptureForeground(targetPlatform);
+  if (front.window != 0 || !keepWhenNone) target = front;
+}
+
+SendReport CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
+  // Held down, the Enter that started the sending would repeat into the target.
+  if (!keys::WaitForKeysUp(targetPlatform, {VK_RETURN}, times.keysMs, times.pollMs)) {
+    return Report(SendReport::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false));
+  }
+  ShowWindow(dialog, SW_HIDE);
+  // Leaves the pause pending, as it always did, even when nothing is typed.
+  const std::u16string delay = u"{DELAY 50}";
+  if (texts.content.empty()) {
+    keys::SendKeySequence(delay.c_str(), sendState, keyPlatform);
+    return Report(SendReport::Result::Typed);
+  }
+
+  keys::Target lockOn = target;
+  if (lockOn.window == 0) {
+    // Called up while no other program's window was in front (from the
+    // notification icon): the window the system activates now is taken.
+    const uint64_t start = targetPlatform.NowMs();
+    while ((lockOn = keys::CaptureForeground(targetPlatform)).window == 0 &&
+           targetPlatform.NowMs() - start < times.frontMs) {
+      targetPlatform.Wait(times.pollMs);
+    }
+  }
+  const TargetProblem problem = keys::LockTarget(targetPlatform, lockOn, times);
+  if (problem != TargetProblem::None) return Report(SendReport::Result::NotSent, NotSentText(problem, false));
+
+  const std::u16string* pieces[4] = {&delay};
+  size_t count = 1;
+  if (!texts.prefix.empty()) pieces[count++] = &texts.prefix;
+  pieces[count++] = &texts.content;
+  if (!texts.suffix.empty()) pieces[count++] = &texts.suffix;
+  return Type(pieces, count, false);
+}
+
+SendReport CEntrySender::SendTimed(const std::u16string& sequence) {
+  const keys::Target front = keys::CaptureForeground(targetPlatform);
+  const TargetProblem problem = keys::LockTarget(targetPlatform, front, times);
+  switch (problem) {
+    case TargetProblem::None: {
+      const std::u16string* pieces[1] = {&sequence};
+      return Type(pieces, 1, true);
+    }
+    case TargetProblem::Hung:
+    case TargetProblem::Elevated:
+      return Report(SendReport::Result::NotSent, NotSentText(problem, true));
+    default:
+      // Nothing in front, or keys held: this tick is left out.
+      return Report(SendReport::Result::Skipped);
+  }
+}
+
+SendReport CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed) {
+  for (size_t i = 0; i < count; ++i) {
+    const keys::SendResult result = keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
+    if (!result) return Report(SendReport::Result::Stopped, StoppedText(result.stop, timed));
+  }
+  return Report(SendReport::Result::Typed);
+}
+
+std::wstring NotSentText(TargetProblem problem, bool timed) {
+  std::wstring text = timed ? L"定时输入的内容没有发送：" : L"内容没有发送：";
+  switch (problem) {
+    case TargetProblem::None:
+      return {};
+    case TargetProblem::NoTarget:
+      return text + L"没有找到要输入的窗口。\n请先切换到要输入的窗口，再按 Win + 空格。";
+    case TargetProblem::Gone:
+      return text + L"原来的窗口已经关闭。\n请先切换到要输入的窗口，再按 Win + 空格。";
+    case TargetProblem::Hung:
+      return text + L"目标窗口没有响应。\n请等它恢复后再试。";
+    case TargetProblem::Elevated:
+      return text + L"目标窗口以管理员身份运行，Windows 不允许向它模拟键盘输入。\n"
+                    L"请以管理员身份运行疾书精灵。";
+    case TargetProblem::NotInFront:
+      return text + L"目标窗口没能回到前台（可能有其他程序占据了前台）。\n请按回车重试。";
+    case TargetProblem::KeysHeld:
+      return text + L"Ctrl、Alt、Shift、Win 或回车键一直被按住。\n请松开后按回车重试。";
+  }
+  return text;
+}
+
+std::wstring StoppedText(keys::SendStop stop, bool timed) {
+  std::wstring text = timed ? L"定时输入的内容没有全部发送：" : L"内容没有全部发送：";
+  switch (stop) {
+    case keys::SendStop::None:
+      return {};
+    case keys::SendStop::GroupTooLong:
+      return text + L"花括号中的文字超过 299 个字符，输入在那里停止了。";
+    case keys::SendStop::InputRefused:
+      return text + L"Windows 拒绝了模拟的键盘输入，输入已停止。\n"
+                    L"如果目标窗口以管理员身份运行，请以管理员身份运行疾书精灵。";
+  }
+  return text;
+}
+
+}  // namespace kwo::app

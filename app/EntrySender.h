@@ -1,0 +1,68 @@
+#pragma once
+// Typing into the window the user works in: the window in front is
+// remembered when the main window comes up; Enter hides the main window,
+// brings that window back, waits until it has the focus and no modifier is
+// held, and only then types. What cannot arrive is not typed, and the user is
+// told why.
+#include <windows.h>
+
+#include <string>
+
+#include "keys/KeySend.h"
+#include "keys/TargetLock.h"
+#include "keys/WinKeyPlatform.h"
+#include "keys/WinTargetPlatform.h"
+
+namespace kwo::app {
+
+struct SendReport {
+  enum class Result {
+    Typed,     // everything was typed
+    NotSent,   // nothing was typed
+    Stopped,   // typing began and stopped part-way
+    Skipped,   // timed sending: nothing typed, nothing to tell
+  };
+  Result result = Result::Typed;
+  std::wstring notice;  // what the user is told; empty for Typed and Skipped
+};
+
+// The texts typed for one entry, in this order after the leading pause.
+struct EntryTexts {
+  std::u16string prefix;  // empty: none
+  std::u16string content;
+  std::u16string suffix;  // empty: none
+};
+
+class CEntrySender {
+ public:
+  // The window in front becomes the target of the next sending. When it is
+  // a window of this program or the taskbar, the target is none, or stays
+  // as it was with keepWhenNone.
+  void RememberTarget(bool keepWhenNone);
+
+  // Enter in the main window: waits for the Enter key to be released, hides
+  // the dialog, locks the target and types "{DELAY 50}", prefix, content,
+  // suffix. Without a remembered target the window the system activates
+  // after the hiding is taken.
+  SendReport SendEntry(HWND dialog, const EntryTexts& texts);
+
+  // The timed sequence, into the window in front; skipped while no window
+  // of another program is in front or a modifier stays held.
+  SendReport SendTimed(const std::u16string& sequence);
+
+ private:
+  SendReport Type(const std::u16string* const* pieces, size_t count, bool timed);
+
+  keys::KeySendState sendState;
+  keys::WinKeyPlatform keyPlatform;
+  keys::WinTargetPlatform targetPlatform;
+  keys::LockTimes times;
+  keys::Target target;
+};
+
+// The notice for a target that could not take the keys.
+std::wstring NotSentText(keys::TargetProblem problem, bool timed);
+// The notice for a sequence that stopped part-way.
+std::wstring StoppedText(keys::SendStop stop, bool timed);
+
+}  // namespace kwo::app

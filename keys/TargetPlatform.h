@@ -1,0 +1,46 @@
+#pragma once
+// The narrow seam between the target lock and the desktop: which window is in
+// front, whether a window still exists and answers, whose thread has the
+// focus, which keys are held, the integrity of a window's process, and the
+// clock. WinTargetPlatform forwards to the Windows functions;
+// RecordingTargetPlatform plays a scripted desktop for the tests.
+#include <cstdint>
+
+namespace kwo::keys {
+
+// A top-level window as a number (an HWND on Windows); 0 is no window.
+using WindowId = uintptr_t;
+
+// What could be learned about the integrity level of a process.
+struct IntegrityProbe {
+  bool known = false;   // false: the process or its token could not be opened for query
+  uint32_t level = 0;   // the mandatory-label RID (0x2000 medium, 0x3000 high, ...)
+};
+
+class TargetPlatform {
+ public:
+  virtual ~TargetPlatform() = default;
+  virtual WindowId ForegroundWindow() = 0;
+  // The thread that owns the window; 0 when there is no such window.
+  virtual uint32_t WindowThread(WindowId window) = 0;
+  // Whether typed input may be meant for the window: not one of this
+  // program's own windows, nor the taskbar.
+  virtual bool CanBeTarget(WindowId window) = 0;
+  // IsWindow.
+  virtual bool WindowExists(WindowId window) = 0;
+  // False when the window's thread is hung or does not answer a message in time.
+  virtual bool WindowAnswers(WindowId window, uint32_t timeoutMs) = 0;
+  // Restores the window if it is minimised and asks for it to be put in front.
+  virtual void RequestForeground(WindowId window) = 0;
+  // True when the thread has a window with the keyboard focus.
+  virtual bool ThreadHasFocus(uint32_t thread) = 0;
+  // The physical state of a virtual key (GetAsyncKeyState).
+  virtual bool KeyIsDown(uint16_t vk) = 0;
+  virtual IntegrityProbe WindowIntegrity(WindowId window) = 0;
+  virtual IntegrityProbe OwnIntegrity() = 0;
+  // A monotonic clock in milliseconds and a short wait on it.
+  virtual uint64_t NowMs() = 0;
+  virtual void Wait(uint32_t milliseconds) = 0;
+};
+
+}  // namespace kwo::keys

@@ -1,0 +1,23 @@
+#pragma once
+// The TargetPlatform of the real desktop.
+#include "keys/TargetPlatform.h"
+
+namespace kwo::keys {
+
+class WinTargetPlatform final : public TargetPlatform {
+ public:
+  WindowId ForegroundWindow() override;
+  uint32_t WindowThread(WindowId window) override;
+  bool CanBeTarget(WindowId window) override;
+  bool WindowExists(WindowId window) override;
+  bool WindowAnswers(WindowId window, uint32_t timeoutMs) override;
+  void RequestForeground(WindowId window) override;
+  bool ThreadHasFocus(uint32_t thread) override;
+  bool KeyIsDown(uint16_t vk) override;
+  IntegrityProbe WindowIntegrity(WindowId window) override;
+  IntegrityProbe OwnIntegrity() override;
+  uint64_t NowMs() override;
+  void Wait(uint32_t milliseconds) override;
+};
+
+}  // namespace kwo::keys
