@@ -94,7 +94,7 @@ refused_key() {  # refused_key NAME KEY NOTICE
 }
 refused_key empty_key '' '请先输入速记符（1 到 6 个数字或大写字母）。'
 refused_key pasted_key '中文AB' '速记符“中文AB”里有不能用的字符。速记符只能由数字和大写字母组成，最多 6 个。'
-check refused_keys_store_nothing equals "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where content='辛苦打的字';")" 0
+check refused_keys_store_nothing equals "$(sql "select count(*) from kwo where content='辛苦打的字';")" 0
 
 # The system Open dialog: type a path into its file-name box and press Enter.
 choose_file() {  # choose_file COMMAND WINDOWS-PATH
