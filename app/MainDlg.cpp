@@ -208,7 +208,7 @@ void CMainDlg::SearchEntries() {
   const auto connection = store.Connection();
   if (!key.empty() && store::OpenLookup(results, connection, store::ShortKeyId(key)) && results.RecordCount() != 0) {
     std::u16string content;
-    if (results.FieldText(2, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
+    if (results.FieldText(store::kColumnContent, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
   }
   list.DeleteAllItems();
   if (store::OpenPrefix(results, connection, key)) {
@@ -216,7 +216,8 @@ void CMainDlg::SearchEntries() {
     // A row that cannot be read ends the listing; the rows before it stay.
     for (uint32_t i = 0; i < count && !results.AtEnd(); ++i) {
       std::u16string shortKey, content;
-      if (!results.FieldText(1, shortKey) || !results.FieldText(2, content)) break;
+      if (!results.FieldText(store::kColumnKey, shortKey) || !results.FieldText(store::kColumnContent, content))
+        break;
       const int row = list.InsertItem(static_cast<int>(i), ToWide(shortKey));
       if (row < 0) break;
       list.SetItemText(row, 0, ToWide(shortKey));

@@ -236,12 +236,12 @@ void PgKeystroke(benchmark::State& state) {
     ++n;
     std::u16string text;
     if (kwo::store::OpenLookup(rs, connection, kwo::store::ShortKeyId(key)) && rs.RecordCount() != 0)
-      rs.FieldText(2, text);
+      rs.FieldText(kwo::store::kColumnContent, text);
     if (kwo::store::OpenPrefix(rs, connection, key)) {
       const uint32_t count = rs.RecordCount();
       for (uint32_t i = 0; i < count; ++i) {
-        rs.FieldText(1, text);
-        rs.FieldText(2, text);
+        rs.FieldText(kwo::store::kColumnKey, text);
+        rs.FieldText(kwo::store::kColumnContent, text);
         rs.MoveNext();
       }
       rs.Close();

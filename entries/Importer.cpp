@@ -12,20 +12,6 @@ namespace kwo::entries {
 
 namespace {
 
-bool StoreEntry(store::CADODataBase& database, store::CADORecordset& rs, const ExchangeEntry& entry) {
-  const uint32_t id = store::ShortKeyId(entry.key);
-  if (!store::OpenLookup(rs, database.Connection(), id)) return false;
-  bool ok = true;
-  if (rs.AtEnd()) {
-    ok = rs.AddNew() && rs.SetFieldText(0, store::IdText(id)) && rs.SetFieldText(1, entry.key);
-  } else {
-    rs.BeginEdit();
-  }
-  ok = ok && rs.SetFieldText(2, entry.content) && rs.Update();
-  rs.Close();
-  return ok;
-}
-
 ImportResult NotSaved(std::u16string why) {
   ImportResult result;
   result.status = ImportResult::Status::NotSaved;
@@ -51,7 +37,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       result.errorMessage = reader.ErrorMessage();
       break;
     }
-    if (!StoreEntry(database, recordset, entry)) {
+    if (!store::SaveEntry(recordset, database.Connection(), entry.key, entry.content)) {
       recordset.Close();
       return NotSaved(recordset.ErrorDescription());
     }

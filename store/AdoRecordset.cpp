@@ -380,7 +380,19 @@ bool CADORecordset::StoreNewRow() {
     return false;
   }
   if (!FitsColumns()) return false;
-  if (!RunWrite(write, false) && !(IsDuplicateKey(lastErrorState_) && OverwriteRaceWinner())) return false;
+  if (!RunWrite(write, false)) {
+    if (!IsDuplicateKey(lastErrorState_)) return false;
+    // The insert's own failure is the one to report if the row cannot be written over either.
+    const uint32_t code = lastErrorCode_;
+    const std::u16string text = lastErrorText_, description = errorDescription_, state = lastErrorState_;
+    if (!OverwriteRaceWinner()) {
+      lastErrorCode_ = code;
+      lastErrorText_ = text;
+      errorDescription_ = description;
+      lastErrorState_ = state;
+      return false;
+    }
+  }
   if (d.exhausted) {  // the new row joins the result as its last row, as a static cursor shows it
     Row row(static_cast<size_t>(d.columnCount));
     for (size_t c = 0; c < row.size() && c < d.pending.size(); ++c) {

@@ -125,6 +125,21 @@ bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connecti
   return rs.Open(connection, PrefixRangeQuery(), kStatementDefault, std::move(parameters));
 }
 
+bool SaveEntry(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, const std::u16string& key,
+               const std::u16string& content) {
+  const uint32_t id = ShortKeyId(key);
+  if (!OpenLookup(rs, connection, id)) return false;
+  bool ok = true;
+  if (rs.AtEnd()) {
+    ok = rs.AddNew() && rs.SetFieldText(kColumnId, IdText(id)) && rs.SetFieldText(kColumnKey, key);
+  } else {
+    rs.BeginEdit();
+  }
+  ok = ok && rs.SetFieldText(kColumnContent, content) && rs.Update();
+  rs.Close();
+  return ok;
+}
+
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection) {
   rs.SetMaxRecords(0);
   return rs.Open(connection, kListingQuery, kStatementDefault);

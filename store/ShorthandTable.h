@@ -12,6 +12,9 @@
 namespace kwo::store {
 
 constexpr int kPrefixListLimit = 37;
+
+// The columns of kwo by position, the only way the program addresses them.
+enum ShorthandColumn { kColumnId = 0, kColumnKey = 1, kColumnContent = 2 };
 constexpr int kMaxShortKeyLength = 6;
 
 // Digits 0-9 count 1..10, capitals A-Z 11..36, any other character ends the
@@ -44,6 +47,13 @@ bool OpenLookup(CADORecordset& rs, const std::shared_ptr<DbConnection>& connecti
 // rows are read from the id ranges that such keys occupy, so the time does
 // not grow with the table.
 bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, std::u16string_view key);
+// Stores `content` under `key` (1 to 6 digits and capitals): looks the key's
+// id up, adds a row (id, key, content) or changes only the content of the row
+// found, and updates. The recordset is closed afterwards. False, with the
+// recordset's error record telling why, when nothing was stored.
+bool SaveEntry(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, const std::u16string& key,
+               const std::u16string& content);
+
 // Every row in ascending id order (export).
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection);
 

@@ -20,7 +20,7 @@ DbError MakeError(int code, sqlite3* db) {
   error.source = u"SQLite";
   error.codeMeaning = FromUtf8(sqlite3_errstr(code));
   error.description = db ? FromUtf8(sqlite3_errmsg(db)) : error.codeMeaning;
-  if ((code & 0xFF) == SQLITE_CONSTRAINT) error.state = u"23000";
+  if (code == SQLITE_CONSTRAINT_PRIMARYKEY || code == SQLITE_CONSTRAINT_UNIQUE) error.state = u"23000";
   return error;
 }
 

@@ -27,7 +27,8 @@ class ShorthandTableTest : public ::testing::TestWithParam<std::string> {
   }
 
   void Add(const std::u16string& key, const std::u16string& content = u"") {
-    ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(key)), key, content.empty() ? u"<" + key + u">" : content));
+    CADORecordset writer;
+    ASSERT_TRUE(SaveEntry(writer, db.Connection(), key, content.empty() ? u"<" + key + u">" : content));
   }
 
   // The keys of the prefix listing, read the way the main dialog reads them.
@@ -139,17 +140,8 @@ TEST_P(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
 // change only the content.
 TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   auto save = [&](const std::u16string& key, const std::u16string& content) {
-    ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(key)));
-    if (rs.AtEnd()) {
-      rs.AddNew();
-      rs.SetFieldText(0, IdText(ShortKeyId(key)));
-      rs.SetFieldText(1, key);
-    } else {
-      rs.BeginEdit();
-    }
-    rs.SetFieldText(2, content);
-    EXPECT_TRUE(rs.Update());
-    rs.Close();
+    EXPECT_TRUE(SaveEntry(rs, db.Connection(), key, content));
+    EXPECT_FALSE(rs.IsOpen());
   };
   save(u"ZZZZZZ", u"one");
   save(u"ZZZZZZ", u"two");
@@ -210,9 +202,9 @@ TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
   ASSERT_TRUE(theirs.AtEnd());
   for (CADORecordset* rs2 : {&mine, &theirs}) {
     ASSERT_TRUE(rs2->AddNew());
-    rs2->SetFieldText(0, IdText(ShortKeyId(u"RACE")));
-    rs2->SetFieldText(1, u"RACE");
-    rs2->SetFieldText(2, rs2 == &mine ? u"mine" : u"theirs");
+    rs2->SetFieldText(kColumnId, IdText(ShortKeyId(u"RACE")));
+    rs2->SetFieldText(kColumnKey, u"RACE");
+    rs2->SetFieldText(kColumnContent, rs2 == &mine ? u"mine" : u"theirs");
     EXPECT_TRUE(rs2->Update()) << text::Utf16ToUtf8(rs2->LastErrorText());
     rs2->Close();
   }

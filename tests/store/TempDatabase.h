@@ -12,6 +12,7 @@
 #endif
 
 #include "store/AdoDataBase.h"
+#include "store/ShorthandTable.h"
 #include "support/TempFolder.h"
 #include "text/Utf.h"
 
@@ -66,7 +67,8 @@ inline std::u16string FreshDatabase(const std::string& engine, const TempFolder&
   return connection;
 }
 
-// Stores one entry the way the edit dialog does for a new key.
+// Adds a row under any id, also one that is not its key's (SaveEntry in
+// store/ShorthandTable.h stores an entry under its key's id).
 inline bool InsertEntry(const std::shared_ptr<DbConnection>& connection, const std::u16string& id,
                         const std::u16string& key, const std::u16string& content) {
   CADORecordset rs;
@@ -75,9 +77,9 @@ inline bool InsertEntry(const std::shared_ptr<DbConnection>& connection, const s
                {DbValue(static_cast<int64_t>(std::stoll(kwo::text::Utf16ToUtf8(id))))}))
     return false;
   rs.AddNew();
-  rs.SetFieldText(0, id);
-  rs.SetFieldText(1, key);
-  rs.SetFieldText(2, content);
+  rs.SetFieldText(kColumnId, id);
+  rs.SetFieldText(kColumnKey, key);
+  rs.SetFieldText(kColumnContent, content);
   const bool stored = rs.Update();
   rs.Close();
   return stored;
