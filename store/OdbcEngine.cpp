@@ -189,6 +189,15 @@ class Shared {
   std::chrono::steady_clock::time_point lastAttempt;
   std::map<std::u16string, std::vector<std::u16string>> keys;     // primary-key columns by table
   std::map<std::u16string, std::vector<std::u16string>> columns;  // all columns by table
+  // Prepared statements of the current link waiting to be used again, by SQL
+  // text: a server parses each statement once per connection.
+  std::multimap<std::u16string, std::unique_ptr<Handle>> idle;
+
+  // Forgets the link; its statements go first, while their connection is there.
+  void DropLink() {
+    idle.clear();
+    link.reset();
+  }
 
   bool Connect(DbSession& session, DbError& error);
 
@@ -214,7 +223,7 @@ class Shared {
   bool LinkBroke(const DbError& error) {
     if (!link) return true;
     if (!IsLinkFailure(error) && !link->Dead()) return false;
-    link.reset();
+    DropLink();
     away = true;
     awayError = error;
     lastAttempt = std::chrono::steady_clock::now();
@@ -265,12 +274,13 @@ bool Shared::Connect(DbSession& session, DbError& error) {
   if (Succeeded(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &nameLength))) {
     dbms = reinterpret_cast<const char16_t*>(name);
   }
+  DropLink();
   link = std::move(next);
   away = false;
   keys.clear();
   columns.clear();
   if (check_ && !check_(session, error)) {
-    if (!LinkBroke(error)) link.reset();
+    if (!LinkBroke(error)) DropLink();
     return false;
   }
   return true;
@@ -336,8 +346,23 @@ class OdbcStatement final : public DbStatement {
   OdbcStatement(std::shared_ptr<Shared> shared, DbSession& session, std::u16string sql, std::vector<size_t> order)
       : shared_(std::move(shared)), session_(&session), sql_(std::move(sql)), order_(std::move(order)) {}
 
+  ~OdbcStatement() override {
+    if (!statement_ || link_ != shared_->link || shared_->closed || shared_->idle.size() >= 64) return;
+    // The SQLite driver returns rows of an earlier run from a statement run again.
+    if (text::EqualNoCase(shared_->dbms, u"SQLite")) return;
+    SQLFreeStmt(statement_->handle, SQL_CLOSE);
+    SQLFreeStmt(statement_->handle, SQL_RESET_PARAMS);
+    shared_->idle.emplace(sql_, std::move(statement_));
+  }
+
   bool PrepareOnLink(DbError& error) {
     link_ = shared_->link;
+    auto found = shared_->idle.find(sql_);
+    if (found != shared_->idle.end()) {
+      statement_ = std::move(found->second);
+      shared_->idle.erase(found);
+      return true;
+    }
     SQLHANDLE raw = SQL_NULL_HANDLE;
     if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link_->dbc.handle, &raw))) {
       error = Diagnose(SQL_HANDLE_DBC, link_->dbc.handle);
@@ -628,7 +653,7 @@ class OdbcSession final : public DbSession {
     if (shared_->inTransaction && shared_->link) {
       SQLEndTran(SQL_HANDLE_DBC, shared_->link->dbc.handle, SQL_ROLLBACK);
     }
-    shared_->link.reset();
+    shared_->DropLink();
     shared_->closed = true;
   }
 
