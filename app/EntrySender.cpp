@@ -7,7 +7,7 @@ namespace {
 
 using keys::TargetProblem;
 
-SendReport Report(SendReport::Result result, std::wstring notice = {}) { return {result, std::move(notice)}; }
+SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { return {result, std::move(notice)}; }
 
 }  // namespace
 
@@ -16,17 +16,17 @@ void CEntrySender::RememberTarget(bool keepWhenNone) {
   if (front.window != 0 || !keepWhenNone) target = front;
 }
 
-SendReport CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
+SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
   // Held down, the Enter that started the sending would repeat into the target.
   if (!keys::WaitForKeysUp(targetPlatform, {VK_RETURN}, times.keysMs, times.pollMs)) {
-    return Report(SendReport::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false));
+    return Report(SendOutcome::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false));
   }
   ShowWindow(dialog, SW_HIDE);
   // Leaves the pause pending, as it always did, even when nothing is typed.
   const std::u16string delay = u"{DELAY 50}";
   if (texts.content.empty()) {
     keys::SendKeySequence(delay.c_str(), sendState, keyPlatform);
-    return Report(SendReport::Result::Typed);
+    return Report(SendOutcome::Result::Typed);
   }
 
   keys::Target lockOn = target;
@@ -40,7 +40,7 @@ SendReport CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
     }
   }
   const TargetProblem problem = keys::LockTarget(targetPlatform, lockOn, times);
-  if (problem != TargetProblem::None) return Report(SendReport::Result::NotSent, NotSentText(problem, false));
+  if (problem != TargetProblem::None) return Report(SendOutcome::Result::NotSent, NotSentText(problem, false));
 
   const std::u16string* pieces[4] = {&delay};
   size_t count = 1;
@@ -50,7 +50,7 @@ SendReport CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
   return Type(pieces, count, false);
 }
 
-SendReport CEntrySender::SendTimed(const std::u16string& sequence) {
+SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
   const keys::Target front = keys::CaptureForeground(targetPlatform);
   const TargetProblem problem = keys::LockTarget(targetPlatform, front, times);
   switch (problem) {
@@ -60,19 +60,19 @@ SendReport CEntrySender::SendTimed(const std::u16string& sequence) {
     }
     case TargetProblem::Hung:
     case TargetProblem::Elevated:
-      return Report(SendReport::Result::NotSent, NotSentText(problem, true));
+      return Report(SendOutcome::Result::NotSent, NotSentText(problem, true));
     default:
       // Nothing in front, or keys held: this tick is left out.
-      return Report(SendReport::Result::Skipped);
+      return Report(SendOutcome::Result::Skipped);
   }
 }
 
-SendReport CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed) {
+SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed) {
   for (size_t i = 0; i < count; ++i) {
     const keys::SendResult result = keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
-    if (!result) return Report(SendReport::Result::Stopped, StoppedText(result.stop, timed));
+    if (!result) return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed));
   }
-  return Report(SendReport::Result::Typed);
+  return Report(SendOutcome::Result::Typed);
 }
 
 std::wstring NotSentText(TargetProblem problem, bool timed) {

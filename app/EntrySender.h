@@ -15,7 +15,7 @@
 
 namespace kwo::app {
 
-struct SendReport {
+struct SendOutcome {
   enum class Result {
     Typed,     // everything was typed
     NotSent,   // nothing was typed
@@ -44,14 +44,14 @@ class CEntrySender {
   // the dialog, locks the target and types "{DELAY 50}", prefix, content,
   // suffix. Without a remembered target the window the system activates
   // after the hiding is taken.
-  SendReport SendEntry(HWND dialog, const EntryTexts& texts);
+  SendOutcome SendEntry(HWND dialog, const EntryTexts& texts);
 
   // The timed sequence, into the window in front; skipped while no window
   // of another program is in front or a modifier stays held.
-  SendReport SendTimed(const std::u16string& sequence);
+  SendOutcome SendTimed(const std::u16string& sequence);
 
  private:
-  SendReport Type(const std::u16string* const* pieces, size_t count, bool timed);
+  SendOutcome Type(const std::u16string* const* pieces, size_t count, bool timed);
 
   keys::KeySendState sendState;
   keys::WinKeyPlatform keyPlatform;

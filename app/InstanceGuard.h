@@ -4,13 +4,15 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+
+#include "ui/Handles.h"
 
 namespace kwo::app {
 
 class CInstanceGuard {
  public:
   explicit CInstanceGuard(std::wstring name) : name_(std::move(name)) {}
-  ~CInstanceGuard();
   CInstanceGuard(const CInstanceGuard&) = delete;
   CInstanceGuard& operator=(const CInstanceGuard&) = delete;
 
@@ -21,7 +23,7 @@ class CInstanceGuard {
 
  private:
   std::wstring name_;
-  HANDLE mutex_ = nullptr;
+  ui::OwnedHandle mutex_;
 };
 
 }  // namespace kwo::app

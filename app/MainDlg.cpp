@@ -1,12 +1,12 @@
 #include "app/MainDlg.h"
 
 #include <imm.h>
-#include <shellapi.h>
 
 #include <filesystem>
 
 #include "app/FirstStart.h"
 #include "app/MainLogic.h"
+#include "app/OpenOrTell.h"
 #include "controls/AboutBox.h"
 #include "entries/EntryCommands.h"
 #include "res/resource.h"
@@ -50,6 +50,9 @@ bool OpensModalWindow(UINT command) {
 }
 
 }  // namespace
+
+StartupError::StartupError(std::wstring text)
+    : std::runtime_error(text::Utf16ToUtf8(FromWide(text))), text_(std::move(text)) {}
 
 CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   programIcon = ui::LoadIconResource(IDI_RUNNING);
@@ -199,7 +202,8 @@ void CMainDlg::AddMenuLinks() {
 }
 
 bool CMainDlg::RegisterActivationHotkey() {
-  return RegisterHotKey(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE) != FALSE;
+  activationHotkey.emplace(Handle(), KWO_HOTKEY_ID, MOD_WIN, VK_SPACE);
+  return activationHotkey->IsRegistered();
 }
 
 void CMainDlg::SearchEntries() {
@@ -245,19 +249,24 @@ void CMainDlg::SendCurrentEntry() {
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && enablePre == 1) texts.prefix = FromWide(preStr);
   if (!texts.content.empty() && enableAfter == 1) texts.suffix = FromWide(afterStr);
-  const SendReport report = sender.SendEntry(Handle(), texts);
-  if (report.result == SendReport::Result::Typed) {
+  const SendOutcome report = sender.SendEntry(Handle(), texts);
+  if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();
     return;
   }
   // The key stays in the box. When nothing was typed the window comes back
-  // with it, so that Enter tries again.
-  if (report.result == SendReport::Result::NotSent) {
-    showAllowed = true;
-    ShowWindow(Handle(), SW_SHOW);
-    SetForegroundWindow(Handle());
-  }
+  // in front with it, so that Enter tries again: before the notice, and
+  // after it (the system activates another window when the notice closes).
+  const bool comeBack = report.result == SendOutcome::Result::NotSent;
+  if (comeBack) ComeToFront();
   ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
+  if (comeBack) ComeToFront();
+}
+
+void CMainDlg::ComeToFront() {
+  showAllowed = true;
+  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SetForegroundWindow(Handle());
 }
 
 void CMainDlg::RememberTarget() {
@@ -276,7 +285,7 @@ void CMainDlg::ClearShortKey() {
 
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
-    UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+    activationHotkey.reset();
     hotkeyOn = false;
     RefreshTip();
     notifyIcon.SetIcon(stoppedIcon.get());
@@ -296,7 +305,7 @@ void CMainDlg::OnCancel() { ShowWindow(Handle(), SW_HIDE); }
 
 bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
   if (const auto link = MenuLinkIndex(MAKEWPARAM(id, code), menuLinks.size())) {
-    ShellExecuteW(Handle(), L"open", menuLinks[*link].second.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenOrTell(Handle(), menuLinks[*link].second, L"帮助菜单中的链接“" + menuLinks[*link].first + L"”");
     return true;
   }
   // While a window of ours runs modally the dialog is disabled, but the tray
@@ -343,15 +352,8 @@ void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
 void CMainDlg::OnHelpFile() {
   const std::wstring file = ui::ProgramFolder() + L"kwo.chm";
-  const auto opened = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(Handle(), L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-  if (opened <= 32) {
-    const std::wstring text = L"无法打开帮助文件：\n" + file +
-                              (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES
-                                   ? L"\n\n文件不存在，请重新安装疾书精灵。"
-                                   : L"\n\n系统没有能打开 .chm 文件的程序。");
-    MessageBoxW(Handle(), text.c_str(), L"帮助", MB_OK | MB_ICONWARNING);
-  }
+  const bool missing = GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES;
+  OpenOrTell(Handle(), file, L"帮助文件", missing ? L"请重新安装疾书精灵。" : L"");
 }
 
 void CMainDlg::OnOpen() {
@@ -391,18 +393,14 @@ void CMainDlg::OnOptions() {
 }
 
 void CMainDlg::OnShortKeySetFocus() {
-  if (HIMC context = ImmGetContext(Handle())) {
-    imeWasOpen = ImmGetOpenStatus(context);
-    ImmSetOpenStatus(context, FALSE);
-    ImmReleaseContext(Handle(), context);
+  if (const ui::InputContext context(Handle()); context) {
+    imeWasOpen = ImmGetOpenStatus(context.get());
+    ImmSetOpenStatus(context.get(), FALSE);
   }
 }
 
 void CMainDlg::OnShortKeyKillFocus() {
-  if (HIMC context = ImmGetContext(Handle())) {
-    ImmSetOpenStatus(context, imeWasOpen);
-    ImmReleaseContext(Handle(), context);
-  }
+  if (const ui::InputContext context(Handle()); context) ImmSetOpenStatus(context.get(), imeWasOpen);
 }
 
 INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
@@ -428,7 +426,7 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    const SendReport report = sender.SendTimed(FromWide(timerStr));
+    const SendOutcome report = sender.SendTimed(FromWide(timerStr));
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;
@@ -518,7 +516,7 @@ INT_PTR CMainDlg::OnFirstStart(WPARAM, LPARAM) {
 INT_PTR CMainDlg::OnDestroy(WPARAM, LPARAM) {
   if (sendTimerId != 0) KillTimer(Handle(), sendTimerId);
   store.Close();
-  if (hotkeyOn) UnregisterHotKey(Handle(), KWO_HOTKEY_ID);
+  activationHotkey.reset();
   return FALSE;
 }
 

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,10 +22,10 @@
 
 namespace kwo::app {
 
-// The program cannot start: the text says which file and why.
-class StartupError {
+// The program cannot start: the text says which file and why (what() has it in UTF-8).
+class StartupError : public std::runtime_error {
  public:
-  explicit StartupError(std::wstring text) : text_(std::move(text)) {}
+  explicit StartupError(std::wstring text);
   const std::wstring& Text() const { return text_; }
 
  private:
@@ -61,6 +63,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void WatchServer();
   void RefreshTip();
   void RememberTarget();
+  void ComeToFront();
 
   // Commands.
   void OnStart();
@@ -100,6 +103,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
   bool hotkeyOn = false;
+  std::optional<kwo::ui::HotkeyRegistration> activationHotkey;  // Win + Space while hotkeyOn
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;

@@ -60,7 +60,6 @@ target_compile_definitions(sqlite3 PUBLIC
   # them changes how SQL runs or how the file is written.
   SQLITE_OMIT_DEPRECATED
   SQLITE_OMIT_SHARED_CACHE
-  SQLITE_OMIT_JSON
   SQLITE_DEFAULT_MEMSTATUS=0)
 # The amalgamation is third-party code: no warnings, no sanitizer noise from our flags.
 set_target_properties(sqlite3 PROPERTIES C_VISIBILITY_PRESET hidden POSITION_INDEPENDENT_CODE ON)

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "ui/Shell.h"
 #include "ui/Window.h"
 
 namespace kwo::controls {
@@ -19,14 +20,15 @@ constexpr DWORD kMaxRegistryBytes = 32 * 1024;
 }  // namespace
 
 bool CUrlLabel::ReadRegisteredDefault(const std::wstring& subKey, std::wstring& value) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  const kwo::ui::OwnedRegistryKey key(opened);
   std::vector<BYTE> buffer(260);
   LONG rc;
   for (;;) {
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(buffer.size());
-    rc = RegQueryValueExW(key, nullptr, nullptr, &type, buffer.data(), &size);
+    rc = RegQueryValueExW(key.get(), nullptr, nullptr, &type, buffer.data(), &size);
     if (rc == ERROR_MORE_DATA && size <= kMaxRegistryBytes && size > buffer.size()) {
       buffer.resize(size);
       continue;
@@ -40,7 +42,6 @@ bool CUrlLabel::ReadRegisteredDefault(const std::wstring& subKey, std::wstring& 
     }
     break;
   }
-  RegCloseKey(key);
   return rc == ERROR_SUCCESS;
 }
 
@@ -99,11 +100,10 @@ void CUrlLabel::FitToText() {
 
   const std::wstring text = kwo::ui::WindowText(label);
   SIZE extent = {};
-  if (HDC dc = GetDC(label)) {
-    HGDIOBJ old = SelectObject(dc, underlineFont_ ? underlineFont_.get() : GetStockObject(DEFAULT_GUI_FONT));
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+  if (const kwo::ui::WindowDc dc(label); dc) {
+    const kwo::ui::SelectedObject font(
+        dc.get(), underlineFont_ ? underlineFont_.get() : GetStockObject(DEFAULT_GUI_FONT));
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
   }
   const LONG height = extent.cy + (client.top - window.top) + (window.bottom - client.bottom);
   const LONG width = extent.cx + (client.left - window.left) + (window.right - client.right);
@@ -134,10 +134,9 @@ void CUrlLabel::LoadHandCursor() {
   const UINT n = GetWindowsDirectoryW(folder, MAX_PATH);
   if (n > 0 && n <= MAX_PATH) {
     const std::wstring path = std::wstring(folder, n) + L"\\winhlp32.exe";
-    if (HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-      if (HCURSOR cursor = LoadCursorW(module, MAKEINTRESOURCEW(106)))
+    if (const kwo::ui::OwnedModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)); module) {
+      if (HCURSOR cursor = LoadCursorW(module.get(), MAKEINTRESOURCEW(106)))
         handCursor_.reset(static_cast<HCURSOR>(CopyIcon(cursor)));
-      FreeLibrary(module);
     }
   }
   // Systems whose winhlp32.exe has no hand have one of their own.
@@ -242,7 +241,7 @@ void CUrlLabel::OnClicked() {
   visited_ = false;
   if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
   MessageBeep(MB_ICONEXCLAMATION);
-  const std::wstring text = L"Unable to open hyperlink:\n\n" + ErrorText(result);
+  const std::wstring text = L"无法打开链接。\n\n目标：" + address_ + L"\n原因：" + ErrorText(result);
   MessageBoxW(Handle() ? GetParent(Handle()) : nullptr, text.c_str(), L"疾书精灵", MB_ICONEXCLAMATION | MB_OK);
 }
 
@@ -273,24 +272,6 @@ INT_PTR CUrlLabel::OpenAddress(const std::wstring& address, int showCommand) {
   return static_cast<INT_PTR>(WinExec(ansi.c_str(), static_cast<UINT>(showCommand)));
 }
 
-std::wstring CUrlLabel::ErrorText(INT_PTR code) {
-  switch (code) {
-    case 0: return L"The operating system is out\nof memory or resources.";
-    case SE_ERR_FNF: return L"The specified file was not found.";
-    case SE_ERR_PNF: return L"The specified path was not found.";
-    case SE_ERR_ACCESSDENIED: return L"The operating system denied\naccess to the specified file.";
-    case SE_ERR_OOM: return L"There was not enough memory to complete the operation.";
-    case ERROR_BAD_FORMAT: return L"The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
-    case SE_ERR_SHARE: return L"A sharing violation occurred. ";
-    case SE_ERR_ASSOCINCOMPLETE: return L"The filename association is\nincomplete or invalid.";
-    case SE_ERR_DDETIMEOUT: return L"The DDE transaction could not\nbe completed because the request timed out.";
-    case SE_ERR_DDEFAIL: return L"The DDE transaction failed.";
-    case SE_ERR_DDEBUSY:
-      return L"The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed.";
-    case SE_ERR_NOASSOC: return L"There is no application associated\nwith the given filename extension.";
-    case SE_ERR_DLLNOTFOUND: return L"The specified dynamic-link library was not found.";
-    default: return L"Unknown Error (" + std::to_wstring(code) + L") occurred.";
-  }
-}
+std::wstring CUrlLabel::ErrorText(INT_PTR code) { return kwo::ui::SystemErrorText(kwo::ui::ShellResultError(code)); }
 
 }  // namespace kwo::controls

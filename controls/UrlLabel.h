@@ -29,7 +29,8 @@ class CUrlLabel : public kwo::ui::CSubclassedWindow {
   HBRUSH OnCtlColor(HDC dc) const;
   void OnClicked();
 
-  // The error text shown when the address cannot be opened.
+  // Why the address could not be opened, for an OpenAddress result of 32 or
+  // below: the system's text in the user's language.
   static std::wstring ErrorText(INT_PTR code);
   // The command line of the registered web-page handler: the registered text
   // cut where "%1" stands (quoted or not), then a blank and the address.

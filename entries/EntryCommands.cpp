@@ -20,7 +20,7 @@ namespace {
 constexpr unsigned kNoticeMs = 2000;
 constexpr wchar_t kErrorTitle[] = L"出错啦";
 
-constexpr wchar_t kFilter[] = L"Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+constexpr wchar_t kFilter[] = L"文本文件 (*.txt)\0*.txt\0所有文件 (*.*)\0*.*\0";
 
 // The system Open dialog for import. False when the user cancels.
 bool ChooseImportFile(HWND owner, std::filesystem::path& path) {

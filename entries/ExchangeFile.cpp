@@ -65,7 +65,7 @@ bool OutputFile::Create(const std::filesystem::path& path) {
   temp_ += ".tmp";
   file_.reset(OpenFile(temp_, true));
   failed_ = false;
-  return file_ != nullptr;
+  return static_cast<bool>(file_);
 }
 
 bool OutputFile::Write(std::string_view bytes) {

@@ -3,16 +3,18 @@
 // std::filesystem::path, so Chinese file names work on Windows and elsewhere.
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "base/UniqueResource.h"
+
 namespace kwo::entries {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+struct StdioFileTraits {
+  using Handle = std::FILE*;
+  static void Release(std::FILE* file) { std::fclose(file); }
 };
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+using FileHandle = kwo::UniqueResource<StdioFileTraits>;
 
 // Reads the whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
@@ -33,7 +35,7 @@ class OutputFile {
   bool Create(const std::filesystem::path& path);
   bool Write(std::string_view bytes);
   bool Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return static_cast<bool>(file_); }
 
  private:
   void Abandon();

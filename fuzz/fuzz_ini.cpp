@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     first.ParseLines(DecodeIniLines(bytes));
   } catch (const IniError& e) {
-    Check(e.Cause() == u"Key could not be created");
+    Check(e.Cause() == u"第一个节（[…]）之前有键");
     Check(first.Sections().empty());
     return 0;
   }

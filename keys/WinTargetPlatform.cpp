@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "base/KernelHandle.h"
+
 namespace kwo::keys {
 namespace {
 
@@ -12,12 +14,13 @@ HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(window); }
 // The RID of the token's mandatory label, read into a buffer of the size the token asks for.
 IntegrityProbe TokenIntegrity(HANDLE process) {
   IntegrityProbe probe;
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return probe;
+  HANDLE opened = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &opened)) return probe;
+  const OwnedHandle token(opened);
   DWORD size = 0;
-  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
   std::vector<unsigned char> buffer(size);
-  if (size != 0 && GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) {
+  if (size != 0 && GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size)) {
     const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
     const PSID sid = label->Label.Sid;
     if (sid != nullptr && IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0) {
@@ -25,7 +28,6 @@ IntegrityProbe TokenIntegrity(HANDLE process) {
       probe.known = true;
     }
   }
-  CloseHandle(token);
   return probe;
 }
 
@@ -72,11 +74,9 @@ bool WinTargetPlatform::KeyIsDown(uint16_t vk) { return (GetAsyncKeyState(vk) & 
 IntegrityProbe WinTargetPlatform::WindowIntegrity(WindowId window) {
   DWORD processId = 0;
   GetWindowThreadProcessId(ToHwnd(window), &processId);
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  if (process == nullptr) return {};
-  const IntegrityProbe probe = TokenIntegrity(process);
-  CloseHandle(process);
-  return probe;
+  const OwnedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return {};
+  return TokenIntegrity(process.get());
 }
 
 IntegrityProbe WinTargetPlatform::OwnIntegrity() { return TokenIntegrity(GetCurrentProcess()); }

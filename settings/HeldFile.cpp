@@ -38,7 +38,7 @@ std::u16string SystemMessage(DWORD error) {
   if (buffer) LocalFree(buffer);
   while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' '))
     message.pop_back();
-  if (message.empty()) message = u"Error " + text::Ascii(std::to_string(error));
+  if (message.empty()) message = u"错误代码 " + text::Ascii(std::to_string(error));
   return message;
 }
 
@@ -46,66 +46,29 @@ std::u16string SystemMessage(DWORD error) {
   throw IniError(SystemMessage(GetLastError()), path);
 }
 
-HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
-
-// Closes a handle at scope end unless released.
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE h) : h_(h) {}
-  ~ScopedHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE get() const { return h_; }
-  // Closes now and reports whether that worked.
-  bool Close() {
-    const BOOL ok = CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-    return ok != FALSE;
-  }
-
- private:
-  HANDLE h_;
-};
+// CreateFileW's result owned, or the error thrown.
+SystemFile CreateOrThrow(const std::filesystem::path& path, DWORD access, DWORD share, DWORD disposition) {
+  HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) ThrowLastError(path);
+  return SystemFile(h);
+}
 
 }  // namespace
 
-HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
-  HANDLE h = CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) ThrowLastError(path_);
-  handle_ = h;
-}
+void SystemFileTraits::Release(Handle file) { CloseHandle(static_cast<HANDLE>(file)); }
 
-HeldFile::~HeldFile() { Close(); }
-
-HeldFile::HeldFile(HeldFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
-
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, nullptr);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
-bool HeldFile::IsOpen() const { return handle_ != nullptr; }
-
-void HeldFile::Close() {
-  if (handle_) CloseHandle(AsHandle(std::exchange(handle_, nullptr)));
-}
+HeldFile::HeldFile(std::filesystem::path path)
+    : file_(CreateOrThrow(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_ALWAYS)),
+      path_(std::move(path)) {}
 
 std::string HeldFile::ReadAll() {
   LARGE_INTEGER zero{};
-  if (!SetFilePointerEx(AsHandle(handle_), zero, nullptr, FILE_BEGIN)) ThrowLastError(path_);
+  if (!SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN)) ThrowLastError(path_);
   std::string bytes;
   char buffer[16384];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), buffer, sizeof buffer, &got, nullptr)) ThrowLastError(path_);
+    if (!ReadFile(file_.get(), buffer, sizeof buffer, &got, nullptr)) ThrowLastError(path_);
     if (got == 0) break;
     bytes.append(buffer, got);
   }
@@ -116,23 +79,26 @@ void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function
   const std::filesystem::path path = file.Path();
   const std::filesystem::path temp = TempPathFor(path);
   {
-    ScopedHandle out(
-        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (out.get() == INVALID_HANDLE_VALUE) ThrowLastError(temp);
+    SystemFile out = CreateOrThrow(temp, GENERIC_WRITE, 0, CREATE_ALWAYS);
     size_t done = 0;
     while (done < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
       DWORD written = 0;
       if (!WriteFile(out.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
         const DWORD error = GetLastError();
-        out.Close();
+        out.reset();
         DeleteFileW(temp.c_str());
         throw IniError(SystemMessage(error), temp);
       }
       done += written;
     }
-    if (!FlushFileBuffers(out.get()) || !out.Close()) {
-      const DWORD error = GetLastError();
+    // Closed here, not at scope end: a failed close is a failed save, and the
+    // temporary file can be deleted only once it is closed.
+    const bool flushed = FlushFileBuffers(out.get()) != FALSE;
+    const DWORD flushError = GetLastError();
+    const bool closed = CloseHandle(out.release()) != FALSE;
+    if (!flushed || !closed) {
+      const DWORD error = flushed ? GetLastError() : flushError;
       DeleteFileW(temp.c_str());
       throw IniError(SystemMessage(error), temp);
     }
@@ -162,26 +128,6 @@ namespace {
   throw IniError(text::Utf8ToUtf16(std::strerror(error)), path);
 }
 
-// Closes a descriptor at scope end unless closed before.
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ~ScopedFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return fd_; }
-  bool Close() {
-    const int r = ::close(fd_);
-    fd_ = -1;
-    return r == 0;
-  }
-
- private:
-  int fd_;
-};
-
 bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -198,34 +144,17 @@ bool WriteAll(int fd, std::string_view bytes) {
 void SyncFolderOf(const std::filesystem::path& path) {
   std::filesystem::path folder = path.parent_path();
   if (folder.empty()) folder = ".";
-  ScopedFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());  // best effort: the rename itself is done
+  const SystemFile dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir) ::fsync(dir.get());  // best effort: the rename itself is done
 }
 
 }  // namespace
 
-HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) ThrowErrno(errno, path_);
-}
+void SystemFileTraits::Release(Handle file) { ::close(file); }
 
-HeldFile::~HeldFile() { Close(); }
-
-HeldFile::HeldFile(HeldFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
-
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
-bool HeldFile::IsOpen() const { return fd_ >= 0; }
-
-void HeldFile::Close() {
-  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+HeldFile::HeldFile(std::filesystem::path path)
+    : file_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)), path_(std::move(path)) {
+  if (!file_) ThrowErrno(errno, path_);
 }
 
 std::string HeldFile::ReadAll() {
@@ -233,7 +162,7 @@ std::string HeldFile::ReadAll() {
   char buffer[16384];
   off_t offset = 0;
   for (;;) {
-    const ssize_t n = ::pread(fd_, buffer, sizeof buffer, offset);
+    const ssize_t n = ::pread(file_.get(), buffer, sizeof buffer, offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowErrno(errno, path_);
@@ -249,11 +178,12 @@ void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function
   const std::filesystem::path path = file.Path();
   const std::filesystem::path temp = TempPathFor(path);
   {
-    ScopedFd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (out.get() < 0) ThrowErrno(errno, temp);
+    SystemFile out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!out) ThrowErrno(errno, temp);
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0) ::fchmod(out.get(), old.st_mode & 07777);
-    if (!WriteAll(out.get(), bytes) || ::fsync(out.get()) != 0 || !out.Close()) {
+    // Closed here, not at scope end: a failed close is a failed save.
+    if (!WriteAll(out.get(), bytes) || ::fsync(out.get()) != 0 || ::close(out.release()) != 0) {
       const int error = errno;
       ::unlink(temp.c_str());
       ThrowErrno(error, temp);

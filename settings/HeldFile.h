@@ -7,7 +7,21 @@
 #include <string>
 #include <string_view>
 
+#include "base/UniqueResource.h"
+
 namespace kwo::settings {
+
+// An open file of the system: a HANDLE on Windows, a descriptor elsewhere.
+struct SystemFileTraits {
+#ifdef _WIN32
+  using Handle = void*;  // HANDLE; a failed CreateFileW is never stored
+#else
+  using Handle = int;
+  static int Empty() { return -1; }
+#endif
+  static void Release(Handle file);
+};
+using SystemFile = kwo::UniqueResource<SystemFileTraits>;
 
 class HeldFile {
  public:
@@ -15,24 +29,19 @@ class HeldFile {
   // Opens the file for reading and writing, creating it empty if it is
   // missing; other programs may read it but not write it. Throws IniError.
   explicit HeldFile(std::filesystem::path path);
-  ~HeldFile();
-  HeldFile(HeldFile&& other) noexcept;
-  HeldFile& operator=(HeldFile&& other) noexcept;
+  HeldFile(HeldFile&& other) noexcept = default;
+  HeldFile& operator=(HeldFile&& other) noexcept = default;
   HeldFile(const HeldFile&) = delete;
   HeldFile& operator=(const HeldFile&) = delete;
 
-  bool IsOpen() const;
+  bool IsOpen() const { return static_cast<bool>(file_); }
   const std::filesystem::path& Path() const { return path_; }
   // The whole content from the start. Throws IniError.
   std::string ReadAll();
-  void Close();
+  void Close() { file_.reset(); }
 
  private:
-#ifdef _WIN32
-  void* handle_ = nullptr;  // HANDLE; nullptr when closed
-#else
-  int fd_ = -1;
-#endif
+  SystemFile file_;
   std::filesystem::path path_;
 };
 

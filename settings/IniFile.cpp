@@ -67,7 +67,7 @@ void CIniFile::Load(const std::filesystem::path& path) {
 
 void CIniFile::Parse() {
   RemoveAll();
-  if (!impl_->file.IsOpen()) throw IniError(u"No file is loaded", impl_->path);
+  if (!impl_->file.IsOpen()) throw IniError(u"没有载入文件", impl_->path);
   ParseLines(DecodeIniLines(impl_->file.ReadAll()));
 }
 
@@ -85,7 +85,7 @@ void CIniFile::ParseLines(const std::vector<std::u16string>& lines) {
     if (equals == std::u16string_view::npos || equals == 0) continue;
     if (!current) {
       RemoveAll();
-      throw IniError(u"Key could not be created", impl_->path);
+      throw IniError(u"第一个节（[…]）之前有键", impl_->path);
     }
     current->GetOrCreateKey(line.substr(0, equals))->SetValue(std::u16string(line.substr(equals + 1)));
   }
@@ -101,7 +101,7 @@ std::vector<std::u16string> CIniFile::FormatLines() const {
 }
 
 void CIniFile::Save() {
-  if (!impl_->file.IsOpen()) throw IniError(u"No file is loaded", impl_->path);
+  if (!impl_->file.IsOpen()) throw IniError(u"没有载入文件", impl_->path);
   ReplaceHeldFile(impl_->file, EncodeIniLines(FormatLines()), impl_->beforeReplace);
 }
 

@@ -74,7 +74,7 @@ class CIniFile {
   // write it (Windows). Throws IniError; the store is closed then.
   void Load(const std::filesystem::path& path);
   // Rebuilds the tree from the loaded file's text. Throws IniError
-  // ("Key could not be created") for a key line before any section line.
+  // ("第一个节（[…]）之前有键") for a key line before any section line.
   void Parse();
   // Writes the whole tree back: "[name]" lines, each followed by its
   // "name=value" lines. A line end inside a name or value is written as a

@@ -1,5 +1,6 @@
 #include "ui/Dialog.h"
 
+#include "ui/HandlerFailure.h"
 #include "ui/Window.h"
 
 namespace kwo::ui {
@@ -38,7 +39,14 @@ INT_PTR CALLBACK CDialog::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   }
   if (self == nullptr) return FALSE;  // messages before WM_INITDIALOG
-  const INT_PTR result = self->DialogProc(message, wParam, lParam);
+  INT_PTR result = FALSE;
+  try {
+    result = self->DialogProc(message, wParam, lParam);
+  } catch (...) {
+    // Told to the user; the dialog manager then does its default processing.
+    ReportHandlerFailure(hwnd, std::current_exception());
+    result = FALSE;
+  }
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, DWLP_USER, 0);
     self->hwnd_ = nullptr;

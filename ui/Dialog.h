@@ -1,7 +1,9 @@
 #pragma once
 // The dialog base: binds the object to its window at WM_INITDIALOG and routes
 // messages and commands through tables that derived classes fill in their
-// constructors. Runs modally with DialogBoxParamW.
+// constructors. Runs modally with DialogBoxParamW. An exception from a
+// handler stops at the dialog procedure: it is reported to the user
+// (ReportHandlerFailure) and the dialog goes on.
 #include <windows.h>
 
 #include <functional>

@@ -8,6 +8,12 @@ OwnedIcon LoadIconResource(UINT id, int size) {
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
 }
 
+InputContext::InputContext(HWND window) : window_(window), context_(ImmGetContext(window)) {}
+
+InputContext::~InputContext() {
+  if (context_ != nullptr) ImmReleaseContext(window_, context_);
+}
+
 HBRUSH ColourBrush::Get(COLORREF colour) {
   if (!brush_ || colour != colour_) {
     brush_.reset(CreateSolidBrush(colour));

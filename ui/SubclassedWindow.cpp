@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/HandlerFailure.h"
+
 namespace kwo::ui {
 
 namespace {
@@ -39,7 +41,12 @@ LRESULT CALLBACK CSubclassedWindow::Proc(HWND hwnd, UINT message, WPARAM wParam,
     self->hwnd_ = nullptr;
     return result;
   }
-  return self->WindowProc(message, wParam, lParam);
+  try {
+    return self->WindowProc(message, wParam, lParam);
+  } catch (...) {
+    ReportHandlerFailure(hwnd, std::current_exception());
+    return 0;
+  }
 }
 
 }  // namespace kwo::ui

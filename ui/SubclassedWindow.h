@@ -1,6 +1,7 @@
 #pragma once
 // Takes over the window procedure of an existing control (SetWindowSubclass);
 // a derived class overrides WindowProc and passes on what it does not handle.
+// An exception from WindowProc is reported to the user and stops there.
 #include <windows.h>
 
 namespace kwo::ui {

@@ -9,10 +9,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "UnitWinSupport.h"
 #include "res/resource.h"
+#include "ui/Handles.h"
 #include "ui/Window.h"
 
 namespace kwo::app {
@@ -150,6 +152,66 @@ TEST_F(MainDialog, CancelledImportLeavesTheBoxesAsTheyWere) {
   EXPECT_TRUE(fileDialogSeen);
   // No search ran: it would have emptied the content box (the key is empty).
   EXPECT_EQ(content, L"edited");
+}
+
+// The main dialog with one more command, whose handler fails as an unforeseen
+// fault would. The program itself has no such command.
+constexpr UINT kFailingCommand = 0x7F00;
+class FailingMainDlg : public CMainDlg {
+ protected:
+  bool OnCommand(UINT id, UINT code, HWND control) override {
+    if (id == kFailingCommand) throw std::runtime_error("simulated fault");
+    return CMainDlg::OnCommand(id, code, control);
+  }
+};
+
+TEST_F(MainDialog, HandlerFailureIsReportedAndTheHotkeyStillCallsTheWindowUp) {
+  FailingMainDlg dialog;
+  std::wstring reported;
+  bool shownByHotkey = false;
+  ModalScript script({
+      [&] {
+        if (dialog.Handle() == nullptr) return false;
+        PostMessageW(dialog.Handle(), WM_COMMAND, kFailingCommand, 0);
+        return true;
+      },
+      [&] {
+        HWND box = FindThreadDialog(L"出错啦");
+        if (box == nullptr || !IsWindowVisible(box)) return false;
+        reported = ui::WindowText(GetDlgItem(box, 0xFFFF));  // a message box's text
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return true;
+      },
+      [&] {
+        if (FindThreadDialog(L"出错啦") != nullptr) return false;
+        SendMessageW(dialog.Handle(), WM_HOTKEY, KWO_HOTKEY_ID, MAKELPARAM(MOD_WIN, VK_SPACE));
+        shownByHotkey = IsWindowVisible(dialog.Handle()) != FALSE;
+        EndDialog(dialog.Handle(), IDCANCEL);
+        return true;
+      },
+  });
+  script.Run([&] { dialog.DoModal(nullptr); }, 20000);
+  ASSERT_TRUE(script.finished());
+  EXPECT_NE(reported.find(L"没有完成"), std::wstring::npos) << reported;
+  EXPECT_NE(reported.find(L"simulated fault"), std::wstring::npos) << reported;
+  EXPECT_TRUE(shownByHotkey);
+}
+
+TEST(HotkeyRegistration, HoldsTheKeyForItsLifeAndAFailedOneReleasesNothing) {
+  if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
+  HWND first = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  HWND second = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  constexpr UINT kModifiers = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
+  {
+    const ui::HotkeyRegistration holder(first, 1, kModifiers, VK_F12);
+    ASSERT_TRUE(holder.IsRegistered());
+    EXPECT_FALSE(ui::HotkeyRegistration(second, 2, kModifiers, VK_F12).IsRegistered());
+    // The failed one, gone, has not taken the key from its holder.
+    EXPECT_FALSE(ui::HotkeyRegistration(second, 2, kModifiers, VK_F12).IsRegistered());
+  }
+  EXPECT_TRUE(ui::HotkeyRegistration(second, 2, kModifiers, VK_F12).IsRegistered());
+  DestroyWindow(first);
+  DestroyWindow(second);
 }
 
 }  // namespace

@@ -15,10 +15,11 @@
 //   kwo_tool.exe expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]
 //       COUNT expansions the same way, cycling through the keys, going on
 //       after a failure; each is done (the exact text arrived, kwo hid on the
-//       Enter and emptied its box), lost (fewer characters arrived) or
-//       misdirected (kwo stayed up, or other text arrived). The last line is
-//       "expand-mix COUNT lost L misdirected M median-ms MS" (Enter until the
-//       text was complete); exit code 1 when any was not done
+//       Enter and emptied its box), lost (fewer characters arrived),
+//       misdirected (kwo stayed up, or other text arrived) or refused (kwo
+//       typed nothing and showed a notice). The last line is "expand-mix COUNT
+//       lost L misdirected M refused R median-ms MS" (Enter until the text was
+//       complete); exit code 1 when any was lost or misdirected
 //   kwo_tool.exe hold FILE
 //       opens FILE for reading and lets others only read it, shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
@@ -54,6 +55,7 @@
 #include "tests/wine/SyntheticInput.h"
 #include "tests/wine/TestIo.h"
 #include "tests/wine/WindowLookup.h"
+#include "ui/Handles.h"
 
 using namespace kwo::wine_test;
 
@@ -139,16 +141,15 @@ long CountFromHandleTable(HANDLE process) {
 
 // The count and its source, or -1.
 long GdiObjects(DWORD pid, std::wstring& source) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  const kwo::ui::OwnedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
   if (!process) return -1;
   SetLastError(0);
-  long count = static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS));
+  long count = static_cast<long>(GetGuiResources(process.get(), GR_GDIOBJECTS));
   source = L"GetGuiResources";
   if (count == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
-    count = CountFromHandleTable(process);
+    count = CountFromHandleTable(process.get());
     source = L"handle-table";
   }
-  CloseHandle(process);
   return count;
 }
 
@@ -199,14 +200,24 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
   if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
-    return Report(L"the content box stayed empty");
+    std::wstring typed;
+    ReadControlText(keyBox, typed);
+    return Report(L"the content box stayed empty; the short-key box holds \"" + Escaped(typed) + L"\"");
   }
   return true;
 }
 
 // One expansion with real input: Win + Space, KEY typed, Enter; waits until
 // the receiver holds exactly EXPECTED and kwo has emptied its box.
-enum class Expansion { Done, Lost, Misdirected };
+enum class Expansion { Done, Lost, Misdirected, Refused };
+
+// The text of kwo's notice box, if one is up.
+std::wstring NoticeText() {
+  HWND box = FindTopWindow(L"温馨提示");
+  std::wstring text;
+  if (box) ReadControlText(GetDlgItem(box, 0xFFFF), text);
+  return text;
+}
 
 Expansion ExpandOnce(HWND kwo, HWND receiver, const std::wstring& key, const std::wstring& expected, double& ms) {
   HWND edit = GetDlgItem(receiver, kReceiverEdit);
@@ -214,22 +225,47 @@ Expansion ExpandOnce(HWND kwo, HWND receiver, const std::wstring& key, const std
   if (!CallUpWithKey(kwo, receiver, key)) return Expansion::Misdirected;
   const double t0 = NowMs();
   SendChord({}, VK_RETURN);
-  // The Enter is kwo's: kwo hides. Had it gone anywhere else, kwo would stay up.
-  if (!PollUntil([&] { return !IsWindowVisible(kwo); }, 5000)) {
-    Report(L"kwo stayed visible after Enter");
-    return Expansion::Misdirected;
-  }
-  const bool arrived = PollUntil([&] { return TextIs(edit, expected); }, 10000);
-  ms = NowMs() - t0;
-  if (!arrived) {
+  // The Enter is kwo's: kwo hides, and either types or says why not.
+  std::wstring notice;
+  const bool hidden = PollUntil(
+      [&] {
+        notice = NoticeText();
+        return !IsWindowVisible(kwo) || !notice.empty();
+      },
+      5000);
+  const auto refused = [&] {
+    Report(L"kwo did not send: \"" + Escaped(notice) + L"\"");
+    return Expansion::Refused;
+  };
+  if (!notice.empty()) return refused();
+  if (!hidden) {
     std::wstring actual;
     ReadControlText(edit, actual);
-    Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(expected) + L"\"");
-    // Fewer characters than meant: keys went nowhere. More or others: keys went astray.
-    return actual.size() < expected.size() ? Expansion::Lost : Expansion::Misdirected;
+    const HWND front = GetForegroundWindow();
+    Report(L"kwo stayed visible after Enter; in front: \"" + (front ? TitleOf(front) : std::wstring()) +
+           L"\"; the receiver holds \"" + Escaped(actual) + L"\"");
+    return Expansion::Misdirected;
   }
+  // Under load the text may arrive slowly: given up only when it stops growing.
+  std::wstring actual;
+  double lastGrowth = NowMs();
+  size_t length = 0;
+  while (!TextIs(edit, expected)) {
+    if (!(notice = NoticeText()).empty()) return refused();
+    ReadControlText(edit, actual);
+    if (actual.size() != length) {
+      length = actual.size();
+      lastGrowth = NowMs();
+    } else if (NowMs() - lastGrowth > 10000) {
+      Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(expected) + L"\"");
+      // Fewer characters than meant: keys went nowhere. More or others: keys went astray.
+      return actual.size() < expected.size() ? Expansion::Lost : Expansion::Misdirected;
+    }
+    Sleep(20);
+  }
+  ms = NowMs() - t0;
   // The box is emptied after the typing; then the expansion is complete.
-  if (!PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 5000)) {
+  if (!PollUntil([&] { return TextIs(GetDlgItem(kwo, kShortKeyBox), L""); }, 10000)) {
     Report(L"the short-key box was not emptied");
     return Expansion::Lost;
   }
@@ -281,7 +317,7 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
     cases.emplace_back(args[i], expected);
   }
   const int count = std::max(1, _wtoi(args[2].c_str()));
-  int lost = 0, misdirected = 0;
+  int lost = 0, misdirected = 0, refused = 0;
   std::vector<double> times;
   for (int i = 0; i < count; ++i) {
     const auto& [key, expected] = cases[static_cast<size_t>(i) % cases.size()];
@@ -291,9 +327,11 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
       times.push_back(ms);
       continue;
     }
-    (outcome == Expansion::Lost ? lost : misdirected) += 1;
-    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key +
-             (outcome == Expansion::Lost ? L" lost\n" : L" misdirected\n"));
+    const wchar_t* what = outcome == Expansion::Lost      ? L" lost\n"
+                          : outcome == Expansion::Refused ? L" refused\n"
+                                                          : L" misdirected\n";
+    (outcome == Expansion::Lost ? lost : outcome == Expansion::Refused ? refused : misdirected) += 1;
+    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key + what);
     // kwo may still be up, showing a notice or holding the key: start the next one afresh.
     PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
     if (IsWindowVisible(kwo)) {
@@ -304,7 +342,8 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
     SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
   }
   WriteOut(L"expand-mix " + std::to_wstring(count) + L" lost " + std::to_wstring(lost) + L" misdirected " +
-           std::to_wstring(misdirected) + L" median-ms " + Fixed(Median(times), 1) + L"\n");
+           std::to_wstring(misdirected) + L" refused " + std::to_wstring(refused) + L" median-ms " +
+           Fixed(Median(times), 1) + L"\n");
   return lost + misdirected == 0 ? 0 : 1;
 }
 
@@ -312,8 +351,9 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
 
 int CmdHold(const std::vector<std::wstring>& args) {
   if (args.empty()) return Usage(L"hold FILE");
-  HANDLE file = CreateFileW(args[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Fail(L"cannot open " + args[0]);
+  const kwo::ui::OwnedFile file(
+      CreateFileW(args[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return Fail(L"cannot open " + args[0]);
   HWND window = CreateWindowExW(0, L"STATIC", L"E2E File Holder", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
   if (!window) return Fail(L"cannot create the window");
@@ -323,7 +363,6 @@ int CmdHold(const std::vector<std::wstring>& args) {
     DispatchMessageW(&msg);
   }
   DestroyWindow(window);
-  CloseHandle(file);
   return 0;
 }
 
@@ -373,10 +412,9 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
         }
         Sleep(2);
       }
-      TerminateProcess(process.hProcess, 0);
-      WaitForSingleObject(process.hProcess, 10000);
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
+      const kwo::ui::OwnedHandle thread(process.hThread), child(process.hProcess);
+      TerminateProcess(child.get(), 0);
+      WaitForSingleObject(child.get(), 10000);
       // The hotkey of an ended process is released; wait for that before the next start.
       PollUntil([] { return !HotkeyTaken(); }, 5000);
       if (!taken) {

@@ -3,9 +3,10 @@
 # and a kwo.ini that cannot be parsed end it with a message naming the file;
 # Win + Space held by another program is reported once and the window still
 # opens from the tray command; a kwo.ini that cannot be written on the
-# options dialog's OK is reported and the new options still apply; a huge
-# Interval does not make the timer type over and over; the GDI object count
-# stays flat over hundreds of expansions.
+# options dialog's OK is reported and the new options still apply; a send
+# that stops early, a Help-menu link and a help file that cannot be opened
+# are each reported; a huge Interval does not make the timer type over and
+# over; the GDI object count stays flat over hundreds of expansions.
 #   mends_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe TOOL.exe [EXPANSIONS]
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
@@ -119,6 +120,38 @@ wh_driver activate "$RCV" >/dev/null
 receiver_not_empty() { [ -n "$(wh_driver text "$RCV" 100)" ]; }
 fails huge_interval_types_nothing wh_wait_until 3 receiver_not_empty
 echo "     (interval written: $(iconv -f CP936 -t UTF-8 "$APP/kwo.ini" | grep -a '^Interval=' | tr -d '\r'))"
+e2e_exit_kwo
+
+# Failures once dropped in silence. A content with a brace group that is too long: what comes
+# before the group is typed, then one notice says why. A Help-menu link to a missing
+# file, and the missing help file: a message names the link or the file, the target and the reason.
+e2e_ini 0 0 '' ''
+printf '[Menu]\r\n不存在的链接=no-such-file.txt\r\n' | iconv -f UTF-8 -t CP936 >>"$APP/kwo.ini"
+sqlite3 "$APP/kwo.db" "insert into kwo(id, shortkey, content) \
+  values($(e2e_short_key_id LONG), 'LONG', '甲{$(printf 'x%.0s' $(seq 300))}乙');"
+close_box() { wh_driver activate "$BOX" >/dev/null; wh_driver keys RETURN; wh_driver wait "$BOX" gone 5000 >/dev/null; }
+e2e_start_kwo
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check send_stops_at_long_group e2e_expand LONG '甲'
+check send_failure_noticed wh_wait_until 10 box_appears "温馨提示"
+check send_failure_says_why contains "$(box_text)" "299"
+close_box
+fails send_failure_noticed_once wh_wait_until 2 box_appears "温馨提示"
+wh_driver command "$KWO" 33772
+check link_failure_reported wh_wait_until 10 box_appears "疾书精灵"
+text=$(box_text)
+echo "     (${text//$'\n'/ })"
+check link_failure_names_link contains "$text" "不存在的链接"
+check link_failure_names_target contains "$text" "no-such-file.txt"
+check link_failure_says_why contains "$text" "原因："
+close_box
+wh_driver command "$KWO" 32797
+check help_file_failure_reported wh_wait_until 10 box_appears "疾书精灵"
+check help_file_failure_names_file contains "$(box_text)" "kwo.chm"
+close_box
+wh_driver set-text "$RCV" 100 "" >/dev/null
+wh_driver set-text "$KWO" 1001 "" >/dev/null  # the stopped key stays in the box
+check expands_after_the_failures e2e_expand A '您好，很高兴认识您！'
 e2e_exit_kwo
 
 # GDI objects over many expansions (prefix and suffix included).

@@ -72,9 +72,9 @@ notice_says_closed() {
   wh_driver text "$box" 65535 | grep -q '内容没有发送：原来的窗口已经关闭'
 }
 check closed_target_notice notice_says_closed
-check closed_target_window_back wh_driver wait "$KWO" visible 5000
-check closed_target_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
 wh_driver wait "温馨提示" gone 10000 >/dev/null
+check closed_target_window_back wh_driver wait "$KWO" foreground 5000
+check closed_target_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
 check closed_target_types_nowhere equals "$(wh_driver text "$RCV_ONE" 100)" ''
 wh_driver activate "$KWO" >/dev/null
 wh_driver keys ESCAPE

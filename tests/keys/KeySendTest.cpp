@@ -18,7 +18,8 @@ struct KeySequence : ::testing::Test {
   // Runs one call with the fixture's state and returns what it did.
   std::string Send(const std::u16string& text, bool expectComplete = true) {
     platform.Clear();
-    EXPECT_EQ(static_cast<bool>(SendKeySequence(text.c_str(), state, platform)), expectComplete) << Transcript(platform);
+    EXPECT_EQ(static_cast<bool>(SendKeySequence(text.c_str(), state, platform)), expectComplete)
+        << Transcript(platform);
     return Transcript(platform);
   }
 };

@@ -172,7 +172,7 @@ TEST_F(IniDisk, KeyBeforeAnySectionFailsLoadAndWritesNothing) {
     ini.Load(path_);
     FAIL() << "Load went through";
   } catch (const IniError& e) {
-    EXPECT_EQ(e.Cause(), u"Key could not be created");
+    EXPECT_EQ(e.Cause(), u"第一个节（[…]）之前有键");
     EXPECT_EQ(e.File(), path_);
   }
   EXPECT_TRUE(ini.Sections().empty());

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "tests/wine/TestIo.h"
+#include "ui/Handles.h"
 
 namespace kwo::wine_test {
 namespace {
@@ -42,23 +43,12 @@ class RemoteBuffer {
   void* address_;
 };
 
-class ProcessHandle {
- public:
-  explicit ProcessHandle(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    handle_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  }
-  ~ProcessHandle() {
-    if (handle_) CloseHandle(handle_);
-  }
-  ProcessHandle(const ProcessHandle&) = delete;
-  ProcessHandle& operator=(const ProcessHandle&) = delete;
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+// The process of a window, opened for reading and writing its memory.
+ui::OwnedHandle OpenWindowProcess(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return ui::OwnedHandle(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+}
 
 constexpr int kItemTextChars = 4096;
 
@@ -83,14 +73,14 @@ bool ReadListView(HWND listView, std::vector<std::vector<std::wstring>>& rows) {
   if (header && !Send(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, columns)) return false;
   if (columns < 1) columns = 1;
 
-  ProcessHandle process(listView);
-  if (!process.Get()) {
+  const ui::OwnedHandle process = OpenWindowProcess(listView);
+  if (!process) {
     WriteErr(L"driver: cannot open the list-view's process\n");
     return false;
   }
   // One block: the LVITEMW, then the text buffer it points to.
   const size_t textOffset = sizeof(LVITEMW);
-  RemoteBuffer remote(process.Get(), textOffset + kItemTextChars * sizeof(wchar_t));
+  RemoteBuffer remote(process.get(), textOffset + kItemTextChars * sizeof(wchar_t));
   if (!remote) {
     WriteErr(L"driver: VirtualAllocEx failed\n");
     return false;

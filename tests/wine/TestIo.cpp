@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "text/Utf.h"
+#include "ui/Handles.h"
 
 namespace kwo::wine_test {
 
@@ -30,31 +31,22 @@ void WriteUtf8(DWORD which, const std::wstring& text) {
   WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-struct FileHandle {
-  HANDLE h;
-  explicit FileHandle(HANDLE handle) : h(handle) {}
-  ~FileHandle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-};
-
 }  // namespace
 
 void WriteOut(const std::wstring& text) { WriteUtf8(STD_OUTPUT_HANDLE, text); }
 void WriteErr(const std::wstring& text) { WriteUtf8(STD_ERROR_HANDLE, text); }
 
 bool ReadUtf8File(const std::wstring& path, std::wstring& text) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (file.h == INVALID_HANDLE_VALUE) {
+  const ui::OwnedFile file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
     WriteErr(L"cannot open " + path + L"\n");
     return false;
   }
   std::string bytes;
   char buffer[65536];
   DWORD got = 0;
-  while (ReadFile(file.h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
   std::string_view view(bytes);
   if (view.substr(0, 3) == "\xEF\xBB\xBF") view.remove_prefix(3);
   text = text::ToWide(text::Utf8ToUtf16(view));

@@ -2,6 +2,7 @@
 #include "controls/AboutBox.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "UnitWinSupport.h"
 #include "controls/UrlLabel.h"
 #include "res/resource.h"
+#include "ui/Shell.h"
 
 namespace kwo::controls {
 namespace {
@@ -111,11 +113,17 @@ TEST_F(WindowTest, HoverColoursTheLabelUntilTheMouseLeaves) {
   EXPECT_EQ(label.TextColour(), RGB(0, 0, 238));
 }
 
-TEST(UrlLabel, ErrorTexts) {
-  EXPECT_EQ(CUrlLabel::ErrorText(26), L"A sharing violation occurred. ");
-  EXPECT_EQ(CUrlLabel::ErrorText(2), L"The specified file was not found.");
-  EXPECT_EQ(CUrlLabel::ErrorText(0), L"The operating system is out\nof memory or resources.");
-  EXPECT_EQ(CUrlLabel::ErrorText(99), L"Unknown Error (99) occurred.");
+TEST(UrlLabel, ErrorTextsAreTheSystemsForTheShellResult) {
+  // ShellExecuteW's own codes above 25 are no Windows error codes.
+  EXPECT_EQ(kwo::ui::ShellResultError(SE_ERR_SHARE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(kwo::ui::ShellResultError(SE_ERR_NOASSOC), static_cast<DWORD>(ERROR_NO_ASSOCIATION));
+  EXPECT_EQ(kwo::ui::ShellResultError(SE_ERR_FNF), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(kwo::ui::ShellResultError(0), static_cast<DWORD>(ERROR_OUTOFMEMORY));
+  const std::wstring notFound = CUrlLabel::ErrorText(SE_ERR_FNF);
+  EXPECT_EQ(notFound, kwo::ui::SystemErrorText(ERROR_FILE_NOT_FOUND));
+  ASSERT_FALSE(notFound.empty());
+  EXPECT_NE(notFound.back(), L'\n');
+  EXPECT_EQ(kwo::ui::SystemErrorText(0x2000ABCD), L"错误代码 536914893");
 }
 
 TEST(UrlLabel, HandlerCommandLineCutsAtTheArgument) {
