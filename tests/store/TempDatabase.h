@@ -40,7 +40,8 @@ inline std::u16string HostPath(const std::filesystem::path& path) {
 #ifdef _WIN32
   using UnixName = char*(CDECL*)(const wchar_t*);
   const auto unixName =
-      reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+      reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   if (unixName) {
     if (char* name = unixName(path.wstring().c_str())) {
       std::u16string result = kwo::text::Utf8ToUtf16(name);
