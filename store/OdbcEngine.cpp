@@ -764,6 +764,12 @@ std::unique_ptr<DbSession> OpenOdbcSession(const ConnectionSettings& settings, C
     }
     connectString = u"Driver={" + driver + u"};" + connectString;
   }
+  // psqlODBC reads a whole result before the first row unless it fetches
+  // through a server cursor: the list's 37 rows would cost the whole prefix.
+  if (text::Upper(driver).rfind(u"POSTGRESQL", 0) == 0 && ConnectionValue(connectString, u"UseDeclareFetch").empty()) {
+    if (!connectString.empty() && connectString.back() != u';') connectString += u';';
+    connectString += u"UseDeclareFetch=1;Fetch=40;";
+  }
   auto shared = std::make_shared<Shared>(connectString, std::move(check));
   auto session = std::make_unique<OdbcSession>(shared);
   if (shared->Connect(*session, error) || shared->away) return session;
