@@ -13,6 +13,7 @@
 #include "settings/IniFile.h"
 #include "settings/OptionDlg.h"
 #include "settings/Options.h"
+#include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
@@ -31,6 +32,9 @@ constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+constexpr unsigned kSearchNoticeTimeoutMs = 3000;
+// A search waits this long at most for another program's lock on the database.
+constexpr int kSearchWaitMs = 200;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
@@ -47,6 +51,24 @@ bool OpensModalWindow(UINT command) {
     default:
       return false;
   }
+}
+
+// The window that runs modally over the main one: a visible, enabled
+// top-level window of this thread other than the main window and popup
+// menus (a dialog of ours, a message box, a notice, a chooser, a file dialog).
+struct ModalSearch {
+  HWND main = nullptr;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<ModalSearch*>(lParam);
+  if (window == search->main || !IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (lstrcmpW(className, L"#32768") == 0) return TRUE;
+  search->found = window;
+  return FALSE;
 }
 
 }  // namespace
@@ -132,7 +154,14 @@ void CMainDlg::ReadSettings() {
       }
     }
   } catch (const settings::IniError& failure) {
-    throw StartupError(L"无法读取设置文件，疾书精灵不能启动。\n\n" + ToWide(failure.Message()));
+    const std::wstring file = failure.File().wstring();
+    if (failure.Cause() == settings::kKeyOutsideSectionCause) {
+      throw StartupError(L"设置文件的格式不对，疾书精灵不能启动。\n文件：" + file +
+                         L"\n请用记事本打开它，删去第一个 [节名] 行之前的设置行；"
+                         L"或者把它改名，疾书精灵会新建一个设置文件。\n\n详细信息：" + ToWide(failure.Cause()));
+    }
+    throw StartupError(L"无法读取设置文件，疾书精灵不能启动。\n文件：" + file +
+                       L"\n请确认这个文件可以读写，并且没有被其他程序占用。\n\n详细信息：" + ToWide(failure.Cause()));
   }
   OpenStore(connectionString);
 }
@@ -141,9 +170,20 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
   storeCreated = StoreWillBeCreated(connectionString);
   if (!store.Open(connectionString)) {
-    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n\n连接字符串：" +
-                       ToWide(store::MaskPasswords(connectionString)) +
-                       L"\n原因：" + ToWide(store.ErrorDescription()));
+    const std::wstring detail = L"\n\n详细信息：" + ToWide(store.ErrorDescription());
+    store::ConnectionSettings settings;
+    std::u16string ignored;
+    if (store::IsNotADatabaseError(store.LastErrorCode()) &&
+        store::ParseConnectionString(connectionString, settings, ignored)) {
+      std::error_code failure;
+      std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(settings.dataSource), failure);
+      if (failure) file = std::filesystem::path(settings.dataSource);
+      throw StartupError(L"数据库文件已损坏或不是数据库文件，疾书精灵不能启动。\n文件：" + file.wstring() +
+                         L"\n请把这个文件改名（例如在名字后加上 .bak）后再启动疾书精灵，"
+                         L"它会新建一个空的数据库；改名后的文件请留作备份。" + detail);
+    }
+    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n连接字符串：" + ToWide(connectionString) +
+                       L"\n请检查 kwo.ini 中 [sys] 节的 connectionString，以及数据库文件所在的文件夹。" + detail);
   }
   results.SetConnection(store.Connection());
 }
@@ -209,13 +249,16 @@ bool CMainDlg::RegisterActivationHotkey() {
 void CMainDlg::SearchEntries() {
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
+  list.DeleteAllItems();
   const auto connection = store.Connection();
-  if (!key.empty() && store::OpenLookup(results, connection, store::ShortKeyId(key)) && results.RecordCount() != 0) {
+  // Typing must not freeze while another program holds the database locked.
+  const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
+  bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
+  if (found && !key.empty() && results.RecordCount() != 0) {
     std::u16string content;
     if (results.FieldText(store::kColumnContent, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
   }
-  list.DeleteAllItems();
-  if (store::OpenPrefix(results, connection, key)) {
+  if (found && store::OpenPrefix(results, connection, key)) {
     const uint32_t count = results.RecordCount();
     // A row that cannot be read ends the listing; the rows before it stay.
     for (uint32_t i = 0; i < count && !results.AtEnd(); ++i) {
@@ -229,7 +272,11 @@ void CMainDlg::SearchEntries() {
       results.MoveNext();
     }
     results.Close();
+  } else {
+    found = false;
   }
+  // A server that is away is told once by WatchServer, in its own words.
+  ReportSearchFailure(!found && !store.ServerAway());
   WatchServer();
 }
 
@@ -242,6 +289,19 @@ void CMainDlg::WatchServer() {
 void CMainDlg::RefreshTip() {
   const std::wstring base = ui::LoadStringResource(hotkeyOn ? IDS_APP_TITLE : IDS_TIP_STOPPED);
   notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), serverWatch.Away())));
+}
+
+void CMainDlg::ReportSearchFailure(bool failed) {
+  // Once per outage: every keystroke of it fails the same way.
+  if (!failed || searchFailed) {
+    searchFailed = failed;
+    return;
+  }
+  searchFailed = true;
+  ui::ShowTimedNotice(store::IsLockedError(results.LastErrorCode())
+                          ? L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。"
+                          : L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。",
+                      kSearchNoticeTimeoutMs);
 }
 
 void CMainDlg::SendCurrentEntry() {
@@ -314,10 +374,20 @@ bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
   // dialog would run nested in the first. The open window comes to the
   // front instead.
   if (!IsWindowEnabled(Handle()) && OpensModalWindow(id)) {
-    if (HWND open = GetLastActivePopup(Handle()); open != Handle()) SetForegroundWindow(open);
+    BringModalWindowToFront();
     return true;
   }
   return CDialog::OnCommand(id, code, control);
+}
+
+bool CMainDlg::BringModalWindowToFront() {
+  ModalSearch search;
+  search.main = Handle();
+  EnumThreadWindows(GetCurrentThreadId(), &FindModalWindow, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return false;
+  if (IsIconic(search.found)) ShowWindow(search.found, SW_RESTORE);
+  SetForegroundWindow(search.found);
+  return true;
 }
 
 void CMainDlg::OnStart() {
@@ -357,6 +427,7 @@ void CMainDlg::OnHelpFile() {
 }
 
 void CMainDlg::OnOpen() {
+  if (BringModalWindowToFront()) return;
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
 }
@@ -404,6 +475,9 @@ void CMainDlg::OnShortKeyKillFocus() {
 }
 
 INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
+  // Shown over a window that runs modally, the main window would be
+  // disabled and that window hidden behind it: nothing could be reached.
+  if (BringModalWindowToFront()) return TRUE;
   RememberTarget();
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);

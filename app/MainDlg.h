@@ -62,6 +62,10 @@ class CMainDlg : public kwo::ui::CDialog {
   void ClearShortKey();
   void WatchServer();
   void RefreshTip();
+  // Tells the user, once until a search succeeds again, that the search could not read the store.
+  void ReportSearchFailure(bool failed);
+  // Brings the window of ours that runs modally to the front; false when none does.
+  bool BringModalWindowToFront();
   void RememberTarget();
   void ComeToFront();
 
@@ -99,6 +103,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
+  bool searchFailed = false;
   kwo::ui::OwnedIcon programIcon;
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon

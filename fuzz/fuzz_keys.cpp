@@ -1,5 +1,6 @@
 // Arbitrary UTF-16 key sequences through the interpreter into the recorder;
-// checks that every record it produces is well formed.
+// checks that every record it produces is well formed, and that the checking
+// mode finds a stopping problem exactly when the interpreter stopped early.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 
 #include "keys/KeySend.h"
 #include "keys/RecordingKeyPlatform.h"
+#include "keys/SequenceCheck.h"
 
 using kwo::keys::KeyEvent;
 using kwo::keys::RecordingKeyPlatform;
@@ -73,6 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
     }
   }
+  size_t stops = 0;
+  for (const auto& problem : kwo::keys::FindSequenceProblems(text)) {
+    Check(problem.position < text.size() && text[problem.position] == u'{');
+    stops += kwo::keys::StopsSequence(problem.kind) ? 1 : 0;
+  }
+  Check(complete == (stops == 0));
   if (IsPlainText(text)) {
     Check(complete && platform.sendCalls() == text.size());
     for (size_t i = 0; i < text.size(); ++i) Check(platform.events()[2 * i].scan == text[i]);

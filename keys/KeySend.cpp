@@ -2,11 +2,14 @@
 // on each element at once through the primitives.
 #include "keys/KeySend.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <map>
 #include <string_view>
 #include <vector>
 
 #include "keys/KeyNameTable.h"
+#include "keys/SequenceCheck.h"
 #include "text/Chars.h"
 
 namespace kwo::keys {
@@ -24,11 +27,59 @@ bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// The platform of the checking mode: it carries nothing out, and notes the
+// problems the interpreter reports and the keys its events leave pressed,
+// each at the group being run.
+class Checker final : public KeyPlatform {
+ public:
+  void BeginGroup(size_t position, std::u16string_view written) {
+    position_ = position;
+    constexpr size_t kShown = 24;
+    group_.assign(written.substr(0, kShown));
+    if (written.size() > kShown) group_ += u"…";
+  }
+  void Note(SequenceProblemKind kind, std::u16string wanted = std::u16string()) {
+    problems_.push_back({kind, position_, group_, std::move(wanted)});
+  }
+  std::vector<SequenceProblem> Finish() {
+    for (const auto& key : held_) problems_.push_back({SequenceProblemKind::KeyNeverReleased, key.second.first,
+                                                        key.second.second, std::u16string()});
+    std::stable_sort(problems_.begin(), problems_.end(),
+                     [](const SequenceProblem& a, const SequenceProblem& b) { return a.position < b.position; });
+    return std::move(problems_);
+  }
+
+  bool SendEvents(const KeyEvent* events, size_t count) override {
+    for (size_t i = 0; i < count; ++i) {
+      if (events[i].flags & kUnicode) continue;
+      if (events[i].flags & kKeyUp) {
+        held_.erase(events[i].vk);
+      } else {
+        held_[events[i].vk] = {position_, group_};
+      }
+    }
+    return true;
+  }
+  uint16_t ScanCode(uint16_t) override { return 0; }
+  void Sleep(uint32_t) override {}
+  void Beep(uint32_t, uint32_t) override {}
+  bool ActivateWindow(std::u16string_view) override { return true; }
+
+ private:
+  size_t position_ = 0;
+  std::u16string group_;
+  std::vector<SequenceProblem> problems_;
+  std::map<uint16_t, std::pair<size_t, std::u16string>> held_;  // key code -> where it was pressed
+};
+
 class Interpreter {
  public:
-  Interpreter(KeySendState& state, KeyPlatform& platform) : state_(state), platform_(platform) {}
+  // With a checker the interpreter runs in checking mode: `platform` is the checker.
+  Interpreter(KeySendState& state, KeyPlatform& platform, Checker* checker = nullptr)
+      : state_(state), platform_(platform), checker_(checker) {}
 
   SendStop Run(const char16_t* p) {
+    const char16_t* const start = p;
     while (*p != 0) {
       const char16_t unit = *p;
       if (unit == u'\\') {
@@ -43,6 +94,14 @@ class Interpreter {
         const char16_t* end = p + 1;
         while (*end != 0 && *end != u'}') ++end;
         const size_t length = static_cast<size_t>(end - (p + 1));
+        if (checker_) {
+          checker_->BeginGroup(static_cast<size_t>(p - start), std::u16string_view(p, length + (*end ? 2 : 1)));
+          if (length >= kGroupBufferSize) {
+            checker_->Note(SequenceProblemKind::GroupTooLong);
+          } else if (*end == 0) {
+            checker_->Note(SequenceProblemKind::UnterminatedGroup);
+          }
+        }
         if (length >= kGroupBufferSize) return SendStop::GroupTooLong;
         RunGroup(p + 1, length);
         if (refused_) break;
@@ -87,7 +146,11 @@ class Interpreter {
       RunKey(*key, text.substr(key->name.size()), mode);
       return;
     }
-    // No key name: every unit is pressed as the virtual key of that code.
+    // No key name: every unit is pressed as the virtual key of that code. One
+    // character is meant that way ({a}, {5}); more are a misspelt name ({ENTR}).
+    if (checker_ && (text.size() > 1 || (text.size() == 1 && (text[0] < 1 || text[0] > 254)))) {
+      checker_->Note(SequenceProblemKind::UnknownKeyName);
+    }
     for (char16_t unit : text) {
       if (!Check(PressKey(platform_, unit, false, 1, state_))) return;
     }
@@ -99,18 +162,22 @@ class Interpreter {
     constexpr std::u16string_view kAppActivate = u"APPACTIVATE ";
     constexpr std::u16string_view kDelay = u"DELAY";
     if (StartsWith(text, kVkey)) {
-      Check(PressKey(platform_, Low16(text::ParseDecimal(text.substr(kVkey.size()))), false, 1, state_));
+      size_t used = 0;
+      const uint16_t code = Low16(text::ParseDecimal(text.substr(kVkey.size()), &used));
+      if (used == 0 || code < 1 || code > 254) NoteNumber(u"1～254 的键码");
+      Check(PressKey(platform_, code, false, 1, state_));
     } else if (StartsWith(text, kBeep)) {
       RunBeep(text.substr(kBeep.size()));
     } else if (StartsWith(text, kAppActivate)) {
       platform_.ActivateWindow(text.substr(kAppActivate.size()));
     } else if (StartsWith(text, kDelay)) {
       const std::u16string_view rest = text.substr(kDelay.size());
-      if (!rest.empty() && rest[0] == u'=') {
-        state_.defaultDelayMs = text::ParseDecimal(rest.substr(1));
-      } else {
-        state_.pendingDelayMs = text::ParseDecimal(rest);
-      }
+      const bool isDefault = !rest.empty() && rest[0] == u'=';
+      const std::u16string_view number = isDefault ? rest.substr(1) : rest;
+      size_t used = 0;
+      const int32_t ms = text::ParseDecimal(number, &used);
+      if (ms < 0 || (used == 0 && !text::TrimSpace(number).empty())) NoteNumber(u"不小于 0 的毫秒数");
+      (isDefault ? state_.defaultDelayMs : state_.pendingDelayMs) = ms;
     } else {
       return false;
     }
@@ -119,9 +186,14 @@ class Interpreter {
 
   void RunBeep(std::u16string_view rest) {
     const size_t space = rest.find(u' ');
-    if (space == std::u16string_view::npos) return;
+    const std::u16string_view wanted = u"频率 37～32767 和不小于 0 的时长，如 {BEEP 800 200}";
+    if (space == std::u16string_view::npos) {
+      NoteNumber(wanted);
+      return;
+    }
     const int32_t frequency = text::ParseDecimal(rest.substr(0, space));
     const int32_t duration = text::ParseDecimal(rest.substr(space + 1));
+    if (frequency < 37 || frequency > 32767 || duration < 0) NoteNumber(wanted);
     // A negative duration would be an unsigned wait of weeks inside Beep.
     if (duration < 0) return;
     platform_.Beep(static_cast<uint32_t>(frequency), static_cast<uint32_t>(duration));
@@ -129,6 +201,16 @@ class Interpreter {
 
   void RunKey(const KeyName& key, std::u16string_view rest, GroupMode mode) {
     const bool extended = key.extended != 0;
+    if (checker_ && !rest.empty()) {
+      // A repeat count may follow the name; anything else makes a name that is not in the table.
+      size_t used = 0;
+      const int32_t count = text::ParseDecimal(rest, &used);
+      if (used == 0 || mode != GroupMode::PressAndRelease) {
+        checker_->Note(SequenceProblemKind::UnknownKeyName);
+      } else if (count < 0 || count > 0xFFFF) {
+        NoteNumber(u"0～65535 的次数");
+      }
+    }
     switch (mode) {
       case GroupMode::PressOnly:
         if (Check(KeyDown(platform_, key.code, extended, state_))) held_.push_back({key.code, extended});
@@ -163,6 +245,10 @@ class Interpreter {
     held_.clear();
   }
 
+  void NoteNumber(std::u16string_view wanted) {
+    if (checker_) checker_->Note(SequenceProblemKind::NumberOutOfRange, std::u16string(wanted));
+  }
+
   struct HeldKey {
     uint16_t code;
     bool extended;
@@ -170,6 +256,7 @@ class Interpreter {
 
   KeySendState& state_;
   KeyPlatform& platform_;
+  Checker* checker_;
   char16_t group_[kGroupBufferSize];
   std::vector<HeldKey> held_;  // pressed by {KEY+} and not yet released
   bool refused_ = false;
@@ -185,6 +272,13 @@ SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatfor
   }
   state.defaultDelayMs = 0;
   return result;
+}
+
+std::vector<SequenceProblem> FindSequenceProblems(const std::u16string& text) {
+  Checker checker;
+  KeySendState state;
+  Interpreter(state, checker, &checker).Run(text.c_str());
+  return checker.Finish();
 }
 
 }  // namespace kwo::keys

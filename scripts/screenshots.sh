@@ -45,7 +45,7 @@ title=疾书精灵
 
 cd "$stage/run"
 wh_start kwo kwo.exe
-wh_driver wait "$title" exists 20000 >/dev/null || wh_fail "the main window did not come up"
+main_window=$(wh_driver wait "$title" exists 20000) || wh_fail "the main window did not come up"
 
 # Main window, called up with the open command, with a short key typed.
 wh_driver command "$title" 32799 >/dev/null
@@ -68,6 +68,23 @@ wh_driver command "$title" 32802 >/dev/null
 wh_driver wait 参数设置 visible >/dev/null || wh_fail "the options dialog did not show"
 shot options
 window_shot options 参数设置
+# Its warning about a broken prefix (answered No: back to the dialog), and its refusal of an interval.
+notice_box() { wh_driver windows | awk -v main="$main_window" \
+  '$3 == "v" && $4 == "#32770" && $5 == "\"疾书精灵\"" && $1 != main { print $1; exit }'; }
+box_shown() { [ -n "$(notice_box)" ]; }
+box_gone() { ! box_shown; }
+wh_driver set-text 参数设置 1038 '{HOME 中文' >/dev/null
+wh_driver command 参数设置 1 >/dev/null
+wh_wait_until 10 box_shown || wh_fail "no warning about the prefix"
+shot options-sequence-warning
+wh_driver command "$(notice_box)" 7 >/dev/null
+wh_wait_until 10 box_gone || wh_fail "the warning did not close"
+wh_driver set-text 参数设置 1032 9999 >/dev/null
+wh_driver command 参数设置 1 >/dev/null
+wh_wait_until 10 box_shown || wh_fail "no refusal of the interval"
+shot options-interval-refused
+wh_driver command "$(notice_box)" 1 >/dev/null
+wh_wait_until 10 box_gone || wh_fail "the refusal did not close"
 wh_driver command 参数设置 2 >/dev/null
 wh_driver wait 参数设置 gone >/dev/null || wh_fail "the options dialog did not close"
 

@@ -57,9 +57,12 @@ SystemFile CreateOrThrow(const std::filesystem::path& path, DWORD access, DWORD 
 
 void SystemFileTraits::Release(Handle file) { CloseHandle(static_cast<HANDLE>(file)); }
 
-HeldFile::HeldFile(std::filesystem::path path)
-    : file_(CreateOrThrow(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_ALWAYS)),
-      path_(std::move(path)) {}
+HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
+  const DWORD attributes = GetFileAttributesW(path_.c_str());
+  readOnly_ = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  const DWORD access = readOnly_ ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  file_ = CreateOrThrow(path_, access, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_ALWAYS);
+}
 
 std::string HeldFile::ReadAll() {
   LARGE_INTEGER zero{};
@@ -78,6 +81,8 @@ std::string HeldFile::ReadAll() {
 void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
   const std::filesystem::path path = file.Path();
   const std::filesystem::path temp = TempPathFor(path);
+  // Replacing would clear the read-only mark the user set.
+  if (file.ReadOnly()) throw IniError(kReadOnlyCause, path);
   {
     SystemFile out = CreateOrThrow(temp, GENERIC_WRITE, 0, CREATE_ALWAYS);
     size_t done = 0;
@@ -152,8 +157,10 @@ void SyncFolderOf(const std::filesystem::path& path) {
 
 void SystemFileTraits::Release(Handle file) { ::close(file); }
 
-HeldFile::HeldFile(std::filesystem::path path)
-    : file_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)), path_(std::move(path)) {
+HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
+  struct stat existing {};
+  readOnly_ = ::stat(path_.c_str(), &existing) == 0 && (existing.st_mode & S_IWUSR) == 0;
+  file_ = SystemFile(::open(path_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR | O_CREAT) | O_CLOEXEC, 0666));
   if (!file_) ThrowErrno(errno, path_);
 }
 
@@ -177,6 +184,7 @@ std::string HeldFile::ReadAll() {
 void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
   const std::filesystem::path path = file.Path();
   const std::filesystem::path temp = TempPathFor(path);
+  if (file.ReadOnly()) throw IniError(kReadOnlyCause, path);
   {
     SystemFile out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!out) ThrowErrno(errno, temp);

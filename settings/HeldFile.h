@@ -27,7 +27,8 @@ class HeldFile {
  public:
   HeldFile() = default;
   // Opens the file for reading and writing, creating it empty if it is
-  // missing; other programs may read it but not write it. Throws IniError.
+  // missing; other programs may read it but not write it. A read-only file
+  // is opened for reading only, and is never replaced. Throws IniError.
   explicit HeldFile(std::filesystem::path path);
   HeldFile(HeldFile&& other) noexcept = default;
   HeldFile& operator=(HeldFile&& other) noexcept = default;
@@ -35,6 +36,8 @@ class HeldFile {
   HeldFile& operator=(const HeldFile&) = delete;
 
   bool IsOpen() const { return static_cast<bool>(file_); }
+  // The file is marked read-only (the read-only attribute; no write permission for its owner).
+  bool ReadOnly() const { return readOnly_; }
   const std::filesystem::path& Path() const { return path_; }
   // The whole content from the start. Throws IniError.
   std::string ReadAll();
@@ -43,6 +46,7 @@ class HeldFile {
  private:
   SystemFile file_;
   std::filesystem::path path_;
+  bool readOnly_ = false;
 };
 
 // Where a save writes the new content before it replaces the file.
@@ -51,7 +55,8 @@ std::filesystem::path TempPathFor(const std::filesystem::path& path);
 // Writes `bytes` to TempPathFor(file.Path()), flushes that file to the disk,
 // calls `beforeReplace` (a hook for tests; an exception from it stops the save
 // as a crash would), then replaces the file with the new one and holds that.
-// On failure the old file is left as it was. Throws IniError.
+// On failure the old file is left as it was. Throws IniError, with the cause
+// kReadOnlyCause for a read-only file, which is left untouched.
 void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace);
 
 }  // namespace kwo::settings

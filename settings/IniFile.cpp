@@ -85,7 +85,7 @@ void CIniFile::ParseLines(const std::vector<std::u16string>& lines) {
     if (equals == std::u16string_view::npos || equals == 0) continue;
     if (!current) {
       RemoveAll();
-      throw IniError(u"第一个节（[…]）之前有键", impl_->path);
+      throw IniError(kKeyOutsideSectionCause, impl_->path);
     }
     current->GetOrCreateKey(line.substr(0, equals))->SetValue(std::u16string(line.substr(equals + 1)));
   }

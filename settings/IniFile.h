@@ -15,6 +15,11 @@
 
 namespace kwo::settings {
 
+// The cause of an IniError for a key line before any section line.
+constexpr char16_t kKeyOutsideSectionCause[] = u"第一个节（[…]）之前有键";
+// The cause of an IniError for a save to a file marked read-only.
+constexpr char16_t kReadOnlyCause[] = u"文件是只读的";
+
 // A file that cannot be opened, read or written, or that cannot be parsed.
 class IniError : public std::runtime_error {
  public:

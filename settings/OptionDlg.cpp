@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include "keys/SequenceCheck.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
 #include "settings/Options.h"
@@ -31,7 +32,8 @@ BOOL COptionDlg::OnInitDialog() {
   ui::CheckItem(dialog, IDC_ENABLE_PRE, enablePre != 0);
   ui::CheckItem(dialog, IDC_ENABLE_AFTER, enableAfter != 0);
   ui::CheckItem(dialog, IDC_TIMER_ON, timerOn != 0);
-  spin.SetPos(static_cast<int16_t>(interval & 0xFFFF));
+  spin.SetRange32(kMinInterval, kMaxInterval);
+  spin.SetPos32(interval);  // a stored value out of range shows as the nearest end
   chosenColour = backgroundColour;
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
   return TRUE;
@@ -59,21 +61,59 @@ INT_PTR COptionDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
+bool COptionDlg::IntervalAccepted() {
+  HWND dialog = Handle();
+  if (ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)))) return true;
+  MessageBoxW(dialog, L"定时发送的间隔应是 0 到 1440 之间的整数（分钟）。", L"疾书精灵", MB_OK | MB_ICONWARNING);
+  SetFocus(Item(IDC_INTERVAL));
+  SendMessageW(Item(IDC_INTERVAL), EM_SETSEL, 0, -1);
+  return false;
+}
+
+bool COptionDlg::SequencesAccepted() {
+  HWND dialog = Handle();
+  const struct {
+    int id;
+    const wchar_t* name;
+  } fields[] = {{IDC_PRE_STR, L"发送前的序列"}, {IDC_AFTER_STR, L"发送后的序列"}, {IDC_TIMER_STR, L"定时发送的序列"}};
+  std::wstring warnings;
+  int firstId = 0;
+  size_t firstPosition = 0, firstLength = 0;
+  for (const auto& field : fields) {
+    const keys::SequenceProblem problem = keys::CheckKeySequence(FromWide(ui::ItemText(dialog, field.id)));
+    if (problem.kind == keys::SequenceProblemKind::None) continue;
+    warnings += std::wstring(field.name) + L"：" + ToWide(keys::DescribeSequenceProblem(problem)) + L"\n";
+    if (firstId == 0) {
+      firstId = field.id;
+      firstPosition = problem.position;
+      firstLength = problem.group.size();
+    }
+  }
+  if (warnings.empty()) return true;
+  const std::wstring text = warnings + L"\n这些序列发送时不会按预期进行。仍然保存吗？";
+  if (MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES) return true;
+  // Back to the first problem, selected, to be mended.
+  SetFocus(Item(firstId));
+  SendMessageW(Item(firstId), EM_SETSEL, firstPosition, firstPosition + firstLength);
+  return false;
+}
+
 void COptionDlg::OnOK() {
   HWND dialog = Handle();
+  if (!IntervalAccepted() || !SequencesAccepted()) return;
   preStr = ui::ItemText(dialog, IDC_PRE_STR);
   afterStr = ui::ItemText(dialog, IDC_AFTER_STR);
   timerStr = ui::ItemText(dialog, IDC_TIMER_STR);
   enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
   enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
   timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
-  interval = ui::CUpDown(Item(IDC_INTERVAL_SPIN)).Pos();
+  interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
 
   std::wstring error;
   saveFailed = !SaveOptions(error);
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
-    const std::wstring text = L"无法保存设置文件：\n" + error + L"\n\n新的设置只在本次运行中有效。";
+    const std::wstring text = error + L"\n\n新的设置只在本次运行中有效。";
     MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
   }
   backgroundColour = chosenColour;
@@ -100,7 +140,11 @@ bool COptionDlg::SaveOptions(std::wstring& error) const {
     ini.Save();
     return true;
   } catch (const IniError& failure) {
-    error = ToWide(failure.Message());
+    if (failure.Cause() == kReadOnlyCause) {
+      error = L"设置文件是只读的，无法保存设置：\n" + failure.File().wstring();
+    } else {
+      error = L"无法保存设置文件：\n" + ToWide(failure.Message());
+    }
     return false;
   }
 }

@@ -36,6 +36,10 @@ class COptionDlg : public kwo::ui::CDialog {
   void OnOK() override;
 
  private:
+  // False, with the user told, while the interval box holds no minutes in range.
+  bool IntervalAccepted();
+  // True when the sequences are sound, or the user saves them in spite of the warning.
+  bool SequencesAccepted();
   void OnSwatchClicked();
   INT_PTR OnDrawItem(WPARAM wParam, LPARAM lParam);
   // Writes the options into the settings file; false with `error` set.

@@ -1,5 +1,7 @@
 #include "settings/Options.h"
 
+#include "text/Chars.h"
+
 namespace kwo::settings {
 
 namespace {
@@ -8,6 +10,18 @@ constexpr char16_t kBackGround[] = u"BackGround";
 
 uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu); }
 }  // namespace
+
+std::optional<int32_t> ParseInterval(std::u16string_view text) {
+  const std::u16string_view digits = text::TrimSpace(text);
+  if (digits.empty()) return std::nullopt;
+  int32_t minutes = 0;
+  for (char16_t unit : digits) {
+    if (unit < u'0' || unit > u'9') return std::nullopt;
+    minutes = minutes * 10 + (unit - u'0');
+    if (minutes > kMaxInterval) return std::nullopt;
+  }
+  return minutes;
+}
 
 Options ReadOptions(const CIniFile& ini) {
   Options o;

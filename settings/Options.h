@@ -2,7 +2,9 @@
 // The user's options as kept in kwo.ini: prefix, suffix and timed sequences,
 // the interval and the background colour.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "settings/IniFile.h"
 
@@ -17,6 +19,13 @@ struct Options {
   std::u16string timerStr;
   uint8_t red = 0, green = 0, blue = 0;  // background colour (low 8 bits of the stored values)
 };
+
+// The interval box takes whole minutes from 0 to a day.
+constexpr int32_t kMinInterval = 0;
+constexpr int32_t kMaxInterval = 1440;
+// The minutes a user typed (spaces around allowed), or nothing when the text
+// is not a whole number from kMinInterval to kMaxInterval.
+std::optional<int32_t> ParseInterval(std::u16string_view text);
 
 // Section `Options` and `BackGround` of a loaded file.
 Options ReadOptions(const CIniFile& ini);

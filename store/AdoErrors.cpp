@@ -26,6 +26,16 @@ std::u16string MeaningOf(uint32_t code) {
 
 }  // namespace
 
+bool IsLockedError(uint32_t code) {
+  const uint32_t primary = code & 0xFF;
+  return code <= 0xFFFF && (primary == 5 || primary == 6);  // SQLITE_BUSY, SQLITE_LOCKED
+}
+
+bool IsNotADatabaseError(uint32_t code) {
+  const uint32_t primary = code & 0xFF;
+  return code <= 0xFFFF && (primary == 26 || primary == 11);  // SQLITE_NOTADB, SQLITE_CORRUPT
+}
+
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description) {
   DbError error;
   error.code = code;

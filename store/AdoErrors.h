@@ -15,6 +15,12 @@ constexpr uint32_t kErrorItemNotFound = 0x800A0CC1;     // no field at that posi
 constexpr uint32_t kErrorObjectClosed = 0x800A0E78;     // the recordset is not open
 constexpr uint32_t kErrorNotUpdatable = 0x800A0CB3;     // the result has no table row behind it
 
+// A code that says another process holds the database locked (SQLite's BUSY
+// and LOCKED, with their extended codes): waiting longer may help.
+bool IsLockedError(uint32_t code);
+// A code that says the file is no database, or a damaged one (SQLite's NOTADB and CORRUPT).
+bool IsNotADatabaseError(uint32_t code);
+
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description);
 
 // "<header> Error\n\tCode = %08lx\n\tCode meaning = %s\n\tSource = %s\n\tDescription = %s\n"

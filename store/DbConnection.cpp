@@ -25,8 +25,20 @@ bool DbConnection::Open(const std::u16string& connectionString, DbError& error) 
     if (!session || !EnsureShorthandTable(*session, error)) return false;
   }
   session_ = std::move(session);
+  busyTimeoutMs_ = settings.busyTimeoutMs;
   ++generation_;
   return true;
+}
+
+ScopedBusyTimeout::ScopedBusyTimeout(const std::shared_ptr<DbConnection>& connection, int milliseconds)
+    : connection_(connection), session_(connection ? connection->Session() : nullptr) {
+  if (session_) session_->SetBusyTimeout(milliseconds < connection_->BusyTimeout() ? milliseconds
+                                                                                   : connection_->BusyTimeout());
+}
+
+ScopedBusyTimeout::~ScopedBusyTimeout() {
+  // Not when the connection was closed or reopened meanwhile: its session is another one then.
+  if (session_ && connection_->Session() == session_) session_->SetBusyTimeout(connection_->BusyTimeout());
 }
 
 void DbConnection::Close() {

@@ -83,6 +83,8 @@ class DbSession {
   // True while a database server cannot be reached; the session tries to
   // connect again at the next statement.
   virtual bool ServerAway() const { return false; }
+  // How long a statement waits for another process's lock before it fails.
+  virtual void SetBusyTimeout(int milliseconds) = 0;
 };
 
 class DbConnection {
@@ -101,10 +103,29 @@ class DbConnection {
   uint64_t Generation() const { return generation_; }
   // The open session, or nullptr.
   DbSession* Session() const { return session_.get(); }
+  // The wait for another process's lock that the connection string set.
+  int BusyTimeout() const { return busyTimeoutMs_; }
 
  private:
   std::unique_ptr<DbSession> session_;
   uint64_t generation_ = 0;
+  int busyTimeoutMs_ = 0;
+};
+
+// While it lives, statements on the connection wait at most `milliseconds`
+// (never longer than the connection's own wait) for another process's lock:
+// for reads that must not freeze a window. The connection's wait comes back
+// at its end.
+class ScopedBusyTimeout {
+ public:
+  ScopedBusyTimeout(const std::shared_ptr<DbConnection>& connection, int milliseconds);
+  ~ScopedBusyTimeout();
+  ScopedBusyTimeout(const ScopedBusyTimeout&) = delete;
+  ScopedBusyTimeout& operator=(const ScopedBusyTimeout&) = delete;
+
+ private:
+  std::shared_ptr<DbConnection> connection_;
+  DbSession* session_ = nullptr;
 };
 
 }  // namespace kwo::store

@@ -700,6 +700,8 @@ class OdbcSession final : public DbSession {
   int64_t ChangedRows() const override { return shared_->changed; }
   std::u16string Dbms() const override { return shared_->dbms; }
   bool ServerAway() const override { return shared_->away; }
+  // A server makes readers wait for no writer; its statements have their own timeouts.
+  void SetBusyTimeout(int milliseconds) override { (void)milliseconds; }
 
  private:
   bool SetAutocommit(bool on, DbError& error) {

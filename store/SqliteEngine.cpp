@@ -225,6 +225,8 @@ class SqliteSession final : public DbSession {
   int64_t ChangedRows() const override { return sqlite3_changes64(db_->get()); }
   std::u16string Dbms() const override { return u"SQLite"; }
 
+  void SetBusyTimeout(int milliseconds) override { sqlite3_busy_timeout(db_->get(), milliseconds); }
+
  private:
   std::shared_ptr<SqliteDatabase> db_;  // declared first: the pool's statements go before the handle
   std::shared_ptr<StatementPool> pool_;

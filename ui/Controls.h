@@ -33,6 +33,9 @@ class CUpDown : public CWindowRef {
   using CWindowRef::CWindowRef;
   void SetBuddy(HWND buddy) const { Send(UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy)); }
   void SetPos(int position) const { Send(UDM_SETPOS, 0, MAKELPARAM(static_cast<WORD>(position), 0)); }
+  // 32-bit range and position; the arrow that points up counts up when lowest < highest.
+  void SetRange32(int lowest, int highest) const { Send(UDM_SETRANGE32, static_cast<WPARAM>(lowest), highest); }
+  void SetPos32(int position) const { Send(UDM_SETPOS32, 0, position); }
   // The position part of UDM_GETPOS: the number in the buddy, or the last
   // good position when the buddy holds no number in range.
   int Pos() const { return static_cast<short>(LOWORD(Send(UDM_GETPOS))); }

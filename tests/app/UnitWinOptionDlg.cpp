@@ -136,12 +136,68 @@ TEST_F(OptionDialog, CancelWritesNothingAndKeepsTheCopies) {
   EXPECT_EQ(ReadBytes(ini_), before);
 }
 
-TEST_F(OptionDialog, IntervalThatIsNoNumberKeepsThePreviousOne) {
-  RunWith([](HWND dialog) {
-    SetDlgItemTextW(dialog, IDC_INTERVAL, L"abc");
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-  });
-  EXPECT_EQ(dialog_.interval, 5);
+TEST_F(OptionDialog, IntervalThatIsNoNumberIsRefusedAndTheDialogStaysOpen) {
+  std::wstring notice;
+  HWND options = nullptr;
+  RunWith(
+      [&](HWND dialog) {
+        options = dialog;
+        SetDlgItemTextW(dialog, IDC_INTERVAL, L"-5abc");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      },
+      {[&] {
+         HWND box = FindThreadDialog(L"疾书精灵");
+         if (box == nullptr) return false;
+         notice = app::test::DialogText(box);
+         PostMessageW(box, WM_COMMAND, IDOK, 0);
+         return true;
+       },
+       [&] {
+         if (FindThreadDialog(L"疾书精灵") != nullptr) return false;
+         SetDlgItemTextW(options, IDC_INTERVAL, L"120");  // above the old limit of 100
+         PostMessageW(options, WM_COMMAND, IDOK, 0);
+         return true;
+       }});
+  EXPECT_NE(notice.find(L"0 到 1440"), std::wstring::npos);
+  EXPECT_EQ(dialog_.interval, 120);
+}
+
+TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
+  for (const int answer : {IDNO, IDYES}) {
+    std::wstring warning;
+    INT_PTR afterWarning = -1;
+    HWND options = nullptr;
+    std::vector<std::function<bool()>> steps{[&] {
+      HWND box = FindThreadDialog(L"疾书精灵");
+      if (box == nullptr) return false;
+      warning = app::test::DialogText(box);
+      PostMessageW(box, WM_COMMAND, answer, 0);
+      return true;
+    }};
+    if (answer == IDNO) {
+      steps.push_back([&] {
+        if (FindThreadDialog(L"疾书精灵") != nullptr) return false;
+        afterWarning = IsWindow(options) ? 1 : 0;
+        PostMessageW(options, WM_COMMAND, IDCANCEL, 0);
+        return true;
+      });
+    }
+    RunWith(
+        [&](HWND dialog) {
+          options = dialog;
+          SetDlgItemTextW(dialog, IDC_PRE_STR, L"ab{HOME 中文");
+          PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        },
+        steps);
+    EXPECT_NE(warning.find(L"发送前的序列：第 3 个字符处的 {HOME 中文 缺少右括号"), std::wstring::npos) << answer;
+    if (answer == IDNO) {
+      EXPECT_EQ(afterWarning, 1);  // back in the dialog
+      EXPECT_EQ(result_, IDCANCEL);
+    } else {
+      EXPECT_EQ(result_, IDOK);
+      EXPECT_EQ(dialog_.preStr, L"ab{HOME 中文");
+    }
+  }
 }
 
 TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {

@@ -41,6 +41,12 @@ std::wstring WindowTitle(HWND window) {
   return caption;
 }
 
+std::wstring DialogText(HWND box) {
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 1024);
+  return text;
+}
+
 HWND FindThreadDialog(const std::wstring& title) {
   for (HWND dialog : ThreadDialogs()) {
     if (WindowTitle(dialog) == title) return dialog;

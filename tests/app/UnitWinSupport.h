@@ -19,6 +19,8 @@ std::vector<HWND> ThreadDialogs();
 HWND FindThreadDialog(const std::wstring& title);
 // The title of a window of this process.
 std::wstring WindowTitle(HWND window);
+// The text of a message box (its static control 0xFFFF).
+std::wstring DialogText(HWND box);
 
 // Runs `steps` one after the other from a timer while `runModal` runs its
 // modal loop. A step returns false to be tried again at the next tick. When

@@ -24,6 +24,10 @@
 //       opens FILE for reading and lets others only read it, shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
 //       gets WM_CLOSE
+//   kwo_tool.exe lock-db FILE
+//       opens the SQLite database FILE, begins an exclusive transaction (no
+//       other process can read or write it), shows a hidden window
+//       "E2E Db Locker" and ends the transaction when that window gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
 //       round by round, each EXE in turn: starts it (current directory: its
 //       folder) and measures the time until Win + Space is taken, polled
@@ -49,6 +53,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "tests/wine/Poll.h"
 #include "tests/wine/RemoteControl.h"
@@ -199,7 +205,8 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   if (!PollUntil([&] { return FocusOf(kwo) == keyBox; }, 5000)) return Report(L"the short-key box did not get the focus");
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
-  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 5000)) {
+  // Each typed unit runs a search in kwo: on a busy machine that takes a while.
+  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 10000)) {
     std::wstring typed;
     ReadControlText(keyBox, typed);
     return Report(L"the content box stayed empty; the short-key box holds \"" + Escaped(typed) + L"\"");
@@ -366,6 +373,28 @@ int CmdHold(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+int CmdLockDb(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"lock-db FILE");
+  sqlite3* db = nullptr;
+  if (sqlite3_open16(args[0].c_str(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return Fail(L"cannot lock " + args[0]);
+  }
+  HWND window = CreateWindowExW(0, L"STATIC", L"E2E Db Locker", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (!window) return Fail(L"cannot create the window");
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.hwnd == window && msg.message == WM_CLOSE) break;
+    DispatchMessageW(&msg);
+  }
+  DestroyWindow(window);
+  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return 0;
+}
+
 // --- Measurements -----------------------------------------------------------
 
 // True when another program holds Win + Space. A successful probe is undone at once.
@@ -510,6 +539,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"expand-loop") return CmdExpandLoop(args);
   if (command == L"expand-mix") return CmdExpandMix(args);
   if (command == L"hold") return CmdHold(args);
+  if (command == L"lock-db") return CmdLockDb(args);
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
   return Usage(L"unknown command: " + command);

@@ -6,7 +6,10 @@
 # options dialog's OK is reported and the new options still apply; a send
 # that stops early, a Help-menu link and a help file that cannot be opened
 # are each reported; a huge Interval does not make the timer type over and
-# over; the GDI object count stays flat over hundreds of expansions.
+# over; Win + Space and the open command bring a window running modally to
+# the front; an interval out of range is refused; a locked kwo.db is reported
+# once per outage; a read-only kwo.ini is left as it is; the GDI object count
+# stays flat over hundreds of expansions.
 #   mends_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe TOOL.exe [EXPANSIONS]
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
@@ -28,7 +31,7 @@ box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
 box_text() { wh_driver text "$BOX" 65535; }
 
 # Start-up failures: a message naming the file, then the process ends.
-startup_failure() {  # startup_failure NAME FILE-NAMED-IN-MESSAGE WHAT-THE-MESSAGE-SAYS
+startup_failure() {  # startup_failure NAME FILE-NAMED-IN-MESSAGE WHAT-THE-MESSAGE-SAYS [WHAT-TO-DO]
   wh_start "$1" "$APP/kwo.exe"
   local pid=$!
   if ! wh_wait_until 20 box_appears "疾书精灵"; then
@@ -37,6 +40,7 @@ startup_failure() {  # startup_failure NAME FILE-NAMED-IN-MESSAGE WHAT-THE-MESSA
   local text; text=$(box_text)
   check "$1_says_why" contains "$text" "$3"
   check "$1_names_file" contains "$text" "$2"
+  [ -z "${4:-}" ] || check "$1_says_what_to_do" contains "$text" "$4"
   check "$1_no_main_window" equals "$(wh_driver windows | grep -c '#32770 "疾书精灵"')" 1
   wh_driver activate "$BOX" >/dev/null
   wh_driver keys RETURN
@@ -45,12 +49,12 @@ startup_failure() {  # startup_failure NAME FILE-NAMED-IN-MESSAGE WHAT-THE-MESSA
 
 # A key line before any section.
 e2e_write_ini 'EnablePre=1' '[Options]' 'EnablePre=0' '[sys]' "$CONNECTION"
-startup_failure unparsable_ini "$(wh_winpath "$APP/kwo.ini")" '设置文件'
+startup_failure unparsable_ini "$(wh_winpath "$APP/kwo.ini")" '设置文件的格式不对' '改名'
 # A database file that is no database.
 e2e_ini 0 0 '' ''
 mv "$APP/kwo.db" "$APP/kwo.db.good"
 printf 'this is not an SQLite database, but a text file of some length ............\n%.0s' $(seq 50) >"$APP/kwo.db"
-startup_failure store_not_a_database 'kwo.db' '数据库'
+startup_failure store_not_a_database "$(wh_winpath "$APP/kwo.db")" '不是数据库文件' '改名'
 # A database in a folder that does not exist.
 e2e_write_ini '[sys]' 'connectionString=Provider=SQLite;Data Source=no-such-folder\kwo.db'
 startup_failure store_missing_folder 'no-such-folder\kwo.db' '数据库'
@@ -121,6 +125,106 @@ receiver_not_empty() { [ -n "$(wh_driver text "$RCV" 100)" ]; }
 fails huge_interval_types_nothing wh_wait_until 3 receiver_not_empty
 echo "     (interval written: $(iconv -f CP936 -t UTF-8 "$APP/kwo.ini" | grep -a '^Interval=' | tr -d '\r'))"
 e2e_exit_kwo
+
+# A window of ours running modally: Win + Space and the open command bring it to the front. The main
+# window must not come up over it: disabled there, with that window hidden behind it, it would lock up.
+e2e_ini 0 0 '' ''
+e2e_start_kwo
+fronted_by() {  # fronted_by TITLE-OR-WINDOW HOW: after HOW (hotkey or open), that window is in front
+  wh_driver activate "$RCV" >/dev/null
+  if [ "$2" = hotkey ]; then wh_driver hotkey; else wh_driver command "$KWO" 32799; fi
+  wh_driver wait "$1" foreground 5000 >/dev/null && equals "$(wh_driver state "$KWO")" hidden
+}
+for modal in "1003 编辑速记" "32802 参数设置" "32795 关于 疾书精灵"; do
+  read -r id title <<<"$modal"
+  wh_driver command "$KWO" "$id"
+  MODAL=$(wh_driver wait "$title" visible 10000) || wh_fail "window $title did not open"
+  check "hotkey_fronts_modal_$id" fronted_by "$MODAL" hotkey
+  check "open_command_fronts_modal_$id" fronted_by "$MODAL" open
+  wh_driver close "$MODAL"
+  wh_driver wait "$MODAL" gone 5000 >/dev/null || wh_fail "window $title did not close"
+done
+# A message box over the options dialog: an interval out of range is refused, the dialog stays open.
+e2e_open_options
+wh_driver set-text "$DLG" 1032 1441
+wh_driver command "$DLG" 1
+check interval_out_of_range_refused wh_wait_until 10 box_appears "疾书精灵"
+check interval_notice_says_range contains "$(box_text)" "0 到 1440"
+check hotkey_fronts_message_box fronted_by "$BOX" hotkey
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+wh_driver wait "$BOX" gone 5000 >/dev/null
+check refused_interval_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
+wh_driver set-text "$DLG" 1032 120
+wh_driver command "$DLG" 1
+check interval_120_accepted wh_driver wait "$DLG" gone 5000
+check interval_120_written grep -qa $'^Interval=120\r$' "$APP/kwo.ini"
+e2e_call_up
+check hotkey_shows_main_window_again equals "$(wh_driver state "$KWO")" foreground
+wh_driver keys ESCAPE
+e2e_exit_kwo
+
+# kwo.db locked by another program: each keystroke waits briefly, the list shows nothing, and one
+# notice per outage says why; once the lock is gone the search works again.
+e2e_ini 0 0 '' ''
+e2e_start_kwo
+lock_db() {
+  wh_start locker "$TOOL" lock-db "$(wh_winpath "$APP/kwo.db")"
+  wh_driver wait "E2E Db Locker" exists 20000 >/dev/null || wh_fail "the database locker did not start"
+}
+list_rows() { wh_driver listview "$KWO" 1000 | grep -c .; }
+typed_in() {  # typed_in KEYS: types into the short-key box, waits until it shows them; prints the time taken
+  local start=$(date +%s%N)
+  wh_driver type "$1"
+  wh_driver wait-text "$KWO" 1001 "$(wh_file key.txt "$2")" 20000 >/dev/null
+  echo "     (keystroke '$1' with kwo.db locked: $(( ($(date +%s%N) - start) / 1000000 )) ms until the box showed it)"
+}
+lock_db
+e2e_call_up
+typed_in A A
+check locked_search_reported wh_wait_until 10 box_appears "温馨提示"
+check locked_notice_says_why contains "$(box_text)" "占用"
+wh_driver wait "$BOX" gone 15000 >/dev/null
+wh_driver activate "$KWO" >/dev/null
+typed_in B AB
+check locked_list_shows_nothing equals "$(wh_driver listview "$KWO" 1000)" ""
+check locked_content_empty equals "$(wh_driver text "$KWO" 1002)" ""
+fails locked_reported_once_per_outage wh_wait_until 3 box_appears "温馨提示"
+wh_driver close "E2E Db Locker"
+wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
+wh_driver activate "$KWO" >/dev/null
+wh_driver keys BACK
+check unlocked_search_finds wh_driver wait-text "$KWO" 1002 "$(wh_file a.txt '您好，很高兴认识您！')" 5000
+lock_db
+wh_driver activate "$KWO" >/dev/null
+wh_driver type B
+check next_outage_reported_again wh_wait_until 10 box_appears "温馨提示"
+wh_driver wait "$BOX" gone 15000 >/dev/null
+wh_driver close "E2E Db Locker"
+wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
+e2e_exit_kwo
+
+# A read-only kwo.ini is never written: OK says so, the file and its mark stay, the options apply.
+e2e_ini 0 0 '【前】' ''
+chmod a-w "$APP/kwo.ini"
+cp "$APP/kwo.ini" "$WH_DIR/before.ini"
+e2e_start_kwo
+e2e_open_options
+e2e_focus_control 1029
+wh_driver keys SPACE
+wh_driver command "$DLG" 1
+check readonly_ini_reported wh_wait_until 10 box_appears "疾书精灵"
+check readonly_message_says_why contains "$(box_text)" "只读"
+check readonly_message_names_file contains "$(box_text)" "kwo.ini"
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+check readonly_dialog_closes wh_driver wait "参数设置" gone 5000
+check readonly_file_unchanged cmp "$APP/kwo.ini" "$WH_DIR/before.ini"
+check readonly_mark_kept equals "$(stat -c %a "$APP/kwo.ini")" 444
+check readonly_new_options_apply e2e_expand A '【前】您好，很高兴认识您！'
+e2e_exit_kwo
+chmod u+w "$APP/kwo.ini"
+
 
 # Failures once dropped in silence. A content with a brace group that is too long: what comes
 # before the group is typed, then one notice says why. A Help-menu link to a missing

@@ -141,4 +141,17 @@ wh_driver activate "$RCV" >/dev/null
 tick
 check tick_after_off_types_nothing only_then_mark ''
 
+# The interval's Up key counts up, and stops at a day (1440 minutes).
+interval_is() { wh_driver wait-text "$DLG" 1032 "$(wh_file interval.txt "$1")" 5000; }
+e2e_open_options
+e2e_focus_control 1032
+wh_driver set-text "$DLG" 1032 5
+wh_driver keys UP
+check interval_up_counts_up interval_is 6
+wh_driver set-text "$DLG" 1032 1440
+wh_driver keys UP
+check interval_up_stops_at_a_day interval_is 1440
+wh_driver keys ESCAPE
+check interval_cancel_closes closed_options
+
 e2e_finish

@@ -3,6 +3,7 @@
 
 #include "settings/Options.h"
 #include "support/TempFolder.h"
+#include "text/Utf.h"
 
 using kwo::settings::CIniFile;
 using kwo::settings::Options;
@@ -110,3 +111,16 @@ TEST_F(OptionsFile, RoundTripKeepsOtherSectionsAndWritesEveryKey) {
 }
 
 }  // namespace
+
+TEST(IntervalBox, TakesWholeMinutesFromNoneToADay) {
+  using kwo::settings::ParseInterval;
+  EXPECT_EQ(ParseInterval(u"0"), 0);
+  EXPECT_EQ(ParseInterval(u" 30 "), 30);
+  EXPECT_EQ(ParseInterval(u"120"), 120);
+  EXPECT_EQ(ParseInterval(u"1440"), 1440);
+  EXPECT_EQ(ParseInterval(u"01440"), 1440);
+  for (const char16_t* refused : {u"1441", u"99999", u"-5", u"-5abc", u"5abc", u"abc", u"", u"  ", u"1,440",
+                                   u"+5", u"３０"}) {
+    EXPECT_EQ(ParseInterval(refused), std::nullopt) << kwo::text::Utf16ToUtf8(refused);
+  }
+}
