@@ -30,6 +30,7 @@ namespace {
 
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
+constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 constexpr unsigned kSearchNoticeTimeoutMs = 3000;
@@ -118,6 +119,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kTrayCallbackMessage, &CMainDlg::OnTrayCallback);
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
+  OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
   OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
@@ -277,14 +279,15 @@ void CMainDlg::SearchEntries() {
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {
     std::u16string content;
-    if (results.FieldText(2, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
+    if (results.FieldText(store::kColumnContent, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
   }
   if (found && store::OpenPrefix(results, connection, key)) {
     const uint32_t count = results.RecordCount();
     // A row that cannot be read ends the listing; the rows before it stay.
     for (uint32_t i = 0; i < count && !results.AtEnd(); ++i) {
       std::u16string shortKey, content;
-      if (!results.FieldText(1, shortKey) || !results.FieldText(2, content)) break;
+      if (!results.FieldText(store::kColumnKey, shortKey) || !results.FieldText(store::kColumnContent, content))
+        break;
       const int row = list.InsertItem(static_cast<int>(i), ToWide(shortKey));
       if (row < 0) break;
       list.SetItemText(row, 0, ToWide(shortKey));
@@ -296,7 +299,20 @@ void CMainDlg::SearchEntries() {
     found = false;
   }
   pause.reset();
-  ReportSearchFailure(!found);
+  // A server that is away is told once by WatchServer, in its own words.
+  ReportSearchFailure(!found && !store.ServerAway());
+  WatchServer();
+}
+
+void CMainDlg::WatchServer() {
+  const bool wasAway = serverWatch.Away();
+  if (serverWatch.Update(store.ServerAway())) PostMessageW(Handle(), kServerAwayMessage, 0, 0);
+  if (serverWatch.Away() != wasAway) RefreshTip();
+}
+
+void CMainDlg::RefreshTip() {
+  const std::wstring base = ui::LoadStringResource(hotkeyOn ? IDS_APP_TITLE : IDS_TIP_STOPPED);
+  notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), serverWatch.Away())));
 }
 
 void CMainDlg::ReportSearchFailure(bool failed) {
@@ -354,15 +370,15 @@ void CMainDlg::ClearShortKey() {
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
     activationHotkey.reset();
-    notifyIcon.SetTip(ui::LoadStringResource(IDS_TIP_STOPPED));
-    notifyIcon.SetIcon(stoppedIcon.get());
     hotkeyOn = false;
+    RefreshTip();
+    notifyIcon.SetIcon(stoppedIcon.get());
   } else {
     const bool registered = RegisterActivationHotkey();
     ShowWindow(Handle(), SW_HIDE);
-    notifyIcon.SetTip(ui::LoadStringResource(IDS_APP_TITLE));
-    notifyIcon.SetIcon(smallIcon.get());
     hotkeyOn = true;
+    RefreshTip();
+    notifyIcon.SetIcon(smallIcon.get());
     if (!registered) PostMessageW(Handle(), kHotkeyUnavailableMessage, 0, 0);
   }
 }
@@ -421,7 +437,10 @@ void CMainDlg::OnImport() {
   if (entries::RunImport(Handle(), store, results)) SearchEntries();
 }
 
-void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }
+void CMainDlg::OnExport() {
+  entries::RunExport(Handle(), store, results);
+  WatchServer();
+}
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
@@ -590,6 +609,13 @@ INT_PTR CMainDlg::OnTaskbarCreated(WPARAM, LPARAM) {
 INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
   ui::ShowTimedNotice(L"热键 Win + 空格 已被其他程序占用。\n"
                       L"请右击通知区域中的疾书精灵图标，选择“打开”。",
+                      kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnServerAway(WPARAM, LPARAM) {
+  ui::ShowTimedNotice(L"连不上数据库服务器，暂时查不到速记。\n"
+                      L"疾书精灵会在下次查找时自动重新连接。",
                       kHotkeyNoticeTimeoutMs);
   return TRUE;
 }

@@ -15,8 +15,19 @@ namespace kwo::entries {
 
 namespace {
 
-bool StoreEntry(store::EntryUpsert& upsert, const ExchangeEntry& entry, store::DbError& error) {
-  return upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, error);
+// One prepared upsert per entry where the engine takes it; otherwise the
+// recordset's save, which also refuses an id its column cannot hold.
+bool StoreEntry(store::EntryUpsert& upsert, store::CADODataBase& database, store::CADORecordset& recordset,
+                const ExchangeEntry& entry, std::u16string& why) {
+  store::DbError error;
+  if (upsert.Available()) {
+    if (upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, error)) return true;
+    why = error.description;
+    return false;
+  }
+  if (store::SaveEntry(recordset, database.Connection(), entry.key, entry.content)) return true;
+  why = recordset.ErrorDescription();
+  return false;
 }
 
 ImportResult NotSaved(std::u16string why) {
@@ -45,10 +56,10 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       result.errorMessage = reader.ErrorMessage();
       break;
     }
-    store::DbError error;
-    if (!StoreEntry(upsert, entry, error)) {
+    std::u16string why;
+    if (!StoreEntry(upsert, database, recordset, entry, why)) {
       recordset.Close();
-      return NotSaved(error.description);
+      return NotSaved(why);
     }
     ++result.stored;
     if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {

@@ -51,6 +51,8 @@ bench_all() {
     echo "running $(basename "$b")"
     "$b" ${KWO_BENCH_ARGS:---benchmark_min_time=0.05} || ok=1
   done
+  # The store against a private PostgreSQL server, next to psql's \copy.
+  bash "$root/tests/store/measure_postgres.sh" "$dir" || ok=1
   return $ok
 }
 

@@ -9,14 +9,10 @@ namespace kwo::store {
 namespace {
 
 // One statement per entry where the id is the table's key (as the store
-// creates it)...
+// creates it).
 constexpr char16_t kUpsertEntry[] =
     u"insert into kwo(id, shortkey, content) values(?1, ?2, ?3) "
     u"on conflict(id) do update set content=excluded.content";
-// ...otherwise (a table made elsewhere, an engine without the clause) the
-// update finds an existing row and the insert runs only when there was none.
-constexpr char16_t kUpdateContent[] = u"update kwo set content=?2 where id=?1";
-constexpr char16_t kInsertEntry[] = u"insert into kwo(id, shortkey, content) values(?1, ?2, ?3)";
 
 }  // namespace
 
@@ -31,9 +27,7 @@ DbSession* EntryUpsert::Session(DbError& error) {
   // Statements of an earlier session are of no use after a reopen.
   if (generation_ != connection_->Generation()) {
     upsert_.reset();
-    update_.reset();
-    insert_.reset();
-    oneStatement_ = true;
+    tried_ = false;
     generation_ = connection_->Generation();
   }
   return session;
@@ -50,19 +44,25 @@ bool EntryUpsert::Run(std::unique_ptr<DbStatement>& statement, const char16_t* s
   return step != DbStep::Failed;
 }
 
-bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error) {
-  DbSession* session = Session(error);
+bool EntryUpsert::Available() {
+  DbError refused;
+  DbSession* session = Session(refused);
   if (!session) return false;
-  const std::vector<DbValue> row{DbValue(static_cast<int64_t>(id)), DbValue(key), DbValue(content)};
-  if (oneStatement_ && !upsert_) {
-    DbError refused;
+  if (!tried_) {
     upsert_ = session->Prepare(kUpsertEntry, refused);
-    oneStatement_ = upsert_ != nullptr;
+    tried_ = true;
   }
-  if (oneStatement_) return Run(upsert_, kUpsertEntry, row, error);
-  if (!Run(update_, kUpdateContent, {row[0], row[2]}, error)) return false;
-  if (session->ChangedRows() > 0) return true;
-  return Run(insert_, kInsertEntry, row, error);
+  return upsert_ != nullptr;
+}
+
+bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error) {
+  if (!Available()) {
+    if (!Session(error)) return false;
+    error = LayerError(kErrorObjectClosed, u"EntryUpsert", u"The upsert statement is not available");
+    return false;
+  }
+  const std::vector<DbValue> row{DbValue(static_cast<int64_t>(id)), DbValue(key), DbValue(content)};
+  return Run(upsert_, kUpsertEntry, row, error);
 }
 
 }  // namespace kwo::store
