@@ -3,6 +3,7 @@
 #include <imm.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "app/FirstStart.h"
 #include "app/MainLogic.h"
@@ -29,6 +30,7 @@ namespace {
 
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
+constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
@@ -71,6 +73,22 @@ BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
   return FALSE;
 }
 
+// Stops a window's redrawing for a scope, then repaints it once. A list-view
+// that is not redrawing also skips its scroll-bar update after every row.
+class RedrawPause {
+ public:
+  explicit RedrawPause(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawPause() {
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  HWND window_;
+};
+
 }  // namespace
 
 StartupError::StartupError(std::wstring text)
@@ -103,6 +121,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
   OnMessage(kHotkeyMalformedMessage, &CMainDlg::OnHotkeyMalformed);
+  OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
   OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
@@ -273,14 +292,15 @@ std::wstring CMainDlg::HotKeyText() const {
 void CMainDlg::ShowHotKey() {
   sender.hotKeyText = HotKeyText();
   if (hotKey != keys::kDefaultHotKey) ui::SetItemText(Handle(), IDC_HOTKEY_LABEL, L"激活热键: " + HotKeyText());
-  // Stopped, the tip says so instead.
-  if (hotkeyOn) notifyIcon.SetTip(ui::LoadStringResource(IDS_APP_TITLE) + L"（" + HotKeyText() + L"）");
+  RefreshTip();
 }
 
 void CMainDlg::SearchEntries() {
   if (searchMode.Search(store.Connection())) return;
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
+  // The list repaints once, when the rows are in (before any notice below).
+  std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
   list.DeleteAllItems();
   const auto connection = store.Connection();
   // Typing must not freeze while another program holds the database locked.
@@ -288,14 +308,15 @@ void CMainDlg::SearchEntries() {
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {
     std::u16string content;
-    if (results.FieldText(2, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
+    if (results.FieldText(store::kColumnContent, content)) ui::SetItemText(Handle(), IDC_CONTENT, ToWide(content));
   }
   if (found && store::OpenPrefix(results, connection, key)) {
     const uint32_t count = results.RecordCount();
     // A row that cannot be read ends the listing; the rows before it stay.
     for (uint32_t i = 0; i < count && !results.AtEnd(); ++i) {
       std::u16string shortKey, content;
-      if (!results.FieldText(1, shortKey) || !results.FieldText(2, content)) break;
+      if (!results.FieldText(store::kColumnKey, shortKey) || !results.FieldText(store::kColumnContent, content))
+        break;
       const int row = list.InsertItem(static_cast<int>(i), ToWide(shortKey));
       if (row < 0) break;
       list.SetItemText(row, 0, ToWide(shortKey));
@@ -306,7 +327,23 @@ void CMainDlg::SearchEntries() {
   } else {
     found = false;
   }
-  ReportSearchFailure(!found);
+  pause.reset();
+  // A server that is away is told once by WatchServer, in its own words.
+  ReportSearchFailure(!found && !store.ServerAway());
+  WatchServer();
+}
+
+void CMainDlg::WatchServer() {
+  const bool wasAway = serverWatch.Away();
+  if (serverWatch.Update(store.ServerAway())) PostMessageW(Handle(), kServerAwayMessage, 0, 0);
+  if (serverWatch.Away() != wasAway) RefreshTip();
+}
+
+void CMainDlg::RefreshTip() {
+  // Running, the tip names the hotkey in force.
+  const std::wstring base = hotkeyOn ? ui::LoadStringResource(IDS_APP_TITLE) + L"（" + HotKeyText() + L"）"
+                                     : ui::LoadStringResource(IDS_TIP_STOPPED);
+  notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), serverWatch.Away())));
 }
 
 void CMainDlg::ReportSearchFailure(bool failed) {
@@ -364,9 +401,9 @@ void CMainDlg::ClearShortKey() {
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
     activationHotkey.reset();
-    notifyIcon.SetTip(ui::LoadStringResource(IDS_TIP_STOPPED));
-    notifyIcon.SetIcon(stoppedIcon.get());
     hotkeyOn = false;
+    RefreshTip();
+    notifyIcon.SetIcon(stoppedIcon.get());
   } else {
     const bool registered = RegisterActivationHotkey();
     ShowWindow(Handle(), SW_HIDE);
@@ -431,7 +468,10 @@ void CMainDlg::OnImport() {
   if (entries::RunImport(Handle(), store, results)) SearchEntries();
 }
 
-void CMainDlg::OnExport() { entries::RunExport(Handle(), store, results); }
+void CMainDlg::OnExport() {
+  entries::RunExport(Handle(), store, results);
+  WatchServer();
+}
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
@@ -611,6 +651,13 @@ INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
 INT_PTR CMainDlg::OnHotkeyMalformed(WPARAM, LPARAM) {
   ui::ShowTimedNotice(L"kwo.ini 中的热键“" + malformedHotKey + L"”无法识别，现在使用 Win + 空格。\n"
                       L"可以在“设置”中重新选择热键。",
+                      kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnServerAway(WPARAM, LPARAM) {
+  ui::ShowTimedNotice(L"连不上数据库服务器，暂时查不到速记。\n"
+                      L"疾书精灵会在下次查找时自动重新连接。",
                       kHotkeyNoticeTimeoutMs);
   return TRUE;
 }

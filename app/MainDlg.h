@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/MainLogic.h"
 #include "app/EntrySender.h"
 #include "app/NotifyIcon.h"
 #include "app/SearchMode.h"
@@ -66,6 +67,8 @@ class CMainDlg : public kwo::ui::CDialog {
   std::wstring HotKeyText() const;
   void ShowHotKey();
   void ClearShortKey();
+  void WatchServer();
+  void RefreshTip();
   // Tells the user, once until a search succeeds again, that the search could not read the store.
   void ReportSearchFailure(bool failed);
   // Brings the window of ours that runs modally to the front; false when none does.
@@ -104,6 +107,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
   INT_PTR OnHotkeyMalformed(WPARAM, LPARAM);
+  INT_PTR OnServerAway(WPARAM, LPARAM);
   INT_PTR OnHelpKey(WPARAM, LPARAM);
   INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
@@ -137,6 +141,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
+  ServerWatch serverWatch;
   bool storeCreated = false;  // this start created the database
 };
 

@@ -28,4 +28,10 @@ bool WantsLightText(uint8_t red, uint8_t green, uint8_t blue) {
   return brightness < 128000u;
 }
 
+std::u16string TrayTip(std::u16string_view base, bool serverAway) {
+  std::u16string tip(base);
+  if (serverAway) tip += u"（连不上数据库服务器）";
+  return tip;
+}
+
 }  // namespace kwo::app

@@ -31,4 +31,24 @@ std::u16string InstanceGuardName(std::u16string_view title);
 // Whether text on a background of this colour reads better in white than in black.
 bool WantsLightText(uint8_t red, uint8_t green, uint8_t blue);
 
+// Whether the database server can be reached, judged after every operation
+// on the store: the user is told once per outage, not at every keystroke.
+class ServerWatch {
+ public:
+  // True when the server has just gone away: the moment to tell the user.
+  bool Update(bool away) {
+    const bool tell = away && !away_;
+    away_ = away;
+    return tell;
+  }
+  bool Away() const { return away_; }
+
+ private:
+  bool away_ = false;
+};
+
+// The notification icon's tip: the title (or the stopped text) and, while the
+// database server cannot be reached, that state.
+std::u16string TrayTip(std::u16string_view base, bool serverAway);
+
 }  // namespace kwo::app

@@ -162,6 +162,104 @@ void Sqlite3CliDump(benchmark::State& state) {
   state.counters["entries/s"] = benchmark::Counter(kEntries, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// The same on PostgreSQL through ODBC, next to psql's \copy, when
+// KWO_PG_CONN names a server (tests/store/measure_postgres.sh starts one).
+const char* PgConnection() { return std::getenv("KWO_PG_CONN"); }
+
+void PgFresh(kwo::store::CADODataBase& database) {
+  if (!database.Open(kwo::text::Utf8ToUtf16(PgConnection()))) std::abort();
+  kwo::store::DbError ignored;
+  database.Connection()->Session()->Execute(u"drop table if exists kwo", ignored);
+  if (!database.Open(u"")) std::abort();
+}
+
+void Psql(const std::string& command) {
+  Shell(std::string(std::getenv("KWO_PG_PSQL")) + " -c \"" + command + "\" >/dev/null");
+}
+
+void PgImport(benchmark::State& state) {
+  const Files& files = TheFiles();
+  for (auto _ : state) {
+    state.PauseTiming();
+    kwo::store::CADODataBase database;
+    PgFresh(database);
+    kwo::store::CADORecordset rs;
+    rs.SetConnection(database.Connection());
+    state.ResumeTiming();
+    const auto result = kwo::entries::ImportFile(database, rs, files.exchange);
+    if (result.stored != kEntries) state.SkipWithError("not every entry was stored");
+  }
+}
+
+void PsqlCopyIn(benchmark::State& state) {
+  const Files& files = TheFiles();
+  for (auto _ : state) {
+    state.PauseTiming();
+    Psql("drop table if exists kwo");
+    Psql("create table kwo(id bigint primary key, shortkey text, content text)");
+    state.ResumeTiming();
+    Psql("\\copy kwo from '" + files.csv.string() + "' csv");
+  }
+}
+
+void PgExport(benchmark::State& state) {
+  const Files& files = TheFiles();
+  kwo::store::CADODataBase database;
+  PgFresh(database);
+  kwo::store::CADORecordset rs;
+  rs.SetConnection(database.Connection());
+  kwo::entries::ImportFile(database, rs, files.exchange);
+  const fs::path out = files.folder / "pg-exported.txt";
+  for (auto _ : state) {
+    const auto result = kwo::entries::ExportFile(database, rs, out);
+    if (result.entries != kEntries) state.SkipWithError("not every entry was written");
+  }
+}
+
+void PsqlCopyOut(benchmark::State& state) {
+  const Files& files = TheFiles();
+  const std::string out = (files.folder / "pg-dumped.csv").string();
+  for (auto _ : state) Psql("\\copy (select * from kwo order by id) to '" + out + "' csv");
+}
+
+// One keystroke of the main dialog at 100,000 entries: the exact lookup and
+// the prefix listing of up to 37 rows, for keys of one to four characters.
+void PgKeystroke(benchmark::State& state) {
+  kwo::store::CADODataBase database;
+  if (!database.Open(kwo::text::Utf8ToUtf16(PgConnection()))) std::abort();
+  kwo::store::CADORecordset rs;
+  rs.SetConnection(database.Connection());
+  const auto connection = database.Connection();
+  size_t n = 0;
+  for (auto _ : state) {
+    const std::u16string key = KeyOf(static_cast<int>((n * 7919) % kEntries)).substr(0, 1 + n % 4);
+    ++n;
+    std::u16string text;
+    if (kwo::store::OpenLookup(rs, connection, kwo::store::ShortKeyId(key)) && rs.RecordCount() != 0)
+      rs.FieldText(kwo::store::kColumnContent, text);
+    if (kwo::store::OpenPrefix(rs, connection, key)) {
+      const uint32_t count = rs.RecordCount();
+      for (uint32_t i = 0; i < count; ++i) {
+        rs.FieldText(kwo::store::kColumnKey, text);
+        rs.FieldText(kwo::store::kColumnContent, text);
+        rs.MoveNext();
+      }
+      rs.Close();
+    }
+  }
+}
+
+[[maybe_unused]] const bool kPgRegistered = [] {
+  if (!PgConnection()) return false;
+  // PgExport leaves the 100,000 entries that PgKeystroke searches.
+  benchmark::RegisterBenchmark("PgImport", PgImport)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+  benchmark::RegisterBenchmark("PsqlCopyIn", PsqlCopyIn)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+  benchmark::RegisterBenchmark("PgExport", PgExport)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+  benchmark::RegisterBenchmark("PsqlCopyOut", PsqlCopyOut)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+  benchmark::RegisterBenchmark("PgKeystroke", PgKeystroke)->Unit(benchmark::kMicrosecond)->UseRealTime();
+  return true;
+}();
+
 }  // namespace
 
 BENCHMARK(KwoImport)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();

@@ -35,23 +35,6 @@ std::filesystem::path FreshFile(const std::string& name) {
   return folder / name;
 }
 
-// Lookup, then insert a new row or change the content of the found one.
-void Upsert(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, const std::u16string& key,
-            const std::u16string& content) {
-  const uint32_t id = ShortKeyId(key);
-  if (!OpenLookup(rs, connection, id)) return;
-  if (rs.AtEnd()) {
-    rs.AddNew();
-    rs.SetFieldText(0, IdText(id));
-    rs.SetFieldText(1, key);
-  } else {
-    rs.BeginEdit();
-  }
-  rs.SetFieldText(2, content);
-  rs.Update();
-  rs.Close();
-}
-
 struct Table {
   std::filesystem::path file;
   CADODataBase db;
@@ -67,7 +50,7 @@ struct Table {
     while (keys.size() < size) {
       std::u16string key = RandomKey(random);
       if (!seen.insert(key).second) continue;
-      Upsert(rs, db.Connection(), key, u"内容 " + key + u" {ENTER}");
+      SaveEntry(rs, db.Connection(), key, u"内容 " + key + u" {ENTER}");
       keys.push_back(key);
       if (fivePrefix.empty() && key.size() == 6) fivePrefix = key.substr(0, 5);
     }
@@ -95,7 +78,8 @@ void BM_Lookup(benchmark::State& state) {
   for (auto _ : state) {
     const std::u16string& key = table.keys[(i++ * 7919) % table.keys.size()];
     std::u16string content;
-    if (OpenLookup(rs, table.db.Connection(), ShortKeyId(key)) && rs.RecordCount() > 0) rs.FieldText(2, content);
+    if (OpenLookup(rs, table.db.Connection(), ShortKeyId(key)) && rs.RecordCount() > 0)
+      rs.FieldText(kColumnContent, content);
     benchmark::DoNotOptimize(content);
   }
 }
@@ -109,8 +93,8 @@ void ListPrefix(benchmark::State& state, Table& table, const std::u16string& key
     listed = rs.RecordCount();
     for (uint32_t row = 0; row < listed; ++row) {
       std::u16string shortKey, content;
-      rs.FieldText(1, shortKey);
-      rs.FieldText(2, content);
+      rs.FieldText(kColumnKey, shortKey);
+      rs.FieldText(kColumnContent, content);
       benchmark::DoNotOptimize(content);
       rs.MoveNext();
     }
@@ -136,7 +120,7 @@ void BM_Upsert100k(benchmark::State& state) {
     CADORecordset rs;
     state.ResumeTiming();
     table->db.BeginTrans();
-    for (const auto& key : keys) Upsert(rs, table->db.Connection(), key, u"导入的内容 " + key);
+    for (const auto& key : keys) SaveEntry(rs, table->db.Connection(), key, u"导入的内容 " + key);
     table->db.CommitTrans();
     state.PauseTiming();
     table.reset();

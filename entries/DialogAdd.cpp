@@ -53,7 +53,7 @@ void CDialogAdd::Lookup(const std::u16string& key) {
   if (!kwo::store::OpenLookup(lookup_, connection_, kwo::store::ShortKeyId(key))) return;
   if (lookup_.RecordCount() > 0) {
     std::u16string content;
-    lookup_.FieldText(2, content);
+    lookup_.FieldText(kwo::store::kColumnContent, content);
     SetContent(content);
     state_.Found(content);
   } else {
@@ -111,19 +111,10 @@ void CDialogAdd::OnOK() {
     kwo::ui::ShowTimedNotice(L"数据库不能访问，速记没有保存！", kNoticeMs);
     return;
   }
-  const uint32_t id = kwo::store::ShortKeyId(storedKey);
-  bool ok = true;
-  if (state_.isNew()) {
-    ok = lookup_.AddNew() && lookup_.SetFieldText(0, kwo::store::IdText(id)) && lookup_.SetFieldText(1, storedKey);
-  } else {
-    lookup_.MoveFirst();
-    lookup_.BeginEdit();
-  }
-  ok = ok && lookup_.SetFieldText(2, content) && lookup_.Update();
-  lookup_.Close();
-  if (!ok) {
-    // Keep the dialog open so that what the user typed is not lost.
-    kwo::ui::ShowTimedNotice(L"速记没有保存，请再试一次！", kNoticeMs);
+  // The save looks the key up again: a copy elsewhere may have added it since.
+  if (!kwo::store::SaveEntry(lookup_, connection_, storedKey, content)) {
+    // Keep the dialog open so that what the user typed is not lost; say why.
+    kwo::ui::ShowTimedNotice(L"速记没有保存，请再试一次！\n" + kwo::text::ToWide(lookup_.ErrorDescription()), kNoticeMs);
     Lookup(key);
     SetContent(content);
     return;

@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "entries/Exporter.h"
 #include "entries/Importer.h"
@@ -23,9 +24,12 @@ constexpr wchar_t kErrorTitle[] = L"出错啦";
 
 constexpr wchar_t kFilter[] = L"文本文件 (*.txt)\0*.txt\0所有文件 (*.*)\0*.*\0";
 
-// The system Open dialog for import. False when the user cancels.
-bool ChooseImportFile(HWND owner, std::filesystem::path& path) {
-  wchar_t file[MAX_PATH] = L"";
+// The system Open dialog for import; the Save dialog for export, which asks
+// before an existing file is replaced. False when the user cancels.
+bool ChooseFile(HWND owner, bool forExport, std::filesystem::path& path) {
+  wchar_t file[MAX_PATH] = {};
+  const std::wstring_view defaultName = forExport ? L"速记导出.txt" : L"";
+  defaultName.copy(file, defaultName.size());
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = owner;
@@ -34,27 +38,13 @@ bool ChooseImportFile(HWND owner, std::filesystem::path& path) {
   ofn.lpstrFile = file;
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrDefExt = L"txt";
-  ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameW(&ofn)) return false;
-  path = std::filesystem::path(file);
-  return true;
-}
-
-// The system Save dialog for export; it asks before an existing file is
-// replaced. False when the user cancels.
-bool ChooseExportFile(HWND owner, std::filesystem::path& path) {
-  wchar_t file[MAX_PATH] = L"速记导出.txt";
-  OPENFILENAMEW ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = kFilter;
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrDefExt = L"txt";
-  ofn.lpstrTitle = L"导出";
-  ofn.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
-  if (!GetSaveFileNameW(&ofn)) return false;
+  if (forExport) {
+    ofn.lpstrTitle = L"导出";
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
+  } else {
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  }
+  if (!(forExport ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return false;
   path = std::filesystem::path(file);
   return true;
 }
@@ -77,7 +67,7 @@ void Guarded(HWND owner, Work work) {
 
 bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {
   std::filesystem::path path;
-  if (!ChooseImportFile(owner, path)) return false;
+  if (!ChooseFile(owner, false, path)) return false;
   bool ended = false;
   Guarded(owner, [&] {
     const ImportResult result = ImportFile(database, results, path);
@@ -104,7 +94,7 @@ bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
 
 void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {
   std::filesystem::path path;
-  if (!ChooseExportFile(owner, path)) return;
+  if (!ChooseFile(owner, true, path)) return;
   Guarded(owner, [&] {
     const ExportResult result = ExportFile(database, results, path);
     switch (result.status) {

@@ -26,8 +26,8 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
   while (complete && !recordset.AtEnd()) {
     key.clear();
     content.clear();
-    recordset.FieldText(1, key);
-    recordset.FieldText(2, content);
+    recordset.FieldText(store::kColumnKey, key);
+    recordset.FieldText(store::kColumnContent, content);
     writer.Add(key, content);
     complete = recordset.MoveNext();
   }

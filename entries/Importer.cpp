@@ -5,6 +5,7 @@
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeReader.h"
 #include "keys/SequenceCheck.h"
+#include "store/EntryUpsert.h"
 #include "store/ShorthandTable.h"
 #include "store/Transaction.h"
 #include "text/Chars.h"
@@ -14,18 +15,19 @@ namespace kwo::entries {
 
 namespace {
 
-bool StoreEntry(store::CADODataBase& database, store::CADORecordset& rs, const ExchangeEntry& entry) {
-  const uint32_t id = store::ShortKeyId(entry.key);
-  if (!store::OpenLookup(rs, database.Connection(), id)) return false;
-  bool ok = true;
-  if (rs.AtEnd()) {
-    ok = rs.AddNew() && rs.SetFieldText(0, store::IdText(id)) && rs.SetFieldText(1, entry.key);
-  } else {
-    rs.BeginEdit();
+// One prepared upsert per entry where the engine takes it; otherwise the
+// recordset's save, which also refuses an id its column cannot hold.
+bool StoreEntry(store::EntryUpsert& upsert, store::CADODataBase& database, store::CADORecordset& recordset,
+                const ExchangeEntry& entry, std::u16string& why) {
+  store::DbError error;
+  if (upsert.Available()) {
+    if (upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, error)) return true;
+    why = error.description;
+    return false;
   }
-  ok = ok && rs.SetFieldText(2, entry.content) && rs.Update();
-  rs.Close();
-  return ok;
+  if (store::SaveEntry(recordset, database.Connection(), entry.key, entry.content)) return true;
+  why = recordset.ErrorDescription();
+  return false;
 }
 
 ImportResult NotSaved(std::u16string why) {
@@ -45,6 +47,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   ImportResult result;
   ExchangeReader reader(bytes);
   ExchangeEntry entry;
+  store::EntryUpsert upsert(database.Connection());
   for (;;) {
     const ExchangeReader::Result next = reader.Next(entry);
     if (next == ExchangeReader::Result::End) break;
@@ -53,9 +56,10 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       result.errorMessage = reader.ErrorMessage();
       break;
     }
-    if (!StoreEntry(database, recordset, entry)) {
+    std::u16string why;
+    if (!StoreEntry(upsert, database, recordset, entry, why)) {
       recordset.Close();
-      return NotSaved(recordset.ErrorDescription());
+      return NotSaved(why);
     }
     ++result.stored;
     if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {

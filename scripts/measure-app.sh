@@ -14,6 +14,14 @@
 #  (d) under load (two processes spinning on both cores): lost and
 #      misdirected expansions out of LOADED (Chinese, Enter groups, prefix
 #      and suffix), then (b) again (0 skips it).
+#  (e) Win + Space until the window is in front with the focus in its
+#      short-key box; kwo.exe against a minimal dialog with the same controls
+#      (mini_app.exe dialog) that shows itself on the hotkey;
+#  (f) memory at idle, 2 s after the start: private bytes (and, under Wine,
+#      the Linux process's anonymous resident memory) of kwo.exe against the
+#      same minimal dialog.
+# The start-up of (a) is also measured against that minimal dialog, which
+# creates the controls before it registers the hotkey, as kwo.exe does.
 #
 #   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED]
 #
@@ -54,15 +62,27 @@ cp "$MINI" "$WH_DIR/mini/mini.exe"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
 echo "== (a) start until Win + Space is registered (ms; polled by a RegisterHotKey probe)"
-start_out=$(wh_run "$TOOL" measure-start "$rounds" "$(wh_winpath "$APP/kwo.exe")" "$(wh_winpath "$WH_DIR/mini/mini.exe")") ||
-  wh_fail "the start measurement failed"
+start_out=$(wh_run "$TOOL" measure-start "$rounds" "$(wh_winpath "$APP/kwo.exe")" "$(wh_winpath "$WH_DIR/mini/mini.exe")" \
+  "$(wh_winpath "$WH_DIR/mini/mini.exe")?dialog") || wh_fail "the start measurement failed"
 echo "$start_out"
-kwo_start=$(awk '/^start-median/ && /kwo.exe/ { print $3 }' <<<"$start_out")
-mini_start=$(awk '/^start-median/ && /mini.exe/ { print $3 }' <<<"$start_out")
+kwo_start=$(awk '$1 == "start-median" && $2 ~ /kwo\.exe$/ { print $3 }' <<<"$start_out")
+mini_start=$(awk '$1 == "start-median" && $2 ~ /mini\.exe$/ { print $3 }' <<<"$start_out")
+dialog_start=$(awk '$1 == "start-median" && $2 ~ /\?dialog$/ { print $3 }' <<<"$start_out")
 
-echo "== (b) Enter until the last of 1,000 characters has arrived (ms)"
+# Private bytes as the tool reads them, and the anonymous resident memory of a Unix process.
+idle_memory() {  # idle_memory WINDOW UNIX_PID: prints "PRIVATE_KB RSS_ANON_KB"
+  sleep 2
+  local line
+  line=$(wh_run "$TOOL" sample "$1") || wh_fail "cannot sample $1"
+  echo "$line" >&2
+  echo "$(awk '{ print $9 }' <<<"$line") $(awk '/^RssAnon:/ { print $2 }' "/proc/$2/status" 2>/dev/null)"
+}
+
 e2e_start_receiver "Measure Editor"
 e2e_start_kwo
+echo "== (f) memory at idle, 2 s after the start"
+read -r kwo_private kwo_rss < <(idle_memory "$KWO" "$KWO_PID")
+echo "== (b) Enter until the last of 1,000 characters has arrived (ms)"
 wh_start mini "$WH_DIR/mini/mini.exe" typer "$(wh_winpath "$WH_DIR/text.txt")"
 wh_driver wait "E2E Mini Typer" visible 20000 >/dev/null || wh_fail "the minimal typer did not start"
 send_out=$(wh_run "$TOOL" measure-send "$rounds" "$RCV" "$(wh_winpath "$WH_DIR/text.txt")" "$KWO" MEASUR "E2E Mini Typer") ||
@@ -109,12 +129,33 @@ if [ "$loaded" -gt 0 ]; then
   wait "${load[@]}" 2>/dev/null
 fi
 wh_driver close "E2E Mini Typer" >/dev/null
+echo "== (e) Win + Space until the window is in front with the focus in its box (ms)"
+popup_out=$(wh_run "$TOOL" measure-popup "$rounds" kwo "$KWO" "$RCV" 1001) || wh_fail "the popup measurement of kwo failed"
+echo "$popup_out"
 e2e_exit_kwo
+wh_start mini-dialog "$WH_DIR/mini/mini.exe" dialog
+mini_pid=$!
+wh_driver wait "E2E Mini Dialog" exists 20000 >/dev/null || wh_fail "the minimal dialog did not start"
+read -r dialog_private dialog_rss < <(idle_memory "E2E Mini Dialog" "$mini_pid")
+popup_mini=$(wh_run "$TOOL" measure-popup "$rounds" minimal "E2E Mini Dialog" "$RCV" 1001) ||
+  wh_fail "the popup measurement of the minimal dialog failed"
+echo "$popup_mini"
+wh_driver command "E2E Mini Dialog" 1009 >/dev/null
+kwo_popup=$(awk '$1 == "popup-median" { print $3 }' <<<"$popup_out")
+mini_popup=$(awk '$1 == "popup-median" { print $3 }' <<<"$popup_mini")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 echo "== summary (medians of $rounds rounds)"
 printf 'start until hotkey registered: kwo.exe %s ms, minimal program %s ms, ratio %s\n' \
   "$kwo_start" "$mini_start" "$(ratio "$kwo_start" "$mini_start")"
+printf 'start until hotkey registered: kwo.exe %s ms, minimal dialog with the same controls %s ms, ratio %s\n' \
+  "$kwo_start" "$dialog_start" "$(ratio "$kwo_start" "$dialog_start")"
+printf 'Win + Space until in front with the focus in the box: kwo.exe %s ms, minimal dialog %s ms, ratio %s\n' \
+  "$kwo_popup" "$mini_popup" "$(ratio "$kwo_popup" "$mini_popup")"
+printf 'memory at idle, private bytes: kwo.exe %s KB, minimal dialog %s KB, ratio %s\n' \
+  "$kwo_private" "$dialog_private" "$(ratio "$kwo_private" "$dialog_private")"
+printf 'memory at idle, anonymous resident (Linux): kwo.exe %s KB, minimal dialog %s KB, ratio %s\n' \
+  "${kwo_rss:-n/a}" "${dialog_rss:-n/a}" "$(ratio "${kwo_rss:-0}" "${dialog_rss:-0}")"
 printf 'Enter until 1,000 characters arrived: kwo.exe %s ms, bare SendInput loop %s ms, ratio %s\n' \
   "$kwo_send" "$mini_send" "$(ratio "$kwo_send" "$mini_send")"
 printf 'Enter until the first character arrived: kwo.exe %s ms (waits for its target), minimal program %s ms (sleeps 50 ms)\n' \

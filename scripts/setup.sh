@@ -11,6 +11,7 @@ packages=(
   wine wine64 xvfb x11-utils xdotool imagemagick
   fonts-wqy-microhei locales
   sqlite3
+  postgresql odbc-postgresql unixodbc unixodbc-dev libsqliteodbc
   nsis fp-utils zip unzip
 )
 command -v npm >/dev/null 2>&1 || packages+=(npm)

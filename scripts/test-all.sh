@@ -51,6 +51,8 @@ bench_all() {
     echo "running $(basename "$b")"
     "$b" ${KWO_BENCH_ARGS:---benchmark_min_time=0.05} || ok=1
   done
+  # The store against a private PostgreSQL server, next to psql's \copy.
+  bash "$root/tests/store/measure_postgres.sh" "$dir" || ok=1
   return $ok
 }
 
@@ -86,6 +88,9 @@ measure_all() {
   local ok=0
   bash "$root/tests/wine/bench_typing.sh" "$dir" || ok=1
   bash "$root/scripts/measure-app.sh" "$dir" 5 "${KWO_MEASURE_EXPANSIONS:-300}" || ok=1
+  # Short versions; the full counts are run by hand (100 kills per kind, 10,000 expansions).
+  bash "$root/scripts/crash-trials.sh" "$dir" "${KWO_CRASH_KILLS:-3}" || ok=1
+  bash "$root/scripts/soak.sh" "$dir" "${KWO_SOAK_EXPANSIONS:-60}" "${KWO_SOAK_EVERY:-30}" || ok=1
   return $ok
 }
 

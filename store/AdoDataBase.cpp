@@ -1,6 +1,7 @@
 #include "store/AdoDataBase.h"
 
 #include "store/AdoErrors.h"
+#include "store/ConnectionString.h"
 
 namespace kwo::store {
 
@@ -34,6 +35,8 @@ void CADODataBase::Close() {
 
 bool CADODataBase::IsOpen() const { return connection_ && connection_->IsOpen(); }
 
+bool CADODataBase::ServerAway() const { return connection_ && connection_->ServerAway(); }
+
 std::shared_ptr<DbConnection> CADODataBase::Connection() const { return connection_; }
 
 bool CADODataBase::RunTransactionStep(bool (DbSession::*step)(DbError&)) {
@@ -56,7 +59,7 @@ bool CADODataBase::RollbackTrans() { return RunTransactionStep(&DbSession::Rollb
 void CADODataBase::RecordError(const DbError& error) {
   lastErrorCode_ = error.code;
   errorDescription_ = error.description;
-  lastErrorText_ = u"Connection String = " + connectionString_ + u"\n" + FormatErrorBlock(u"CADODataBase", error);
+  lastErrorText_ = u"Connection String = " + MaskPasswords(connectionString_) + u"\n" + FormatErrorBlock(u"CADODataBase", error);
 }
 
 }  // namespace kwo::store

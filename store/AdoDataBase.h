@@ -25,6 +25,9 @@ class CADODataBase {
   bool Open(const std::u16string& connectionString);
   void Close();
   bool IsOpen() const;
+  // Open, but the database server cannot be reached at the moment: every
+  // statement tries to connect again (see store/OdbcEngine.h).
+  bool ServerAway() const;
   // Shared with every recordset that runs on this connection; may be empty.
   std::shared_ptr<DbConnection> Connection() const;
 
@@ -33,6 +36,7 @@ class CADODataBase {
   bool CommitTrans();
   bool RollbackTrans();
 
+  // The string as given; never show it: store::MaskPasswords first.
   const std::u16string& ConnectionString() const { return connectionString_; }
   const std::u16string& LastErrorText() const { return lastErrorText_; }
   const std::u16string& ErrorDescription() const { return errorDescription_; }
@@ -63,6 +67,9 @@ class CADORecordset {
   CADORecordset& operator=(const CADORecordset&) = delete;
 
   void SetConnection(std::shared_ptr<DbConnection> connection);
+  // At most this many rows are read from the next results (0: all): the
+  // fetch stops there, and a database server is asked for no more.
+  void SetMaxRecords(uint32_t rows) { maxRecords_ = rows; }
   // Runs the statement with its parameters bound (?1, ?2, ...); an empty
   // statement reruns the stored one. Binds the connection first if the
   // recordset has none. Closes the previous result first.
@@ -89,6 +96,9 @@ class CADORecordset {
   // deleted row is found by the table's primary key (by all its columns when
   // the result lacks it). A failure never escapes: it is recorded and the
   // operation reports false (RecordCount 0, AtEnd true).
+  // A new row whose key another user stored in the meantime (a duplicate
+  // key) is written over that row instead. A number too large for its column
+  // (an id above 2,147,483,647 in a 32-bit Access Long) is refused, never cut.
   bool AddNew();
   void BeginEdit();
   bool Update();
@@ -111,6 +121,8 @@ class CADORecordset {
   bool StoreNewRow();
   bool RunWrite(const RowWrite& write, bool oneRow);
   bool StoreEditedRow();
+  bool FitsColumns();
+  bool OverwriteRaceWinner();
   void CancelEdit();
 
   std::unique_ptr<Impl> impl_;
@@ -118,8 +130,10 @@ class CADORecordset {
   EditStatus editStatus_ = EditStatus::None;
   std::u16string lastErrorText_;
   std::u16string errorDescription_;
+  std::u16string lastErrorState_;
   uint32_t lastErrorCode_ = 0;
   std::u16string statement_;
+  uint32_t maxRecords_ = 0;
 };
 
 }  // namespace kwo::store

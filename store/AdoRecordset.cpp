@@ -42,6 +42,7 @@ struct CADORecordset::Impl {
   bool exhausted = false;
   bool keepAll = false;  // set by RecordCount: rows are kept for MoveFirst
   bool onDeletedRow = false;  // the current row was deleted; MoveNext goes on to the row after it
+  size_t limit = 0;      // rows to read at most; 0 for all
 
   std::vector<std::optional<std::u16string>> pending;  // field texts of the new or edited row
 
@@ -114,6 +115,7 @@ bool CADORecordset::Open(std::shared_ptr<DbConnection> connection, const std::u1
   }
   DbError error;
   std::unique_ptr<DbStatement> prepared = session->Prepare(sql, error);
+  if (prepared) prepared->LimitRows(static_cast<int>(maxRecords_));
   if (!prepared || !prepared->Bind(impl_->parameters, error)) {
     RecordError(error);
     return false;
@@ -121,6 +123,7 @@ bool CADORecordset::Open(std::shared_ptr<DbConnection> connection, const std::u1
   impl_->connection = target;
   impl_->generation = target->Generation();
   impl_->statement = std::move(prepared);
+  impl_->limit = maxRecords_;
   impl_->columnCount = impl_->statement->ColumnCount();
   impl_->open = true;
   if (!Fetch(kFetchBatch)) {
@@ -168,7 +171,7 @@ bool CADORecordset::Fetch(size_t count) {
   }
   for (size_t n = 0; n < count; ++n) {
     DbError error;
-    const DbStep step = d.statement->Step(error);
+    const DbStep step = d.limit > 0 && d.end() >= d.limit ? DbStep::Done : d.statement->Step(error);
     if (step == DbStep::Row) {
       Row row;
       row.reserve(static_cast<size_t>(d.columnCount));
@@ -329,6 +332,46 @@ bool CADORecordset::RunWrite(const RowWrite& write, bool oneRow) {
   return true;
 }
 
+// Refuses a whole number that the column cannot hold, so that no row is
+// stored under a number the database cut or wrapped.
+bool CADORecordset::FitsColumns() {
+  const std::vector<DbColumnOrigin>& origins = impl_->Origins();
+  for (size_t c = 0; c < impl_->pending.size() && c < origins.size(); ++c) {
+    if (!impl_->pending[c] || !origins[c].narrowInteger) continue;
+    const DbValue value = ParameterFor(origins[c], *impl_->pending[c]);
+    const auto* number = std::get_if<int64_t>(&value);
+    if (number && (*number > INT32_MAX || *number < INT32_MIN)) {
+      RecordError(LayerError(kErrorFail, kSource,
+                             u"数据库表的 " + origins[c].column + u" 列是 32 位整数（Access 的“长整型”），存不下 " +
+                                 *impl_->pending[c] + u"（从 TYTZAL 起的六位速记符都是这样）。请把这一列改为" +
+                                 u"“双精度型”（Double）或 Decimal，之后就能保存了。"));
+      return false;
+    }
+  }
+  return true;
+}
+
+// The insert lost a race: another user stored the same key first. The row is
+// written over instead, as if this user had saved second.
+bool CADORecordset::OverwriteRaceWinner() {
+  Impl& d = *impl_;
+  const std::vector<DbColumnOrigin>& origins = d.Origins();
+  Row keyRow(static_cast<size_t>(d.columnCount));
+  PendingFields values(d.pending.size());
+  bool haveKey = false;
+  for (size_t c = 0; c < d.pending.size() && c < origins.size() && c < keyRow.size(); ++c) {
+    if (!d.pending[c]) continue;
+    if (origins[c].primaryKey) {
+      keyRow[c] = TextField(*d.pending[c]);
+      haveKey = true;
+    } else {
+      values[c] = d.pending[c];
+    }
+  }
+  RowWrite write;
+  return haveKey && UpdateStatement(origins, values, keyRow, write) && RunWrite(write, true);
+}
+
 bool CADORecordset::StoreNewRow() {
   Impl& d = *impl_;
   RowWrite write;
@@ -336,7 +379,20 @@ bool CADORecordset::StoreNewRow() {
     RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
     return false;
   }
-  if (!RunWrite(write, false)) return false;
+  if (!FitsColumns()) return false;
+  if (!RunWrite(write, false)) {
+    if (!IsDuplicateKey(lastErrorState_)) return false;
+    // The insert's own failure is the one to report if the row cannot be written over either.
+    const uint32_t code = lastErrorCode_;
+    const std::u16string text = lastErrorText_, description = errorDescription_, state = lastErrorState_;
+    if (!OverwriteRaceWinner()) {
+      lastErrorCode_ = code;
+      lastErrorText_ = text;
+      errorDescription_ = description;
+      lastErrorState_ = state;
+      return false;
+    }
+  }
   if (d.exhausted) {  // the new row joins the result as its last row, as a static cursor shows it
     Row row(static_cast<size_t>(d.columnCount));
     for (size_t c = 0; c < row.size() && c < d.pending.size(); ++c) {
@@ -388,6 +444,7 @@ bool CADORecordset::Delete() {
 
 void CADORecordset::RecordError(const DbError& error) {
   lastErrorCode_ = error.code;
+  lastErrorState_ = error.state;
   errorDescription_ = error.description;
   lastErrorText_ = u"Query = " + statement_ + u"\n" + FormatErrorBlock(kSource, error);
 }

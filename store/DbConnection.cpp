@@ -1,9 +1,9 @@
 #include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
 #include "store/DbEngine.h"
+#include "store/OdbcEngine.h"
 #include "store/ShorthandTable.h"
 #include "store/SqliteEngine.h"
-#include "text/Chars.h"
 
 namespace kwo::store {
 
@@ -16,14 +16,14 @@ bool DbConnection::Open(const std::u16string& connectionString, DbError& error) 
     return false;
   }
   std::unique_ptr<DbSession> session;
-  if (text::EqualNoCase(settings.provider, u"SQLite")) {
-    session = OpenSqliteSession(settings, error);
+  if (settings.engine == Engine::Odbc) {
+    // The table is checked at every connect: a server that is away at start is checked when it comes.
+    session = OpenOdbcSession(settings, EnsureShorthandTable, error);
+    if (!session) return false;
   } else {
-    error = LayerError(kErrorFail, u"CADODataBase",
-                       u"不支持 Provider“" + settings.provider + u"”，请使用 Provider=SQLite");
-    return false;
+    session = OpenSqliteSession(settings, error);
+    if (!session || !EnsureShorthandTable(*session, error)) return false;
   }
-  if (!session || !EnsureShorthandTable(*session, error)) return false;
   session_ = std::move(session);
   busyTimeoutMs_ = settings.busyTimeoutMs;
   ++generation_;

@@ -1,6 +1,6 @@
 #pragma once
 // The seam between the data-access layer and a database engine. SQLite
-// (store/SqliteEngine.*) implements it; an ODBC engine can slot in beside it.
+// (store/SqliteEngine.*) and ODBC (store/OdbcEngine.*) implement it.
 //
 // DbConnection is the one object the layer shares between the database and
 // its recordsets. It stays the same object across Close and Open, as the
@@ -23,7 +23,11 @@ struct DbError {
   std::u16string source;        // e.g. u"SQLite"
   std::u16string description;   // the engine's message
   std::u16string codeMeaning;   // the text for the code
+  std::u16string state;         // the SQLSTATE class of the failure, e.g. u"23000" for a duplicate key
 };
+
+// A duplicate key: SQLSTATE 23000 (ODBC, SQLite) or 23505 (PostgreSQL).
+inline bool IsDuplicateKey(const std::u16string& state) { return state == u"23000" || state == u"23505"; }
 
 // The storage class of a column value. A BLOB has no text form; its value is empty.
 enum class DbType { Null, Integer, Real, Text, Blob };
@@ -38,6 +42,8 @@ struct DbColumnOrigin {
   std::u16string table;   // empty for an expression
   std::u16string column;
   bool primaryKey = false;
+  DbType type = DbType::Null;   // the column's declared kind; Null when unknown
+  bool narrowInteger = false;   // a 32-bit integer column (an Access Long): no value above 2,147,483,647
 };
 
 enum class DbStep { Row, Done, Failed };
@@ -54,6 +60,9 @@ class DbStatement {
   virtual int ColumnCount() const = 0;
   virtual DbField Column(int index) const = 0;  // of the row the last Step produced
   virtual DbColumnOrigin Origin(int index) const = 0;
+  // The caller reads at most this many rows: an engine may ask the server
+  // for no more. Set before Bind; 0 for no limit.
+  virtual void LimitRows(int rows) { (void)rows; }
 };
 
 // One open session of an engine.
@@ -71,6 +80,12 @@ class DbSession {
   // A database file of this program's own, to which it may add what it
   // needs (a search index); false for a server or a shared schema.
   virtual bool IsOwnDatabase() const { return false; }
+  // The database product, as the engine names it: "SQLite", "PostgreSQL",
+  // "Microsoft SQL Server", "ACCESS", ...
+  virtual std::u16string Dbms() const = 0;
+  // True while a database server cannot be reached; the session tries to
+  // connect again at the next statement.
+  virtual bool ServerAway() const { return false; }
   // How long a statement waits for another process's lock before it fails.
   virtual void SetBusyTimeout(int milliseconds) = 0;
 };
@@ -86,6 +101,7 @@ class DbConnection {
   bool Open(const std::u16string& connectionString, DbError& error);
   void Close();
   bool IsOpen() const { return session_ != nullptr; }
+  bool ServerAway() const { return session_ && session_->ServerAway(); }
   // Changes at every Open and Close: a result opened earlier is no longer valid.
   uint64_t Generation() const { return generation_; }
   // The open session, or nullptr.

@@ -4,12 +4,38 @@
 
 namespace kwo::store {
 std::u16string QuoteName(const std::u16string& name) {
+  // Plain lower-case names stay bare: every database reads them alike, and
+  // Access takes a double-quoted name for a text.
+  bool plain = !name.empty() && !(name[0] >= u'0' && name[0] <= u'9');
+  for (char16_t c : name) plain = plain && ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_');
+  static const char16_t* const kReserved[] = {u"select", u"from", u"where", u"order", u"group", u"by", u"table",
+                                              u"user", u"key", u"index", u"values", u"value", u"insert", u"update",
+                                              u"delete", u"and", u"or", u"not", u"null", u"is", u"in", u"as", u"on",
+                                              u"date", u"time", u"text", u"level", u"desc", u"asc", u"password"};
+  for (const char16_t* word : kReserved) plain = plain && name != word;
+  if (plain) return name;
   std::u16string quoted = u"\"";
   for (char16_t c : name) {
     quoted += c;
     if (c == u'"') quoted += u'"';
   }
   return quoted + u"\"";
+}
+
+DbValue ParameterFor(const DbColumnOrigin& origin, const DbValue& value) {
+  const auto* textValue = std::get_if<std::u16string>(&value);
+  if (!textValue || origin.type != DbType::Integer || textValue->empty() || textValue->size() > 18) return value;
+  int64_t number = 0;
+  for (size_t i = (*textValue)[0] == u'-' ? 1 : 0; i < textValue->size(); ++i) {
+    const char16_t c = (*textValue)[i];
+    if (c < u'0' || c > u'9') return value;
+    number = number * 10 + (c - u'0');
+  }
+  if ((*textValue)[0] == u'-') {
+    if (textValue->size() == 1) return value;
+    number = -number;
+  }
+  return DbValue(number);
 }
 
 namespace {
@@ -48,8 +74,12 @@ std::u16string RowCriteria(const std::vector<DbColumnOrigin>& origins, const std
   for (size_t i = 0; i < origins.size() && i < row.size(); ++i) {
     if (origins[i].table != table || (haveKey && !origins[i].primaryKey)) continue;
     where += where.empty() ? u" where " : u" and ";
-    parameters.push_back(row[i].value);
-    where += QuoteName(origins[i].column) + u" is " + Parameter(parameters.size());
+    if (row[i].type == DbType::Null) {
+      where += QuoteName(origins[i].column) + u" is null";
+      continue;
+    }
+    parameters.push_back(ParameterFor(origins[i], row[i].value));
+    where += QuoteName(origins[i].column) + u"=" + Parameter(parameters.size());
   }
   return where;
 }
@@ -72,7 +102,7 @@ bool InsertStatement(const std::vector<DbColumnOrigin>& origins, const PendingFi
       names += u",";
       values += u",";
     }
-    write.parameters.push_back(*fields[c]);
+    write.parameters.push_back(ParameterFor(origins[c], *fields[c]));
     names += QuoteName(origins[c].column);
     values += Parameter(write.parameters.size());
   }
@@ -88,7 +118,7 @@ bool UpdateStatement(const std::vector<DbColumnOrigin>& origins, const PendingFi
   write = RowWrite{u"update " + QuoteName(table) + u" set ", {}};
   for (size_t c : columns) {
     if (!write.parameters.empty()) write.sql += u",";
-    write.parameters.push_back(*fields[c]);
+    write.parameters.push_back(ParameterFor(origins[c], *fields[c]));
     write.sql += QuoteName(origins[c].column) + u"=" + Parameter(write.parameters.size());
   }
   write.sql += RowCriteria(origins, row, table, write.parameters);

@@ -16,8 +16,13 @@ struct RowWrite {
   std::vector<DbValue> parameters;
 };
 
-// A table or column name as an SQL identifier: in double quotes, inner quotes doubled.
+// A table or column name as an SQL identifier: bare when it is plain lower
+// case, else in double quotes, inner quotes doubled.
 std::u16string QuoteName(const std::u16string& name);
+
+// A field text for an integer column as a number (a server may not compare
+// a text with a number); any other value as it is.
+DbValue ParameterFor(const DbColumnOrigin& origin, const DbValue& value);
 
 // Field texts by column position; unset fields are not written.
 using PendingFields = std::vector<std::optional<std::u16string>>;

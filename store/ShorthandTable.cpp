@@ -7,27 +7,30 @@
 namespace kwo::store {
 namespace {
 
+// Plain SQL that SQLite, PostgreSQL, SQL Server and (with mid for
+// substring, which the ODBC engine puts in) Access all run: parameters only,
+// no TOP or LIMIT; the listing's 37 rows are taken by stopping the fetch.
 constexpr char16_t kLookupQuery[] = u"select * from kwo where id=?1";
 constexpr char16_t kListingQuery[] = u"select * from kwo order by id";
 // ?1 the key, ?2 its length in characters.
-constexpr char16_t kPrefixScanQuery[] =
-    u"select * from kwo where substr(shortkey,1,?2)=?1 order by id limit 37";
+constexpr char16_t kPrefixScanQuery[] = u"select * from kwo where substring(shortkey,1,?2)=?1 order by id";
 
 // Keys of length n + k that begin with a key P of id p have ids from
 // p*37^k + lo(k) to p*37^k + hi(k), lo(k) = 1 + 37 + ... + 37^(k-1) (all
 // "0"s), hi(k) = 36*lo(k) (all "Z"s). The ranges for k = 0..6-n are disjoint
 // and ascending, and each is read in rowid order. SQLite merges the ordered
 // parts of a compound select lazily, so the limit stops the reading after 37
-// rows (plus at most one row looked ahead per range), however large the table.
+// rows (plus at most one row looked ahead per range), however large the
+// table; a server is asked for no more than 37 rows.
 std::u16string BuildPrefixRangeQuery() {
   std::u16string sql;
   for (int k = 0; k <= kMaxShortKeyLength; ++k) {
     if (k > 0) sql += u" union all ";
     const std::u16string low = text::FormatDecimal(3 + 2 * k);
     const std::u16string high = text::FormatDecimal(4 + 2 * k);
-    sql += u"select * from kwo where id between ?" + low + u" and ?" + high + u" and substr(shortkey,1,?2)=?1";
+    sql += u"select * from kwo where id between ?" + low + u" and ?" + high + u" and substring(shortkey,1,?2)=?1";
   }
-  return sql + u" order by id limit 37";
+  return sql + u" order by id";
 }
 
 const std::u16string& PrefixRangeQuery() {
@@ -75,15 +78,32 @@ bool IsShortKey(std::u16string_view key) {
 }
 
 bool EnsureShorthandTable(DbSession& session, DbError& error) {
-  return session.Execute(u"create table if not exists kwo(id INTEGER PRIMARY KEY, shortkey TEXT, content TEXT)",
-                         error);
+  const std::u16string dbms = session.Dbms();
+  if (text::EqualNoCase(dbms, u"SQLite")) {
+    return session.Execute(u"create table if not exists kwo(id INTEGER PRIMARY KEY, shortkey TEXT, content TEXT)",
+                           error);
+  }
+  std::unique_ptr<DbStatement> probe = session.Prepare(kLookupQuery, error);
+  if (probe && probe->Bind({DbValue(int64_t{0})}, error) && probe->Step(error) != DbStep::Failed) {
+    probe->Reset();
+    return true;
+  }
+  if (error.state.compare(0, 2, u"08") == 0) return false;  // the server went away
+  if (text::EqualNoCase(dbms, u"PostgreSQL") && error.state == u"42P01") {
+    return session.Execute(kPostgresTable, error);
+  }
+  error.description = u"数据库里没有可用的速记表 kwo（" + error.description + u"）。请先建表：\n" +
+                      (text::EqualNoCase(dbms, u"ACCESS") ? std::u16string(kAccessTable) : std::u16string(kSqlServerTable));
+  return false;
 }
 
 bool OpenLookup(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, uint32_t id) {
+  rs.SetMaxRecords(0);
   return rs.Open(connection, kLookupQuery, kStatementDefault, {DbValue(static_cast<int64_t>(id))});
 }
 
 bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, std::u16string_view key) {
+  rs.SetMaxRecords(kPrefixListLimit);
   std::vector<DbValue> parameters{DbValue(std::u16string(key)), DbValue(CodePointCount(key))};
   if (!IsShortKey(key)) return rs.Open(connection, kPrefixScanQuery, kStatementDefault, std::move(parameters));
 
@@ -105,7 +125,23 @@ bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connecti
   return rs.Open(connection, PrefixRangeQuery(), kStatementDefault, std::move(parameters));
 }
 
+bool SaveEntry(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, const std::u16string& key,
+               const std::u16string& content) {
+  const uint32_t id = ShortKeyId(key);
+  if (!OpenLookup(rs, connection, id)) return false;
+  bool ok = true;
+  if (rs.AtEnd()) {
+    ok = rs.AddNew() && rs.SetFieldText(kColumnId, IdText(id)) && rs.SetFieldText(kColumnKey, key);
+  } else {
+    rs.BeginEdit();
+  }
+  ok = ok && rs.SetFieldText(kColumnContent, content) && rs.Update();
+  rs.Close();
+  return ok;
+}
+
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection) {
+  rs.SetMaxRecords(0);
   return rs.Open(connection, kListingQuery, kStatementDefault);
 }
 

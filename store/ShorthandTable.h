@@ -12,6 +12,9 @@
 namespace kwo::store {
 
 constexpr int kPrefixListLimit = 37;
+
+// The columns of kwo by position, the only way the program addresses them.
+enum ShorthandColumn { kColumnId = 0, kColumnKey = 1, kColumnContent = 2 };
 constexpr int kMaxShortKeyLength = 6;
 
 // Digits 0-9 count 1..10, capitals A-Z 11..36, any other character ends the
@@ -19,8 +22,19 @@ constexpr int kMaxShortKeyLength = 6;
 uint32_t ShortKeyId(std::u16string_view key);
 std::u16string IdText(uint32_t id);  // unsigned decimal, no sign, no leading zeros
 
-// Creates the table kwo(id, shortkey, content) when the database lacks it.
-// id is the table's integer primary key, which holds every id up to 2^32 - 1.
+// The statements that create the table on each kind of database. id is the
+// primary key and holds every id up to 2,565,726,408 (2^32 - 1 for SQLite and
+// PostgreSQL; Access has no 64-bit integer before 2016, so a DOUBLE, which
+// holds such whole numbers exactly).
+constexpr char16_t kPostgresTable[] = u"create table kwo(id bigint primary key, shortkey text, content text)";
+constexpr char16_t kSqlServerTable[] =
+    u"create table kwo(id bigint primary key, shortkey nvarchar(6), content nvarchar(max))";
+constexpr char16_t kAccessTable[] =
+    u"create table kwo(id double constraint pk_kwo primary key, shortkey text(6), content memo)";
+
+// Makes sure the table kwo(id, shortkey, content) can be read. SQLite and
+// PostgreSQL get it created when missing; on other servers a missing table is
+// an error whose description gives the statement to create it.
 bool EnsureShorthandTable(DbSession& session, DbError& error);
 
 // True for 1 to 6 digits and capitals: the keys whose ids are exact.
@@ -33,6 +47,13 @@ bool OpenLookup(CADORecordset& rs, const std::shared_ptr<DbConnection>& connecti
 // rows are read from the id ranges that such keys occupy, so the time does
 // not grow with the table.
 bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, std::u16string_view key);
+// Stores `content` under `key` (1 to 6 digits and capitals): looks the key's
+// id up, adds a row (id, key, content) or changes only the content of the row
+// found, and updates. The recordset is closed afterwards. False, with the
+// recordset's error record telling why, when nothing was stored.
+bool SaveEntry(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, const std::u16string& key,
+               const std::u16string& content);
+
 // Every row in ascending id order (export).
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection);
 

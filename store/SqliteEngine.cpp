@@ -20,6 +20,7 @@ DbError MakeError(int code, sqlite3* db) {
   error.source = u"SQLite";
   error.codeMeaning = FromUtf8(sqlite3_errstr(code));
   error.description = db ? FromUtf8(sqlite3_errmsg(db)) : error.codeMeaning;
+  if (code == SQLITE_CONSTRAINT_PRIMARYKEY || code == SQLITE_CONSTRAINT_UNIQUE) error.state = u"23000";
   return error;
 }
 
@@ -160,6 +161,8 @@ class SqliteStatement final : public DbStatement {
     sqlite3_table_column_metadata(db_->get(), database, table, column, nullptr, nullptr, nullptr, &primaryKey,
                                   nullptr);
     origin.primaryKey = primaryKey != 0;
+    const char* declared = sqlite3_column_decltype(s, index);
+    if (declared && std::string(declared).find("INT") != std::string::npos) origin.type = DbType::Integer;
     return origin;
   }
 
@@ -221,6 +224,7 @@ class SqliteSession final : public DbSession {
 
   int64_t ChangedRows() const override { return sqlite3_changes64(db_->get()); }
   bool IsOwnDatabase() const override { return true; }
+  std::u16string Dbms() const override { return u"SQLite"; }
 
   void SetBusyTimeout(int milliseconds) override { sqlite3_busy_timeout(db_->get(), milliseconds); }
 

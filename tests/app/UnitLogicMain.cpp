@@ -57,5 +57,20 @@ TEST(TextColour, DarkBackgroundsGetLightText) {
   EXPECT_FALSE(WantsLightText(255, 255, 0));
 }
 
+// One notice per outage: a second away keystroke says nothing; after the
+// server came back, the next outage is told again.
+TEST(ServerWatch, TellsOncePerOutage) {
+  ServerWatch watch;
+  EXPECT_FALSE(watch.Update(false));
+  EXPECT_TRUE(watch.Update(true));
+  EXPECT_FALSE(watch.Update(true));
+  EXPECT_TRUE(watch.Away());
+  EXPECT_FALSE(watch.Update(false));
+  EXPECT_FALSE(watch.Away());
+  EXPECT_TRUE(watch.Update(true));
+  EXPECT_EQ(TrayTip(u"疾书精灵", true), u"疾书精灵（连不上数据库服务器）");
+  EXPECT_EQ(TrayTip(u"疾书精灵", false), u"疾书精灵");
+}
+
 }  // namespace
 }  // namespace kwo::app

@@ -29,10 +29,11 @@
 //       other process can read or write it), shows a hidden window
 //       "E2E Db Locker" and ends the transaction when that window gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
-//       round by round, each EXE in turn: starts it (current directory: its
-//       folder) and measures the time until Win + Space is taken, polled
-//       every 2 ms by trying RegisterHotKey(MOD_WIN, VK_SPACE) here (released
-//       at once when it succeeds), then ends the process. Prints
+//       round by round, each EXE in turn ("EXE?ARGS" passes arguments):
+//       starts it (current directory: its folder) and measures the time
+//       until Win + Space is taken, polled every 2 ms by trying
+//       RegisterHotKey(MOD_WIN, VK_SPACE) here (released at once when it
+//       succeeds), then ends the process. Prints
 //       "start EXE ROUND MS" lines and "start-median EXE MS"; a start whose
 //       own registration met the probe's brief hold is reported as
 //       "collided-with-probe" and left out
@@ -42,16 +43,29 @@
 //       minimal typer (brought to the front), alternately, and the time until
 //       the first character. Prints "send NAME ROUND MS first MS" lines,
 //       "send-median NAME MS" and "first-median NAME MS"
+//   kwo_tool.exe sample WINDOW
+//       one line of resource figures of the process that owns WINDOW:
+//       "sample gdi N user N handles N private-kb N sources G,U,H,M". GDI and
+//       USER objects come from GetGuiResources, or under Wine from the GDI
+//       handle table and the count of the process's windows; open handles
+//       from GetProcessHandleCount, or the system handle list; private bytes
+//       from GetProcessMemoryInfo, or (Wine) the committed private regions
+//   kwo_tool.exe measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID
+//       time from Win + Space until WINDOW is in front with the focus in its
+//       control CONTROL_ID; Esc hides it again after each round. Prints
+//       "popup NAME ROUND MS" lines and "popup-median NAME MS"
 // Exit code 0 on success, 1 when something did not happen in time, 2 on a
 // usage error.
 #include <windows.h>
 #include <shellapi.h>
 #include <winternl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sqlite3.h>
@@ -71,6 +85,7 @@ constexpr int kReceiverEdit = 100;
 constexpr int kShortKeyBox = 1001;
 constexpr int kContentBox = 1002;
 constexpr int kProbeHotkeyId = 0x7E2E;
+constexpr DWORD kStepTimeoutMs = 20000;
 
 int Usage(const std::wstring& why) {
   WriteErr(L"kwo_tool: " + why + L"\n");
@@ -176,6 +191,130 @@ int CmdGdi(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// --- Resource figures of another process -----------------------------------
+
+struct WindowCount {
+  DWORD pid;
+  long count;
+};
+
+BOOL CALLBACK CountChild(HWND hwnd, LPARAM param) {
+  auto* counter = reinterpret_cast<WindowCount*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == counter->pid) ++counter->count;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND hwnd, LPARAM param) {
+  auto* counter = reinterpret_cast<WindowCount*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != counter->pid) return TRUE;
+  ++counter->count;
+  EnumChildWindows(hwnd, CountChild, param);
+  return TRUE;
+}
+
+long UserObjects(HANDLE process, DWORD pid, std::wstring& source) {
+  SetLastError(0);
+  const long count = static_cast<long>(GetGuiResources(process, GR_USEROBJECTS));
+  source = L"GetGuiResources";
+  if (count != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return count;
+  // Wine keeps USER objects in the server; its windows are the part we can count.
+  WindowCount counter{pid, 0};
+  EnumWindows(CountTop, reinterpret_cast<LPARAM>(&counter));
+  source = L"windows";
+  return counter.count;
+}
+
+// The system's handle list (class 16): a count, then one record per handle.
+struct SystemHandleEntry {
+  ULONG ownerPid;
+  BYTE objectType;
+  BYTE flags;
+  USHORT handle;
+  PVOID object;
+  ACCESS_MASK access;
+};
+
+long HandlesFromSystemList(DWORD pid) {
+  using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  std::vector<char> buffer(1 << 20);
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    ULONG needed = 0;
+    const LONG status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == 0) {
+      const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+      const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(void*));
+      long mine = 0;
+      for (ULONG i = 0; i < count; ++i) {
+        if (entries[i].ownerPid == pid) ++mine;
+      }
+      return mine;
+    }
+    buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+  }
+  return -1;
+}
+
+long OpenHandles(HANDLE process, DWORD pid, std::wstring& source) {
+  DWORD count = 0;
+  source = L"GetProcessHandleCount";
+  if (GetProcessHandleCount(process, &count) && count > 0) return static_cast<long>(count);
+  source = L"system-handles";
+  return HandlesFromSystemList(pid);
+}
+
+// Committed private memory of another process, region by region.
+long long PrivateBytesFromRegions(HANDLE process) {
+  long long total = 0;
+  MEMORY_BASIC_INFORMATION region = {};
+  const char* address = nullptr;
+  while (VirtualQueryEx(process, address, &region, sizeof region) == sizeof region) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += static_cast<long long>(region.RegionSize);
+    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= address) break;
+    address = next;
+  }
+  return total;
+}
+
+long long PrivateBytes(HANDLE process, std::wstring& source) {
+  PROCESS_MEMORY_COUNTERS_EX memory = {};
+  memory.cb = sizeof memory;
+  source = L"GetProcessMemoryInfo";
+  if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) &&
+      memory.PrivateUsage > 0) {
+    return static_cast<long long>(memory.PrivateUsage);
+  }
+  // Wine leaves the figure at 0 for another process.
+  source = L"virtual-query";
+  return PrivateBytesFromRegions(process);
+}
+
+int CmdSample(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"sample WINDOW");
+  HWND window = FindTopWindow(args[0]);
+  if (!window) return Fail(L"no window " + args[0]);
+  const DWORD pid = WindowPid(window);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return Fail(L"cannot open the process");
+  std::wstring gdiSource, userSource, handleSource, memorySource;
+  const long gdi = GdiObjects(pid, gdiSource);
+  const long user = UserObjects(process, pid, userSource);
+  const long handles = OpenHandles(process, pid, handleSource);
+  const long long privateKb = PrivateBytes(process, memorySource) / 1024;
+  CloseHandle(process);
+  WriteOut(L"sample gdi " + std::to_wstring(gdi) + L" user " + std::to_wstring(user) + L" handles " +
+           std::to_wstring(handles) + L" private-kb " + std::to_wstring(privateKb) + L" sources " + gdiSource +
+           L"," + userSource + L"," + handleSource + L"," + memorySource + L"\n");
+  return gdi < 0 || handles < 0 || privateKb <= 0 ? 1 : 0;
+}
+
 // --- Expansions -----------------------------------------------------------
 
 bool TextIs(HWND control, const std::wstring& wanted) {
@@ -196,17 +335,22 @@ bool BringToFront(HWND hwnd) {
 }
 
 // Win + Space, KEY typed, its content shown; false with a message when a step did not happen.
+// The limits are generous: on a loaded machine every key typed runs a search that may take a while.
 bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   if (GetForegroundWindow() != receiver && !BringToFront(receiver)) return Report(L"the receiver is not in front");
   SendChord({VK_LWIN}, VK_SPACE);
-  if (!PollUntil([&] { return GetForegroundWindow() == kwo; }, 5000)) return Report(L"Win + Space did not call kwo up");
+  if (!PollUntil([&] { return GetForegroundWindow() == kwo; }, kStepTimeoutMs)) {
+    return Report(L"Win + Space did not call kwo up");
+  }
   // Keys typed before the activation has put the focus into the box would go to the dialog itself.
   HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
-  if (!PollUntil([&] { return FocusOf(kwo) == keyBox; }, 5000)) return Report(L"the short-key box did not get the focus");
+  if (!PollUntil([&] { return FocusOf(kwo) == keyBox; }, kStepTimeoutMs)) {
+    return Report(L"the short-key box did not get the focus");
+  }
   TypeUnicode(key);
   HWND box = GetDlgItem(kwo, kContentBox);
   // Each typed unit runs a search in kwo: on a busy machine that takes a while.
-  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, 10000)) {
+  if (!PollUntil([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) > 0; }, kStepTimeoutMs)) {
     std::wstring typed;
     ReadControlText(keyBox, typed);
     return Report(L"the content box stayed empty; the short-key box holds \"" + Escaped(typed) + L"\"");
@@ -420,8 +564,10 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
   // Round by round, the programs in turn: neither always starts with warmer caches.
   for (int round = 1; round <= rounds; ++round) {
     for (size_t e = 0; e < programs.size(); ++e) {
-      const std::wstring& exe = programs[e];
+      const size_t mark = programs[e].find(L'?');
+      const std::wstring exe = programs[e].substr(0, mark);
       std::wstring commandLine = L"\"" + exe + L"\"";
+      if (mark != std::wstring::npos) commandLine += L" " + programs[e].substr(mark + 1);
       const std::wstring folder = FolderOf(exe);
       STARTUPINFOW startup = {};
       startup.cb = sizeof startup;
@@ -448,11 +594,11 @@ int CmdMeasureStart(const std::vector<std::wstring>& args) {
       PollUntil([] { return !HotkeyTaken(); }, 5000);
       if (!taken) {
         // The program's own registration met the probe's brief hold: not a measurement.
-        WriteOut(L"start " + exe + L" " + std::to_wstring(round) + L" collided-with-probe\n");
+        WriteOut(L"start " + programs[e] + L" " + std::to_wstring(round) + L" collided-with-probe\n");
         continue;
       }
       times[e].push_back(t1 - t0);
-      WriteOut(L"start " + exe + L" " + std::to_wstring(round) + L" " + Fixed(t1 - t0, 1) + L"\n");
+      WriteOut(L"start " + programs[e] + L" " + std::to_wstring(round) + L" " + Fixed(t1 - t0, 1) + L"\n");
     }
   }
   for (size_t e = 0; e < programs.size(); ++e) {
@@ -528,6 +674,39 @@ int CmdMeasureSend(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+int CmdMeasurePopup(const std::vector<std::wstring>& args) {
+  if (args.size() < 5) return Usage(L"measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID");
+  const int rounds = std::max(1, _wtoi(args[0].c_str()));
+  HWND window = FindTopWindow(args[2]);
+  HWND receiver = FindTopWindow(args[3]);
+  if (!window || !receiver) return Fail(L"a window is missing");
+  HWND control = GetDlgItem(window, _wtoi(args[4].c_str()));
+  if (!control) return Fail(L"no control " + args[4]);
+  std::vector<double> times;
+  for (int round = 1; round <= rounds; ++round) {
+    if (!BringToFront(receiver)) return Fail(L"the receiver is not in front");
+    const double t0 = NowMs();
+    SendChord({VK_LWIN}, VK_SPACE);
+    // Polled every millisecond: the figure is the time until both hold.
+    bool ready = false;
+    while (NowMs() - t0 < 5000) {
+      if (GetForegroundWindow() == window && IsWindowVisible(window) && FocusOf(window) == control) {
+        ready = true;
+        break;
+      }
+      Sleep(1);
+    }
+    const double ms = NowMs() - t0;
+    if (!ready) return Fail(L"Win + Space did not bring " + args[1] + L" up with the focus in its box");
+    times.push_back(ms);
+    WriteOut(L"popup " + args[1] + L" " + std::to_wstring(round) + L" " + Fixed(ms, 1) + L"\n");
+    SendChord({}, VK_ESCAPE);
+    if (!PollUntil([&] { return !IsWindowVisible(window); }, 5000)) return Fail(L"Esc did not hide " + args[1]);
+  }
+  WriteOut(L"popup-median " + args[1] + L" " + Fixed(Median(times), 1) + L"\n");
+  return 0;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -542,5 +721,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"lock-db") return CmdLockDb(args);
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
+  if (command == L"sample") return CmdSample(args);
+  if (command == L"measure-popup") return CmdMeasurePopup(args);
   return Usage(L"unknown command: " + command);
 }

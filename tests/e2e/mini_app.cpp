@@ -3,12 +3,18 @@
 //
 //   mini_app.exe
 //       a hidden window that registers Win + Space at once and waits for messages
+//   mini_app.exe dialog
+//       the controls, menu and manifest of kwo.exe's main window in a hidden
+//       dialog "E2E Mini Dialog" (mini_app.rc), then Win + Space registered;
+//       the hotkey shows it in front with the focus in the short-key box
+//       (1001), Esc hides it again
 //   mini_app.exe typer FILE
 //       a window "E2E Mini Typer": on the Enter key it hides itself, pauses
 //       50 ms as kwo.exe does and types the UTF-8 text of FILE with a bare
 //       SendInput loop (one Unicode key down/up pair per call), then waits
 //       to be shown again
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <string>
@@ -48,10 +54,68 @@ LRESULT CALLBACK MiniProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+constexpr int kMiniDialog = 102;
+constexpr int kShortKeyBox = 1001;
+constexpr int kList = 1000;
+
+INT_PTR CALLBACK MiniDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      // The list's two columns, as kwo.exe shows them.
+      HWND list = GetDlgItem(dialog, kList);
+      const wchar_t* names[] = {L"速记符", L"内容"};
+      const int widths[] = {60, 600};
+      for (int i = 0; i < 2; ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = widths[i];
+        column.pszText = const_cast<wchar_t*>(names[i]);
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+      }
+      if (!RegisterHotKey(dialog, 1001, MOD_WIN, VK_SPACE)) PostQuitMessage(1);
+      return FALSE;
+    }
+    case WM_HOTKEY:
+      ShowWindow(dialog, SW_SHOW);
+      SetForegroundWindow(dialog);
+      SetFocus(GetDlgItem(dialog, kShortKeyBox));
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDCANCEL) ShowWindow(dialog, SW_HIDE);
+      if (LOWORD(wParam) == 1009) DestroyWindow(dialog);
+      return TRUE;
+    case WM_CLOSE:
+      ShowWindow(dialog, SW_HIDE);
+      return TRUE;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+int RunDialog(HINSTANCE instance) {
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(kMiniDialog), nullptr, MiniDialogProc, 0);
+  if (!dialog) return 1;
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+    if (!IsDialogMessageW(dialog, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return got < 0 ? 1 : static_cast<int>(msg.wParam);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const std::vector<std::wstring> args = kwo::wine_test::CommandLineArgs();
+  if (args.size() > 1 && args[1] == L"dialog") return RunDialog(instance);
   const bool typer = args.size() > 2 && args[1] == L"typer";
   if (typer && !kwo::wine_test::ReadUtf8File(args[2], text)) return 1;
 

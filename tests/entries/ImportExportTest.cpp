@@ -55,6 +55,28 @@ TEST(Import, InsertsNewKeysAndReplacesOnlyTheContentOfExistingOnes) {
   EXPECT_EQ(rows.at(u"KEEP"), (Row{kwo::store::IdText(kwo::store::ShortKeyId(u"KEEP")), u"untouched"}));
 }
 
+TEST(Import, TableWithoutAUniqueIdGetsTheSameRows) {
+  // A table made by another tool, without the primary key.
+  TempStore s;
+  s.database.Close();
+  std::filesystem::remove(s.file);
+  {
+    kwo::store::DbConnection raw;
+    kwo::store::DbError error;
+    ASSERT_TRUE(raw.Open(kwo::entries::testing::ConnectionStringFor(s.file), error));
+    ASSERT_TRUE(raw.Session()->Execute(u"drop table kwo", error));
+    ASSERT_TRUE(raw.Session()->Execute(u"create table kwo(id INTEGER, shortkey TEXT, content TEXT)", error));
+    ASSERT_TRUE(raw.Session()->Execute(u"insert into kwo values(11, 'A', 'old')", error));
+  }
+  ASSERT_TRUE(s.database.Open(kwo::entries::testing::ConnectionStringFor(s.file)));
+  const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n#B:\r\nb\r\n#A:\r\nnewer\r\n");
+  EXPECT_EQ(r.stored, 3u);
+  const auto rows = s.Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows.at(u"A"), (Row{u"11", u"newer"}));
+  EXPECT_EQ(rows.at(u"B"), (Row{u"12", u"b"}));
+}
+
 TEST(Import, PlainTextEntriesAreStoredEscaped) {
   TempStore s;
   ImportEntries(s.database, s.recordset, "#P\r\na\\b{ENTER}\r\n#Q:\r\na\\b{ENTER}\r\n");

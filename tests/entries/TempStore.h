@@ -32,18 +32,8 @@ struct TempStore {
 
   // Inserts or replaces an entry through the store, as the edit dialog saves.
   void Put(const std::u16string& key, const std::u16string& content) {
-    const uint32_t id = store::ShortKeyId(key);
     store::CADORecordset rs;
-    ASSERT_TRUE(store::OpenLookup(rs, database.Connection(), id));
-    if (rs.AtEnd()) {
-      ASSERT_TRUE(rs.AddNew());
-      rs.SetFieldText(0, store::IdText(id));
-      rs.SetFieldText(1, key);
-    } else {
-      rs.BeginEdit();
-    }
-    rs.SetFieldText(2, content);
-    ASSERT_TRUE(rs.Update());
+    ASSERT_TRUE(store::SaveEntry(rs, database.Connection(), key, content));
   }
 
   struct Row {

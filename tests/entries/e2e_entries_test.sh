@@ -5,20 +5,36 @@
 # an import while another program holds kwo.db locked; an export that would
 # replace a file. The edit dialog checks the content as it changes and
 # "试一试" shows what it types.
+# Run inside tests/support/pg_cluster.sh (KWO_PG_CONN set) the same cases run
+# on PostgreSQL through ODBC (the kwo.db lock aside), followed by a search, a
+# send, and the server stopped and started again under the running program.
 #   e2e_entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e_lib.sh"
 
-wh_init e2e-entries 240
+PG=${KWO_PG_CONN:+1}
+wh_init "e2e-entries${PG:+-pg}" 280
 e2e_stage
 e2e_ini 0 0 '' ''
+if [ -n "$PG" ]; then
+  # The same entries on the server; kwo.ini names it instead of kwo.db.
+  $KWO_PG_PSQL -c "drop table if exists kwo" -c "create table kwo(id bigint primary key, shortkey text, content text)" ||
+    wh_fail "cannot make the table on the server"
+  sqlite3 -csv "$APP/kwo.db" "select * from kwo" | $KWO_PG_PSQL -c "\\copy kwo from pstdin csv" ||
+    wh_fail "cannot copy the entries to the server"
+  sed -i "s|^connectionString=.*\r\$|connectionString=$KWO_PG_CONN\r|" "$APP/kwo.ini"
+  rm -f "$APP/kwo.db"
+fi
 e2e_start_kwo
 wh_driver command "$KWO" 32799 >/dev/null  # open: show the main window
 wh_driver wait "$KWO" visible 5000 >/dev/null || wh_fail "the main window did not open"
 
 EDIT="编辑速记"
-row() { sqlite3 "$APP/kwo.db" "select id || '|' || shortkey || '|' || content from kwo where shortkey='$1';"; }
+sql() {
+  if [ -n "$PG" ]; then $KWO_PG_PSQL -c "$1"; else sqlite3 "$APP/kwo.db" "$1"; fi
+}
+row() { sql "select id || '|' || shortkey || '|' || content from kwo where shortkey='$1';"; }
 content_is() { wh_driver wait-text "$EDIT" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
 
 # Opens the edit dialog from the main window's "新增速记" and types KEY into its short-key box.
@@ -92,7 +108,7 @@ refused_key() {  # refused_key NAME KEY NOTICE
 }
 refused_key empty_key '' '请先输入速记符（1 到 6 个数字或大写字母）。'
 refused_key pasted_key '中文AB' '速记符“中文AB”里有不能用的字符。速记符只能由数字和大写字母组成，最多 6 个。'
-check refused_keys_store_nothing equals "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where content='辛苦打的字';")" 0
+check refused_keys_store_nothing equals "$(sql "select count(*) from kwo where content='辛苦打的字';")" 0
 
 # The system Open dialog: type a path into its file-name box and press Enter.
 # What follows (a notice of 2 s) is checked at once, without waiting here.
@@ -121,6 +137,7 @@ wh_driver command "$error_box" 1 >/dev/null
 check bad_then_notice notice_says '导入了 1 条；出错处及以后的没有导入。'
 check bad_keeps_earlier equals "$(row OK1)" "$(e2e_short_key_id OK1)|OK1|stored"
 
+if [ -z "$PG" ]; then
 # Another program (the sqlite3 command-line tool) holds kwo.db locked until
 # the import has ended, longer than a writer waits: the import stores none of
 # the five entries and says so; once the lock is gone the same file imports whole.
@@ -150,6 +167,7 @@ check locked_stores_none equals "$(lk_rows)" ""
 check unlocked_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
 check unlocked_notice notice_says '导入OK！'
 check unlocked_stores_all equals "$(lk_rows)" "LK1,LK2,LK3,LK4,LK5"
+fi
 
 # Export: the Save dialog "导出" with a default name; a new file; every entry in id order, code page 936.
 export_dialog() {
@@ -173,7 +191,7 @@ save_as "$(wh_winpath "$WH_DIR/export.txt")"
 # The notice closes itself after 2 s: read it first.
 check export_notice notice_says '导出OK！'
 check export_dialog_closes wh_driver wait "$SAVE" gone 10000
-count=$(sqlite3 "$APP/kwo.db" "select count(*) from kwo;")
+count=$(sql "select count(*) from kwo;")
 check export_every_entry equals "$(grep -c $'^#[0-9A-Z]*:\r$' "$WH_DIR/export.txt")" "$count"
 check export_first_by_id equals "$(head -n2 "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" "#A:"$'\r\n'"您好，很高兴认识您！"$'\r'
 check export_block equals "$(grep -a -A3 '^#IMP1:' "$WH_DIR/export.txt" | iconv -f CP936 -t UTF-8)" \
@@ -196,6 +214,28 @@ check overwrite_notice notice_says '导出OK！'
 check overwrite_yes_closes wh_driver wait "$SAVE" gone 10000
 check overwrite_replaced cmp "$WH_DIR/existing.txt" "$WH_DIR/first-export.txt"
 check overwrite_no_temp_left equals "$(ls "$WH_DIR" | grep -c '\.tmp$')" 0
+
+if [ -n "$PG" ]; then
+  # Search and send from the server's table.
+  e2e_start_receiver "PG Editor"
+  check pg_send e2e_expand AB '改写 AB'
+  wh_driver command "$KWO" 32799 >/dev/null
+  search() { wh_driver set-text "$KWO" 1001 "$1" >/dev/null; }
+  shown() { wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt "$1")" "${2:-5000}" >/dev/null; }
+  # The server stops: one notice, no content, kwo.exe keeps running; the next
+  # keystrokes say nothing more.
+  bash "$KWO_PG_CLUSTER_SCRIPT" pause
+  search IMP1
+  check pg_away_notice notice_says $'连不上数据库服务器，暂时查不到速记。\n疾书精灵会在下次查找时自动重新连接。'
+  check pg_away_nothing_shown shown ''
+  search AB
+  fails pg_away_one_notice wh_driver wait "温馨提示" visible 3000
+  fails pg_away_still_running e2e_gone "$KWO_PID"
+  # The server is back: the next search finds the entry, without a restart.
+  bash "$KWO_PG_CLUSTER_SCRIPT" resume
+  back() { search A; search AB; shown '改写 AB' 1000; }
+  check pg_back_again wh_wait_until 30 back
+fi
 
 e2e_exit_kwo
 e2e_finish

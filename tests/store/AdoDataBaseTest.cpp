@@ -129,10 +129,10 @@ TEST(CADODataBase, EmptyStringWithNothingRememberedFails) {
 TEST(CADODataBase, OtherProviderFailsWithAClearRecord) {
   TempFolder folder;
   CADODataBase db;
-  const std::u16string connection = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=kwo.mdb";
+  const std::u16string connection = u"Provider=MSDAORA;Data Source=orcl";
   EXPECT_FALSE(db.Open(connection));
   EXPECT_EQ(db.LastErrorCode(), kErrorFail);
-  EXPECT_NE(db.ErrorDescription().find(u"Microsoft.Jet.OLEDB.4.0"), std::u16string::npos);
+  EXPECT_NE(db.ErrorDescription().find(u"“MSDAORA”"), std::u16string::npos);
   EXPECT_EQ(db.LastErrorText(),
             u"Connection String = " + connection +
                 u"\nCADODataBase Error\n\tCode = 80004005\n\tCode meaning = Unspecified error\n\tSource = "

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "TempDatabase.h"
+#include "store/AdoDataBase.h"
 #include "store/ConnectionString.h"
+#include "text/Utf.h"
 
 namespace kwo::store {
 namespace {
@@ -50,6 +55,78 @@ TEST(ConnectionString, RejectsMalformedOrIncompleteStrings) {
   Rejection(u"Provider=SQLite;Data Source=\"kwo\".db");
   Rejection(u"Provider=SQLite;Data Source=kwo.db;Busy Timeout=soon");
   EXPECT_NE(Rejection(u"Provider=SQLite;Data Sorce=kwo.db").find(u"Data Sorce"), std::u16string::npos);
+}
+
+// Every form the program takes, and what goes to the ODBC driver manager.
+TEST(ConnectionString, TranslatesOleDbAndPassesOdbcStrings) {
+  const std::u16string mdb = (std::filesystem::current_path() / "kwo.mdb").u16string();
+  const std::vector<std::u16string> access{u"Microsoft Access Driver (*.mdb, *.accdb)"};
+  const std::vector<std::u16string> sqlServer{u"ODBC Driver 18 for SQL Server", u"ODBC Driver 17 for SQL Server",
+                                              u"SQL Server"};
+  struct Case {
+    std::u16string text, odbc;
+    std::vector<std::u16string> drivers;
+  } cases[] = {
+      {u"Driver={PostgreSQL Unicode};Server=db;Pwd={a;b}", u"Driver={PostgreSQL Unicode};Server=db;Pwd={a;b};", {}},
+      {u"Provider=MSDASQL;DSN=team ; Uid=x", u"DSN=team;Uid=x;", {}},
+      {u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=kwo.mdb;Jet OLEDB:Database Password=secret123",
+       u"Dbq=" + mdb + u";Pwd=secret123;", access},
+      {u"Provider=Microsoft.ACE.OLEDB.16.0;Data Source=\"kwo.mdb\";Persist Security Info=False",
+       u"Dbq=" + mdb + u";", access},
+      {u"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=kwo.mdb;Jet OLEDB:Database Password=\"p;w}d\"",
+       u"Dbq=" + mdb + u";Pwd={p;w}}d};", access},
+      {u"Provider=SQLOLEDB.1;Data Source=srv\\SQLEXPRESS;Initial Catalog=team;Integrated Security=SSPI",
+       u"Server=srv\\SQLEXPRESS;Database=team;Trusted_Connection=yes;", sqlServer},
+      {u"Provider=MSOLEDBSQL;Data Source=srv;Initial Catalog=team;User ID=sa;Password=s3cret",
+       u"Server=srv;Database=team;Uid=sa;Pwd=s3cret;", sqlServer},
+      {u"Provider=SQLNCLI11;Server=srv;Database=team;Trusted_Connection=yes;Encrypt=no",
+       u"Server=srv;Database=team;Trusted_Connection=yes;Encrypt=no;", sqlServer},
+  };
+  for (const Case& c : cases) {
+    const ConnectionSettings s = Parsed(c.text);
+    EXPECT_EQ(s.engine, Engine::Odbc);
+    EXPECT_EQ(text::Utf16ToUtf8(s.odbcString), text::Utf16ToUtf8(c.odbc));
+    EXPECT_EQ(s.driverChoices, c.drivers);
+  }
+  EXPECT_EQ(ChooseDriver(sqlServer, {u"SQLite3", u"sql server", u"ODBC Driver 17 for SQL Server"}),
+            u"ODBC Driver 17 for SQL Server");
+  EXPECT_EQ(ChooseDriver(sqlServer, {u"SQLite3", u"SQL Server"}), u"SQL Server");
+  EXPECT_EQ(ChooseDriver(access, {u"SQL Server"}), u"");
+}
+
+TEST(ConnectionString, UnknownProvidersAndKeysAreNamedInChinese) {
+  EXPECT_NE(Rejection(u"Provider=OraOLEDB.Oracle;Data Source=orcl").find(u"“OraOLEDB.Oracle”"), std::u16string::npos);
+  EXPECT_NE(Rejection(u"Provider=MSDASQL;Data Source=x").find(u"“MSDASQL”"), std::u16string::npos);
+  EXPECT_NE(Rejection(u"Provider=Microsoft.ACE.OLEDB.10.0;Data Source=a.mdb").find(u"不支持"), std::u16string::npos);
+  EXPECT_NE(Rejection(u"Provider=SQLOLEDB;Data Source=s;Network Library=dbmssocn").find(u"“Network Library”"),
+            std::u16string::npos);
+  Rejection(u"Provider=SQLOLEDB;Initial Catalog=team");
+  Rejection(u"Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=x");
+}
+
+TEST(ConnectionString, MasksEveryPasswordValue) {
+  EXPECT_EQ(MaskPasswords(u"Driver={X};Uid=a;PWD={p;w}}d};Server=s"), u"Driver={X};Uid=a;PWD=******;Server=s");
+  EXPECT_EQ(MaskPasswords(u"Provider=SQLOLEDB;Password = \"se;cret\" ;User ID=sa"),
+            u"Provider=SQLOLEDB;Password =****** ;User ID=sa");
+  EXPECT_EQ(MaskPasswords(u"Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=secret123"),
+            u"Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=******");
+  EXPECT_EQ(MaskPasswords(u"Pwd=\"unclosed;Uid=a"), u"Pwd=******");
+  EXPECT_EQ(MaskPasswords(u"Provider=SQLite;Data Source=kwo.db"), u"Provider=SQLite;Data Source=kwo.db");
+}
+
+// The string from the field: no Access driver here, and what the user reads
+// names it in Chinese, with the password nowhere.
+TEST(ConnectionString, MissingDriverIsNamedWithThePasswordMasked) {
+  CADODataBase db;
+  const std::u16string jet =
+      u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=kwo.mdb;Jet OLEDB:Database Password=secret123";
+  ASSERT_FALSE(db.Open(jet));
+  EXPECT_NE(db.ErrorDescription().find(u"没有安装"), std::u16string::npos);
+  EXPECT_NE(db.ErrorDescription().find(u"Microsoft Access Driver (*.mdb, *.accdb)"), std::u16string::npos);
+  EXPECT_NE(db.ErrorDescription().find(u"Access Database Engine"), std::u16string::npos);
+  EXPECT_EQ(db.ErrorDescription().find(u"secret123"), std::u16string::npos);
+  EXPECT_EQ(db.LastErrorText().find(u"secret123"), std::u16string::npos);
+  EXPECT_NE(db.LastErrorText().find(u"Database Password=******"), std::u16string::npos);
 }
 
 }  // namespace

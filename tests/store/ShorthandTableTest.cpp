@@ -1,28 +1,34 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <random>
+#include <thread>
 #include <set>
 #include <vector>
 
 #include "TempDatabase.h"
 #include "store/ShorthandTable.h"
+#include "text/Utf.h"
 
 namespace kwo::store {
 namespace {
 
 using testing::InsertEntry;
 using testing::ConnectionTo;
+using testing::FreshDatabase;
 using testing::TempFolder;
 
-class ShorthandTableTest : public ::testing::Test {
+class ShorthandTableTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(db.Open(ConnectionTo(folder, u"kwo.db")));
+    ASSERT_TRUE(db.Open(FreshDatabase(GetParam(), folder))) << kwo::text::Utf16ToUtf8(db.LastErrorText());
     rs.SetConnection(db.Connection());
   }
 
   void Add(const std::u16string& key, const std::u16string& content = u"") {
-    ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(key)), key, content.empty() ? u"<" + key + u">" : content));
+    CADORecordset writer;
+    ASSERT_TRUE(SaveEntry(writer, db.Connection(), key, content.empty() ? u"<" + key + u">" : content));
   }
 
   // The keys of the prefix listing, read the way the main dialog reads them.
@@ -51,7 +57,7 @@ class ShorthandTableTest : public ::testing::Test {
   CADORecordset rs;
 };
 
-TEST_F(ShorthandTableTest, IdsAboveTheSignedRangeAreStoredAndFoundAsUnsignedText) {
+TEST_P(ShorthandTableTest, IdsAboveTheSignedRangeAreStoredAndFoundAsUnsignedText) {
   Add(u"ZZZZZZ", u"last");
   Add(u"TYTZAL", u"first above");
   Add(u"TYTZAK", u"last below");
@@ -65,7 +71,7 @@ TEST_F(ShorthandTableTest, IdsAboveTheSignedRangeAreStoredAndFoundAsUnsignedText
   EXPECT_EQ(Listed(u"T"), (std::vector<std::u16string>{u"TYTZAK", u"TYTZAL"}));
 }
 
-TEST_F(ShorthandTableTest, ExactLookupFindsOnlyTheWholeKey) {
+TEST_P(ShorthandTableTest, ExactLookupFindsOnlyTheWholeKey) {
   Add(u"AB");
   Add(u"ABC");
   EXPECT_EQ(LookedUp(u"AB"), u"<AB>");
@@ -74,7 +80,7 @@ TEST_F(ShorthandTableTest, ExactLookupFindsOnlyTheWholeKey) {
   EXPECT_EQ(LookedUp(u"ABC"), u"<ABC>");
 }
 
-TEST_F(ShorthandTableTest, PrefixListsExactMatchFirstThenLongerKeysDigitsBeforeLetters) {
+TEST_P(ShorthandTableTest, PrefixListsExactMatchFirstThenLongerKeysDigitsBeforeLetters) {
   for (const char16_t* key : {u"B", u"AZ", u"A0", u"A", u"AA", u"A9", u"A00", u"ZZZZZZ", u"AZZZZZ", u"0"}) Add(key);
   EXPECT_EQ(Listed(u"A"), (std::vector<std::u16string>{u"A", u"A0", u"A9", u"AA", u"AZ", u"A00", u"AZZZZZ"}));
   EXPECT_EQ(Listed(u"A0"), (std::vector<std::u16string>{u"A0", u"A00"}));
@@ -84,7 +90,7 @@ TEST_F(ShorthandTableTest, PrefixListsExactMatchFirstThenLongerKeysDigitsBeforeL
   EXPECT_TRUE(Listed(u"AZZZZZZ").empty());
 }
 
-TEST_F(ShorthandTableTest, PrefixListingStopsAt37Rows) {
+TEST_P(ShorthandTableTest, PrefixListingStopsAt37Rows) {
   ASSERT_TRUE(db.BeginTrans());
   const std::u16string digits = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   for (char16_t a : digits) {
@@ -100,7 +106,7 @@ TEST_F(ShorthandTableTest, PrefixListingStopsAt37Rows) {
   EXPECT_EQ(Listed(u"").size(), 37u);
 }
 
-TEST_F(ShorthandTableTest, PastedQuotesAndPercentListNothingAndBreakNothing) {
+TEST_P(ShorthandTableTest, PastedQuotesAndPercentListNothingAndBreakNothing) {
   Add(u"A");
   Add(u"AB");
   for (const char16_t* key : {u"\"", u"A\"", u"'", u"A'", u"%", u"A%", u"_", u"A\" or \"\"=\"", u"A'; drop table kwo; --",
@@ -110,7 +116,7 @@ TEST_F(ShorthandTableTest, PastedQuotesAndPercentListNothingAndBreakNothing) {
   EXPECT_EQ(Listed(u"A").size(), 2u);
 }
 
-TEST_F(ShorthandTableTest, KeysWithOtherCharactersAreMatchedAsText) {
+TEST_P(ShorthandTableTest, KeysWithOtherCharactersAreMatchedAsText) {
   Add(u"AB-1");  // pasted: shares the id of "AB"
   Add(u"A\"Q");
   Add(u"中文");
@@ -120,7 +126,7 @@ TEST_F(ShorthandTableTest, KeysWithOtherCharactersAreMatchedAsText) {
   EXPECT_EQ(Listed(u"中"), (std::vector<std::u16string>{u"中文"}));
 }
 
-TEST_F(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
+TEST_P(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
   const std::u16string content = u"您好，世界！\r\n{ENTER}😀 \U0001F468\u200D\U0001F469 end";
   Add(u"NH", content);
   EXPECT_EQ(LookedUp(u"NH"), content);
@@ -132,19 +138,10 @@ TEST_F(ShorthandTableTest, ChineseAndEmojiContentRoundTrips) {
 
 // The steps of the edit dialog's save and of import: look up, then insert or
 // change only the content.
-TEST_F(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
+TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   auto save = [&](const std::u16string& key, const std::u16string& content) {
-    ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(key)));
-    if (rs.AtEnd()) {
-      rs.AddNew();
-      rs.SetFieldText(0, IdText(ShortKeyId(key)));
-      rs.SetFieldText(1, key);
-    } else {
-      rs.BeginEdit();
-    }
-    rs.SetFieldText(2, content);
-    EXPECT_TRUE(rs.Update());
-    rs.Close();
+    EXPECT_TRUE(SaveEntry(rs, db.Connection(), key, content));
+    EXPECT_FALSE(rs.IsOpen());
   };
   save(u"ZZZZZZ", u"one");
   save(u"ZZZZZZ", u"two");
@@ -155,7 +152,7 @@ TEST_F(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
 }
 
 // The range-scan listing must give exactly what the plain filtered scan gives.
-TEST_F(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
+TEST_P(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
   std::mt19937 random(20261207);
   const std::u16string alphabet = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   // Few letters make long shared prefixes likely.
@@ -191,6 +188,80 @@ TEST_F(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
     EXPECT_EQ(Listed(probe), expected) << probe.size();
   }
 }
+
+// Two users on one table: both find the key missing and add it; the one who
+// saves second writes over the first instead of failing. A search beside an
+// import that has not committed sees the table as it was, and then the import.
+TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
+  CADODataBase other;
+  ASSERT_TRUE(other.Open(db.ConnectionString()));
+  CADORecordset mine, theirs;
+  ASSERT_TRUE(OpenLookup(mine, db.Connection(), ShortKeyId(u"RACE")));
+  ASSERT_TRUE(OpenLookup(theirs, other.Connection(), ShortKeyId(u"RACE")));
+  ASSERT_TRUE(mine.AtEnd());
+  ASSERT_TRUE(theirs.AtEnd());
+  for (CADORecordset* rs2 : {&mine, &theirs}) {
+    ASSERT_TRUE(rs2->AddNew());
+    rs2->SetFieldText(kColumnId, IdText(ShortKeyId(u"RACE")));
+    rs2->SetFieldText(kColumnKey, u"RACE");
+    rs2->SetFieldText(kColumnContent, rs2 == &mine ? u"mine" : u"theirs");
+    EXPECT_TRUE(rs2->Update()) << text::Utf16ToUtf8(rs2->LastErrorText());
+    rs2->Close();
+  }
+  EXPECT_EQ(LookedUp(u"RACE"), u"theirs");
+  EXPECT_EQ(Listed(u"RACE"), (std::vector<std::u16string>{u"RACE"}));
+
+  if (GetParam() != "PostgreSQL") return;  // SQLite takes one writer at a time: readers wait for its commit
+  ASSERT_TRUE(other.BeginTrans());
+  ASSERT_TRUE(InsertEntry(other.Connection(), IdText(ShortKeyId(u"IMP")), u"IMP", u"imported"));
+  EXPECT_EQ(LookedUp(u"IMP"), u"");
+  EXPECT_EQ(LookedUp(u"RACE"), u"theirs");
+  ASSERT_TRUE(other.CommitTrans());
+  EXPECT_EQ(LookedUp(u"IMP"), u"imported");
+}
+
+// The server stops under a running program and comes back: searches show
+// nothing meanwhile and say the server is away; a save fails and says so;
+// afterwards everything works again on a new connection, without a restart.
+TEST_P(ShorthandTableTest, ServerStoppedAndRestartedIsSurvived) {
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  const char* script = std::getenv("KWO_PG_CLUSTER_SCRIPT");
+  ASSERT_NE(script, nullptr);
+#ifdef _WIN32
+  const std::string shell = "start /wait /unix /bin/bash ";  // under Wine: the host's shell
+#else
+  const std::string shell = "bash ";
+#endif
+  Add(u"A");
+  ASSERT_EQ(LookedUp(u"A"), u"<A>");
+  ASSERT_EQ(std::system((shell + script + " pause").c_str()), 0);
+  // Under Wine the host's shell may still be stopping the server.
+  for (int i = 0; i < 100 && !LookedUp(u"A").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(LookedUp(u"A"), u"");
+  EXPECT_EQ(Listed(u"A"), std::vector<std::u16string>{u"<open failed>"});
+  EXPECT_TRUE(db.ServerAway());
+  EXPECT_FALSE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"B")), u"B", u"lost?"));
+  // A copy that starts now opens all the same, knowing the server is away.
+  CADODataBase starting;
+  EXPECT_TRUE(starting.Open(db.ConnectionString()));
+  EXPECT_TRUE(starting.ServerAway());
+  ASSERT_EQ(std::system((shell + script + " resume").c_str()), 0);
+  std::u16string found;
+  for (int i = 0; i < 100 && found.empty(); ++i) {
+    found = LookedUp(u"A");
+    if (found.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  EXPECT_EQ(found, u"<A>");
+  EXPECT_FALSE(db.ServerAway());
+  CADORecordset late;
+  EXPECT_TRUE(OpenLookup(late, starting.Connection(), ShortKeyId(u"A")));
+  EXPECT_FALSE(starting.ServerAway());
+  Add(u"B");
+  EXPECT_EQ(Listed(u""), (std::vector<std::u16string>{u"A", u"B"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ShorthandTableTest, ::testing::ValuesIn(testing::TestEngines()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
 }  // namespace kwo::store

@@ -1,0 +1,56 @@
+// Arbitrary UTF-8 text as the connection string of kwo.ini: the parser either
+// refuses it with a message or gives settings that name a provider and a
+// file, and those settings written back with every value quoted parse to the
+// same settings again.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "store/ConnectionString.h"
+#include "text/Utf.h"
+
+using kwo::store::ConnectionSettings;
+using kwo::store::ParseConnectionString;
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+std::u16string Quoted(const std::u16string& value) {
+  std::u16string out = u"\"";
+  for (char16_t c : value) {
+    if (c == u'"') out += u'"';
+    out += c;
+  }
+  return out + u"\"";
+}
+
+std::u16string Written(const ConnectionSettings& s) {
+  return u"Provider=" + Quoted(s.provider) + u";Data Source=" + Quoted(s.dataSource) +
+         u";Busy Timeout=" + kwo::text::Ascii(std::to_string(s.busyTimeoutMs));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::u16string text =
+      kwo::text::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
+  ConnectionSettings first;
+  std::u16string message;
+  if (!ParseConnectionString(text, first, message)) {
+    Check(!message.empty());
+    return 0;
+  }
+  Check(!first.provider.empty() && !first.dataSource.empty() && first.busyTimeoutMs >= 0);
+
+  ConnectionSettings second;
+  std::u16string again;
+  Check(ParseConnectionString(Written(first), second, again));
+  Check(second.provider == first.provider && second.dataSource == first.dataSource &&
+        second.busyTimeoutMs == first.busyTimeoutMs);
+  return 0;
+}

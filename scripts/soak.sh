@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# Soak run of kwo.exe (a measured run: prints figures; fails when a step does
+# not happen or an expansion is lost or misdirected): COUNT expansions of
+# mixed entries, each with real input (Win + Space shows the window, the key
+# is typed, Enter hides it and the content is typed into a receiver), and
+# after every EVERY expansions an edit in the entry edit dialog, an import
+# through the Open dialog and an export through the Save dialog. After start
+# and after every block it samples kwo.exe's GDI objects, USER objects, open
+# handles and private bytes (kwo_tool.exe sample; under Wine, GDI objects from
+# the handle table, USER objects as the count of the process's windows and
+# private bytes from its committed private regions), plus, under Wine, the
+# Linux process's anonymous resident memory. Ends with the growth from the
+# first block's sample to the last.
+#
+#   scripts/soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]
+#
+# COUNT defaults to 10000, EVERY to 1000. Under Wine each run has its own
+# display and prefix (tests/wine/harness.sh). On Windows (Git Bash) the same
+# script runs the programs directly on the desktop: leave the machine alone
+# while it runs. Needs the sqlite3 command-line tool.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]}" && pwd) || exit 2
+count=${2:-10000}
+every=${3:-1000}
+cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool -j2 >&2 || exit 1
+
+KWO_EXE="$build/app/kwo.exe"
+WH_DRIVER="$build/tests/wine/wine_driver.exe"
+RECEIVER="$build/tests/wine/wine_receiver.exe"
+TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
+source "$root/tests/e2e/e2e_lib.sh"
+
+on_windows=0
+case "$(uname -s)" in
+  MINGW*|MSYS*|CYGWIN*)
+    # No Wine, no Xvfb: the programs run on this desktop, from a scratch folder.
+    on_windows=1
+    wh_init() {
+      WH_DIR=$(mktemp -d) || exit 1
+      trap 'taskkill //F //IM kwo.exe >/dev/null 2>&1; taskkill //F //IM wine_receiver.exe >/dev/null 2>&1; rm -rf "$WH_DIR"' EXIT
+    }
+    wh_start() { local id=$1; shift; "$@" >"$WH_DIR/$id.log" 2>&1 & }
+    wh_run() { "$@"; }
+    wh_winpath() { cygpath -w "$1"; }
+    wh_fail() { echo "FAILED: $*" >&2; exit 1; }
+    ;;
+esac
+
+WH_RUN_TIMEOUT=$(( 600 + every ))
+wh_init soak $(( 600 + count * 3 ))
+e2e_stage
+e2e_ini 0 0 '' ''
+
+# The cases: a key, then the text the receiver holds afterwards (printf %b escapes).
+cases=(A '您好，很高兴认识您！' AB '此致\r\n敬礼！' CRLF '第一行\r\n第二行，最后一行\r\nend' K3 '内容K3'
+       ZZZZZZ '最后一条 ZZZZZZ' K07 '内容K07' UZZZZZ '六位键 UZZZZZ 超过 2147483647')
+case_args=()
+for ((i = 0; i < ${#cases[@]}; i += 2)); do
+  case_args+=("${cases[i]}" "$(wh_file "case-$i.txt" "${cases[i + 1]}")")
+done
+# The file imported in block R: 200 entries S000..S199 whose contents name R,
+# so that each import shows in the table.
+import_file() {  # import_file R: writes it, prints its Windows path
+  awk -v r="$1" 'BEGIN { for (i = 0; i < 200; i++) printf "#S%03d:\r\n浸泡试验第%d轮第%d条\r\n", i, r, i }' |
+    iconv -f UTF-8 -t CP936 >"$WH_DIR/soak-import.txt"
+  wh_winpath "$WH_DIR/soak-import.txt"
+}
+
+e2e_start_receiver "Soak Editor"
+e2e_start_kwo
+KWO_UNIX_PID=$KWO_PID
+echo "soak: $count expansions, a block of $every between samples; load $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null) on $(nproc) cores"
+
+EDIT="编辑速记"
+choose_file() {  # choose_file COMMAND WINDOWS-PATH
+  wh_driver command "$KWO" "$1" >/dev/null
+  local dialog
+  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
+  wh_driver activate "$dialog" >/dev/null || return 1
+  wh_driver type "$2"
+  wh_driver keys RETURN
+  wh_driver wait "$dialog" gone 10000 >/dev/null
+}
+export_to() {  # export_to WINDOWS-PATH: the Save dialog "导出", the name typed over its default
+  wh_driver command "$KWO" 32784 >/dev/null
+  local dialog
+  dialog=$(wh_driver wait "class:#32770|导出" visible 10000) || return 1
+  wh_driver activate "$dialog" >/dev/null || return 1
+  wh_driver keys CTRL+A
+  wh_driver type "$1"
+  wh_driver keys RETURN
+  wh_driver wait "$dialog" gone 10000 >/dev/null
+}
+# The notices close themselves after 2 s, sooner than a loaded machine lets
+# a script read them: the outcome is checked in the table and the file, then
+# the notice is waited out.
+imported() {  # imported R
+  [ "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where content like '浸泡试验第$1轮第%';" 2>/dev/null)" = 200 ]
+}
+exported() { [ -f "$1" ] && grep -q $'^#S199:\r$' "$1"; }
+no_notice() { [ "$(wh_driver state "温馨提示")" = none ]; }
+
+edit_entry() {  # edit_entry ROUND: the entry SOAK gets "浸泡第ROUND轮" through the edit dialog
+  wh_driver command "$KWO" 32799 >/dev/null
+  wh_driver wait "$KWO" visible 5000 >/dev/null || return 1
+  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver wait "$EDIT" visible 5000 >/dev/null || return 1
+  wh_driver activate "$EDIT" >/dev/null || return 1
+  wh_driver type SOAK
+  wh_driver wait-text "$EDIT" 1001 "$(wh_file key.txt SOAK)" 5000 >/dev/null || return 1
+  wh_driver set-text "$EDIT" 1002 "浸泡第$1轮" >/dev/null
+  wh_driver command "$EDIT" 1 >/dev/null
+  wh_driver wait "$EDIT" gone 5000 >/dev/null || return 1
+  hide_main || hide_main
+}
+hide_main() {  # Cancel (as Esc or the close box) hides the main window
+  wh_driver command "$KWO" 2 >/dev/null
+  wh_driver wait "$KWO" hidden 5000 >/dev/null
+}
+
+# One sample line; the figures also go into the variables s_gdi s_user s_handles s_private s_rss.
+sample() {  # sample LABEL
+  local line
+  line=$(wh_run "$TOOL" sample "$KWO") || wh_fail "the sample failed: $line"
+  read -r _ _ s_gdi _ s_user _ s_handles _ s_private _ sources <<<"$line"
+  s_rss=n/a
+  if [ "$on_windows" = 0 ]; then
+    s_rss=$(awk '/^RssAnon:/ { print $2 }' "/proc/$KWO_UNIX_PID/status" 2>/dev/null)
+  fi
+  printf '%-18s gdi %5s  user %5s  handles %5s  private %7s KB  rss-anon %7s KB  (%s)\n' \
+    "$1" "$s_gdi" "$s_user" "$s_handles" "$s_private" "${s_rss:-n/a}" "$sources"
+}
+
+sample "after start"
+done_count=0
+wrong=0
+round=0
+first_gdi= first_user= first_handles= first_private= first_rss=
+t0=$SECONDS
+while [ "$done_count" -lt "$count" ]; do
+  round=$((round + 1))
+  block=$(( count - done_count < every ? count - done_count : every ))
+  # Exit code 1 with a summary line: some expansions were lost or misdirected; counted, the run goes on.
+  t_block=$SECONDS
+  out=$(wh_run "$TOOL" expand-mix "$KWO" "$RCV" "$block" "${case_args[@]}" 2>&1)
+  summary=$(grep '^expand-mix ' <<<"$out") || wh_fail "expansions of block $round: $out"
+  grep '^expansion ' <<<"$out"
+  done_count=$((done_count + block))
+  field() { awk -v name="$1" '{ for (i = 1; i < NF; i++) if ($i == name) print $(i + 1) }' <<<"$summary"; }
+  lost=$(field lost) misdirected=$(field misdirected) refused=$(field refused) median=$(field median-ms)
+  wrong=$((wrong + lost + misdirected))
+  out="$block in $((SECONDS - t_block)) s, lost $lost, misdirected $misdirected, refused ${refused:-0}, median $median ms"
+  edit_entry "$round" || wh_fail "the edit of round $round failed"
+  [ "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='SOAK';")" = "浸泡第${round}轮" ] ||
+    wh_fail "the edit of round $round was not stored"
+  choose_file 32783 "$(import_file "$round")" || wh_fail "the import of round $round did not start"
+  wh_wait_until 60 imported "$round" || wh_fail "the import of round $round was not stored"
+  wh_wait_until 30 no_notice || wh_fail "the notice after the import of round $round stayed"
+  export_to "$(wh_winpath "$WH_DIR/export-$round.txt")" || wh_fail "the export of round $round did not start"
+  wh_wait_until 60 exported "$WH_DIR/export-$round.txt" || wh_fail "the export of round $round lacks the imported entries"
+  wh_wait_until 30 no_notice || wh_fail "the notice after the export of round $round stayed"
+  rm -f "$WH_DIR/export-$round.txt"
+  sample "after $done_count ($out)"
+  if [ -z "$first_gdi" ]; then
+    first_gdi=$s_gdi first_user=$s_user first_handles=$s_handles first_private=$s_private first_rss=$s_rss
+  fi
+done
+e2e_exit_kwo
+
+growth() { awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9]+$/ && b ~ /^[0-9]+$/ && a > 0) printf "%+.2f %%", (b - a) * 100 / a; else print "n/a" }'; }
+echo "== soak summary: $done_count expansions in $(( SECONDS - t0 )) s, $wrong of them lost or misdirected; growth from the first block's sample to the last"
+printf 'gdi %s -> %s (%s), user %s -> %s (%s), handles %s -> %s (%s), private %s -> %s KB (%s), rss-anon %s -> %s KB (%s)\n' \
+  "$first_gdi" "$s_gdi" "$(growth "$first_gdi" "$s_gdi")" "$first_user" "$s_user" "$(growth "$first_user" "$s_user")" \
+  "$first_handles" "$s_handles" "$(growth "$first_handles" "$s_handles")" \
+  "$first_private" "$s_private" "$(growth "$first_private" "$s_private")" \
+  "$first_rss" "$s_rss" "$(growth "$first_rss" "$s_rss")"
+[ "$wrong" -eq 0 ]

@@ -1,0 +1,786 @@
+#include "store/OdbcEngine.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "text/Chars.h"
+#include "text/Utf.h"
+
+namespace kwo::store {
+namespace {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16 code units");
+
+constexpr char16_t kSource[] = u"ODBC";
+constexpr int kListingTimeoutSeconds = 120;
+// After a failed connect, statements fail at once for this long instead of
+// waiting for the login timeout on every keystroke.
+constexpr auto kRetryPause = std::chrono::milliseconds(1000);
+
+SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
+
+bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+DbError Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
+  DbError error;
+  error.source = kSource;
+  for (SQLSMALLINT record = 1; handle != SQL_NULL_HANDLE && record <= 4; ++record) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLWCHAR message[1024] = {};
+    SQLSMALLINT length = 0;
+    if (!Succeeded(SQLGetDiagRecW(type, handle, record, state, &native, message, 1024, &length))) break;
+    if (record == 1) {
+      error.state = std::u16string(reinterpret_cast<const char16_t*>(state));
+      error.code = static_cast<uint32_t>(native);
+    }
+    if (!error.description.empty()) error.description += u"\n";
+    error.description += reinterpret_cast<const char16_t*>(message);
+  }
+  error.codeMeaning = u"SQLSTATE " + error.state;
+  if (error.description.empty()) error.description = u"ODBC 调用失败";
+  return error;
+}
+
+DbError PlainError(const std::u16string& description, const std::u16string& state = u"HY000") {
+  DbError error;
+  error.code = 0x80004005;
+  error.source = kSource;
+  error.state = state;
+  error.codeMeaning = u"SQLSTATE " + state;
+  error.description = description;
+  return error;
+}
+
+// The server cannot be reached, or the link to it broke.
+bool IsLinkFailure(const DbError& error) {
+  return error.state.compare(0, 2, u"08") == 0 || error.state == u"HYT00" || error.state == u"HYT01" ||
+         error.state == u"57P01";
+}
+
+struct Handle {
+  SQLSMALLINT type = 0;
+  SQLHANDLE handle = SQL_NULL_HANDLE;
+  Handle() = default;
+  Handle(SQLSMALLINT t, SQLHANDLE h) : type(t), handle(h) {}
+  ~Handle() {
+    if (handle != SQL_NULL_HANDLE) SQLFreeHandle(type, handle);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+};
+
+// One connection to the server. Statements keep it alive: it is closed when
+// the session has replaced it and the last statement on it is gone.
+struct Link {
+  Handle env;
+  Handle dbc;
+  bool connected = false;
+  ~Link() {
+    if (connected) SQLDisconnect(dbc.handle);
+  }
+  bool Dead() const {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return Succeeded(SQLGetConnectAttrW(dbc.handle, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+  }
+};
+
+// "?1", "?2" -> "?" with the parameter number of every marker; text in
+// quotes is left alone.
+std::u16string MapMarkers(const std::u16string& sql, std::vector<size_t>& order) {
+  std::u16string out;
+  char16_t quote = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char16_t c = sql[i];
+    out += c;
+    if (quote) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == u'\'' || c == u'"') {
+      quote = c;
+    } else if (c == u';' && !text::TrimSpace(std::u16string_view(sql).substr(i + 1)).empty()) {
+      return std::u16string();  // more than one statement
+    } else if (c == u'?') {
+      size_t number = 0;
+      size_t j = i + 1;
+      while (j < sql.size() && sql[j] >= u'0' && sql[j] <= u'9') number = number * 10 + (sql[j++] - u'0');
+      order.push_back(j > i + 1 ? number - 1 : order.size());
+      i = j - 1;
+    }
+  }
+  return out;
+}
+
+// The few words the databases spell differently.
+std::u16string Dialect(std::u16string sql, const std::u16string& dbms) {
+  if (text::EqualNoCase(dbms, u"ACCESS")) {
+    for (size_t at = 0; (at = sql.find(u"substring(", at)) != std::u16string::npos;) sql.replace(at, 10, u"mid(");
+  }
+  return sql;
+}
+
+// The table a plain "select ... from <name> ..." reads.
+std::u16string TableOfSelect(const std::u16string& sql) {
+  const std::u16string lower = text::Upper(sql);
+  size_t at = lower.find(u" FROM ");
+  if (at == std::u16string::npos) return {};
+  at += 6;
+  while (at < sql.size() && sql[at] == u' ') ++at;
+  size_t end = at;
+  if (end < sql.size() && sql[end] == u'"') {
+    end = sql.find(u'"', at + 1);
+    return end == std::u16string::npos ? std::u16string() : sql.substr(at + 1, end - at - 1);
+  }
+  while (end < sql.size() && (sql[end] == u'_' || (sql[end] >= u'0' && sql[end] <= u'9') ||
+                              (text::UpperUnit(sql[end]) >= u'A' && text::UpperUnit(sql[end]) <= u'Z')))
+    ++end;
+  return sql.substr(at, end - at);
+}
+
+struct ColumnInfo {
+  std::u16string name;
+  SQLSMALLINT sqlType = SQL_WVARCHAR;
+  SQLSMALLINT digits = 0;
+};
+
+DbType KindOf(SQLSMALLINT sqlType, SQLSMALLINT digits) {
+  switch (sqlType) {
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT: return DbType::Integer;
+    case SQL_NUMERIC:
+    case SQL_DECIMAL: return digits == 0 ? DbType::Integer : DbType::Real;
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE: return DbType::Real;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return DbType::Blob;
+    default: return DbType::Text;
+  }
+}
+
+// What the session and its statements share: the link, which the session
+// replaces when the server comes back, and the state of the connection.
+class Shared {
+ public:
+  Shared(std::u16string connectString, ConnectCheck check)
+      : connectString_(std::move(connectString)), check_(std::move(check)) {}
+
+  std::shared_ptr<Link> link;
+  std::u16string dbms;
+  bool away = false;
+  bool closed = false;  // the session is gone: its statements connect no more
+  bool inTransaction = false;
+  int64_t changed = 0;
+  DbError awayError;
+  std::chrono::steady_clock::time_point lastAttempt;
+  std::map<std::u16string, std::vector<std::u16string>> keys;     // primary-key columns by table
+  std::map<std::u16string, std::vector<std::u16string>> columns;  // all columns by table
+  // Prepared statements of the current link waiting to be used again, by SQL
+  // text: a server parses each statement once per connection.
+  std::multimap<std::u16string, std::unique_ptr<Handle>> idle;
+
+  // Forgets the link; its statements go first, while their connection is there.
+  void DropLink() {
+    idle.clear();
+    link.reset();
+  }
+
+  bool Connect(DbSession& session, DbError& error);
+
+  // A usable link, connecting again when the last one broke.
+  bool Ready(DbSession& session, DbError& error) {
+    if (link && link->connected) return true;
+    if (closed) {
+      error = PlainError(u"The connection is closed", u"08003");
+      return false;
+    }
+    if (inTransaction) {
+      error = PlainError(u"与数据库服务器的连接在事务中断开了，事务里的修改没有保存。", u"08S01");
+      return false;
+    }
+    if (away && std::chrono::steady_clock::now() - lastAttempt < kRetryPause) {
+      error = awayError;
+      return false;
+    }
+    return Connect(session, error);
+  }
+
+  // After a failed call: true when the link broke (the link is then dropped).
+  bool LinkBroke(const DbError& error) {
+    if (!link) return true;
+    if (!IsLinkFailure(error) && !link->Dead()) return false;
+    DropLink();
+    away = true;
+    awayError = error;
+    lastAttempt = std::chrono::steady_clock::now();
+    return true;
+  }
+
+  const std::vector<std::u16string>& PrimaryKey(const std::u16string& table);
+  const std::vector<std::u16string>& Columns(const std::u16string& table);
+
+ private:
+  std::u16string connectString_;
+  ConnectCheck check_;
+};
+
+bool Shared::Connect(DbSession& session, DbError& error) {
+  lastAttempt = std::chrono::steady_clock::now();
+  auto next = std::make_shared<Link>();
+  SQLHANDLE env = SQL_NULL_HANDLE;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) {
+    error = PlainError(u"不能启动 ODBC 驱动程序管理器。");
+    return false;
+  }
+  next->env.type = SQL_HANDLE_ENV;
+  next->env.handle = env;
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLHANDLE dbc = SQL_NULL_HANDLE;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+    error = Diagnose(SQL_HANDLE_ENV, env);
+    return false;
+  }
+  next->dbc.type = SQL_HANDLE_DBC;
+  next->dbc.handle = dbc;
+  SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kOdbcLoginTimeoutSeconds), 0);
+  SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(kOdbcLoginTimeoutSeconds), 0);
+  std::u16string in = connectString_;
+  SQLWCHAR out[2048];
+  SQLSMALLINT outLength = 0;
+  const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, Wide(in), SQL_NTS, out, 2048, &outLength, SQL_DRIVER_NOPROMPT);
+  if (!Succeeded(rc)) {
+    error = Diagnose(SQL_HANDLE_DBC, dbc);
+    away = IsLinkFailure(error);
+    if (away) awayError = error;
+    return false;
+  }
+  next->connected = true;
+  SQLWCHAR name[128] = {};
+  SQLSMALLINT nameLength = 0;
+  if (Succeeded(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &nameLength))) {
+    dbms = reinterpret_cast<const char16_t*>(name);
+  }
+  DropLink();
+  link = std::move(next);
+  away = false;
+  keys.clear();
+  columns.clear();
+  if (check_ && !check_(session, error)) {
+    if (!LinkBroke(error)) DropLink();
+    return false;
+  }
+  return true;
+}
+
+const std::vector<std::u16string>& Shared::PrimaryKey(const std::u16string& table) {
+  auto found = keys.find(table);
+  if (found != keys.end()) return found->second;
+  std::vector<std::u16string>& columns = keys[table];
+  SQLHANDLE raw = SQL_NULL_HANDLE;
+  if (!link || !Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc.handle, &raw))) return columns;
+  Handle statement(SQL_HANDLE_STMT, raw);
+  std::u16string name = table;
+  // Keys, or else the columns of the first unique index (drivers without SQLPrimaryKeys).
+  bool listed = Succeeded(SQLPrimaryKeysW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS));
+  SQLUSMALLINT columnField = 4;
+  if (!listed) {
+    listed = Succeeded(SQLStatisticsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, SQL_INDEX_UNIQUE,
+                                      SQL_QUICK));
+    columnField = 9;
+  }
+  std::u16string firstIndex;
+  while (listed && Succeeded(SQLFetch(raw))) {
+    SQLWCHAR column[256] = {};
+    SQLLEN length = 0;
+    if (!Succeeded(SQLGetData(raw, columnField, SQL_C_WCHAR, column, sizeof column, &length)) ||
+        length == SQL_NULL_DATA) {
+      continue;
+    }
+    if (columnField == 9) {
+      SQLWCHAR index[256] = {};
+      SQLGetData(raw, 6, SQL_C_WCHAR, index, sizeof index, &length);
+      const std::u16string indexName = reinterpret_cast<const char16_t*>(index);
+      if (firstIndex.empty()) firstIndex = indexName;
+      if (indexName != firstIndex) continue;
+    }
+    columns.push_back(reinterpret_cast<const char16_t*>(column));
+  }
+  return columns;
+}
+
+const std::vector<std::u16string>& Shared::Columns(const std::u16string& table) {
+  auto found = columns.find(table);
+  if (found != columns.end()) return found->second;
+  std::vector<std::u16string>& names = columns[table];
+  SQLHANDLE raw = SQL_NULL_HANDLE;
+  if (!link || !Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc.handle, &raw))) return names;
+  Handle statement(SQL_HANDLE_STMT, raw);
+  std::u16string name = table;
+  if (!Succeeded(SQLColumnsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, nullptr, 0))) return names;
+  while (Succeeded(SQLFetch(raw))) {
+    SQLWCHAR column[256] = {};
+    SQLLEN length = 0;
+    if (Succeeded(SQLGetData(raw, 4, SQL_C_WCHAR, column, sizeof column, &length)) && length != SQL_NULL_DATA) {
+      names.push_back(reinterpret_cast<const char16_t*>(column));
+    }
+  }
+  return names;
+}
+
+class OdbcStatement final : public DbStatement {
+ public:
+  OdbcStatement(std::shared_ptr<Shared> shared, DbSession& session, std::u16string sql, std::vector<size_t> order)
+      : shared_(std::move(shared)), session_(&session), sql_(std::move(sql)), order_(std::move(order)) {}
+
+  ~OdbcStatement() override {
+    if (!statement_ || link_ != shared_->link || shared_->closed || shared_->idle.size() >= 64) return;
+    // The SQLite driver returns rows of an earlier run from a statement run again.
+    if (text::EqualNoCase(shared_->dbms, u"SQLite")) return;
+    SQLFreeStmt(statement_->handle, SQL_CLOSE);
+    SQLFreeStmt(statement_->handle, SQL_RESET_PARAMS);
+    shared_->idle.emplace(sql_, std::move(statement_));
+  }
+
+  bool PrepareOnLink(DbError& error) {
+    link_ = shared_->link;
+    auto found = shared_->idle.find(sql_);
+    if (found != shared_->idle.end()) {
+      statement_ = std::move(found->second);
+      shared_->idle.erase(found);
+      return true;
+    }
+    SQLHANDLE raw = SQL_NULL_HANDLE;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link_->dbc.handle, &raw))) {
+      error = Diagnose(SQL_HANDLE_DBC, link_->dbc.handle);
+      return false;
+    }
+    statement_ = std::make_unique<Handle>(SQL_HANDLE_STMT, raw);
+    const int timeout = limit_ > 0 || order_.size() > 0 ? kOdbcSearchTimeoutSeconds : kListingTimeoutSeconds;
+    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), 0);
+    if (!Succeeded(SQLPrepareW(raw, Wide(sql_), SQL_NTS))) {
+      error = Diagnose(SQL_HANDLE_STMT, raw);
+      return false;
+    }
+    return true;
+  }
+
+  void LimitRows(int rows) override { limit_ = rows; }
+
+  bool Bind(const std::vector<DbValue>& parameters, DbError& error) override {
+    Reset();
+    size_t needed = 0;
+    for (size_t number : order_) needed = number + 1 > needed ? number + 1 : needed;
+    if (parameters.size() > needed) {
+      error = PlainError(u"The statement takes fewer parameters than were given", u"07002");
+      return false;
+    }
+    parameters_ = parameters;
+    parameters_.resize(needed);
+    return true;
+  }
+
+  DbStep Step(DbError& error) override {
+    if (!executed_ && !Execute(error)) return DbStep::Failed;
+    if (columns_.empty()) return DbStep::Done;
+    const SQLRETURN rc = SQLFetch(statement_->handle);
+    if (rc == SQL_NO_DATA) return DbStep::Done;
+    if (!Succeeded(rc)) {
+      error = Diagnose(SQL_HANDLE_STMT, statement_->handle);
+      shared_->LinkBroke(error);
+      return DbStep::Failed;
+    }
+    row_.clear();
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      row_.push_back(ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i], error));
+      if (!error.state.empty()) {
+        shared_->LinkBroke(error);
+        return DbStep::Failed;
+      }
+    }
+    return DbStep::Row;
+  }
+
+  void Reset() override {
+    if (statement_ && executed_) SQLFreeStmt(statement_->handle, SQL_CLOSE);
+    executed_ = false;
+    failure_ = DbError();
+  }
+
+  int ColumnCount() const override {
+    if (!executed_) const_cast<OdbcStatement*>(this)->Execute(failure_);
+    return static_cast<int>(columns_.size());
+  }
+
+  DbField Column(int index) const override {
+    return index >= 0 && static_cast<size_t>(index) < row_.size() ? row_[static_cast<size_t>(index)] : DbField();
+  }
+
+  DbColumnOrigin Origin(int index) const override {
+    DbColumnOrigin origin;
+    if (index < 0 || static_cast<size_t>(index) >= columns_.size() || !statement_) return origin;
+    const ColumnInfo& column = columns_[static_cast<size_t>(index)];
+    origin.table = Attribute(index, SQL_DESC_BASE_TABLE_NAME);
+    if (origin.table.empty()) origin.table = Attribute(index, SQL_DESC_TABLE_NAME);
+    origin.column = Attribute(index, SQL_DESC_BASE_COLUMN_NAME);
+    if (origin.column.empty()) origin.column = column.name;
+    if (origin.table.empty()) {
+      // Drivers that do not say: a column of that name in the table read is taken for it.
+      origin.table = TableOfSelect(sql_);
+      bool known = false;
+      for (const auto& name : shared_->Columns(origin.table)) known = known || text::EqualNoCase(name, origin.column);
+      if (!known) return DbColumnOrigin();
+    }
+    if (origin.table.empty() || origin.column.empty()) return DbColumnOrigin();
+    for (const auto& key : shared_->PrimaryKey(origin.table)) {
+      origin.primaryKey = origin.primaryKey || text::EqualNoCase(key, origin.column);
+    }
+    origin.type = KindOf(column.sqlType, column.digits);
+    origin.narrowInteger = column.sqlType == SQL_INTEGER || column.sqlType == SQL_SMALLINT ||
+                           column.sqlType == SQL_TINYINT;
+    return origin;
+  }
+
+ private:
+  bool Execute(DbError& error) {
+    if (!failure_.state.empty()) {
+      error = failure_;
+      return false;
+    }
+    columns_.clear();
+    // A link that broke since the last statement is replaced once, before any row was read.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (link_ != shared_->link || !statement_) {
+        if (!shared_->Ready(*session_, error) || !PrepareOnLink(error)) return Remember(error);
+      }
+      if (BindAndExecute(error)) break;
+      if (attempt == 1 || !shared_->LinkBroke(error) || shared_->inTransaction) return Remember(error);
+    }
+    executed_ = true;
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(statement_->handle, &count);
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+      SQLWCHAR name[256] = {};
+      SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      SQLDescribeColW(statement_->handle, static_cast<SQLUSMALLINT>(i), name, 256, &nameLength, &type, &size, &digits,
+                      &nullable);
+      columns_.push_back(ColumnInfo{reinterpret_cast<const char16_t*>(name), type, digits});
+    }
+    if (count == 0) {
+      SQLLEN changed = 0;
+      SQLRowCount(statement_->handle, &changed);
+      shared_->changed = changed;
+    }
+    return true;
+  }
+
+  bool Remember(const DbError& error) {
+    failure_ = error;
+    return false;
+  }
+
+  bool BindAndExecute(DbError& error) {
+    SQLHANDLE s = statement_->handle;
+    SQLFreeStmt(s, SQL_RESET_PARAMS);
+    SQLSetStmtAttrW(s, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(limit_ > 0 ? limit_ : 0)),
+                    0);
+    const bool access = text::EqualNoCase(shared_->dbms, u"ACCESS");
+    bound_.assign(order_.size(), Bound());
+    for (size_t i = 0; i < order_.size(); ++i) {
+      const DbValue& value = parameters_[order_[i]];
+      Bound& b = bound_[i];
+      SQLSMALLINT cType = SQL_C_WCHAR, sqlType = SQL_WVARCHAR;
+      SQLULEN size = 1;
+      SQLPOINTER data = nullptr;
+      SQLLEN length = 0;
+      if (const auto* integer = std::get_if<int64_t>(&value)) {
+        const bool small = *integer >= INT32_MIN && *integer <= INT32_MAX;
+        if (access && !small) {
+          b.real = static_cast<double>(*integer);
+          cType = SQL_C_DOUBLE;
+          sqlType = SQL_DOUBLE;
+          data = &b.real;
+          size = 15;
+        } else {
+          b.integer = *integer;
+          cType = SQL_C_SBIGINT;
+          sqlType = small ? SQL_INTEGER : SQL_BIGINT;
+          size = small ? 10 : 19;
+          data = &b.integer;
+        }
+      } else if (const auto* real = std::get_if<double>(&value)) {
+        b.real = *real;
+        cType = SQL_C_DOUBLE;
+        sqlType = SQL_DOUBLE;
+        size = 15;
+        data = &b.real;
+      } else if (const auto* textValue = std::get_if<std::u16string>(&value)) {
+        b.text = *textValue;
+        length = static_cast<SQLLEN>(b.text.size() * sizeof(char16_t));
+        size = b.text.empty() ? 1 : b.text.size();
+        sqlType = size > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+        data = Wide(b.text);
+      } else {
+        length = SQL_NULL_DATA;
+      }
+      b.indicator = length;
+      if (!Succeeded(SQLBindParameter(s, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, cType, sqlType, size, 0,
+                                      data, length > 0 ? length : 0, &b.indicator))) {
+        error = Diagnose(SQL_HANDLE_STMT, s);
+        return false;
+      }
+    }
+    const SQLRETURN rc = SQLExecute(s);
+    if (Succeeded(rc) || rc == SQL_NO_DATA) return true;
+    error = Diagnose(SQL_HANDLE_STMT, s);
+    // The SQLite driver reports a constraint as a general error with SQLite's own code.
+    if (error.state == u"HY000" && text::EqualNoCase(shared_->dbms, u"SQLite") && (error.code & 0xFF) == 19) {
+      error.state = u"23000";
+    }
+    return false;
+  }
+
+  DbField ReadColumn(SQLUSMALLINT number, const ColumnInfo& column, DbError& error) {
+    SQLHANDLE s = statement_->handle;
+    DbField field;
+    SQLLEN length = 0;
+    const DbType kind = KindOf(column.sqlType, column.digits);
+    if (kind == DbType::Integer || kind == DbType::Real) {
+      // Read as text first: a DECIMAL may hold more than 64 bits, a DOUBLE a fraction.
+      SQLWCHAR buffer[64] = {};
+      if (!Succeeded(SQLGetData(s, number, SQL_C_WCHAR, buffer, sizeof buffer, &length))) {
+        error = Diagnose(SQL_HANDLE_STMT, s);
+        return field;
+      }
+      if (length == SQL_NULL_DATA) return field;
+      const std::u16string digits = reinterpret_cast<const char16_t*>(buffer);
+      bool whole = !digits.empty();
+      int64_t value = 0;
+      for (size_t i = digits[0] == u'-' ? 1 : 0; i < digits.size() && whole; ++i) {
+        whole = digits[i] >= u'0' && digits[i] <= u'9' && value < INT64_MAX / 10;
+        value = value * 10 + (digits[i] - u'0');
+      }
+      if (whole) {
+        field.type = DbType::Integer;
+        field.value = digits[0] == u'-' ? -value : value;
+      } else {
+        field.type = DbType::Text;
+        field.value = digits;
+      }
+      return field;
+    }
+    if (kind == DbType::Blob) {
+      char ignored[256];
+      while (Succeeded(SQLGetData(s, number, SQL_C_BINARY, ignored, sizeof ignored, &length))) {
+        if (length == SQL_NULL_DATA) return field;
+      }
+      field.type = DbType::Blob;
+      return field;
+    }
+    std::u16string value;
+    std::u16string chunk(2048, u'\0');
+    for (;;) {
+      const SQLRETURN rc = SQLGetData(s, number, SQL_C_WCHAR, Wide(chunk), static_cast<SQLLEN>(chunk.size() * 2),
+                                      &length);
+      if (rc == SQL_NO_DATA) break;
+      if (!Succeeded(rc)) {
+        error = Diagnose(SQL_HANDLE_STMT, s);
+        return field;
+      }
+      if (length == SQL_NULL_DATA) return field;
+      const size_t room = chunk.size() - 1;
+      const size_t got = length == SQL_NO_TOTAL || static_cast<size_t>(length) / 2 > room
+                             ? room
+                             : static_cast<size_t>(length) / 2;
+      value.append(chunk.data(), got);
+      if (rc == SQL_SUCCESS) break;
+    }
+    field.type = DbType::Text;
+    field.value = std::move(value);
+    return field;
+  }
+
+  std::u16string Attribute(int index, SQLUSMALLINT attribute) const {
+    SQLWCHAR buffer[256] = {};
+    SQLSMALLINT length = 0;
+    if (!Succeeded(SQLColAttributeW(statement_->handle, static_cast<SQLUSMALLINT>(index + 1), attribute, buffer,
+                                    sizeof buffer, &length, nullptr))) {
+      return {};
+    }
+    return reinterpret_cast<const char16_t*>(buffer);
+  }
+
+  struct Bound {
+    std::u16string text;
+    int64_t integer = 0;
+    double real = 0;
+    SQLLEN indicator = 0;
+  };
+
+  std::shared_ptr<Shared> shared_;
+  DbSession* session_;  // the session outlives a statement only while it is open; used for reconnecting
+  std::u16string sql_;
+  std::vector<size_t> order_;
+  std::shared_ptr<Link> link_;
+  std::unique_ptr<Handle> statement_;
+  std::vector<DbValue> parameters_;
+  std::vector<Bound> bound_;
+  std::vector<ColumnInfo> columns_;
+  std::vector<DbField> row_;
+  int limit_ = 0;
+  bool executed_ = false;
+  mutable DbError failure_;
+};
+
+class OdbcSession final : public DbSession {
+ public:
+  explicit OdbcSession(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+  ~OdbcSession() override {
+    if (shared_->inTransaction && shared_->link) {
+      SQLEndTran(SQL_HANDLE_DBC, shared_->link->dbc.handle, SQL_ROLLBACK);
+    }
+    shared_->DropLink();
+    shared_->closed = true;
+  }
+
+  std::unique_ptr<DbStatement> Prepare(const std::u16string& sql, DbError& error) override {
+    if (!shared_->Ready(*this, error)) return nullptr;
+    std::vector<size_t> order;
+    std::u16string mapped = MapMarkers(sql, order);
+    if (mapped.empty()) {
+      error = PlainError(u"Only one statement can be run at a time", u"42000");
+      return nullptr;
+    }
+    auto statement = std::make_unique<OdbcStatement>(shared_, *this, Dialect(std::move(mapped), shared_->dbms),
+                                                     std::move(order));
+    if (!statement->PrepareOnLink(error)) {
+      // A broken link is replaced when the statement runs.
+      if (!shared_->LinkBroke(error) || shared_->inTransaction) return nullptr;
+    }
+    return statement;
+  }
+
+  bool Execute(const std::u16string& sql, DbError& error) override {
+    std::unique_ptr<DbStatement> statement = Prepare(sql, error);
+    if (!statement || !statement->Bind({}, error)) return false;
+    while (true) {
+      const DbStep step = statement->Step(error);
+      if (step == DbStep::Failed) return false;
+      if (step == DbStep::Done) return true;
+    }
+  }
+
+  bool BeginTransaction(DbError& error) override {
+    if (!shared_->Ready(*this, error)) return false;
+    if (!SetAutocommit(false, error)) {
+      shared_->LinkBroke(error);
+      return false;
+    }
+    shared_->inTransaction = true;
+    return true;
+  }
+
+  bool CommitTransaction(DbError& error) override { return EndTransaction(SQL_COMMIT, error); }
+  bool RollbackTransaction(DbError& error) override { return EndTransaction(SQL_ROLLBACK, error); }
+
+  int64_t ChangedRows() const override { return shared_->changed; }
+  std::u16string Dbms() const override { return shared_->dbms; }
+  bool ServerAway() const override { return shared_->away; }
+  // A server makes readers wait for no writer; its statements have their own timeouts.
+  void SetBusyTimeout(int milliseconds) override { (void)milliseconds; }
+
+ private:
+  bool SetAutocommit(bool on, DbError& error) {
+    SQLHANDLE dbc = shared_->link->dbc.handle;
+    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    if (Succeeded(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0))) return true;
+    error = Diagnose(SQL_HANDLE_DBC, dbc);
+    return false;
+  }
+
+  bool EndTransaction(SQLSMALLINT completion, DbError& error) {
+    if (!shared_->inTransaction) {
+      error = PlainError(u"没有进行中的事务。", u"25000");
+      return false;
+    }
+    shared_->inTransaction = false;
+    if (!shared_->link) {
+      error = PlainError(u"与数据库服务器的连接在事务中断开了，事务里的修改没有保存。", u"08S01");
+      return completion == SQL_ROLLBACK;
+    }
+    SQLHANDLE dbc = shared_->link->dbc.handle;
+    bool ok = Succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc, completion));
+    if (!ok) error = Diagnose(SQL_HANDLE_DBC, dbc);
+    DbError ignored;
+    if (!SetAutocommit(true, ok ? error : ignored)) ok = false;
+    if (!ok) shared_->LinkBroke(error);
+    return ok;
+  }
+
+  std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace
+
+std::vector<std::u16string> InstalledOdbcDrivers() {
+  std::vector<std::u16string> drivers;
+  SQLHANDLE env = SQL_NULL_HANDLE;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return drivers;
+  Handle owner(SQL_HANDLE_ENV, env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLWCHAR name[512];
+  SQLWCHAR attributes[2048];
+  SQLSMALLINT nameLength = 0, attributesLength = 0;
+  SQLUSMALLINT direction = SQL_FETCH_FIRST;
+  while (Succeeded(SQLDriversW(env, direction, name, 512, &nameLength, attributes, 2048, &attributesLength))) {
+    drivers.emplace_back(reinterpret_cast<const char16_t*>(name));
+    direction = SQL_FETCH_NEXT;
+  }
+  return drivers;
+}
+
+std::unique_ptr<DbSession> OpenOdbcSession(const ConnectionSettings& settings, ConnectCheck check, DbError& error) {
+  std::u16string connectString = settings.odbcString;
+  std::u16string driver = ConnectionValue(connectString, u"Driver");
+  if (!settings.driverChoices.empty()) {
+    driver = ChooseDriver(settings.driverChoices, InstalledOdbcDrivers());
+    if (driver.empty()) {
+      error = PlainError(u"这台电脑没有安装数据库需要的 ODBC 驱动程序“" + settings.driverChoices.front() + u"”。" +
+                             DriverDownloadHint(settings.driverChoices.front()),
+                         u"IM002");
+      return nullptr;
+    }
+    connectString = u"Driver={" + driver + u"};" + connectString;
+  }
+  // psqlODBC reads a whole result before the first row unless it fetches
+  // through a server cursor: the list's 37 rows would cost the whole prefix.
+  if (text::Upper(driver).rfind(u"POSTGRESQL", 0) == 0 && ConnectionValue(connectString, u"UseDeclareFetch").empty()) {
+    if (!connectString.empty() && connectString.back() != u';') connectString += u';';
+    connectString += u"UseDeclareFetch=1;Fetch=40;";
+  }
+  auto shared = std::make_shared<Shared>(connectString, std::move(check));
+  auto session = std::make_unique<OdbcSession>(shared);
+  if (shared->Connect(*session, error) || shared->away) return session;
+  if (error.state == u"IM002") {
+    const std::u16string dsn = ConnectionValue(connectString, u"DSN");
+    error.description = driver.empty() ? u"找不到 ODBC 数据源“" + dsn + u"”。请在“ODBC 数据源”设置里添加它。"
+                                       : u"这台电脑没有安装 ODBC 驱动程序“" + driver + u"”。" + DriverDownloadHint(driver);
+  }
+  return nullptr;
+}
+
+}  // namespace kwo::store
