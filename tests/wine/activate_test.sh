@@ -44,7 +44,9 @@ expect() {
 
 start_in_source() {
   for title in "$SOURCE" "$CHINESE" "$UPPER" "$MIXED"; do
-    wh_driver set-text "$title" $EDIT "" || wh_fail "cannot empty '$title'"
+    # Under load Wine may briefly count a receiver still taking typed keys as
+    # hung, and the message is refused at once: try again for a while.
+    wh_wait_until 10 wh_driver set-text "$title" $EDIT "" || wh_fail "cannot empty '$title'"
   done
   wh_driver activate "$SOURCE" >/dev/null || wh_fail "cannot activate the source window"
 }
