@@ -61,6 +61,15 @@ target_compile_definitions(sqlite3 PUBLIC
   # them changes how SQL runs or how the file is written.
   SQLITE_OMIT_DEPRECATED
   SQLITE_OMIT_SHARED_CACHE
+  SQLITE_OMIT_JSON
+  SQLITE_OMIT_DATETIME_FUNCS
+  SQLITE_OMIT_PROGRESS_CALLBACK
+  SQLITE_OMIT_GET_TABLE
+  SQLITE_OMIT_COMPLETE
+  SQLITE_OMIT_TRACE
+  SQLITE_UNTESTABLE
+  SQLITE_OMIT_AUTHORIZATION
+  SQLITE_OMIT_DESERIALIZE
   SQLITE_DEFAULT_MEMSTATUS=0)
 # The amalgamation is third-party code: no warnings, no sanitizer noise from our flags.
 set_target_properties(sqlite3 PROPERTIES C_VISIBILITY_PRESET hidden POSITION_INDEPENDENT_CODE ON)
