@@ -102,7 +102,10 @@ class Interpreter {
             checker_->Note(SequenceProblemKind::UnterminatedGroup);
           }
         }
-        if (length >= kGroupBufferSize) return SendStop::GroupTooLong;
+        if (length >= kGroupBufferSize) {
+          ReleaseHeldKeys();
+          return SendStop::GroupTooLong;
+        }
         RunGroup(p + 1, length);
         if (refused_) break;
         if (*end == 0) return SendStop::None;
