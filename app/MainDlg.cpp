@@ -537,7 +537,9 @@ INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
   // Shown over a window that runs modally, the main window would be
   // disabled and that window hidden behind it: nothing could be reached.
   if (BringModalWindowToFront()) return TRUE;
+  const bool inFront = GetForegroundWindow() == Handle();
   RememberTarget();
+  if (!inFront) sender.PlaceNearTarget(Handle());
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
