@@ -40,12 +40,6 @@ TEST(PopupPlacement, PlacesBelowTheCaretOrAboveItAndAlwaysInsideTheWorkArea) {
   }
 }
 
-TEST(PopupPlacement, CentresOnTheWindowWithinTheWorkArea) {
-  EXPECT_EQ(CentreOn(kPopup, {100, 100, 900, 700}, kWork), (ScreenRect{300, 250, 700, 550}));
-  EXPECT_EQ(CentreOn(kPopup, {-300, 900, 300, 1300}, kWork), (ScreenRect{0, 740, 400, 1040}));
-  EXPECT_EQ(ClampInto({1700, -50, 2100, 250}, kWork), (ScreenRect{1520, 0, 1920, 300}));
-}
-
 struct PlaceForTargetTest : ::testing::Test {
   RecordingTargetPlatform desk;
   const Target editor{0x100, 7};
