@@ -158,15 +158,8 @@ void CMainDlg::ReadSettings() {
     settings::CIniFile ini;
     ini.Load(std::filesystem::path(IniPath()));
     connectionString = settings::ReadConnectionString(ini);
-    const settings::Options options = settings::ReadOptions(ini);
-    backgroundColour = RGB(options.red, options.green, options.blue);
-    enablePre = options.enablePre;
-    enableAfter = options.enableAfter;
+    options = settings::ReadOptions(ini);
     timerOn = 0;
-    interval = options.interval;
-    preStr = ToWide(options.preStr);
-    afterStr = ToWide(options.afterStr);
-    timerStr = ToWide(options.timerStr);
     const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
     hotKey = setting.hotKey;
     if (setting.malformed) malformedHotKey = ToWide(options.hotKey);
@@ -362,8 +355,8 @@ void CMainDlg::ReportSearchFailure(bool failed) {
 void CMainDlg::SendCurrentEntry() {
   EntryTexts texts;
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
-  if (!texts.content.empty() && enablePre == 1) texts.prefix = FromWide(preStr);
-  if (!texts.content.empty() && enableAfter == 1) texts.suffix = FromWide(afterStr);
+  if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
+  if (!texts.content.empty() && options.enableAfter == 1) texts.suffix = options.afterStr;
   const SendOutcome report = sender.SendEntry(Handle(), texts);
   if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();
@@ -397,6 +390,8 @@ void CMainDlg::ClearShortKey() {
     ui::SetItemText(Handle(), IDC_SHORTKEY, L"");
   }
 }
+
+COLORREF CMainDlg::BackgroundColour() const { return RGB(options.red, options.green, options.blue); }
 
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
@@ -489,34 +484,22 @@ void CMainDlg::OnOpen() {
 
 void CMainDlg::OnOptions() {
   const int32_t timerWasOn = timerOn;
-  settings::COptionDlg options;
-  options.enablePre = enablePre;
-  options.enableAfter = enableAfter;
-  options.timerOn = timerOn;
-  options.interval = interval;
-  options.preStr = preStr;
-  options.afterStr = afterStr;
-  options.timerStr = timerStr;
-  options.backgroundColour = backgroundColour;
-  options.hotKey = hotKey;
-  options.applyHotKey = [this](const keys::HotKey& chosen) { return ChangeHotKey(chosen); };
-  options.iniPath = IniPath();
-  options.DoModal(Handle());
+  settings::COptionDlg dialog;
+  dialog.options = options;
+  dialog.timerOn = timerOn;
+  dialog.hotKey = hotKey;
+  dialog.applyHotKey = [this](const keys::HotKey& chosen) { return ChangeHotKey(chosen); };
+  dialog.iniPath = IniPath();
+  if (dialog.DoModal(Handle()) != IDOK) return;
 
-  backgroundColour = options.backgroundColour;
+  options = dialog.options;
   InvalidateRect(Handle(), nullptr, TRUE);
-  enablePre = options.enablePre;
-  enableAfter = options.enableAfter;
-  timerOn = options.timerOn;
-  interval = options.interval;
-  preStr = options.preStr;
-  afterStr = options.afterStr;
-  timerStr = options.timerStr;
-  hotKey = options.hotKey;  // while stopped, registered when started again
+  timerOn = dialog.timerOn;
+  hotKey = dialog.hotKey;  // while stopped, registered when started again
   ShowHotKey();
 
   if (timerOn != 0 && timerWasOn == 0) {
-    sendTimerId = SetTimer(Handle(), KWO_SEND_TIMER_ID, TimerPeriodMs(interval), nullptr);
+    sendTimerId = SetTimer(Handle(), KWO_SEND_TIMER_ID, TimerPeriodMs(options.interval), nullptr);
   } else if (timerOn == 0 && timerWasOn != 0) {
     KillTimer(Handle(), sendTimerId);
   }
@@ -558,8 +541,8 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
-  if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    const SendOutcome report = sender.SendTimed(FromWide(timerStr));
+  if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {
+    const SendOutcome report = sender.SendTimed(options.timerStr);
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;
@@ -570,10 +553,10 @@ INT_PTR CMainDlg::OnCtlColor(WPARAM wParam, LPARAM) {
   // colour that stays readable on the background (black on black otherwise).
   HDC dc = reinterpret_cast<HDC>(wParam);
   SetBkMode(dc, TRANSPARENT);
-  SetBkColor(dc, backgroundColour);
-  const bool light = WantsLightText(GetRValue(backgroundColour), GetGValue(backgroundColour), GetBValue(backgroundColour));
+  SetBkColor(dc, BackgroundColour());
+  const bool light = WantsLightText(options.red, options.green, options.blue);
   SetTextColor(dc, light ? RGB(255, 255, 255) : RGB(0, 0, 0));
-  return reinterpret_cast<INT_PTR>(backgroundBrush.Get(backgroundColour));
+  return reinterpret_cast<INT_PTR>(backgroundBrush.Get(BackgroundColour()));
 }
 
 INT_PTR CMainDlg::OnCtlColorEdit(WPARAM wParam, LPARAM lParam) {

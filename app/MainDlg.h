@@ -17,6 +17,7 @@
 #include "app/SearchMode.h"
 #include "controls/Edit37.h"
 #include "keys/HotKey.h"
+#include "settings/Options.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -67,6 +68,7 @@ class CMainDlg : public kwo::ui::CDialog {
   std::wstring HotKeyText() const;
   void ShowHotKey();
   void ClearShortKey();
+  COLORREF BackgroundColour() const;
   void WatchServer();
   void RefreshTip();
   // Tells the user, once until a search succeeds again, that the search could not read the store.
@@ -128,15 +130,9 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::controls::CEdit37 keyEdit;
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
-  int32_t enablePre = 0;
-  int32_t enableAfter = 0;
-  int32_t timerOn = 0;
-  int32_t interval = 0;
-  std::wstring preStr;
-  std::wstring afterStr;
-  std::wstring timerStr;
+  kwo::settings::Options options;  // as read from kwo.ini, then as the options dialog returns them
+  int32_t timerOn = 0;             // timed sending, for this run only
   std::vector<std::pair<std::wstring, std::wstring>> menuLinks;  // (menu text, target)
-  COLORREF backgroundColour = RGB(0, 0, 0);
   kwo::ui::ColourBrush backgroundBrush;
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
