@@ -321,35 +321,34 @@ void CMainDlg::SearchEntries() {
     found = false;
   }
   pause.reset();
-  // A server that is away is told once by WatchServer, in its own words.
-  ReportSearchFailure(!found && !store.ServerAway());
-  WatchServer();
+  const bool locked = !found && store::IsLockedError(results.LastErrorCode());
+  TrackStore(outages.Update(JudgeStore(!found, locked, store.ServerAway())));
 }
 
-void CMainDlg::WatchServer() {
-  const bool wasAway = serverWatch.Away();
-  if (serverWatch.Update(store.ServerAway())) PostMessageW(Handle(), kServerAwayMessage, 0, 0);
-  if (serverWatch.Away() != wasAway) RefreshTip();
+void CMainDlg::TrackStore(bool tell) {
+  if (outages.ServerAway() != tipShowsServerAway) {
+    tipShowsServerAway = outages.ServerAway();
+    RefreshTip();
+  }
+  if (!tell) return;
+  switch (outages.State()) {
+    case StoreState::ServerAway:
+      PostMessageW(Handle(), kServerAwayMessage, 0, 0);
+      break;
+    case StoreState::Locked:
+      ui::ShowTimedNotice(L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。", kSearchNoticeTimeoutMs);
+      break;
+    default:
+      ui::ShowTimedNotice(L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。", kSearchNoticeTimeoutMs);
+      break;
+  }
 }
 
 void CMainDlg::RefreshTip() {
   // Running, the tip names the hotkey in force.
   const std::wstring base = hotkeyOn ? ui::LoadStringResource(IDS_APP_TITLE) + L"（" + HotKeyText() + L"）"
                                      : ui::LoadStringResource(IDS_TIP_STOPPED);
-  notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), serverWatch.Away())));
-}
-
-void CMainDlg::ReportSearchFailure(bool failed) {
-  // Once per outage: every keystroke of it fails the same way.
-  if (!failed || searchFailed) {
-    searchFailed = failed;
-    return;
-  }
-  searchFailed = true;
-  ui::ShowTimedNotice(store::IsLockedError(results.LastErrorCode())
-                          ? L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。"
-                          : L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。",
-                      kSearchNoticeTimeoutMs);
+  notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), outages.ServerAway())));
 }
 
 void CMainDlg::SendCurrentEntry() {
@@ -465,7 +464,7 @@ void CMainDlg::OnImport() {
 
 void CMainDlg::OnExport() {
   entries::RunExport(Handle(), store, results);
-  WatchServer();
+  TrackStore(outages.UpdateServer(store.ServerAway()));
 }
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }

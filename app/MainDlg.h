@@ -69,10 +69,10 @@ class CMainDlg : public kwo::ui::CDialog {
   void ShowHotKey();
   void ClearShortKey();
   COLORREF BackgroundColour() const;
-  void WatchServer();
+  // After `outages` took the store's state: tells the user when `tell`, and
+  // keeps the tray tip in step with the server's state.
+  void TrackStore(bool tell);
   void RefreshTip();
-  // Tells the user, once until a search succeeds again, that the search could not read the store.
-  void ReportSearchFailure(bool failed);
   // Brings the window of ours that runs modally to the front; false when none does.
   bool BringModalWindowToFront();
   void RememberTarget();
@@ -115,7 +115,6 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
-  bool searchFailed = false;
   kwo::ui::OwnedIcon programIcon;
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
@@ -137,7 +136,8 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
-  ServerWatch serverWatch;
+  OutageWatch outages;
+  bool tipShowsServerAway = false;
   bool storeCreated = false;  // this start created the database
 };
 
