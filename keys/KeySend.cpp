@@ -54,6 +54,11 @@ class Checker final : public KeyPlatform {
       if (events[i].flags & kUnicode) continue;
       if (events[i].flags & kKeyUp) {
         held_.erase(events[i].vk);
+      } else if (i + 1 < count && events[i + 1].vk == events[i].vk && (events[i + 1].flags & kKeyUp)) {
+        // Pressed and let go in one call, as every repeat of {KEY n} is:
+        // the key ends up, without noting where it went down.
+        held_.erase(events[i].vk);
+        ++i;
       } else {
         held_[events[i].vk] = {position_, group_};
       }
