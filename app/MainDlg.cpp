@@ -170,6 +170,7 @@ void CMainDlg::ReadSettings() {
     const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
     hotKey = setting.hotKey;
     if (setting.malformed) malformedHotKey = ToWide(options.hotKey);
+    sender.pasteAbove = static_cast<size_t>(options.pasteAbove);
     if (const settings::CIniSection* links = ini.FindSection(u"Menu")) {
       for (const auto& key : links->Keys()) {
         if (menuLinks.size() == kMostMenuLinks) break;

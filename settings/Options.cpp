@@ -1,5 +1,7 @@
 #include "settings/Options.h"
 
+#include <algorithm>
+
 #include "text/Chars.h"
 
 namespace kwo::settings {
@@ -40,6 +42,7 @@ Options ReadOptions(const CIniFile& ini) {
   o.afterStr = ini.GetString(kOptions, u"AfterStr");
   o.timerStr = ini.GetString(kOptions, u"TimerStr");
   o.hotKey = ini.GetString(kOptions, u"HotKey");
+  o.pasteAbove = std::max<int32_t>(0, ini.GetInt(kOptions, u"PasteAbove"));
   return o;
 }
 
@@ -56,6 +59,7 @@ void WriteOptions(CIniFile& ini, const Options& options) {
   // Written only once it differs from what a missing key means, so that
   // files stay as earlier versions wrote them.
   if (!options.hotKey.empty() || HasOption(ini, u"HotKey")) ini.SetString(kOptions, u"HotKey", options.hotKey);
+  if (options.pasteAbove != 0 || HasOption(ini, u"PasteAbove")) ini.SetInt(kOptions, u"PasteAbove", options.pasteAbove);
 }
 
 std::u16string ReadConnectionString(const CIniFile& ini) { return ini.GetString(u"sys", u"connectionString"); }

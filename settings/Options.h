@@ -20,6 +20,9 @@ struct Options {
   uint8_t red = 0, green = 0, blue = 0;  // background colour (low 8 bits of the stored values)
   // The activation hotkey as written (empty: Win + Space); keys/HotKey.h reads it.
   std::u16string hotKey;
+  // Runs of plain text in a content longer than this many characters are
+  // pasted instead of typed; 0 (missing, malformed or negative): never.
+  int32_t pasteAbove = 0;
 };
 
 // The interval box takes whole minutes from 0 to a day.

@@ -1,6 +1,10 @@
 // The options as read from and written to kwo.ini.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "settings/Options.h"
 #include "support/TempFolder.h"
 #include "text/Utf.h"
@@ -108,6 +112,24 @@ TEST_F(OptionsFile, RoundTripKeepsOtherSectionsAndWritesEveryKey) {
             "[Options]\r\nEnablePre=1\r\nEnableAfter=0\r\nInterval=5\r\n"
             "PreStr={ALT}\r\nAfterStr=\r\nTimerStr=\xE5\xAE\x9A\xE6\x97\xB6\xF0\x9F\x98\x80\r\n"
             "[BackGround]\r\nRed=1\r\nGreen=128\r\nBlue=255\r\n");
+}
+
+TEST_F(OptionsFile, PasteAboveIsNeverWhenBadAndWrittenOnlyOnceSet) {
+  for (const auto& [value, expected] : std::vector<std::pair<std::string, int32_t>>{
+           {"200", 200}, {" 15 ", 15}, {"abc", 0}, {"-5", 0}, {"", 0}}) {
+    WriteBytes(path_, "[Options]\r\nPasteAbove=" + value + "\r\n");
+    EXPECT_EQ(LoadOptions().pasteAbove, expected) << value;
+  }
+  WriteBytes(path_, "[Options]\r\nInterval=1\r\n");
+  Options o = LoadOptions();
+  SaveOptions(o);
+  EXPECT_EQ(ReadBytes(path_).find("PasteAbove"), std::string::npos);
+  o.pasteAbove = 300;
+  SaveOptions(o);
+  EXPECT_EQ(LoadOptions().pasteAbove, 300);
+  o.pasteAbove = 0;
+  SaveOptions(o);
+  EXPECT_NE(ReadBytes(path_).find("PasteAbove=0\r\n"), std::string::npos) << ReadBytes(path_);
 }
 
 }  // namespace
