@@ -2,6 +2,7 @@
 
 #include <imm.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -163,7 +164,6 @@ void CMainDlg::ReadSettings() {
     const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
     hotKey = setting.hotKey;
     if (setting.malformed) malformedHotKey = ToWide(options.hotKey);
-    sender.pasteAbove = static_cast<size_t>(options.pasteAbove);
     if (const settings::CIniSection* links = ini.FindSection(u"Menu")) {
       for (const auto& key : links->Keys()) {
         if (menuLinks.size() == kMostMenuLinks) break;
@@ -357,6 +357,7 @@ void CMainDlg::SendCurrentEntry() {
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
   if (!texts.content.empty() && options.enableAfter == 1) texts.suffix = options.afterStr;
+  sender.pasteAbove = static_cast<size_t>(std::max<int32_t>(0, options.pasteAbove));
   const SendOutcome report = sender.SendEntry(Handle(), texts);
   if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();

@@ -16,18 +16,26 @@ bool HasOption(const CIniFile& ini, std::u16string_view key) {
 }
 
 uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu); }
-}  // namespace
 
-std::optional<int32_t> ParseInterval(std::u16string_view text) {
+// Plain decimal digits (spaces around allowed) up to `most`.
+std::optional<int32_t> ParseWholeNumber(std::u16string_view text, int32_t most) {
   const std::u16string_view digits = text::TrimSpace(text);
   if (digits.empty()) return std::nullopt;
-  int32_t minutes = 0;
+  int32_t number = 0;
   for (char16_t unit : digits) {
     if (unit < u'0' || unit > u'9') return std::nullopt;
-    minutes = minutes * 10 + (unit - u'0');
-    if (minutes > kMaxInterval) return std::nullopt;
+    number = number * 10 + (unit - u'0');
+    if (number > most) return std::nullopt;
   }
-  return minutes;
+  return number;
+}
+}  // namespace
+
+std::optional<int32_t> ParseInterval(std::u16string_view text) { return ParseWholeNumber(text, kMaxInterval); }
+
+std::optional<int32_t> ParsePasteAbove(std::u16string_view text) {
+  if (text::TrimSpace(text).empty()) return 0;
+  return ParseWholeNumber(text, kMaxPasteAbove);
 }
 
 Options ReadOptions(const CIniFile& ini) {

@@ -32,6 +32,10 @@ constexpr int32_t kMaxInterval = 1440;
 // is not a whole number from kMinInterval to kMaxInterval.
 std::optional<int32_t> ParseInterval(std::u16string_view text);
 
+// The paste box takes whole characters up to a million; empty means 0 (never).
+constexpr int32_t kMaxPasteAbove = 1000000;
+std::optional<int32_t> ParsePasteAbove(std::u16string_view text);
+
 // Section `Options` and `BackGround` of a loaded file.
 Options ReadOptions(const CIniFile& ini);
 // Sets every option in the tree (the caller saves).

@@ -145,4 +145,12 @@ TEST(IntervalBox, TakesWholeMinutesFromNoneToADay) {
                                    u"+5", u"３０"}) {
     EXPECT_EQ(ParseInterval(refused), std::nullopt) << kwo::text::Utf16ToUtf8(refused);
   }
+  // The paste box: empty is 0 (never), up to a million characters.
+  using kwo::settings::ParsePasteAbove;
+  EXPECT_EQ(ParsePasteAbove(u" "), 0);
+  EXPECT_EQ(ParsePasteAbove(u" 200 "), 200);
+  EXPECT_EQ(ParsePasteAbove(u"1000000"), 1000000);
+  for (const char16_t* refused : {u"1000001", u"-1", u"2e3", u"２００"}) {
+    EXPECT_EQ(ParsePasteAbove(refused), std::nullopt) << kwo::text::Utf16ToUtf8(refused);
+  }
 }
