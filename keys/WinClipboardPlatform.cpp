@@ -233,12 +233,13 @@ void WinClipboardPlatform::WaitUntilTaken() {
 void WinClipboardPlatform::Restore() {
   if (!pending_) return;
   pending_ = false;
-  text_.clear();
   std::vector<OwnedClipboardData> saved = std::move(saved_);
   saved_.clear();
   const OpenedClipboard clipboard(window_, kRestoreTries);
-  // Another program that wrote to the clipboard since owns it now: its data stays.
+  // Another program that wrote to the clipboard since owns it now: its data
+  // stays. Still held open by someone: the text stays, and is still handed out.
   if (!clipboard || GetClipboardOwner() != window_ || !EmptyClipboard()) return;
+  text_.clear();
   for (OwnedClipboardData& data : saved) {
     if (SetClipboardData(data.get().format, data.get().data) != nullptr) data.release();
   }
