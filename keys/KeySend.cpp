@@ -25,6 +25,18 @@ constexpr char16_t kPasteKey = u'V';
 
 enum class GroupMode { PressAndRelease, PressOnly, ReleaseOnly };
 
+// The user's clipboard goes back however a paste ends, an exception included.
+class RestoreAtEnd {
+ public:
+  explicit RestoreAtEnd(ClipboardPlatform& clipboard) : clipboard_(clipboard) {}
+  ~RestoreAtEnd() { clipboard_.Restore(); }
+  RestoreAtEnd(const RestoreAtEnd&) = delete;
+  RestoreAtEnd& operator=(const RestoreAtEnd&) = delete;
+
+ private:
+  ClipboardPlatform& clipboard_;
+};
+
 // Low 16 bits, as key codes and repeat counts use them.
 uint16_t Low16(int32_t value) { return static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFFu); }
 
@@ -128,6 +140,7 @@ class Interpreter {
   // sequence would turn Ctrl+V into another shortcut.
   PasteOutcome Paste(std::u16string_view text, ClipboardPlatform& clipboard) {
     if (!held_.empty() || !clipboard.PutText(text)) return PasteOutcome::NotOnClipboard;
+    const RestoreAtEnd restore(clipboard);
     bool pasted = false;
     if (Check(KeyDown(platform_, kControlKey, false, state_))) {
       held_.push_back({kControlKey, false});
@@ -136,7 +149,6 @@ class Interpreter {
     }
     if (pasted) clipboard.WaitUntilTaken();
     if (refused_) ReleaseHeldKeys();
-    clipboard.Restore();
     return refused_ ? PasteOutcome::Refused : PasteOutcome::Pasted;
   }
 

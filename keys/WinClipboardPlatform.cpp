@@ -16,6 +16,11 @@ constexpr int kPutTries = 5;
 // still be reading the pasted text.
 constexpr int kRestoreTries = 100;
 constexpr DWORD kTryPauseMs = 10;
+// Held longer than that, the clipboard is tried again now and then, for a
+// while, so that the user's clipboard comes back once the holder lets go.
+constexpr UINT_PTR kRestoreTimer = 1;
+constexpr UINT kRestoreTimerMs = 100;
+constexpr ULONGLONG kRestoreRetryMs = 30000;
 // Longest wait for the target to ask for the pasted text.
 constexpr ULONGLONG kTakeTimeoutMs = 3000;
 
@@ -152,6 +157,11 @@ void ClipboardDataTraits::Release(ClipboardData data) {
 }
 
 WinClipboardPlatform::~WinClipboardPlatform() {
+  if (pending_ || restoreDue_) {
+    pending_ = false;
+    restoreDue_ = true;
+    PutBack(kPutTries);
+  }
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
@@ -171,6 +181,10 @@ bool WinClipboardPlatform::EnsureWindow() {
 
 bool WinClipboardPlatform::PutText(std::u16string_view text) {
   if (pending_ || !EnsureWindow()) return false;
+  // The user's clipboard of an earlier paste first: saved now, the pasted
+  // text would take its place for good.
+  if (restoreDue_ && !PutBack(1)) return false;
+  text_.assign(text);
   const OpenedClipboard clipboard(window_, kPutTries);
   if (!clipboard) return false;
   saved_.clear();
@@ -194,7 +208,6 @@ bool WinClipboardPlatform::PutText(std::u16string_view text) {
     OwnedGlobal mark(GlobalAlloc(GMEM_MOVEABLE, 1));
     if (mark && SetClipboardData(exclude, mark.get()) != nullptr) mark.release();
   }
-  text_.assign(text);
   targetProcess_ = 0;
   if (const HWND front = GetForegroundWindow()) GetWindowThreadProcessId(front, &targetProcess_);
   pending_ = true;
@@ -233,16 +246,36 @@ void WinClipboardPlatform::WaitUntilTaken() {
 void WinClipboardPlatform::Restore() {
   if (!pending_) return;
   pending_ = false;
+  restoreDue_ = true;
+  if (PutBack(kRestoreTries)) return;
+  // Still held open by someone: the text stays, and is still handed out,
+  // until the holder lets go.
+  restoreDeadline_ = GetTickCount64() + kRestoreRetryMs;
+  SetTimer(window_, kRestoreTimer, kRestoreTimerMs, nullptr);
+}
+
+bool WinClipboardPlatform::PutBack(int tries) {
+  const OpenedClipboard clipboard(window_, tries);
+  if (!clipboard) return false;
+  restoreDue_ = false;
+  KillTimer(window_, kRestoreTimer);
   std::vector<OwnedClipboardData> saved = std::move(saved_);
   saved_.clear();
-  const OpenedClipboard clipboard(window_, kRestoreTries);
-  // Another program that wrote to the clipboard since owns it now: its data
-  // stays. Still held open by someone: the text stays, and is still handed out.
-  if (!clipboard || GetClipboardOwner() != window_ || !EmptyClipboard()) return;
+  // Another program that wrote to the clipboard since owns it now: its data stays.
+  if (GetClipboardOwner() != window_ || !EmptyClipboard()) return true;
   text_.clear();
   for (OwnedClipboardData& data : saved) {
     if (SetClipboardData(data.get().format, data.get().data) != nullptr) data.release();
   }
+  return true;
+}
+
+void WinClipboardPlatform::RetryRestore() {
+  if (restoreDue_ && (PutBack(1) || GetTickCount64() < restoreDeadline_)) return;
+  // Held for good: the pasted text stays.
+  KillTimer(window_, kRestoreTimer);
+  restoreDue_ = false;
+  saved_.clear();
 }
 
 LRESULT CALLBACK WinClipboardPlatform::OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -250,6 +283,9 @@ LRESULT CALLBACK WinClipboardPlatform::OwnerProc(HWND window, UINT message, WPAR
   switch (message) {
     case WM_RENDERFORMAT:
       if (self != nullptr && wParam == CF_UNICODETEXT) self->Render();
+      return 0;
+    case WM_TIMER:
+      if (self != nullptr && wParam == kRestoreTimer) self->RetryRestore();
       return 0;
     case WM_RENDERALLFORMATS:
       // Going away while the text is still on the clipboard: leave it there whole.

@@ -47,12 +47,19 @@ class WinClipboardPlatform final : public ClipboardPlatform {
   bool EnsureWindow();
   // WM_RENDERFORMAT: the text to the program that asks for it (the clipboard is open).
   void Render();
+  // Puts the saved clipboard back, trying to open it this many times; false
+  // while another program holds it open.
+  bool PutBack(int tries);
+  // The timer's try at a restore the clipboard was held open for.
+  void RetryRestore();
 
   HWND window_ = nullptr;
   std::u16string text_;       // on the clipboard, not yet handed out
   DWORD targetProcess_ = 0;   // the process of the window in front at PutText
   bool pending_ = false;      // PutText succeeded, Restore not yet done
   bool taken_ = false;        // the target process asked for the text
+  bool restoreDue_ = false;   // Restore found the clipboard held open: tried again by the timer
+  ULONGLONG restoreDeadline_ = 0;
   // The user's clipboard, format by format in its order; copies that outlive
   // the clipboard's own data.
   std::vector<OwnedClipboardData> saved_;

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "base/KernelHandle.h"
 
@@ -78,6 +79,38 @@ TEST(WinClipboard, NewerTextOfAnotherProgramStays) {
   SetClipboardText(L"newer");
   clipboard.Restore();
   EXPECT_EQ(ClipboardText(), L"newer");
+}
+
+// Held open by another program past the restore's wait: the pasted text stays
+// meanwhile, and the user's text comes back once the holder lets go.
+TEST(WinClipboard, HeldAtTheRestoreTheUserTextComesBackOnceLetGo) {
+  SetClipboardText(L"earlier");
+  WinClipboardPlatform clipboard;
+  ASSERT_TRUE(clipboard.PutText(u"pasted"));
+  OwnedHandle opened(CreateEventW(nullptr, TRUE, FALSE, nullptr)), done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    const bool open = OpenClipboard(nullptr) != FALSE;
+    SetEvent(opened.get());
+    WaitForSingleObject(done.get(), 30000);
+    if (open) CloseClipboard();
+  });
+  WaitForSingleObject(opened.get(), 30000);
+  clipboard.Restore();
+  SetEvent(done.get());
+  holder.join();
+  EXPECT_EQ(ClipboardText(), L"pasted");
+  // The retries come with the message loop.
+  const ULONGLONG deadline = GetTickCount64() + 20000;
+  while (ClipboardText() != L"earlier" && GetTickCount64() < deadline) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(20);
+  }
+  EXPECT_EQ(ClipboardText(), L"earlier");
+  // Done with: a later paste saves the user's text, not the pasted one.
+  ASSERT_TRUE(clipboard.PutText(u"again"));
+  clipboard.Restore();
+  EXPECT_EQ(ClipboardText(), L"earlier");
 }
 
 }  // namespace
