@@ -17,7 +17,8 @@ class ClipboardPlatform {
   // or after a bounded wait.
   virtual void WaitUntilTaken() = 0;
   // Puts back what PutText saved, unless another program has written to the
-  // clipboard since.
+  // clipboard since. While the text has not been asked for, or the clipboard
+  // is held open, that happens later, from the message loop.
   virtual void Restore() = 0;
 };
 

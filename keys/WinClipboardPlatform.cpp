@@ -212,6 +212,7 @@ bool WinClipboardPlatform::PutText(std::u16string_view text) {
   if (const HWND front = GetForegroundWindow()) GetWindowThreadProcessId(front, &targetProcess_);
   pending_ = true;
   taken_ = false;
+  handedOut_ = false;
   return true;
 }
 
@@ -223,6 +224,7 @@ void WinClipboardPlatform::Render() {
     GlobalUnlock(memory.get());
     if (SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr) memory.release();
   }
+  handedOut_ = true;
   // Clipboard monitors of other programs may ask first; only the target's
   // request (or one that names no window) means the paste was taken.
   DWORD reader = 0;
@@ -234,12 +236,15 @@ void WinClipboardPlatform::Render() {
 void WinClipboardPlatform::WaitUntilTaken() {
   if (!pending_) return;
   const ULONGLONG deadline = GetTickCount64() + kTakeTimeoutMs;
-  for (ULONGLONG now = GetTickCount64(); !taken_ && now < deadline; now = GetTickCount64()) {
+  for (;;) {
     // Only messages sent to this thread (WM_RENDERFORMAT among them) are
-    // handled here; posted ones wait for the message loop.
-    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE, 0);
+    // handled here; posted ones wait for the message loop. A request that
+    // came while the keys went out is handled before any wait.
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    const ULONGLONG now = GetTickCount64();
+    if (taken_ || now >= deadline) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE, 0);
   }
 }
 
@@ -247,9 +252,10 @@ void WinClipboardPlatform::Restore() {
   if (!pending_) return;
   pending_ = false;
   restoreDue_ = true;
-  if (PutBack(kRestoreTries)) return;
-  // Still held open by someone: the text stays, and is still handed out,
-  // until the holder lets go.
+  // Never asked for, the text stays a while: a target slower than the wait
+  // is still on its way to the paste, which must not bring the user's
+  // clipboard in. Held open by someone, it stays until the holder lets go.
+  if (handedOut_ && PutBack(kRestoreTries)) return;
   restoreDeadline_ = GetTickCount64() + kRestoreRetryMs;
   SetTimer(window_, kRestoreTimer, kRestoreTimerMs, nullptr);
 }
@@ -271,7 +277,9 @@ bool WinClipboardPlatform::PutBack(int tries) {
 }
 
 void WinClipboardPlatform::RetryRestore() {
-  if (restoreDue_ && (PutBack(1) || GetTickCount64() < restoreDeadline_)) return;
+  const bool late = GetTickCount64() >= restoreDeadline_;
+  if (restoreDue_ && (handedOut_ || late) && PutBack(1)) return;
+  if (restoreDue_ && !late) return;
   // Held for good: the pasted text stays.
   KillTimer(window_, kRestoreTimer);
   restoreDue_ = false;

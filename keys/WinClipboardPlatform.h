@@ -50,7 +50,7 @@ class WinClipboardPlatform final : public ClipboardPlatform {
   // Puts the saved clipboard back, trying to open it this many times; false
   // while another program holds it open.
   bool PutBack(int tries);
-  // The timer's try at a restore the clipboard was held open for.
+  // The timer's try at a restore put off.
   void RetryRestore();
 
   HWND window_ = nullptr;
@@ -58,7 +58,8 @@ class WinClipboardPlatform final : public ClipboardPlatform {
   DWORD targetProcess_ = 0;   // the process of the window in front at PutText
   bool pending_ = false;      // PutText succeeded, Restore not yet done
   bool taken_ = false;        // the target process asked for the text
-  bool restoreDue_ = false;   // Restore found the clipboard held open: tried again by the timer
+  bool handedOut_ = false;    // any program asked for it
+  bool restoreDue_ = false;   // Restore put off (text not asked for, or clipboard held): the timer's task
   ULONGLONG restoreDeadline_ = 0;
   // The user's clipboard, format by format in its order; copies that outlive
   // the clipboard's own data.
