@@ -100,6 +100,7 @@ TEST(WinClipboard, HeldAtTheRestoreTheUserTextComesBackOnceLetGo) {
   SetClipboardText(L"earlier");
   WinClipboardPlatform clipboard;
   ASSERT_TRUE(clipboard.PutText(u"pasted"));
+  EXPECT_EQ(ClipboardText(), L"pasted");  // the target takes it
   OwnedHandle opened(CreateEventW(nullptr, TRUE, FALSE, nullptr)), done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::thread holder([&] {
     const bool open = OpenClipboard(nullptr) != FALSE;
