@@ -29,6 +29,8 @@ class CDialogAdd : public kwo::ui::CDialog {
   void OnContentChange();
   void OnTry();
   void Lookup(const std::u16string& key);
+  // Looks the key up again for a save or delete, leaving the content box as it is.
+  void LookupKeepingContent(const std::u16string& key);
   std::u16string Content() const;
   void SetContent(const std::u16string& text);
 

@@ -124,6 +124,8 @@ void COptionDlg::OnOK() {
   HWND dialog = Handle();
   // The hotkey last: a changed one is registered at once.
   if (!IntervalAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
+  const std::wstring oldStrings[] = {preStr, afterStr, timerStr};
+  const int32_t oldNumbers[] = {enablePre, enableAfter, timerOn, interval};
   preStr = ui::ItemText(dialog, IDC_PRE_STR);
   afterStr = ui::ItemText(dialog, IDC_AFTER_STR);
   timerStr = ui::ItemText(dialog, IDC_TIMER_STR);
@@ -133,7 +135,22 @@ void COptionDlg::OnOK() {
   interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
 
   std::wstring error;
-  saveFailed = !SaveOptions(error);
+  bool fileInUse = false;
+  saveFailed = !SaveOptions(error, fileInUse);
+  if (saveFailed && fileInUse) {
+    // Another program has the file open: the dialog stays with what was
+    // chosen, for OK once that program has let it go. Cancel keeps the old options.
+    const std::wstring text = error + L"\n\n请关闭使用这个文件的程序后再点“确定”；点“取消”则不改设置。";
+    MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    preStr = oldStrings[0];
+    afterStr = oldStrings[1];
+    timerStr = oldStrings[2];
+    enablePre = oldNumbers[0];
+    enableAfter = oldNumbers[1];
+    timerOn = oldNumbers[2];
+    interval = oldNumbers[3];
+    return;
+  }
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
     const std::wstring text = error + L"\n\n新的设置只在本次运行中有效。";
@@ -144,7 +161,7 @@ void COptionDlg::OnOK() {
   EndDialog(IDOK);
 }
 
-bool COptionDlg::SaveOptions(std::wstring& error) const {
+bool COptionDlg::SaveOptions(std::wstring& error, bool& fileInUse) const {
   try {
     CIniFile ini;
     // Loaded first so that the other sections (connection, links) are kept.
@@ -165,8 +182,11 @@ bool COptionDlg::SaveOptions(std::wstring& error) const {
     ini.Save();
     return true;
   } catch (const IniError& failure) {
+    fileInUse = failure.Cause() == kInUseCause;
     if (failure.Cause() == kReadOnlyCause) {
       error = L"设置文件是只读的，无法保存设置：\n" + failure.File().wstring();
+    } else if (fileInUse) {
+      error = L"设置文件正被其他程序使用，无法保存设置：\n" + failure.File().wstring();
     } else {
       error = L"无法保存设置文件：\n" + ToWide(failure.Message());
     }

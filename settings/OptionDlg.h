@@ -37,7 +37,8 @@ class COptionDlg : public kwo::ui::CDialog {
   std::function<bool(const kwo::keys::HotKey&)> applyHotKey;
   // The settings file OK writes.
   std::wstring iniPath = L"kwo.ini";
-  // After OK: the file could not be written (the user has been told).
+  // After OK: the file could not be written (the user has been told). While
+  // another program holds it open, OK keeps the dialog open instead.
   bool saveFailed = false;
 
  protected:
@@ -51,8 +52,9 @@ class COptionDlg : public kwo::ui::CDialog {
   bool SequencesAccepted();
   void OnSwatchClicked();
   INT_PTR OnDrawItem(WPARAM wParam, LPARAM lParam);
-  // Writes the options into the settings file; false with `error` set.
-  bool SaveOptions(std::wstring& error) const;
+  // Writes the options into the settings file; false with `error` set, and
+  // `fileInUse` when another program holds the file open.
+  bool SaveOptions(std::wstring& error, bool& fileInUse) const;
 
   // Reads the hotkey box and registers a changed combination; false (the
   // user has been told) keeps the dialog open.

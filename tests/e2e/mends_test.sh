@@ -2,21 +2,32 @@
 # What the program does where things go wrong: a store that cannot be opened
 # and a kwo.ini that cannot be parsed end it with a message naming the file;
 # Win + Space held by another program is reported once and the window still
-# opens from the tray command; a kwo.ini that cannot be written on the
-# options dialog's OK is reported and the new options still apply; a send
+# opens from the tray command; a kwo.ini held open by another program at the
+# options dialog's OK is reported and the dialog stays until it is let go; a send
 # that stops early, a Help-menu link and a help file that cannot be opened
 # are each reported; a huge Interval does not make the timer type over and
 # over; Win + Space and the open command bring a window running modally to
 # the front; an interval out of range is refused; a locked kwo.db is reported
-# once per outage; a read-only kwo.ini is left as it is; the GDI object count
-# stays flat over hundreds of expansions.
+# once per outage; a save, delete or import that kwo.db refuses (locked,
+# renamed, read-only, in a read-only folder, on a full disk) says why and
+# loses nothing, and an export to a full disk leaves no file; a read-only
+# kwo.ini is left as it is; the GDI object count stays flat over hundreds of
+# expansions.
 #   mends_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe TOOL.exe [EXPANSIONS]
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
 TOOL=${5:?kwo_e2e_tool.exe} EXPANSIONS=${6:-400}
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
-wh_init e2e-mends 400
+wh_init e2e-mends 850
+# What the cases below make read-only or mount goes back first, so that the harness can remove it.
+_mends_undo() {
+  local rc=$?
+  [ -z "${APP:-}" ] || chattr -i "$APP" "$APP/kwo.db" 2>/dev/null
+  [ -z "${FULL:-}" ] || umount -l "$FULL" 2>/dev/null
+  return "$rc"
+}
+trap '_mends_undo; _wh_on_exit' EXIT
 e2e_stage
 e2e_start_receiver "Mends Editor"
 MARK='¶'
@@ -88,26 +99,33 @@ e2e_exit_kwo
 wh_driver close "Hotkey Probe"
 wh_driver wait "class:KwoTestProbe" gone 10000 >/dev/null || wh_fail "the probe did not end"
 
-# kwo.ini cannot be written on OK (another program holds it open, sharing it only for reading).
+# kwo.ini held open by another program on OK, which lets nobody else open it: said so, the dialog
+# stays with what was chosen, the file is untouched; OK once the file is let go saves the options.
 wh_driver set-text "$RCV" 100 "" >/dev/null
 e2e_ini 0 0 '【前】' ''
 e2e_start_kwo
 cp "$APP/kwo.ini" "$WH_DIR/before.ini"
-wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")"
+wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")" exclusive
 wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
 e2e_open_options
 e2e_focus_control 1029
 wh_driver keys SPACE
 wh_driver command "$DLG" 1
 check unwritable_ini_reported wh_wait_until 10 box_appears "疾书精灵"
-check unwritable_message_says_why contains "$(box_text)" "无法保存设置文件"
+check unwritable_message_says_why contains "$(box_text)" "正被其他程序使用"
 check unwritable_message_names_file contains "$(box_text)" "kwo.ini"
 wh_driver activate "$BOX" >/dev/null
 wh_driver keys RETURN
-check unwritable_dialog_closes wh_driver wait "参数设置" gone 5000
+wh_driver wait "$BOX" gone 5000 >/dev/null
+check held_ini_dialog_stays equals "$(wh_driver state "$DLG")" foreground
+check held_ini_choice_kept equals "$(wh_driver control-state "$DLG" 1029)" "visible enabled checked"
 check unwritable_file_unchanged cmp "$APP/kwo.ini" "$WH_DIR/before.ini"
-check new_options_apply_anyway e2e_expand A '【前】您好，很高兴认识您！'
 wh_driver close "E2E File Holder"
+wh_driver wait "E2E File Holder" gone 10000 >/dev/null
+wh_driver command "$DLG" 1
+check released_ini_ok_closes wh_driver wait "参数设置" gone 5000
+check released_ini_saved grep -qa $'^EnablePre=1\r$' "$APP/kwo.ini"
+check new_options_apply e2e_expand A '【前】您好，很高兴认识您！'
 e2e_exit_kwo
 
 # A huge Interval: 50036369 minutes is 96 ms in 32-bit arithmetic. Timed sending on must not type
@@ -203,6 +221,150 @@ wh_driver wait "$BOX" gone 15000 >/dev/null
 wh_driver close "E2E Db Locker"
 wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
 e2e_exit_kwo
+
+# Writes the database refuses. The edit dialog says why in a notice and keeps what was typed; an
+# import says why in "出错啦" and stores nothing; kwo.db keeps what it had.
+EDIT="编辑速记"
+rows_of() { sqlite3 "$1" "select group_concat(shortkey || '=' || content, ';') from (select * from kwo order by id);"; }
+open_edit() {  # open_edit KEY CONTENT: the edit dialog with KEY looked up and CONTENT typed over
+  wh_driver command "$KWO" 1003 >/dev/null
+  EDLG=$(wh_driver wait "$EDIT" visible 10000) || return 1
+  wh_driver set-text "$EDLG" 1001 "$1" >/dev/null
+  [ -z "$2" ] || wh_driver set-text "$EDLG" 1002 "$2" >/dev/null
+}
+# refused_in_edit NAME BUTTON TEXT: BUTTON (1 OK, 1012 delete) is refused with a notice holding
+# TEXT; the dialog stays with its content.
+refused_in_edit() {
+  local content; content=$(wh_driver text "$EDLG" 1002)
+  wh_driver command "$EDLG" "$2"
+  check "$1_noticed" wh_wait_until 30 box_appears "温馨提示"
+  local text; text=$(box_text)
+  echo "     (${text//$'\n'/ })"
+  check "$1_says_why" contains "$text" "$3"
+  check "$1_says_text_kept" contains "$text" "仍在"
+  wh_driver wait "$BOX" gone 15000 >/dev/null
+  check "$1_dialog_stays" wh_driver wait "$EDLG" visible 2000
+  check "$1_content_kept" equals "$(wh_driver text "$EDLG" 1002)" "$content"
+}
+edit_done() {  # edit_done BUTTON: pressed again, the dialog closes
+  wh_driver command "$EDLG" "$1"
+  wh_driver wait "$EDLG" gone 15000 >/dev/null
+}
+printf '#NEWIMP:\r\n导入的\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/small.txt"
+choose_import() {  # choose_import FILE: through the system Open dialog
+  wh_driver command "$KWO" 32783 >/dev/null
+  local dialog
+  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
+  wh_driver activate "$dialog" >/dev/null || return 1
+  wh_driver type "$(wh_winpath "$1")"
+  wh_driver keys RETURN
+}
+# refused_import NAME FILE TEXT: "出错啦" says nothing was imported, and TEXT.
+refused_import() {
+  choose_import "$2"
+  check "$1_reported" wh_wait_until 60 box_appears "出错啦"
+  local text; text=$(box_text)
+  echo "     (${text//$'\n'/ })"
+  check "$1_nothing_imported" contains "$text" "什么也没有导入"
+  check "$1_says_why" contains "$text" "$3"
+  close_box
+}
+close_box() { wh_driver activate "$BOX" >/dev/null; wh_driver keys RETURN; wh_driver wait "$BOX" gone 5000 >/dev/null; }
+
+# kwo.db locked by another program at OK and at delete: the wait, then the notice; once the lock
+# is gone the same button works.
+e2e_write_ini '[sys]' "$CONNECTION;Busy Timeout=1500"
+e2e_start_kwo
+open_edit AB '锁住时输入的'
+lock_db
+refused_in_edit locked_save 1 "占用"
+wh_driver close "E2E Db Locker"
+wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
+check unlocked_save_closes edit_done 1
+check unlocked_save_stored equals "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='AB'")" '锁住时输入的'
+open_edit AB ''
+wh_driver wait-text "$EDLG" 1002 "$(wh_file ab.txt '锁住时输入的')" 5000 >/dev/null
+lock_db
+refused_in_edit locked_delete 1012 "占用"
+wh_driver close "E2E Db Locker"
+wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
+check unlocked_delete_closes edit_done 1012
+check unlocked_delete_removed equals "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where shortkey='AB'")" 0
+
+# kwo.db renamed while the program runs: a save would go into a file nobody opens again. It is
+# refused, and so is an import; once the file has its name back, the same OK saves into it.
+open_edit A '改名时输入的'
+mv "$APP/kwo.db" "$APP/kwo.db.moved"
+refused_in_edit moved_save 1 "改回原名"
+mv "$APP/kwo.db.moved" "$APP/kwo.db"
+check restored_save_closes edit_done 1
+check restored_save_stored equals "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='A'")" '改名时输入的'
+mv "$APP/kwo.db" "$APP/kwo.db.moved"
+refused_import moved_import "$WH_DIR/small.txt" "改回原名"
+mv "$APP/kwo.db.moved" "$APP/kwo.db"
+check moved_import_stored_none equals "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where shortkey='NEWIMP'")" 0
+e2e_exit_kwo
+
+# A read-only kwo.db, then a read-only program folder: search and send work; a save and an import
+# are refused, saying that the database cannot be written. Root writes whatever the permission
+# bits say: for root the file or folder is made immutable instead.
+protect() {  # protect PATH
+  if [ "$(id -u)" = 0 ]; then chattr +i "$1" 2>/dev/null; else chmod a-w "$1"; fi
+}
+unprotect() { if [ "$(id -u)" = 0 ]; then chattr -i "$1"; else chmod u+w "$1"; fi; }
+for what in kwo.db folder; do
+  target="$APP/kwo.db"; [ "$what" = folder ] && target="$APP"
+  before=$(rows_of "$APP/kwo.db")
+  if ! protect "$target"; then
+    echo "SKIP read-only $what: the immutable attribute (chattr +i) is not permitted here"; continue
+  fi
+  e2e_start_kwo
+  wh_driver set-text "$RCV" 100 "" >/dev/null
+  check "readonly_${what}_sends" e2e_expand A '改名时输入的'
+  open_edit ROX '只读时输入的'
+  refused_in_edit "readonly_${what}_save" 1 "不能写入"
+  wh_driver command "$EDLG" 2
+  wh_driver wait "$EDLG" gone 5000 >/dev/null
+  refused_import "readonly_${what}_import" "$WH_DIR/small.txt" "不能写入"
+  e2e_exit_kwo
+  unprotect "$target"
+  check "readonly_${what}_nothing_lost" equals "$(rows_of "$APP/kwo.db")" "$before"
+done
+
+# A full disk: the program's folder is a small tmpfs, filled up. An import is refused whole; an
+# export says that its file could not be written and leaves nothing under the chosen name.
+FULL="$WH_DIR/full"
+mkdir -p "$FULL"
+if ! mount -t tmpfs -o "size=$(( $(stat -c %s "$APP/kwo.exe") / 1024 + 2048 ))k" tmpfs "$FULL" 2>/dev/null; then
+  echo "SKIP full disk: mounting a tmpfs is not permitted here"
+  FULL=
+else
+  cp "$APP/kwo.exe" "$APP/kwo.db" "$APP/kwo.ini" "$FULL/"
+  HOME_APP=$APP APP=$FULL
+  # About 128 KB stay free; the import brings 1 MB.
+  dd if=/dev/zero of="$FULL/filler" bs=4k count=$(( ($(df --output=avail -k "$FULL" | tail -n1) - 128) / 4 )) 2>/dev/null
+  awk 'BEGIN { x = sprintf("%2000s", ""); gsub(/ /, "x", x); for (i = 0; i < 500; i++) printf "#F%d:\r\n%s\r\n", i, x }' \
+    >"$WH_DIR/big.txt"
+  before=$(rows_of "$APP/kwo.db")
+  e2e_start_kwo
+  refused_import full_import "$WH_DIR/big.txt" "磁盘"
+  dd if=/dev/zero of="$FULL/filler2" bs=4k 2>/dev/null  # until nothing is left
+  wh_driver command "$KWO" 32784 >/dev/null
+  SAVE=$(wh_driver wait "class:#32770|导出" visible 10000) || wh_fail "the export dialog did not open"
+  wh_driver activate "$SAVE" >/dev/null
+  wh_driver keys CTRL+A
+  wh_driver type "$(wh_winpath "$FULL/export.txt")"
+  wh_driver keys RETURN
+  check full_export_reported wh_wait_until 30 box_appears "出错啦"
+  check full_export_says_why contains "$(box_text)" "没有写完整"
+  close_box
+  check full_export_leaves_no_file equals "$(ls "$FULL" | grep -c '^export')" 0
+  e2e_exit_kwo
+  check full_nothing_lost equals "$(rows_of "$APP/kwo.db")" "$before"
+  check full_database_sound equals "$(sqlite3 "$APP/kwo.db" 'pragma integrity_check')" ok
+  APP=$HOME_APP
+  umount "$FULL" && FULL=
+fi
 
 # A read-only kwo.ini is never written: OK says so, the file and its mark stay, the options apply.
 e2e_ini 0 0 '【前】' ''
