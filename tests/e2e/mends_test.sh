@@ -222,133 +222,107 @@ wh_driver close "E2E Db Locker"
 wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
 e2e_exit_kwo
 
-# Writes the database refuses. The edit dialog says why in a notice and keeps what was typed; an
+# Writes the database refuses: the edit dialog says why in a notice and keeps what was typed; an
 # import says why in "出错啦" and stores nothing; kwo.db keeps what it had.
-EDIT="编辑速记"
-rows_of() { sqlite3 "$1" "select group_concat(shortkey || '=' || content, ';') from (select * from kwo order by id);"; }
-open_edit() {  # open_edit KEY CONTENT: the edit dialog with KEY looked up and CONTENT typed over
+rows_of() { sqlite3 "$1" "select group_concat(shortkey || '=' || content, ';') from kwo"; }
+content_of() { sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='$1'"; }
+open_edit() {  # open_edit KEY [CONTENT]: the edit dialog with KEY looked up and CONTENT put over
   wh_driver command "$KWO" 1003 >/dev/null
-  EDLG=$(wh_driver wait "$EDIT" visible 10000) || return 1
+  EDLG=$(wh_driver wait "编辑速记" visible 10000) || wh_fail "the edit dialog did not open"
   wh_driver set-text "$EDLG" 1001 "$1" >/dev/null
-  [ -z "$2" ] || wh_driver set-text "$EDLG" 1002 "$2" >/dev/null
+  [ -z "${2:-}" ] || wh_driver set-text "$EDLG" 1002 "$2" >/dev/null
 }
-# refused_in_edit NAME BUTTON TEXT: BUTTON (1 OK, 1012 delete) is refused with a notice holding
-# TEXT; the dialog stays with its content.
-refused_in_edit() {
+refused() {  # refused NAME BUTTON TEXT: BUTTON (1 OK, 1012 delete) gives a notice with TEXT; all stays
   local content; content=$(wh_driver text "$EDLG" 1002)
   wh_driver command "$EDLG" "$2"
   check "$1_noticed" wh_wait_until 30 box_appears "温馨提示"
-  local text; text=$(box_text)
-  echo "     (${text//$'\n'/ })"
-  check "$1_says_why" contains "$text" "$3"
-  check "$1_says_text_kept" contains "$text" "仍在"
+  check "$1_says_why" contains "$(box_text)" "$3"
+  check "$1_says_text_kept" contains "$(box_text)" "仍在"
   wh_driver wait "$BOX" gone 15000 >/dev/null
-  check "$1_dialog_stays" wh_driver wait "$EDLG" visible 2000
   check "$1_content_kept" equals "$(wh_driver text "$EDLG" 1002)" "$content"
 }
-edit_done() {  # edit_done BUTTON: pressed again, the dialog closes
-  wh_driver command "$EDLG" "$1"
-  wh_driver wait "$EDLG" gone 15000 >/dev/null
-}
-printf '#NEWIMP:\r\n导入的\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/small.txt"
-choose_import() {  # choose_import FILE: through the system Open dialog
+pressed_again() { wh_driver command "$EDLG" "$1"; wh_driver wait "$EDLG" gone 15000 >/dev/null; }
+printf '#NEWIMP:\r\nx\r\n' >"$WH_DIR/small.txt"
+refused_import() {  # refused_import NAME FILE TEXT: "出错啦" says nothing was imported, and TEXT
   wh_driver command "$KWO" 32783 >/dev/null
-  local dialog
-  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
-  wh_driver activate "$dialog" >/dev/null || return 1
-  wh_driver type "$(wh_winpath "$1")"
+  local dialog; dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || wh_fail "no Open dialog"
+  wh_driver activate "$dialog" >/dev/null
+  wh_driver type "$(wh_winpath "$2")"
   wh_driver keys RETURN
-}
-# refused_import NAME FILE TEXT: "出错啦" says nothing was imported, and TEXT.
-refused_import() {
-  choose_import "$2"
   check "$1_reported" wh_wait_until 60 box_appears "出错啦"
-  local text; text=$(box_text)
-  echo "     (${text//$'\n'/ })"
-  check "$1_nothing_imported" contains "$text" "什么也没有导入"
-  check "$1_says_why" contains "$text" "$3"
+  check "$1_none_imported" contains "$(box_text)" "什么也没有导入"
+  check "$1_says_why" contains "$(box_text)" "$3"
   close_box
 }
 close_box() { wh_driver activate "$BOX" >/dev/null; wh_driver keys RETURN; wh_driver wait "$BOX" gone 5000 >/dev/null; }
+unlock_db() { wh_driver close "E2E Db Locker"; wh_driver wait "E2E Db Locker" gone 10000 >/dev/null; }
 
-# kwo.db locked by another program at OK and at delete: the wait, then the notice; once the lock
-# is gone the same button works.
+# kwo.db locked at OK and at delete: the wait, the notice; with the lock gone the same button works.
 e2e_write_ini '[sys]' "$CONNECTION;Busy Timeout=1500"
 e2e_start_kwo
 open_edit AB '锁住时输入的'
 lock_db
-refused_in_edit locked_save 1 "占用"
-wh_driver close "E2E Db Locker"
-wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
-check unlocked_save_closes edit_done 1
-check unlocked_save_stored equals "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='AB'")" '锁住时输入的'
-open_edit AB ''
-wh_driver wait-text "$EDLG" 1002 "$(wh_file ab.txt '锁住时输入的')" 5000 >/dev/null
+refused locked_save 1 "占用"
+unlock_db
+check unlocked_save_stored pressed_again 1
+check unlocked_save_content equals "$(content_of AB)" '锁住时输入的'
+open_edit AB
 lock_db
-refused_in_edit locked_delete 1012 "占用"
-wh_driver close "E2E Db Locker"
-wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
-check unlocked_delete_closes edit_done 1012
-check unlocked_delete_removed equals "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where shortkey='AB'")" 0
-
-# kwo.db renamed while the program runs: a save would go into a file nobody opens again. It is
-# refused, and so is an import; once the file has its name back, the same OK saves into it.
+refused locked_delete 1012 "占用"
+unlock_db
+check unlocked_delete_done pressed_again 1012
+check unlocked_delete_removed equals "$(content_of AB)" ""
+# kwo.db renamed while the program runs: a save or import would go into a file nobody opens again.
+# Refused; once the file has its name back, the same OK saves into it.
 open_edit A '改名时输入的'
 mv "$APP/kwo.db" "$APP/kwo.db.moved"
-refused_in_edit moved_save 1 "改回原名"
+refused moved_save 1 "改回原名"
 mv "$APP/kwo.db.moved" "$APP/kwo.db"
-check restored_save_closes edit_done 1
-check restored_save_stored equals "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='A'")" '改名时输入的'
+check restored_save_stored pressed_again 1
+check restored_save_content equals "$(content_of A)" '改名时输入的'
 mv "$APP/kwo.db" "$APP/kwo.db.moved"
 refused_import moved_import "$WH_DIR/small.txt" "改回原名"
 mv "$APP/kwo.db.moved" "$APP/kwo.db"
-check moved_import_stored_none equals "$(sqlite3 "$APP/kwo.db" "select count(*) from kwo where shortkey='NEWIMP'")" 0
+check moved_import_stored_none equals "$(content_of NEWIMP)" ""
 e2e_exit_kwo
 
-# A read-only kwo.db, then a read-only program folder: search and send work; a save and an import
-# are refused, saying that the database cannot be written. Root writes whatever the permission
-# bits say: for root the file or folder is made immutable instead.
-protect() {  # protect PATH
-  if [ "$(id -u)" = 0 ]; then chattr +i "$1" 2>/dev/null; else chmod a-w "$1"; fi
+# A read-only kwo.db, then a read-only program folder: search and send work; save and import say
+# that the database cannot be written. Root writes whatever the permission bits say: for root the
+# file or folder is made immutable.
+protect() {  # protect +|- PATH
+  if [ "$(id -u)" = 0 ]; then chattr "${1}i" "$2" 2>/dev/null; elif [ "$1" = + ]; then chmod a-w "$2"; else chmod u+w "$2"; fi
 }
-unprotect() { if [ "$(id -u)" = 0 ]; then chattr -i "$1"; else chmod u+w "$1"; fi; }
-for what in kwo.db folder; do
-  target="$APP/kwo.db"; [ "$what" = folder ] && target="$APP"
+for target in "$APP/kwo.db" "$APP"; do
+  name=readonly_$(basename "$target")
   before=$(rows_of "$APP/kwo.db")
-  if ! protect "$target"; then
-    echo "SKIP read-only $what: the immutable attribute (chattr +i) is not permitted here"; continue
-  fi
+  protect + "$target" || { echo "SKIP $name: chattr +i is not permitted here"; continue; }
   e2e_start_kwo
   wh_driver set-text "$RCV" 100 "" >/dev/null
-  check "readonly_${what}_sends" e2e_expand A '改名时输入的'
+  check "${name}_sends" e2e_expand A '改名时输入的'
   open_edit ROX '只读时输入的'
-  refused_in_edit "readonly_${what}_save" 1 "不能写入"
+  refused "${name}_save" 1 "不能写入"
   wh_driver command "$EDLG" 2
   wh_driver wait "$EDLG" gone 5000 >/dev/null
-  refused_import "readonly_${what}_import" "$WH_DIR/small.txt" "不能写入"
+  refused_import "${name}_import" "$WH_DIR/small.txt" "不能写入"
   e2e_exit_kwo
-  unprotect "$target"
-  check "readonly_${what}_nothing_lost" equals "$(rows_of "$APP/kwo.db")" "$before"
+  protect - "$target"
+  check "${name}_nothing_lost" equals "$(rows_of "$APP/kwo.db")" "$before"
 done
 
-# A full disk: the program's folder is a small tmpfs, filled up. An import is refused whole; an
-# export says that its file could not be written and leaves nothing under the chosen name.
+# A full disk: the program's folder is a small tmpfs, filled up. An import of 1 MB is refused
+# whole; an export says its file was not written and leaves none under the chosen name.
 FULL="$WH_DIR/full"
 mkdir -p "$FULL"
-if ! mount -t tmpfs -o "size=$(( $(stat -c %s "$APP/kwo.exe") / 1024 + 2048 ))k" tmpfs "$FULL" 2>/dev/null; then
-  echo "SKIP full disk: mounting a tmpfs is not permitted here"
-  FULL=
-else
+if mount -t tmpfs -o "size=$(( $(stat -c %s "$APP/kwo.exe") / 1024 + 2048 ))k" tmpfs "$FULL" 2>/dev/null; then
   cp "$APP/kwo.exe" "$APP/kwo.db" "$APP/kwo.ini" "$FULL/"
   HOME_APP=$APP APP=$FULL
-  # About 128 KB stay free; the import brings 1 MB.
-  dd if=/dev/zero of="$FULL/filler" bs=4k count=$(( ($(df --output=avail -k "$FULL" | tail -n1) - 128) / 4 )) 2>/dev/null
-  awk 'BEGIN { x = sprintf("%2000s", ""); gsub(/ /, "x", x); for (i = 0; i < 500; i++) printf "#F%d:\r\n%s\r\n", i, x }' \
-    >"$WH_DIR/big.txt"
+  fill() { dd if=/dev/zero of="$FULL/filler$1" bs=4k ${2:+count=$2} 2>/dev/null; }
+  fill 1 $(( ($(df --output=avail -k "$FULL" | tail -n1) - 128) / 4 ))  # 128 KB stay free
+  awk 'BEGIN { x = sprintf("%2000s", ""); for (i = 0; i < 500; i++) printf "#F%d:\r\n%s\r\n", i, x }' >"$WH_DIR/big.txt"
   before=$(rows_of "$APP/kwo.db")
   e2e_start_kwo
-  refused_import full_import "$WH_DIR/big.txt" "磁盘"
-  dd if=/dev/zero of="$FULL/filler2" bs=4k 2>/dev/null  # until nothing is left
+  refused_import full_import "$WH_DIR/big.txt" "磁盘已满"
+  fill 2
   wh_driver command "$KWO" 32784 >/dev/null
   SAVE=$(wh_driver wait "class:#32770|导出" visible 10000) || wh_fail "the export dialog did not open"
   wh_driver activate "$SAVE" >/dev/null
@@ -364,6 +338,9 @@ else
   check full_database_sound equals "$(sqlite3 "$APP/kwo.db" 'pragma integrity_check')" ok
   APP=$HOME_APP
   umount "$FULL" && FULL=
+else
+  echo "SKIP full disk: mounting a tmpfs is not permitted here"
+  FULL=
 fi
 
 # A read-only kwo.ini is never written: OK says so, the file and its mark stay, the options apply.
