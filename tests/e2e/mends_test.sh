@@ -300,6 +300,7 @@ for target in "$APP/kwo.db" "$APP"; do
   e2e_start_kwo
   wh_driver set-text "$RCV" 100 "" >/dev/null
   check "${name}_sends" e2e_expand A '您好，很高兴认识您！'
+  wh_driver set-text "$RCV" 100 "" >/dev/null
   open_edit ROX '只读时输入的'
   refused "${name}_save" 1 "不能写入"
   wh_driver command "$EDLG" 2
