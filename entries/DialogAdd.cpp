@@ -21,8 +21,9 @@ void Refuse() { Beep(880, 100); }
 
 // A save or delete the database refused: what did not happen, why, and that
 // the dialog still holds what was typed.
-std::wstring WriteFailureText(const wchar_t* what, const kwo::store::CADORecordset& rs) {
-  std::u16string reason = kwo::store::WriteFailureReason(rs.LastErrorCode());
+std::wstring WriteFailureText(const wchar_t* what, const kwo::store::CADORecordset& rs,
+                             const kwo::store::DbConnection* connection) {
+  std::u16string reason = kwo::store::WriteFailureReason(kwo::store::SqliteCode(connection, rs.LastErrorCode()));
   if (reason.empty()) reason = u"请再试一次！\n详细信息：" + rs.ErrorDescription();
   return std::wstring(what) + L"\n" + kwo::text::ToWide(reason) + L"\n您输入的内容仍在对话框里。";
 }
@@ -69,6 +70,10 @@ void CDialogAdd::Lookup(const std::u16string& key) {
   } else {
     state_.NotFound();
   }
+}
+
+void CDialogAdd::TellWriteFailure(const wchar_t* what) {
+  kwo::ui::ShowTimedNotice(WriteFailureText(what, lookup_, connection_.get()), kFailureNoticeMs);
 }
 
 void CDialogAdd::LookupKeepingContent(const std::u16string& key) {
@@ -124,14 +129,14 @@ void CDialogAdd::OnOK() {
   // The lookup of the current key failed: try it once more rather than save blindly.
   if (!lookup_.IsOpen()) LookupKeepingContent(key);
   if (!lookup_.IsOpen()) {
-    kwo::ui::ShowTimedNotice(WriteFailureText(L"数据库不能访问，速记没有保存！", lookup_), kFailureNoticeMs);
+    TellWriteFailure(L"数据库不能访问，速记没有保存！");
     return;
   }
   // The save looks the key up again: a copy elsewhere may have added it since.
   if (!kwo::store::SaveEntry(lookup_, connection_, storedKey, content)) {
     // Keep the dialog open so that what the user typed is not lost; say why.
     // The next OK or delete looks the key up again.
-    kwo::ui::ShowTimedNotice(WriteFailureText(L"速记没有保存。", lookup_), kFailureNoticeMs);
+    TellWriteFailure(L"速记没有保存。");
     return;
   }
   EndDialog(IDOK);
@@ -148,7 +153,7 @@ void CDialogAdd::OnDelete() {
   const bool deleted = lookup_.Delete();
   lookup_.Close();
   if (!deleted) {
-    kwo::ui::ShowTimedNotice(WriteFailureText(L"速记没有删除。", lookup_), kFailureNoticeMs);
+    TellWriteFailure(L"速记没有删除。");
     return;
   }
   EndDialog(IDCANCEL);

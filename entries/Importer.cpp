@@ -47,7 +47,9 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   // Without the transaction every row would be committed on its own, and a
   // lock held by another program would lose some of them: nothing is stored then.
   store::Transaction transaction(database);
-  if (!transaction.Active()) return NotSaved(transaction.Error(), transaction.ErrorCode());
+  if (!transaction.Active()) {
+    return NotSaved(transaction.Error(), store::SqliteCode(database.Connection().get(), transaction.ErrorCode()));
+  }
   ImportResult result;
   ExchangeReader reader(bytes);
   ExchangeEntry entry;
@@ -64,7 +66,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     uint32_t code = 0;
     if (!StoreEntry(upsert, database, recordset, entry, why, code)) {
       recordset.Close();
-      return NotSaved(why, code);
+      return NotSaved(why, store::SqliteCode(database.Connection().get(), code));
     }
     ++result.stored;
     if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {
@@ -72,7 +74,9 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
   }
   recordset.Close();
-  if (!transaction.Commit()) return NotSaved(transaction.Error(), transaction.ErrorCode());
+  if (!transaction.Commit()) {
+    return NotSaved(transaction.Error(), store::SqliteCode(database.Connection().get(), transaction.ErrorCode()));
+  }
   result.unconvertedKey = reader.FirstUnconvertedKey();
   return result;
 }

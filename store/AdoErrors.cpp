@@ -63,6 +63,11 @@ std::u16string WriteFailureReason(uint32_t code) {
   }
 }
 
+uint32_t SqliteCode(const DbConnection* connection, uint32_t code) {
+  const DbSession* session = connection ? connection->Session() : nullptr;
+  return session && session->Dbms() == u"SQLite" ? code : 0;
+}
+
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description) {
   DbError error;
   error.code = code;

@@ -24,7 +24,11 @@ bool IsNotADatabaseError(uint32_t code);
 
 // Why a write to the database failed, in the user's words, with what to do;
 // empty for a failure that says nothing more than its own description.
+// `code` is SQLite's: see SqliteCode.
 std::u16string WriteFailureReason(uint32_t code);
+// The code of a failure on `connection` when SQLite reported it, else 0:
+// the native codes of other engines mean other things.
+uint32_t SqliteCode(const DbConnection* connection, uint32_t code);
 
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description);
 
