@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "keys/PopupPlacement.h"
+
 namespace kwo::app {
 namespace {
 
@@ -14,6 +16,18 @@ SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { retur
 void CEntrySender::RememberTarget(bool keepWhenNone) {
   const keys::Target front = keys::CaptureForeground(targetPlatform);
   if (front.window != 0 || !keepWhenNone) target = front;
+}
+
+void CEntrySender::PlaceNearTarget(HWND dialog) {
+  // Moved onto a monitor of another DPI the dialog changes its size: placed once more at the new size.
+  for (int pass = 0; pass < 2; ++pass) {
+    RECT now{};
+    if (!GetWindowRect(dialog, &now)) return;
+    const keys::ScreenRect from{now.left, now.top, now.right, now.bottom};
+    const keys::ScreenRect to = keys::PlaceForTarget(targetPlatform, target, from);
+    if (to == from) return;
+    SetWindowPos(dialog, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
@@ -47,7 +61,7 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
   if (!texts.prefix.empty()) pieces[count++] = &texts.prefix;
   pieces[count++] = &texts.content;
   if (!texts.suffix.empty()) pieces[count++] = &texts.suffix;
-  return Type(pieces, count, false);
+  return Type(pieces, count, false, &texts.content);
 }
 
 SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
@@ -67,9 +81,13 @@ SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
   }
 }
 
-SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed) {
+SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed,
+                               const std::u16string* content) {
   for (size_t i = 0; i < count; ++i) {
-    const keys::SendResult result = keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
+    const keys::SendResult result =
+        pieces[i] == content
+            ? keys::SendContent(pieces[i]->c_str(), pasteAbove, sendState, keyPlatform, clipboardPlatform)
+            : keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
     if (!result) return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed));
   }
   return Report(SendOutcome::Result::Typed);

@@ -24,18 +24,19 @@ COptionDlg::COptionDlg() : CDialog(IDD_OPTIONS) {
 
 BOOL COptionDlg::OnInitDialog() {
   HWND dialog = Handle();
-  ui::SetItemText(dialog, IDC_PRE_STR, preStr);
-  ui::SetItemText(dialog, IDC_AFTER_STR, afterStr);
-  ui::SetItemText(dialog, IDC_TIMER_STR, timerStr);
+  ui::SetItemText(dialog, IDC_PRE_STR, ToWide(options.preStr));
+  ui::SetItemText(dialog, IDC_AFTER_STR, ToWide(options.afterStr));
+  ui::SetItemText(dialog, IDC_TIMER_STR, ToWide(options.timerStr));
   ui::CUpDown spin(Item(IDC_INTERVAL_SPIN));
   spin.SetBuddy(Item(IDC_INTERVAL));
-  ui::CheckItem(dialog, IDC_ENABLE_PRE, enablePre != 0);
-  ui::CheckItem(dialog, IDC_ENABLE_AFTER, enableAfter != 0);
+  ui::CheckItem(dialog, IDC_ENABLE_PRE, options.enablePre != 0);
+  ui::CheckItem(dialog, IDC_ENABLE_AFTER, options.enableAfter != 0);
   ui::CheckItem(dialog, IDC_TIMER_ON, timerOn != 0);
   spin.SetRange32(kMinInterval, kMaxInterval);
-  spin.SetPos32(interval);  // a stored value out of range shows as the nearest end
-  chosenColour = backgroundColour;
+  spin.SetPos32(options.interval);  // a stored value out of range shows as the nearest end
+  chosenColour_ = RGB(options.red, options.green, options.blue);
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  ui::SetItemText(dialog, IDC_PASTE_ABOVE, std::to_wstring(options.pasteAbove));
   hotKeyBox_.Attach(Item(IDC_HOTKEY));
   hotKeyBox_.Show(hotKey);
   return TRUE;
@@ -46,19 +47,19 @@ void COptionDlg::OnSwatchClicked() {
   CHOOSECOLORW chooser{};
   chooser.lStructSize = sizeof chooser;
   chooser.hwndOwner = Handle();
-  chooser.rgbResult = backgroundColour;  // always the colour in force, not an earlier pick
+  chooser.rgbResult = RGB(options.red, options.green, options.blue);  // the colour in force, not an earlier pick
   chooser.lpCustColors = customColours;
   chooser.Flags = CC_RGBINIT;
   // Cancelling leaves rgbResult at the preset, so the swatch returns to the colour in force.
   ChooseColorW(&chooser);
-  chosenColour = chooser.rgbResult;
+  chosenColour_ = chooser.rgbResult;
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
 }
 
 INT_PTR COptionDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
   if (wParam != IDC_COLOUR) return FALSE;
   const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-  FillRect(item->hDC, &item->rcItem, swatchBrush_.Get(chosenColour));
+  FillRect(item->hDC, &item->rcItem, swatchBrush_.Get(chosenColour_));
   FrameRect(item->hDC, &item->rcItem, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   return TRUE;
 }
@@ -89,6 +90,15 @@ bool COptionDlg::IntervalAccepted() {
   MessageBoxW(dialog, L"定时发送的间隔应是 0 到 1440 之间的整数（分钟）。", L"疾书精灵", MB_OK | MB_ICONWARNING);
   SetFocus(Item(IDC_INTERVAL));
   SendMessageW(Item(IDC_INTERVAL), EM_SETSEL, 0, -1);
+  return false;
+}
+
+bool COptionDlg::PasteAboveAccepted() {
+  if (ParsePasteAbove(FromWide(ui::ItemText(Handle(), IDC_PASTE_ABOVE)))) return true;
+  MessageBoxW(Handle(), L"改用粘贴的字数应是 0 到 1000000 之间的整数（0 表示不用粘贴）。", L"疾书精灵",
+              MB_OK | MB_ICONWARNING);
+  SetFocus(Item(IDC_PASTE_ABOVE));
+  SendMessageW(Item(IDC_PASTE_ABOVE), EM_SETSEL, 0, -1);
   return false;
 }
 
@@ -123,62 +133,55 @@ bool COptionDlg::SequencesAccepted() {
 void COptionDlg::OnOK() {
   HWND dialog = Handle();
   // The hotkey last: a changed one is registered at once.
-  if (!IntervalAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
-  const std::wstring oldStrings[] = {preStr, afterStr, timerStr};
-  const int32_t oldNumbers[] = {enablePre, enableAfter, timerOn, interval};
-  preStr = ui::ItemText(dialog, IDC_PRE_STR);
-  afterStr = ui::ItemText(dialog, IDC_AFTER_STR);
-  timerStr = ui::ItemText(dialog, IDC_TIMER_STR);
-  enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
-  enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
-  timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
-  interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
+  if (!IntervalAccepted() || !PasteAboveAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
+  Options chosen = ChosenOptions();
 
   std::wstring error;
   bool fileInUse = false;
-  saveFailed = !SaveOptions(error, fileInUse);
+  saveFailed = !SaveOptions(chosen, error, fileInUse);
   if (saveFailed && fileInUse) {
     // Another program has the file open: the dialog stays with what was
     // chosen, for OK once that program has let it go. Cancel keeps the old options.
     const std::wstring text = error + L"\n\n请关闭使用这个文件的程序后再点“确定”；点“取消”则不改设置。";
     MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
-    preStr = oldStrings[0];
-    afterStr = oldStrings[1];
-    timerStr = oldStrings[2];
-    enablePre = oldNumbers[0];
-    enableAfter = oldNumbers[1];
-    timerOn = oldNumbers[2];
-    interval = oldNumbers[3];
     return;
   }
+  timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
     const std::wstring text = error + L"\n\n新的设置只在本次运行中有效。";
     MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
   }
-  backgroundColour = chosenColour;
-  InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  options = chosen;
   EndDialog(IDOK);
 }
 
-bool COptionDlg::SaveOptions(std::wstring& error, bool& fileInUse) const {
+Options COptionDlg::ChosenOptions() const {
+  HWND dialog = Handle();
+  // A copy, so that options this dialog has no control for pass through unchanged.
+  Options chosen = options;
+  chosen.preStr = FromWide(ui::ItemText(dialog, IDC_PRE_STR));
+  chosen.afterStr = FromWide(ui::ItemText(dialog, IDC_AFTER_STR));
+  chosen.timerStr = FromWide(ui::ItemText(dialog, IDC_TIMER_STR));
+  chosen.enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
+  chosen.enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
+  chosen.interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
+  chosen.pasteAbove = *ParsePasteAbove(FromWide(ui::ItemText(dialog, IDC_PASTE_ABOVE)));
+  chosen.red = GetRValue(chosenColour_);
+  chosen.green = GetGValue(chosenColour_);
+  chosen.blue = GetBValue(chosenColour_);
+  return chosen;
+}
+
+bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error, bool& fileInUse) const {
   try {
     CIniFile ini;
     // Loaded first so that the other sections (connection, links) are kept.
     ini.Load(std::filesystem::path(iniPath));
-    Options options;
-    options.enablePre = enablePre;
-    options.enableAfter = enableAfter;
-    options.interval = interval;
-    options.preStr = FromWide(preStr);
-    options.afterStr = FromWide(afterStr);
-    options.timerStr = FromWide(timerStr);
-    options.red = GetRValue(chosenColour);
-    options.green = GetGValue(chosenColour);
-    options.blue = GetBValue(chosenColour);
-    options.hotKey = hotKey == keys::kDefaultHotKey && ReadOptions(ini).hotKey.empty() ? std::u16string()
-                                                                                       : keys::FormatHotKey(hotKey);
-    WriteOptions(ini, options);
+    // Win + Space stays unwritten while the file names no hotkey.
+    chosen.hotKey = hotKey == keys::kDefaultHotKey && ReadOptions(ini).hotKey.empty() ? std::u16string()
+                                                                                      : keys::FormatHotKey(hotKey);
+    WriteOptions(ini, chosen);
     ini.Save();
     return true;
   } catch (const IniError& failure) {

@@ -43,9 +43,12 @@ class OptionDialog : public ::testing::Test {
                                              "[Options]\r\nEnablePre=0\r\nInterval=5\r\nPreStr=old\r\n"
                                              "[Menu]\r\nhome=https://example.com/\r\n";
     dialog_.iniPath = ini_.wstring();
-    dialog_.interval = 5;
-    dialog_.preStr = L"old";
-    dialog_.backgroundColour = RGB(10, 20, 30);
+    dialog_.options.interval = 5;
+    dialog_.options.preStr = u"old";
+    dialog_.options.red = 10;
+    dialog_.options.green = 20;
+    dialog_.options.blue = 30;
+    dialog_.options.pasteAbove = 150;
   }
   void TearDown() override {
     std::error_code ignored;
@@ -73,7 +76,7 @@ class OptionDialog : public ::testing::Test {
 };
 
 TEST_F(OptionDialog, OpensWithTheValuesItWasGiven) {
-  std::wstring pre, interval;
+  std::wstring pre, interval, pasteAbove;
   bool preChecked = true;
   RunWith([&](HWND dialog) {
     wchar_t text[64];
@@ -81,11 +84,14 @@ TEST_F(OptionDialog, OpensWithTheValuesItWasGiven) {
     pre = text;
     GetDlgItemTextW(dialog, IDC_INTERVAL, text, 64);
     interval = text;
+    GetDlgItemTextW(dialog, IDC_PASTE_ABOVE, text, 64);
+    pasteAbove = text;
     preChecked = IsDlgButtonChecked(dialog, IDC_ENABLE_PRE) == BST_CHECKED;
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(pre, L"old");
   EXPECT_EQ(interval, L"5");
+  EXPECT_EQ(pasteAbove, L"150");
   EXPECT_FALSE(preChecked);
 }
 
@@ -96,21 +102,24 @@ TEST_F(OptionDialog, OkWritesTheOptionsAndKeepsTheOtherSections) {
     SetDlgItemTextW(dialog, IDC_PRE_STR, L"前缀{ENTER}");
     SetDlgItemTextW(dialog, IDC_TIMER_STR, L"定时");
     SetDlgItemTextW(dialog, IDC_INTERVAL, L"7");
+    SetDlgItemTextW(dialog, IDC_PASTE_ABOVE, L"200");
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   });
   EXPECT_EQ(result_, IDOK);
-  EXPECT_EQ(dialog_.enablePre, 1);
-  EXPECT_EQ(dialog_.enableAfter, 0);
+  EXPECT_EQ(dialog_.options.pasteAbove, 200);
+  EXPECT_EQ(dialog_.options.enablePre, 1);
+  EXPECT_EQ(dialog_.options.enableAfter, 0);
   EXPECT_EQ(dialog_.timerOn, 1);
-  EXPECT_EQ(dialog_.interval, 7);
-  EXPECT_EQ(dialog_.preStr, L"前缀{ENTER}");
+  EXPECT_EQ(dialog_.options.interval, 7);
+  EXPECT_EQ(dialog_.options.preStr, u"前缀{ENTER}");
   EXPECT_FALSE(dialog_.saveFailed);
-  EXPECT_EQ(dialog_.backgroundColour, RGB(10, 20, 30));
+  EXPECT_EQ(RGB(dialog_.options.red, dialog_.options.green, dialog_.options.blue), RGB(10, 20, 30));
 
   CIniFile ini;
   ini.Load(ini_);
   EXPECT_EQ(ini.GetInt(u"Options", u"EnablePre"), 1);
   EXPECT_EQ(ini.GetInt(u"Options", u"Interval"), 7);
+  EXPECT_EQ(ini.GetInt(u"Options", u"PasteAbove"), 200);
   EXPECT_EQ(ini.GetString(u"Options", u"PreStr"), u"前缀{ENTER}");
   EXPECT_EQ(ini.GetString(u"Options", u"TimerStr"), u"定时");
   EXPECT_EQ(ini.GetInt(u"BackGround", u"Red"), 10);
@@ -131,8 +140,8 @@ TEST_F(OptionDialog, CancelWritesNothingAndKeepsTheCopies) {
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(result_, IDCANCEL);
-  EXPECT_EQ(dialog_.enablePre, 0);
-  EXPECT_EQ(dialog_.preStr, L"old");
+  EXPECT_EQ(dialog_.options.enablePre, 0);
+  EXPECT_EQ(dialog_.options.preStr, u"old");
   EXPECT_EQ(ReadBytes(ini_), before);
 }
 
@@ -159,7 +168,7 @@ TEST_F(OptionDialog, IntervalThatIsNoNumberIsRefusedAndTheDialogStaysOpen) {
          return true;
        }});
   EXPECT_NE(notice.find(L"0 到 1440"), std::wstring::npos);
-  EXPECT_EQ(dialog_.interval, 120);
+  EXPECT_EQ(dialog_.options.interval, 120);
 }
 
 TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
@@ -195,7 +204,7 @@ TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
       EXPECT_EQ(result_, IDCANCEL);
     } else {
       EXPECT_EQ(result_, IDOK);
-      EXPECT_EQ(dialog_.preStr, L"ab{HOME 中文");
+      EXPECT_EQ(dialog_.options.preStr, u"ab{HOME 中文");
     }
   }
 }
@@ -221,8 +230,8 @@ TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {
   EXPECT_TRUE(warned);
   EXPECT_TRUE(dialog_.saveFailed);
   EXPECT_EQ(result_, IDOK);
-  EXPECT_EQ(dialog_.enableAfter, 1);
-  EXPECT_EQ(dialog_.afterStr, L"后缀");
+  EXPECT_EQ(dialog_.options.enableAfter, 1);
+  EXPECT_EQ(dialog_.options.afterStr, u"后缀");
   EXPECT_EQ(ReadBytes(ini_), before);
 }
 
@@ -274,7 +283,7 @@ TEST_F(OptionDialog, SwatchOpensTheChooserOnAClickOnly) {
   EXPECT_EQ(afterDoubleClick, nullptr);
   EXPECT_TRUE(chooserOpened);
   // Cancelling the chooser leaves the colour in force.
-  EXPECT_EQ(dialog_.backgroundColour, RGB(10, 20, 30));
+  EXPECT_EQ(RGB(dialog_.options.red, dialog_.options.green, dialog_.options.blue), RGB(10, 20, 30));
 }
 
 }  // namespace

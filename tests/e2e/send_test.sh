@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Enter types the content into the window that was active before the call-up,
 # with the prefix and suffix sequences only when EnablePre / EnableAfter are
-# exactly 1; the short-key box is empty afterwards; Esc types nothing. A
-# window closed before Enter gets nothing, and the key stays. Under load (two
-# processes spinning on both cores) no expansion is lost or misdirected.
+# exactly 1; the short-key box is empty afterwards; Esc types nothing. The
+# main window comes up below the caret, or above it at the bottom edge. A
+# window closed before Enter gets nothing, and the key stays. With PasteAbove,
+# a long plain run of a content is pasted and the user's clipboard is back
+# afterwards; with the clipboard held by another program the run is typed.
+# Under load (two processes spinning on both cores) no expansion is lost or
+# misdirected.
 #   send_test.sh KWO.exe DRIVER.exe RECEIVER.exe KWO_TOOL.exe
 # KWO_LOADED_EXPANSIONS sets the number of expansions under load (40).
 set -uo pipefail
@@ -96,6 +100,39 @@ e2e_call_up
 check esc_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
 wh_driver keys ESCAPE
 wh_driver wait "$KWO" hidden 5000 >/dev/null
+
+# The main window comes up where the user looks: its top left corner at the
+# bottom of the receiver's caret, or, with the caret at the bottom edge of the
+# screen, its bottom on the caret's top; always inside the work area.
+CARET=
+read_caret() { CARET=$(wh_driver caret "$RCV"); }
+popup_at_caret() {  # popup_at_caret below|above
+  local cx cy cw ch px py pw ph wx wy ww wt
+  read -r cx cy cw ch <<<"$CARET"
+  read -r px py pw ph <<<"$(wh_driver rect "$KWO")"
+  read -r wx wy ww wt <<<"$(wh_driver workarea "$KWO")"
+  echo "caret $CARET; window $px $py $pw $ph; work area $wx $wy $ww $wt" >&2
+  (( px >= wx && py >= wy && px + pw <= wx + ww && py + ph <= wy + wt )) || return 1
+  if [ "$1" = below ]; then (( py == cy + ch )) || return 1; else (( py + ph == cy )) || return 1; fi
+  # The left edge is the caret's unless the window would then reach past the work area.
+  (( px == cx || (cx + pw > wx + ww && px + pw == wx + ww) ))
+}
+popup_case() {  # popup_case NAME TITLE X Y below|above
+  e2e_start_receiver "$2" "$3" "$4"
+  wh_driver activate "$RCV" >/dev/null
+  wh_driver type "第一行"
+  wh_wait_until 5 read_caret || wh_fail "the receiver '$2' shows no caret"
+  e2e_call_up
+  check "$1" popup_at_caret "$5"
+  wh_driver keys ESCAPE
+  wh_driver wait "$KWO" hidden 5000 >/dev/null
+  wh_driver close "$RCV"
+  wh_driver wait "$RCV" gone 10000 >/dev/null
+}
+popup_case popup_below_caret "Caret Editor" 200 150 below
+# At the bottom right corner: above the caret, moved left into the work area.
+popup_case popup_above_caret_at_bottom_edge "Bottom Editor" 820 720 above
+RCV=$RCV_ONE
 e2e_exit_kwo
 
 # EnablePre 2 and EnableAfter 0: neither is typed (only exactly 1 turns them on).
@@ -115,6 +152,33 @@ e2e_exit_kwo
 e2e_ini 0 1 '【前】' '——后缀'
 e2e_start_kwo
 expand_case after_only K '内容K——后缀'
+e2e_exit_kwo
+
+# PasteAbove=20: the long run between the groups is pasted (the receiver counts
+# its pastes), the groups, prefix and suffix are pressed as before.
+printf "insert into kwo(id, shortkey, content) values(%s, 'PASTE', '%s' || char(13, 10) || '%s');\n" \
+  "$(e2e_short_key_id PASTE)" '开头{ENTER}第一段：一段很长的文字 \{括号} and \\ 反斜杠。' 'Second line 第二行 😀 与更多文字。{TAB}结尾' |
+  sqlite3 "$APP/kwo.db" || wh_fail "cannot add the entry PASTE"
+PASTED='【前】开头\r\n第一段：一段很长的文字 {括号} and \\ 反斜杠。\r\nSecond line 第二行 😀 与更多文字。\t结尾——后缀'
+USER_CLIP='用户原来的剪贴板 clipboard'
+e2e_write_ini '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
+  'EnableAfter=1' 'PreStr=【前】' 'AfterStr=——后缀' 'PasteAbove=20'
+e2e_start_kwo
+paste_count() { wh_driver message "$RCV" 32769 0 0 --send; }
+clipboard_text() { wh_run "$TOOL" clipboard-text; }
+wh_run "$TOOL" clipboard-set "$(wh_file clip.txt "$USER_CLIP")" || wh_fail "cannot set the clipboard"
+pastes=$(paste_count)
+expand_case paste_long_run PASTE "$PASTED"
+check paste_long_run_pasted_once equals "$(paste_count)" "$(( pastes + 1 ))"
+check paste_clipboard_restored equals "$(clipboard_text)" "$USER_CLIP"
+# Another program holds the clipboard open: the same text is typed, the clipboard untouched.
+wh_start clipboard-holder "$TOOL" hold-clipboard
+wh_driver wait "E2E Clipboard Holder" exists 20000 >/dev/null || wh_fail "the clipboard holder did not start"
+expand_case held_clipboard_typed PASTE "$PASTED"
+check held_clipboard_no_paste equals "$(paste_count)" "$(( pastes + 1 ))"
+wh_driver close "E2E Clipboard Holder" >/dev/null
+wh_driver wait "E2E Clipboard Holder" gone 10000 >/dev/null
+check held_clipboard_untouched equals "$(clipboard_text)" "$USER_CLIP"
 e2e_exit_kwo
 
 # Under load: two processes spin on both cores (each ends by itself at the
