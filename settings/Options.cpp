@@ -28,6 +28,14 @@ std::optional<int32_t> ParseInterval(std::u16string_view text) {
   return minutes;
 }
 
+Options NewFileOptions() {
+  Options o;
+  o.red = 214;
+  o.green = 234;
+  o.blue = 220;
+  return o;
+}
+
 Options ReadOptions(const CIniFile& ini) {
   Options o;
   o.red = LowByte(ini.GetInt(kBackGround, u"Red"));

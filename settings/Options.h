@@ -29,6 +29,10 @@ constexpr int32_t kMaxInterval = 1440;
 // is not a whole number from kMinInterval to kMaxInterval.
 std::optional<int32_t> ParseInterval(std::u16string_view text);
 
+// The options a settings file starts with when the program creates it: what
+// missing keys mean, but for a light background instead of black.
+Options NewFileOptions();
+
 // Section `Options` and `BackGround` of a loaded file.
 Options ReadOptions(const CIniFile& ini);
 // Sets every option in the tree (the caller saves).

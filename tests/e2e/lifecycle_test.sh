@@ -100,4 +100,13 @@ e2e_call_up
 check restart_hotkey equals "$(wh_driver state "$KWO")" foreground
 e2e_exit_kwo
 
+# A start without kwo.ini writes a new one with the options it starts with,
+# a light background among them (missing colour keys would mean black).
+rm "$APP/kwo.ini"
+printf '%s\r\n' '[Options]' 'EnablePre=0' 'EnableAfter=0' 'Interval=0' 'PreStr=' 'AfterStr=' 'TimerStr=' \
+  '[BackGround]' 'Red=214' 'Green=234' 'Blue=220' >"$WH_DIR/new.ini"
+e2e_start_kwo
+check new_ini_names_options cmp "$APP/kwo.ini" "$WH_DIR/new.ini"
+e2e_exit_kwo
+
 e2e_finish
