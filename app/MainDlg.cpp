@@ -35,6 +35,9 @@ constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+// The list's column widths in pixels at 100 %.
+constexpr int kKeyColumnWidth = 60;
+constexpr int kContentColumnWidth = 600;
 constexpr unsigned kSearchNoticeTimeoutMs = 3000;
 // A search waits this long at most for another program's lock on the database.
 constexpr int kSearchWaitMs = 200;
@@ -131,6 +134,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
   OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
+  OnMessage(WM_DPICHANGED, &CMainDlg::OnDpiChanged);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
@@ -252,8 +256,8 @@ BOOL CMainDlg::OnInitDialog() {
   notifyIcon.SetIcon(smallIcon.get());
 
   AddMenuLinks();
-  list.InsertColumn(0, L"速记符", 60);
-  list.InsertColumn(1, L"内容", 600);
+  list.InsertColumn(0, L"速记符", ui::ScaledToWindow(dialog, kKeyColumnWidth));
+  list.InsertColumn(1, L"内容", ui::ScaledToWindow(dialog, kContentColumnWidth));
   SearchEntries();
 
   SetTimer(dialog, KWO_INDEX_TIMER_ID, kIndexFillDelayMs, nullptr);
@@ -563,11 +567,20 @@ INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
   // Shown over a window that runs modally, the main window would be
   // disabled and that window hidden behind it: nothing could be reached.
   if (BringModalWindowToFront()) return TRUE;
+  const bool inFront = GetForegroundWindow() == Handle();
   RememberTarget();
+  if (!inFront) sender.PlaceNearTarget(Handle());
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
   return TRUE;
+}
+
+INT_PTR CMainDlg::OnDpiChanged(WPARAM wParam, LPARAM) {
+  // The dialog manager scales the dialog and its fonts; the list's columns are in pixels.
+  list.SetColumnWidth(0, MulDiv(kKeyColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
+  list.SetColumnWidth(1, MulDiv(kContentColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
+  return FALSE;
 }
 
 INT_PTR CMainDlg::OnWindowPosChanging(WPARAM, LPARAM lParam) {

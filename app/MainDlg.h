@@ -99,6 +99,7 @@ class CMainDlg : public kwo::ui::CDialog {
 
   // Messages.
   INT_PTR OnHotKey(WPARAM, LPARAM);
+  INT_PTR OnDpiChanged(WPARAM, LPARAM);
   INT_PTR OnWindowPosChanging(WPARAM, LPARAM);
   INT_PTR OnActivate(WPARAM, LPARAM);
   INT_PTR OnTimer(WPARAM, LPARAM);
