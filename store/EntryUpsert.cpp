@@ -1,9 +1,8 @@
 #include "store/EntryUpsert.h"
 
+#include <cassert>
 #include <utility>
 #include <vector>
-
-#include "store/AdoErrors.h"
 
 namespace kwo::store {
 namespace {
@@ -18,12 +17,9 @@ constexpr char16_t kUpsertEntry[] =
 
 EntryUpsert::EntryUpsert(std::shared_ptr<DbConnection> connection) : connection_(std::move(connection)) {}
 
-DbSession* EntryUpsert::Session(DbError& error) {
+DbSession* EntryUpsert::Session() {
   DbSession* session = connection_ ? connection_->Session() : nullptr;
-  if (!session) {
-    error = LayerError(kErrorObjectClosed, u"EntryUpsert", u"The database is not open");
-    return nullptr;
-  }
+  if (!session) return nullptr;
   // Statements of an earlier session are of no use after a reopen.
   if (generation_ != connection_->Generation()) {
     upsert_.reset();
@@ -33,22 +29,11 @@ DbSession* EntryUpsert::Session(DbError& error) {
   return session;
 }
 
-bool EntryUpsert::Run(std::unique_ptr<DbStatement>& statement, const char16_t* sql,
-                      const std::vector<DbValue>& parameters, DbError& error) {
-  DbSession* session = Session(error);
-  if (!session) return false;
-  if (!statement) statement = session->Prepare(sql, error);
-  if (!statement || !statement->Bind(parameters, error)) return false;
-  const DbStep step = statement->Step(error);
-  statement->Reset();
-  return step != DbStep::Failed;
-}
-
 bool EntryUpsert::Available() {
-  DbError refused;
-  DbSession* session = Session(refused);
+  DbSession* session = Session();
   if (!session) return false;
   if (!tried_) {
+    DbError refused;
     upsert_ = session->Prepare(kUpsertEntry, refused);
     tried_ = true;
   }
@@ -56,13 +41,13 @@ bool EntryUpsert::Available() {
 }
 
 bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error) {
-  if (!Available()) {
-    if (!Session(error)) return false;
-    error = LayerError(kErrorObjectClosed, u"EntryUpsert", u"The upsert statement is not available");
-    return false;
-  }
+  // Callers ask Available() first: without the statement the recordset saves the row.
+  assert(upsert_ != nullptr);
   const std::vector<DbValue> row{DbValue(static_cast<int64_t>(id)), DbValue(key), DbValue(content)};
-  return Run(upsert_, kUpsertEntry, row, error);
+  if (!upsert_->Bind(row, error)) return false;
+  const DbStep step = upsert_->Step(error);
+  upsert_->Reset();
+  return step != DbStep::Failed;
 }
 
 }  // namespace kwo::store

@@ -23,14 +23,13 @@ class EntryUpsert {
 
   // True when the upsert statement could be prepared on the open session.
   bool Available();
-  // False with the error filled when the database refused the row.
+  // Only after Available() said yes on the same session. False with the
+  // error filled when the database refused the row.
   bool Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error);
 
  private:
-  // The open session (statements of an earlier one dropped), or nullptr with the error filled.
-  DbSession* Session(DbError& error);
-  bool Run(std::unique_ptr<DbStatement>& statement, const char16_t* sql, const std::vector<DbValue>& parameters,
-           DbError& error);
+  // The open session (statements of an earlier one dropped), or nullptr.
+  DbSession* Session();
 
   std::shared_ptr<DbConnection> connection_;
   uint64_t generation_ = 0;
