@@ -168,11 +168,7 @@ void CMainDlg::ReadSettings() {
   std::u16string connectionString;
   try {
     settings::CIniFile ini;
-    const std::filesystem::path iniFile(IniPath());
-    std::error_code unknown;
-    const bool newFile = !std::filesystem::exists(iniFile, unknown) && !unknown;
-    ini.Load(iniFile);  // creates a missing file
-    if (newFile) WriteNewFileOptions(ini);
+    ini.Load(std::filesystem::path(IniPath()));
     connectionString = settings::ReadConnectionString(ini);
     options = settings::ReadOptions(ini);
     timerOn = 0;
@@ -196,17 +192,6 @@ void CMainDlg::ReadSettings() {
                        L"\n请确认这个文件可以读写，并且没有被其他程序占用。\n\n详细信息：" + ToWide(failure.Cause()));
   }
   OpenStore(connectionString);
-}
-
-void CMainDlg::WriteNewFileOptions(settings::CIniFile& ini) {
-  // Missing colour keys mean black, which files of earlier versions keep;
-  // a new file names its options, and a light background among them.
-  settings::WriteOptions(ini, settings::NewFileOptions());
-  try {
-    ini.Save();
-  } catch (const settings::IniError&) {
-    // This run has them all the same.
-  }
 }
 
 void CMainDlg::OpenStore(std::u16string connectionString) {

@@ -59,7 +59,6 @@ class CMainDlg : public kwo::ui::CDialog {
  private:
   static std::wstring IniPath();
   void ReadSettings();
-  static void WriteNewFileOptions(kwo::settings::CIniFile& ini);
   void OpenStore(std::u16string connectionString);
   void AddMenuLinks();
   bool RegisterActivationHotkey();

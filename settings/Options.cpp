@@ -38,14 +38,6 @@ std::optional<int32_t> ParsePasteAbove(std::u16string_view text) {
   return ParseWholeNumber(text, kMaxPasteAbove);
 }
 
-Options NewFileOptions() {
-  Options o;
-  o.red = 214;
-  o.green = 234;
-  o.blue = 220;
-  return o;
-}
-
 Options ReadOptions(const CIniFile& ini) {
   Options o;
   o.red = LowByte(ini.GetInt(kBackGround, u"Red"));

@@ -36,10 +36,6 @@ std::optional<int32_t> ParseInterval(std::u16string_view text);
 constexpr int32_t kMaxPasteAbove = 1000000;
 std::optional<int32_t> ParsePasteAbove(std::u16string_view text);
 
-// The options a settings file starts with when the program creates it: what
-// missing keys mean, but for a light background instead of black.
-Options NewFileOptions();
-
 // Section `Options` and `BackGround` of a loaded file.
 Options ReadOptions(const CIniFile& ini);
 // Sets every option in the tree (the caller saves).

@@ -100,15 +100,6 @@ e2e_call_up
 check restart_hotkey equals "$(wh_driver state "$KWO")" foreground
 e2e_exit_kwo
 
-# A start without kwo.ini writes a new one with the options it starts with,
-# a light background among them (missing colour keys would mean black).
-rm "$APP/kwo.ini"
-printf '%s\r\n' '[Options]' 'EnablePre=0' 'EnableAfter=0' 'Interval=0' 'PreStr=' 'AfterStr=' 'TimerStr=' \
-  '[BackGround]' 'Red=214' 'Green=234' 'Blue=220' >"$WH_DIR/new.ini"
-e2e_start_kwo
-check new_ini_names_options cmp "$APP/kwo.ini" "$WH_DIR/new.ini"
-e2e_exit_kwo
-
 # Exit while the content index is being filled, a part at a time after
 # start-up: the database stays sound, and the next start completes the index.
 fill_marks() { sqlite3 "$APP/kwo.db" 'select count(*) from kwo_search_fill' 2>/dev/null; }
