@@ -289,6 +289,7 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
     for (size_t k = 0; k + key.size() <= static_cast<size_t>(kMaxShortKeyLength) && found.size() < kFoundLimit;
          ++k) {
       const int64_t base = static_cast<int64_t>(ShortKeyId(key)) * scale;
+      statement->LimitRows(static_cast<int>(kFoundLimit - found.size()));
       if (!statement->Bind({DbValue(base + low), DbValue(base + 36 * low), DbValue(key + u"%")}, error) ||
           !CollectRows(*statement, listed, kFoundLimit - found.size(), found, error)) {
         found.clear();
@@ -345,6 +346,8 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
   for (const std::u16string& word : words) parameters.emplace_back(LikePattern(word));
 
   auto statement = session->Prepare(sql, error);
+  // Rows already listed are skipped: the reading may pass over as many.
+  if (statement) statement->LimitRows(static_cast<int>(kFoundLimit + listed.size()));
   if (!statement || !statement->Bind(parameters, error) ||
       !CollectRows(*statement, listed, kFoundLimit, found, error)) {
     found.clear();
