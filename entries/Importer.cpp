@@ -67,6 +67,8 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
   }
   recordset.Close();
+  store::DbError error;
+  if (!upsert.Flush(error)) return NotSaved(error.description);
   if (!transaction.Commit()) return NotSaved(transaction.Error());
   result.unconvertedKey = reader.FirstUnconvertedKey();
   return result;
