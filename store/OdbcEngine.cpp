@@ -618,7 +618,8 @@ class OdbcStatement final : public DbStatement {
       return field;
     }
     std::u16string value;
-    std::u16string chunk(2048, u'\0');
+    std::u16string& chunk = chunk_;
+    if (chunk.empty()) chunk.resize(2048);
     for (;;) {
       const SQLRETURN rc = SQLGetData(s, number, SQL_C_WCHAR, Wide(chunk), static_cast<SQLLEN>(chunk.size() * 2),
                                       &length);
@@ -669,6 +670,7 @@ class OdbcStatement final : public DbStatement {
   std::vector<Bound> bound_;
   std::vector<ColumnInfo> columns_;
   std::vector<DbField> row_;
+  std::u16string chunk_;  // the buffer text columns are read through
   int limit_ = 0;
   bool bounded_ = false;  // sql_ has row-bound markers, bound to limit_
   bool executed_ = false;
