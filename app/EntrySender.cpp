@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "keys/PopupPlacement.h"
+
 namespace kwo::app {
 namespace {
 
@@ -14,6 +16,18 @@ SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { retur
 void CEntrySender::RememberTarget(bool keepWhenNone) {
   const keys::Target front = keys::CaptureForeground(targetPlatform);
   if (front.window != 0 || !keepWhenNone) target = front;
+}
+
+void CEntrySender::PlaceNearTarget(HWND dialog) {
+  // Moved onto a monitor of another DPI the dialog changes its size: placed once more at the new size.
+  for (int pass = 0; pass < 2; ++pass) {
+    RECT now{};
+    if (!GetWindowRect(dialog, &now)) return;
+    const keys::ScreenRect from{now.left, now.top, now.right, now.bottom};
+    const keys::ScreenRect to = keys::PlaceForTarget(targetPlatform, target, from);
+    if (to == from) return;
+    SetWindowPos(dialog, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {

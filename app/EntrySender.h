@@ -40,6 +40,11 @@ class CEntrySender {
   // as it was with keepWhenNone.
   void RememberTarget(bool keepWhenNone);
 
+  // Moves the hidden dialog to where the user looks: on the target's monitor,
+  // below its text caret or centred on it; without a target it stays where
+  // it was, inside a work area.
+  void PlaceNearTarget(HWND dialog);
+
   // Enter in the main window: waits for the Enter key to be released, hides
   // the dialog, locks the target and types "{DELAY 50}", prefix, content,
   // suffix. Without a remembered target the window the system activates

@@ -34,6 +34,9 @@ constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+// The list's column widths in pixels at 100 %.
+constexpr int kKeyColumnWidth = 60;
+constexpr int kContentColumnWidth = 600;
 constexpr unsigned kSearchNoticeTimeoutMs = 3000;
 // A search waits this long at most for another program's lock on the database.
 constexpr int kSearchWaitMs = 200;
@@ -124,6 +127,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
   OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
+  OnMessage(WM_DPICHANGED, &CMainDlg::OnDpiChanged);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
@@ -158,15 +162,8 @@ void CMainDlg::ReadSettings() {
     settings::CIniFile ini;
     ini.Load(std::filesystem::path(IniPath()));
     connectionString = settings::ReadConnectionString(ini);
-    const settings::Options options = settings::ReadOptions(ini);
-    backgroundColour = RGB(options.red, options.green, options.blue);
-    enablePre = options.enablePre;
-    enableAfter = options.enableAfter;
+    options = settings::ReadOptions(ini);
     timerOn = 0;
-    interval = options.interval;
-    preStr = ToWide(options.preStr);
-    afterStr = ToWide(options.afterStr);
-    timerStr = ToWide(options.timerStr);
     const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
     hotKey = setting.hotKey;
     if (setting.malformed) malformedHotKey = ToWide(options.hotKey);
@@ -237,8 +234,8 @@ BOOL CMainDlg::OnInitDialog() {
   notifyIcon.SetIcon(smallIcon.get());
 
   AddMenuLinks();
-  list.InsertColumn(0, L"速记符", 60);
-  list.InsertColumn(1, L"内容", 600);
+  list.InsertColumn(0, L"速记符", ui::ScaledToWindow(dialog, kKeyColumnWidth));
+  list.InsertColumn(1, L"内容", ui::ScaledToWindow(dialog, kContentColumnWidth));
   SearchEntries();
 
   if (!malformedHotKey.empty()) PostMessageW(dialog, kHotkeyMalformedMessage, 0, 0);
@@ -328,42 +325,41 @@ void CMainDlg::SearchEntries() {
     found = false;
   }
   pause.reset();
-  // A server that is away is told once by WatchServer, in its own words.
-  ReportSearchFailure(!found && !store.ServerAway());
-  WatchServer();
+  const bool locked = !found && store::IsLockedError(results.LastErrorCode());
+  TrackStore(outages.Update(JudgeStore(!found, locked, store.ServerAway())));
 }
 
-void CMainDlg::WatchServer() {
-  const bool wasAway = serverWatch.Away();
-  if (serverWatch.Update(store.ServerAway())) PostMessageW(Handle(), kServerAwayMessage, 0, 0);
-  if (serverWatch.Away() != wasAway) RefreshTip();
+void CMainDlg::TrackStore(bool tell) {
+  if (outages.ServerAway() != tipShowsServerAway) {
+    tipShowsServerAway = outages.ServerAway();
+    RefreshTip();
+  }
+  if (!tell) return;
+  switch (outages.State()) {
+    case StoreState::ServerAway:
+      PostMessageW(Handle(), kServerAwayMessage, 0, 0);
+      break;
+    case StoreState::Locked:
+      ui::ShowTimedNotice(L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。", kSearchNoticeTimeoutMs);
+      break;
+    default:
+      ui::ShowTimedNotice(L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。", kSearchNoticeTimeoutMs);
+      break;
+  }
 }
 
 void CMainDlg::RefreshTip() {
   // Running, the tip names the hotkey in force.
   const std::wstring base = hotkeyOn ? ui::LoadStringResource(IDS_APP_TITLE) + L"（" + HotKeyText() + L"）"
                                      : ui::LoadStringResource(IDS_TIP_STOPPED);
-  notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), serverWatch.Away())));
-}
-
-void CMainDlg::ReportSearchFailure(bool failed) {
-  // Once per outage: every keystroke of it fails the same way.
-  if (!failed || searchFailed) {
-    searchFailed = failed;
-    return;
-  }
-  searchFailed = true;
-  ui::ShowTimedNotice(store::IsLockedError(results.LastErrorCode())
-                          ? L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。"
-                          : L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。",
-                      kSearchNoticeTimeoutMs);
+  notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), outages.ServerAway())));
 }
 
 void CMainDlg::SendCurrentEntry() {
   EntryTexts texts;
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
-  if (!texts.content.empty() && enablePre == 1) texts.prefix = FromWide(preStr);
-  if (!texts.content.empty() && enableAfter == 1) texts.suffix = FromWide(afterStr);
+  if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
+  if (!texts.content.empty() && options.enableAfter == 1) texts.suffix = options.afterStr;
   const SendOutcome report = sender.SendEntry(Handle(), texts);
   if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();
@@ -397,6 +393,8 @@ void CMainDlg::ClearShortKey() {
     ui::SetItemText(Handle(), IDC_SHORTKEY, L"");
   }
 }
+
+COLORREF CMainDlg::BackgroundColour() const { return RGB(options.red, options.green, options.blue); }
 
 void CMainDlg::ToggleRunning() {
   if (hotkeyOn) {
@@ -470,7 +468,7 @@ void CMainDlg::OnImport() {
 
 void CMainDlg::OnExport() {
   entries::RunExport(Handle(), store, results);
-  WatchServer();
+  TrackStore(outages.UpdateServer(store.ServerAway()));
 }
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
@@ -489,34 +487,22 @@ void CMainDlg::OnOpen() {
 
 void CMainDlg::OnOptions() {
   const int32_t timerWasOn = timerOn;
-  settings::COptionDlg options;
-  options.enablePre = enablePre;
-  options.enableAfter = enableAfter;
-  options.timerOn = timerOn;
-  options.interval = interval;
-  options.preStr = preStr;
-  options.afterStr = afterStr;
-  options.timerStr = timerStr;
-  options.backgroundColour = backgroundColour;
-  options.hotKey = hotKey;
-  options.applyHotKey = [this](const keys::HotKey& chosen) { return ChangeHotKey(chosen); };
-  options.iniPath = IniPath();
-  options.DoModal(Handle());
+  settings::COptionDlg dialog;
+  dialog.options = options;
+  dialog.timerOn = timerOn;
+  dialog.hotKey = hotKey;
+  dialog.applyHotKey = [this](const keys::HotKey& chosen) { return ChangeHotKey(chosen); };
+  dialog.iniPath = IniPath();
+  if (dialog.DoModal(Handle()) != IDOK) return;
 
-  backgroundColour = options.backgroundColour;
+  options = dialog.options;
   InvalidateRect(Handle(), nullptr, TRUE);
-  enablePre = options.enablePre;
-  enableAfter = options.enableAfter;
-  timerOn = options.timerOn;
-  interval = options.interval;
-  preStr = options.preStr;
-  afterStr = options.afterStr;
-  timerStr = options.timerStr;
-  hotKey = options.hotKey;  // while stopped, registered when started again
+  timerOn = dialog.timerOn;
+  hotKey = dialog.hotKey;  // while stopped, registered when started again
   ShowHotKey();
 
   if (timerOn != 0 && timerWasOn == 0) {
-    sendTimerId = SetTimer(Handle(), KWO_SEND_TIMER_ID, TimerPeriodMs(interval), nullptr);
+    sendTimerId = SetTimer(Handle(), KWO_SEND_TIMER_ID, TimerPeriodMs(options.interval), nullptr);
   } else if (timerOn == 0 && timerWasOn != 0) {
     KillTimer(Handle(), sendTimerId);
   }
@@ -537,11 +523,20 @@ INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
   // Shown over a window that runs modally, the main window would be
   // disabled and that window hidden behind it: nothing could be reached.
   if (BringModalWindowToFront()) return TRUE;
+  const bool inFront = GetForegroundWindow() == Handle();
   RememberTarget();
+  if (!inFront) sender.PlaceNearTarget(Handle());
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
   return TRUE;
+}
+
+INT_PTR CMainDlg::OnDpiChanged(WPARAM wParam, LPARAM) {
+  // The dialog manager scales the dialog and its fonts; the list's columns are in pixels.
+  list.SetColumnWidth(0, MulDiv(kKeyColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
+  list.SetColumnWidth(1, MulDiv(kContentColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
+  return FALSE;
 }
 
 INT_PTR CMainDlg::OnWindowPosChanging(WPARAM, LPARAM lParam) {
@@ -558,8 +553,8 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
-  if (wParam == sendTimerId && timerOn != 0 && interval > 0 && !IsWindowVisible(Handle())) {
-    const SendOutcome report = sender.SendTimed(FromWide(timerStr));
+  if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {
+    const SendOutcome report = sender.SendTimed(options.timerStr);
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;
@@ -570,10 +565,10 @@ INT_PTR CMainDlg::OnCtlColor(WPARAM wParam, LPARAM) {
   // colour that stays readable on the background (black on black otherwise).
   HDC dc = reinterpret_cast<HDC>(wParam);
   SetBkMode(dc, TRANSPARENT);
-  SetBkColor(dc, backgroundColour);
-  const bool light = WantsLightText(GetRValue(backgroundColour), GetGValue(backgroundColour), GetBValue(backgroundColour));
+  SetBkColor(dc, BackgroundColour());
+  const bool light = WantsLightText(options.red, options.green, options.blue);
   SetTextColor(dc, light ? RGB(255, 255, 255) : RGB(0, 0, 0));
-  return reinterpret_cast<INT_PTR>(backgroundBrush.Get(backgroundColour));
+  return reinterpret_cast<INT_PTR>(backgroundBrush.Get(BackgroundColour()));
 }
 
 INT_PTR CMainDlg::OnCtlColorEdit(WPARAM wParam, LPARAM lParam) {

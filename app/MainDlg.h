@@ -17,6 +17,7 @@
 #include "app/SearchMode.h"
 #include "controls/Edit37.h"
 #include "keys/HotKey.h"
+#include "settings/Options.h"
 #include "store/AdoDataBase.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -67,10 +68,11 @@ class CMainDlg : public kwo::ui::CDialog {
   std::wstring HotKeyText() const;
   void ShowHotKey();
   void ClearShortKey();
-  void WatchServer();
+  COLORREF BackgroundColour() const;
+  // After `outages` took the store's state: tells the user when `tell`, and
+  // keeps the tray tip in step with the server's state.
+  void TrackStore(bool tell);
   void RefreshTip();
-  // Tells the user, once until a search succeeds again, that the search could not read the store.
-  void ReportSearchFailure(bool failed);
   // Brings the window of ours that runs modally to the front; false when none does.
   bool BringModalWindowToFront();
   void RememberTarget();
@@ -94,6 +96,7 @@ class CMainDlg : public kwo::ui::CDialog {
 
   // Messages.
   INT_PTR OnHotKey(WPARAM, LPARAM);
+  INT_PTR OnDpiChanged(WPARAM, LPARAM);
   INT_PTR OnWindowPosChanging(WPARAM, LPARAM);
   INT_PTR OnActivate(WPARAM, LPARAM);
   INT_PTR OnTimer(WPARAM, LPARAM);
@@ -113,7 +116,6 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
   bool showAllowed = false;
-  bool searchFailed = false;
   kwo::ui::OwnedIcon programIcon;
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
   kwo::ui::OwnedIcon stoppedIcon;  // 16 pixel image of the stopped icon
@@ -128,20 +130,15 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::controls::CEdit37 keyEdit;
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
-  int32_t enablePre = 0;
-  int32_t enableAfter = 0;
-  int32_t timerOn = 0;
-  int32_t interval = 0;
-  std::wstring preStr;
-  std::wstring afterStr;
-  std::wstring timerStr;
+  kwo::settings::Options options;  // as read from kwo.ini, then as the options dialog returns them
+  int32_t timerOn = 0;             // timed sending, for this run only
   std::vector<std::pair<std::wstring, std::wstring>> menuLinks;  // (menu text, target)
-  COLORREF backgroundColour = RGB(0, 0, 0);
   kwo::ui::ColourBrush backgroundBrush;
   kwo::store::CADODataBase store;
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
-  ServerWatch serverWatch;
+  OutageWatch outages;
+  bool tipShowsServerAway = false;
   bool storeCreated = false;  // this start created the database
 };
 

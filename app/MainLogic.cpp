@@ -28,6 +28,41 @@ bool WantsLightText(uint8_t red, uint8_t green, uint8_t blue) {
   return brightness < 128000u;
 }
 
+StoreState JudgeStore(bool failed, bool locked, bool serverAway) {
+  if (serverAway) return StoreState::ServerAway;
+  if (!failed) return StoreState::Ok;
+  return locked ? StoreState::Locked : StoreState::Failed;
+}
+
+namespace {
+// Outages the user is told of once: the database's own, and the server's.
+enum class Outage { None, Database, Server };
+
+Outage OutageOf(StoreState state) {
+  switch (state) {
+    case StoreState::Ok:
+      return Outage::None;
+    case StoreState::ServerAway:
+      return Outage::Server;
+    default:
+      return Outage::Database;
+  }
+}
+}  // namespace
+
+bool OutageWatch::Update(StoreState state) {
+  const Outage was = OutageOf(state_);
+  state_ = state;
+  const Outage now = OutageOf(state);
+  return now != Outage::None && now != was;
+}
+
+bool OutageWatch::UpdateServer(bool away) {
+  if (away) return Update(StoreState::ServerAway);
+  if (ServerAway()) Update(StoreState::Ok);
+  return false;
+}
+
 std::u16string TrayTip(std::u16string_view base, bool serverAway) {
   std::u16string tip(base);
   if (serverAway) tip += u"（连不上数据库服务器）";

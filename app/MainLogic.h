@@ -31,20 +31,34 @@ std::u16string InstanceGuardName(std::u16string_view title);
 // Whether text on a background of this colour reads better in white than in black.
 bool WantsLightText(uint8_t red, uint8_t green, uint8_t blue);
 
-// Whether the database server can be reached, judged after every operation
-// on the store: the user is told once per outage, not at every keystroke.
-class ServerWatch {
+// The store as an operation left it.
+enum class StoreState {
+  Ok,
+  Locked,      // another program holds the database locked
+  ServerAway,  // the database server cannot be reached
+  Failed,      // any other failure
+};
+
+// The state after an operation: the server's state first (while it is away
+// every statement fails), then whether the operation failed and how.
+StoreState JudgeStore(bool failed, bool locked, bool serverAway);
+
+// The store's outages as the main window sees them, judged after every
+// search: the user is told once per outage, not at every keystroke. A lock
+// and another failure are one outage of the database; the server going away
+// (or coming back to a failing database) is a new one, told in its own words.
+class OutageWatch {
  public:
-  // True when the server has just gone away: the moment to tell the user.
-  bool Update(bool away) {
-    const bool tell = away && !away_;
-    away_ = away;
-    return tell;
-  }
-  bool Away() const { return away_; }
+  // True when the user should be told of `state` now.
+  bool Update(StoreState state);
+  // After an operation that reports its own failures (export): only the
+  // server's state is taken from it.
+  bool UpdateServer(bool away);
+  StoreState State() const { return state_; }
+  bool ServerAway() const { return state_ == StoreState::ServerAway; }
 
  private:
-  bool away_ = false;
+  StoreState state_ = StoreState::Ok;
 };
 
 // The notification icon's tip: the title (or the stopped text) and, while the

@@ -2,9 +2,13 @@
 // A TargetPlatform that plays a scripted desktop on a simulated clock: Wait
 // advances the clock; a requested window comes to the front after a delay
 // (or never), its thread takes the focus a little later, windows close and
-// keys are released at given times. Used by the tests of the target lock.
+// keys are released at given times; windows, carets and monitors lie where
+// the test puts them. Used by the tests of the target lock and the placement.
+#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <vector>
 
 #include "keys/TargetPlatform.h"
 
@@ -20,6 +24,7 @@ class RecordingTargetPlatform final : public TargetPlatform {
     bool answers = true;
     IntegrityProbe integrity{true, 0x2000};
     uint64_t closesAtMs = kNever;
+    ScreenRect rect{};
   };
 
   std::map<WindowId, Window> windows;
@@ -29,6 +34,13 @@ class RecordingTargetPlatform final : public TargetPlatform {
   uint64_t focusDelayMs = 0;   // from coming to the front until its thread has the focus
   std::map<uint16_t, uint64_t> keyReleasedAtMs;  // keys held until then
   IntegrityProbe own{true, 0x2000};
+  std::map<uint32_t, ScreenRect> carets;  // by thread
+  // Monitors as whole area and work area; the first is the primary one.
+  struct Monitor {
+    ScreenRect area;
+    ScreenRect work;
+  };
+  std::vector<Monitor> monitors{{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}}};
 
   uint64_t now = 0;
   int requests = 0;
@@ -69,6 +81,36 @@ class RecordingTargetPlatform final : public TargetPlatform {
   }
   IntegrityProbe WindowIntegrity(WindowId window) override { return windows[window].integrity; }
   IntegrityProbe OwnIntegrity() override { return own; }
+  std::optional<ScreenRect> CaretOf(uint32_t thread) override {
+    const auto found = carets.find(thread);
+    if (found == carets.end()) return std::nullopt;
+    return found->second;
+  }
+  std::optional<ScreenRect> WindowRect(WindowId window) override {
+    if (!WindowExists(window)) return std::nullopt;
+    return windows[window].rect;
+  }
+  ScreenRect WorkAreaOf(WindowId window) override { return WorkAreaNear(windows[window].rect); }
+  // The monitor that overlaps the rectangle most, else the nearest one (as MonitorFromRect).
+  ScreenRect WorkAreaNear(const ScreenRect& rect) override {
+    const Monitor* best = &monitors.front();
+    int64_t bestOverlap = -1;
+    int64_t bestDistance = INT64_MAX;
+    for (const Monitor& monitor : monitors) {
+      const int64_t w = int64_t{std::min(rect.right, monitor.area.right)} - std::max(rect.left, monitor.area.left);
+      const int64_t h = int64_t{std::min(rect.bottom, monitor.area.bottom)} - std::max(rect.top, monitor.area.top);
+      const int64_t overlap = w > 0 && h > 0 ? w * h : 0;
+      const int64_t dx = std::max<int64_t>({0, int64_t{monitor.area.left} - rect.right, int64_t{rect.left} - monitor.area.right});
+      const int64_t dy = std::max<int64_t>({0, int64_t{monitor.area.top} - rect.bottom, int64_t{rect.top} - monitor.area.bottom});
+      const int64_t distance = dx * dx + dy * dy;
+      if (overlap > bestOverlap || (overlap == 0 && bestOverlap == 0 && distance < bestDistance)) {
+        best = &monitor;
+        bestOverlap = overlap;
+        bestDistance = distance;
+      }
+    }
+    return best->work;
+  }
   uint64_t NowMs() override { return now; }
   void Wait(uint32_t milliseconds) override { now += milliseconds; }
 

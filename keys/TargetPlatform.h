@@ -1,10 +1,11 @@
 #pragma once
 // The narrow seam between the target lock and the desktop: which window is in
 // front, whether a window still exists and answers, whose thread has the
-// focus, which keys are held, the integrity of a window's process, and the
-// clock. WinTargetPlatform forwards to the Windows functions;
+// focus, which keys are held, the integrity of a window's process, where a
+// window and its text caret lie on the screen, and the clock. WinTargetPlatform forwards to the Windows functions;
 // RecordingTargetPlatform plays a scripted desktop for the tests.
 #include <cstdint>
+#include <optional>
 
 namespace kwo::keys {
 
@@ -12,6 +13,20 @@ namespace kwo::keys {
 using WindowId = uintptr_t;
 
 // What could be learned about the integrity level of a process.
+// A rectangle on the screen in pixels; right and bottom lie just outside it.
+struct ScreenRect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  int32_t Width() const { return right - left; }
+  int32_t Height() const { return bottom - top; }
+  bool operator==(const ScreenRect& other) const {
+    return left == other.left && top == other.top && right == other.right && bottom == other.bottom;
+  }
+  bool operator!=(const ScreenRect& other) const { return !(*this == other); }
+};
+
 struct IntegrityProbe {
   bool known = false;   // false: the process or its token could not be opened for query
   uint32_t level = 0;   // the mandatory-label RID (0x2000 medium, 0x3000 high, ...)
@@ -38,6 +53,14 @@ class TargetPlatform {
   virtual bool KeyIsDown(uint16_t vk) = 0;
   virtual IntegrityProbe WindowIntegrity(WindowId window) = 0;
   virtual IntegrityProbe OwnIntegrity() = 0;
+  // The text caret the thread shows, in screen coordinates; none when it has none.
+  virtual std::optional<ScreenRect> CaretOf(uint32_t thread) = 0;
+  // Where the window lies on the screen; none when there is no such window.
+  virtual std::optional<ScreenRect> WindowRect(WindowId window) = 0;
+  // The work area (the screen without the taskbar) of the monitor that holds
+  // most of the window, or of the one nearest to the rectangle.
+  virtual ScreenRect WorkAreaOf(WindowId window) = 0;
+  virtual ScreenRect WorkAreaNear(const ScreenRect& rect) = 0;
   // A monotonic clock in milliseconds and a short wait on it.
   virtual uint64_t NowMs() = 0;
   virtual void Wait(uint32_t milliseconds) = 0;

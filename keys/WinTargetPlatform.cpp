@@ -11,6 +11,20 @@ namespace {
 
 HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(window); }
 
+ScreenRect FromRect(const RECT& rect) {
+  return {static_cast<int32_t>(rect.left), static_cast<int32_t>(rect.top), static_cast<int32_t>(rect.right),
+          static_cast<int32_t>(rect.bottom)};
+}
+
+ScreenRect WorkArea(HMONITOR monitor) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) return FromRect(info.rcWork);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return FromRect(work);
+}
+
 // The RID of the token's mandatory label, read into a buffer of the size the token asks for.
 IntegrityProbe TokenIntegrity(HANDLE process) {
   IntegrityProbe probe;
@@ -80,6 +94,32 @@ IntegrityProbe WinTargetPlatform::WindowIntegrity(WindowId window) {
 }
 
 IntegrityProbe WinTargetPlatform::OwnIntegrity() { return TokenIntegrity(GetCurrentProcess()); }
+
+std::optional<ScreenRect> WinTargetPlatform::CaretOf(uint32_t thread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (thread == 0 || !GetGUIThreadInfo(thread, &info) || info.hwndCaret == nullptr) return std::nullopt;
+  // rcCaret is in the client coordinates of hwndCaret.
+  POINT corners[2] = {{info.rcCaret.left, info.rcCaret.top}, {info.rcCaret.right, info.rcCaret.bottom}};
+  SetLastError(0);
+  if (MapWindowPoints(info.hwndCaret, nullptr, corners, 2) == 0 && GetLastError() != 0) return std::nullopt;
+  return ScreenRect{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+}
+
+std::optional<ScreenRect> WinTargetPlatform::WindowRect(WindowId window) {
+  RECT rect{};
+  if (window == 0 || !GetWindowRect(ToHwnd(window), &rect)) return std::nullopt;
+  return FromRect(rect);
+}
+
+ScreenRect WinTargetPlatform::WorkAreaOf(WindowId window) {
+  return WorkArea(MonitorFromWindow(ToHwnd(window), MONITOR_DEFAULTTONEAREST));
+}
+
+ScreenRect WinTargetPlatform::WorkAreaNear(const ScreenRect& rect) {
+  const RECT area{rect.left, rect.top, rect.right, rect.bottom};
+  return WorkArea(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST));
+}
 
 uint64_t WinTargetPlatform::NowMs() { return GetTickCount64(); }
 

@@ -16,6 +16,10 @@ class WinTargetPlatform final : public TargetPlatform {
   bool KeyIsDown(uint16_t vk) override;
   IntegrityProbe WindowIntegrity(WindowId window) override;
   IntegrityProbe OwnIntegrity() override;
+  std::optional<ScreenRect> CaretOf(uint32_t thread) override;
+  std::optional<ScreenRect> WindowRect(WindowId window) override;
+  ScreenRect WorkAreaOf(WindowId window) override;
+  ScreenRect WorkAreaNear(const ScreenRect& rect) override;
   uint64_t NowMs() override;
   void Wait(uint32_t milliseconds) override;
 };

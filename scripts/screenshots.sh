@@ -7,12 +7,24 @@
 # window, the options dialog, the edit dialog and the first-start notice are
 # also cut out into help/images/ (override with KWO_HELP_IMAGES), which the
 # help file and the README show; commit them when they changed.
+# KWO_SHOTS_DPI=144 (150 %) or 192 (200 %) takes the same set on a display of
+# that many pixels per inch (LogPixels) and a screen as much larger, into
+# build/screenshots/dpi-144/ and so on, cut-outs into its cut/; help/images/ stays
+# as it is.
 # Uses the end-to-end harness (own Xvfb, Wine prefix and virtual desktop) and
 # its driver program; stops everything it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-shots=${KWO_SHOTS_DIR:-$root/build/screenshots}
-images=${KWO_HELP_IMAGES:-$root/help/images}
+dpi=${KWO_SHOTS_DPI:-}
+if [ -n "$dpi" ]; then
+  shots=${KWO_SHOTS_DIR:-$root/build/screenshots/dpi-$dpi}
+  images=${KWO_HELP_IMAGES:-$shots/cut}
+  export WH_DPI=$dpi WH_SCREEN="$((1024 * dpi / 96))x$((768 * dpi / 96))"
+else
+  shots=${KWO_SHOTS_DIR:-$root/build/screenshots}
+  images=${KWO_HELP_IMAGES:-$root/help/images}
+fi
+scale=${dpi:-96}
 mkdir -p "$shots" "$images"
 
 # kwo.exe staged with a kwo.ini and sample entries; the driver from the same build.
@@ -127,8 +139,8 @@ wh_driver wait "关于 疾书精灵" gone >/dev/null || wh_fail "the About box d
 
 # Notification icon's menu: right click on the icon at the right end of the taskbar.
 wh_driver command "$title" 2 >/dev/null
-xdotool mousemove 1013 757 click 3
-xdotool mousemove 1000 600  # away from the icon, so that its tip does not cover the menu
+xdotool mousemove $(( 1013 * scale / 96 )) $(( 757 * scale / 96 )) click 3
+xdotool mousemove $(( 1000 * scale / 96 )) $(( 600 * scale / 96 ))  # away from the icon, so that its tip does not cover the menu
 sleep 1
 shot tray-menu
 xdotool click 1  # a click elsewhere closes the menu

@@ -24,17 +24,17 @@ COptionDlg::COptionDlg() : CDialog(IDD_OPTIONS) {
 
 BOOL COptionDlg::OnInitDialog() {
   HWND dialog = Handle();
-  ui::SetItemText(dialog, IDC_PRE_STR, preStr);
-  ui::SetItemText(dialog, IDC_AFTER_STR, afterStr);
-  ui::SetItemText(dialog, IDC_TIMER_STR, timerStr);
+  ui::SetItemText(dialog, IDC_PRE_STR, ToWide(options.preStr));
+  ui::SetItemText(dialog, IDC_AFTER_STR, ToWide(options.afterStr));
+  ui::SetItemText(dialog, IDC_TIMER_STR, ToWide(options.timerStr));
   ui::CUpDown spin(Item(IDC_INTERVAL_SPIN));
   spin.SetBuddy(Item(IDC_INTERVAL));
-  ui::CheckItem(dialog, IDC_ENABLE_PRE, enablePre != 0);
-  ui::CheckItem(dialog, IDC_ENABLE_AFTER, enableAfter != 0);
+  ui::CheckItem(dialog, IDC_ENABLE_PRE, options.enablePre != 0);
+  ui::CheckItem(dialog, IDC_ENABLE_AFTER, options.enableAfter != 0);
   ui::CheckItem(dialog, IDC_TIMER_ON, timerOn != 0);
   spin.SetRange32(kMinInterval, kMaxInterval);
-  spin.SetPos32(interval);  // a stored value out of range shows as the nearest end
-  chosenColour = backgroundColour;
+  spin.SetPos32(options.interval);  // a stored value out of range shows as the nearest end
+  chosenColour_ = RGB(options.red, options.green, options.blue);
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
   hotKeyBox_.Attach(Item(IDC_HOTKEY));
   hotKeyBox_.Show(hotKey);
@@ -46,19 +46,19 @@ void COptionDlg::OnSwatchClicked() {
   CHOOSECOLORW chooser{};
   chooser.lStructSize = sizeof chooser;
   chooser.hwndOwner = Handle();
-  chooser.rgbResult = backgroundColour;  // always the colour in force, not an earlier pick
+  chooser.rgbResult = RGB(options.red, options.green, options.blue);  // the colour in force, not an earlier pick
   chooser.lpCustColors = customColours;
   chooser.Flags = CC_RGBINIT;
   // Cancelling leaves rgbResult at the preset, so the swatch returns to the colour in force.
   ChooseColorW(&chooser);
-  chosenColour = chooser.rgbResult;
+  chosenColour_ = chooser.rgbResult;
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
 }
 
 INT_PTR COptionDlg::OnDrawItem(WPARAM wParam, LPARAM lParam) {
   if (wParam != IDC_COLOUR) return FALSE;
   const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-  FillRect(item->hDC, &item->rcItem, swatchBrush_.Get(chosenColour));
+  FillRect(item->hDC, &item->rcItem, swatchBrush_.Get(chosenColour_));
   FrameRect(item->hDC, &item->rcItem, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   return TRUE;
 }
@@ -124,44 +124,45 @@ void COptionDlg::OnOK() {
   HWND dialog = Handle();
   // The hotkey last: a changed one is registered at once.
   if (!IntervalAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
-  preStr = ui::ItemText(dialog, IDC_PRE_STR);
-  afterStr = ui::ItemText(dialog, IDC_AFTER_STR);
-  timerStr = ui::ItemText(dialog, IDC_TIMER_STR);
-  enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
-  enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
+  Options chosen = ChosenOptions();
   timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
-  interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
 
   std::wstring error;
-  saveFailed = !SaveOptions(error);
+  saveFailed = !SaveOptions(chosen, error);
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
     const std::wstring text = error + L"\n\n新的设置只在本次运行中有效。";
     MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
   }
-  backgroundColour = chosenColour;
-  InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  options = chosen;
   EndDialog(IDOK);
 }
 
-bool COptionDlg::SaveOptions(std::wstring& error) const {
+Options COptionDlg::ChosenOptions() const {
+  HWND dialog = Handle();
+  // A copy, so that options this dialog has no control for pass through unchanged.
+  Options chosen = options;
+  chosen.preStr = FromWide(ui::ItemText(dialog, IDC_PRE_STR));
+  chosen.afterStr = FromWide(ui::ItemText(dialog, IDC_AFTER_STR));
+  chosen.timerStr = FromWide(ui::ItemText(dialog, IDC_TIMER_STR));
+  chosen.enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
+  chosen.enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
+  chosen.interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
+  chosen.red = GetRValue(chosenColour_);
+  chosen.green = GetGValue(chosenColour_);
+  chosen.blue = GetBValue(chosenColour_);
+  return chosen;
+}
+
+bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error) const {
   try {
     CIniFile ini;
     // Loaded first so that the other sections (connection, links) are kept.
     ini.Load(std::filesystem::path(iniPath));
-    Options options;
-    options.enablePre = enablePre;
-    options.enableAfter = enableAfter;
-    options.interval = interval;
-    options.preStr = FromWide(preStr);
-    options.afterStr = FromWide(afterStr);
-    options.timerStr = FromWide(timerStr);
-    options.red = GetRValue(chosenColour);
-    options.green = GetGValue(chosenColour);
-    options.blue = GetBValue(chosenColour);
-    options.hotKey = hotKey == keys::kDefaultHotKey && ReadOptions(ini).hotKey.empty() ? std::u16string()
-                                                                                       : keys::FormatHotKey(hotKey);
-    WriteOptions(ini, options);
+    // Win + Space stays unwritten while the file names no hotkey.
+    chosen.hotKey = hotKey == keys::kDefaultHotKey && ReadOptions(ini).hotKey.empty() ? std::u16string()
+                                                                                      : keys::FormatHotKey(hotKey);
+    WriteOptions(ini, chosen);
     ini.Save();
     return true;
   } catch (const IniError& failure) {

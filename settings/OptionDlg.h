@@ -1,7 +1,8 @@
 #pragma once
-// The options dialog "参数设置": prefix and suffix sequences, timed sending
-// and the background colour. The caller fills the public fields, runs the
-// dialog and reads them back; OK also writes kwo.ini.
+// The options dialog "参数设置": prefix and suffix sequences, timed sending,
+// the background colour and the hotkey. The caller gives it a copy of the
+// options in force, runs it and, on IDOK, takes `options` back; OK also
+// writes kwo.ini.
 #include <windows.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 #include "keys/HotKey.h"
 #include "settings/HotKeyBox.h"
+#include "settings/Options.h"
 
 #include "ui/Dialog.h"
 #include "ui/Handles.h"
@@ -20,16 +22,11 @@ class COptionDlg : public kwo::ui::CDialog {
  public:
   COptionDlg();
 
-  int32_t enablePre = 0;
-  int32_t enableAfter = 0;
+  // In: the options in force. Out: the chosen ones, after OK only (its
+  // `hotKey` as written to the file).
+  Options options;
+  // Timed sending, for this run only: never stored.
   int32_t timerOn = 0;
-  int32_t interval = 0;
-  std::wstring preStr;
-  std::wstring afterStr;
-  std::wstring timerStr;
-  // In: the colour in force. Out: the chosen colour, after OK only.
-  COLORREF backgroundColour = RGB(0, 0, 0);
-  COLORREF chosenColour = RGB(0, 0, 0);
   // The activation hotkey in force; after OK the one chosen.
   kwo::keys::HotKey hotKey;
   // Called by OK before anything is written, when the hotkey was changed:
@@ -51,13 +48,17 @@ class COptionDlg : public kwo::ui::CDialog {
   bool SequencesAccepted();
   void OnSwatchClicked();
   INT_PTR OnDrawItem(WPARAM wParam, LPARAM lParam);
-  // Writes the options into the settings file; false with `error` set.
-  bool SaveOptions(std::wstring& error) const;
+  // The options as the controls show them.
+  Options ChosenOptions() const;
+  // Writes `chosen` into the settings file, its hotkey in the form the file
+  // keeps; false with `error` set.
+  bool SaveOptions(Options& chosen, std::wstring& error) const;
 
   // Reads the hotkey box and registers a changed combination; false (the
   // user has been told) keeps the dialog open.
   bool TakeHotKey();
 
+  COLORREF chosenColour_ = RGB(0, 0, 0);  // the swatch
   kwo::ui::ColourBrush swatchBrush_;
   CHotKeyBox hotKeyBox_;
 };

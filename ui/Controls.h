@@ -22,6 +22,7 @@ class CListView : public CWindowRef {
  public:
   using CWindowRef::CWindowRef;
   void InsertColumn(int index, std::wstring_view title, int width, int format = LVCFMT_LEFT) const;
+  void SetColumnWidth(int index, int width) const { Send(LVM_SETCOLUMNWIDTH, index, MAKELPARAM(width, 0)); }
   void DeleteAllItems() const { Send(LVM_DELETEALLITEMS); }
   // Inserts a row with the text of its first column; returns its index or -1.
   int InsertItem(int index, std::wstring_view text) const;

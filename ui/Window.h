@@ -14,6 +14,12 @@ std::wstring LoadStringResource(UINT id);
 // The folder of the running program, with its trailing backslash.
 std::wstring ProgramFolder();
 
+// The dots per inch the window is drawn at: its monitor's under per-monitor
+// awareness, else the system's (96 is 100 %).
+UINT WindowDpi(HWND window);
+// A length in pixels at 96 dots per inch, at the window's DPI.
+int ScaledToWindow(HWND window, int pixelsAt96);
+
 // A window that someone else owns (a dialog's control, for instance).
 class CWindowRef {
  public:

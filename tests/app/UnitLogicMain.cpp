@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 namespace kwo::app {
 namespace {
 
@@ -57,17 +59,38 @@ TEST(TextColour, DarkBackgroundsGetLightText) {
   EXPECT_FALSE(WantsLightText(255, 255, 0));
 }
 
-// One notice per outage: a second away keystroke says nothing; after the
-// server came back, the next outage is told again.
-TEST(ServerWatch, TellsOncePerOutage) {
-  ServerWatch watch;
-  EXPECT_FALSE(watch.Update(false));
-  EXPECT_TRUE(watch.Update(true));
-  EXPECT_FALSE(watch.Update(true));
-  EXPECT_TRUE(watch.Away());
-  EXPECT_FALSE(watch.Update(false));
-  EXPECT_FALSE(watch.Away());
-  EXPECT_TRUE(watch.Update(true));
+// One notice per outage: every keystroke of it fails the same way. Each row
+// is the state after a search and whether the user is told.
+TEST(OutageWatch, TellsOncePerOutage) {
+  using S = StoreState;
+  const struct {
+    S state;
+    bool told;
+  } steps[] = {
+      {S::Ok, false},     {S::Locked, true},      {S::Locked, false}, {S::Failed, false},  // one database outage
+      {S::Ok, false},     {S::Failed, true},      {S::ServerAway, true}, {S::ServerAway, false},
+      {S::Locked, true},  // the server is back, the database still fails
+      {S::ServerAway, true}, {S::Ok, false},       {S::ServerAway, true},
+  };
+  OutageWatch watch;
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    EXPECT_EQ(watch.Update(steps[i].state), steps[i].told) << "step " << i;
+    EXPECT_EQ(watch.ServerAway(), steps[i].state == S::ServerAway) << "step " << i;
+  }
+  // Export tells its own failures; only the server's state is taken from it.
+  EXPECT_FALSE(watch.UpdateServer(true));
+  EXPECT_FALSE(watch.UpdateServer(false));
+  EXPECT_EQ(watch.State(), S::Ok);
+  EXPECT_TRUE(watch.UpdateServer(true));
+  EXPECT_EQ(watch.Update(S::Locked), true);
+  EXPECT_FALSE(watch.UpdateServer(false));
+  EXPECT_EQ(watch.State(), S::Locked);
+
+  EXPECT_EQ(JudgeStore(true, true, true), S::ServerAway);
+  EXPECT_EQ(JudgeStore(false, false, true), S::ServerAway);
+  EXPECT_EQ(JudgeStore(true, true, false), S::Locked);
+  EXPECT_EQ(JudgeStore(true, false, false), S::Failed);
+  EXPECT_EQ(JudgeStore(false, true, false), S::Ok);
   EXPECT_EQ(TrayTip(u"疾书精灵", true), u"疾书精灵（连不上数据库服务器）");
   EXPECT_EQ(TrayTip(u"疾书精灵", false), u"疾书精灵");
 }

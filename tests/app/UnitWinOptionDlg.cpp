@@ -43,9 +43,11 @@ class OptionDialog : public ::testing::Test {
                                              "[Options]\r\nEnablePre=0\r\nInterval=5\r\nPreStr=old\r\n"
                                              "[Menu]\r\nhome=https://example.com/\r\n";
     dialog_.iniPath = ini_.wstring();
-    dialog_.interval = 5;
-    dialog_.preStr = L"old";
-    dialog_.backgroundColour = RGB(10, 20, 30);
+    dialog_.options.interval = 5;
+    dialog_.options.preStr = u"old";
+    dialog_.options.red = 10;
+    dialog_.options.green = 20;
+    dialog_.options.blue = 30;
   }
   void TearDown() override {
     std::error_code ignored;
@@ -99,13 +101,13 @@ TEST_F(OptionDialog, OkWritesTheOptionsAndKeepsTheOtherSections) {
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   });
   EXPECT_EQ(result_, IDOK);
-  EXPECT_EQ(dialog_.enablePre, 1);
-  EXPECT_EQ(dialog_.enableAfter, 0);
+  EXPECT_EQ(dialog_.options.enablePre, 1);
+  EXPECT_EQ(dialog_.options.enableAfter, 0);
   EXPECT_EQ(dialog_.timerOn, 1);
-  EXPECT_EQ(dialog_.interval, 7);
-  EXPECT_EQ(dialog_.preStr, L"前缀{ENTER}");
+  EXPECT_EQ(dialog_.options.interval, 7);
+  EXPECT_EQ(dialog_.options.preStr, u"前缀{ENTER}");
   EXPECT_FALSE(dialog_.saveFailed);
-  EXPECT_EQ(dialog_.backgroundColour, RGB(10, 20, 30));
+  EXPECT_EQ(RGB(dialog_.options.red, dialog_.options.green, dialog_.options.blue), RGB(10, 20, 30));
 
   CIniFile ini;
   ini.Load(ini_);
@@ -131,8 +133,8 @@ TEST_F(OptionDialog, CancelWritesNothingAndKeepsTheCopies) {
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(result_, IDCANCEL);
-  EXPECT_EQ(dialog_.enablePre, 0);
-  EXPECT_EQ(dialog_.preStr, L"old");
+  EXPECT_EQ(dialog_.options.enablePre, 0);
+  EXPECT_EQ(dialog_.options.preStr, u"old");
   EXPECT_EQ(ReadBytes(ini_), before);
 }
 
@@ -159,7 +161,7 @@ TEST_F(OptionDialog, IntervalThatIsNoNumberIsRefusedAndTheDialogStaysOpen) {
          return true;
        }});
   EXPECT_NE(notice.find(L"0 到 1440"), std::wstring::npos);
-  EXPECT_EQ(dialog_.interval, 120);
+  EXPECT_EQ(dialog_.options.interval, 120);
 }
 
 TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
@@ -195,7 +197,7 @@ TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
       EXPECT_EQ(result_, IDCANCEL);
     } else {
       EXPECT_EQ(result_, IDOK);
-      EXPECT_EQ(dialog_.preStr, L"ab{HOME 中文");
+      EXPECT_EQ(dialog_.options.preStr, u"ab{HOME 中文");
     }
   }
 }
@@ -221,8 +223,8 @@ TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {
   EXPECT_TRUE(warned);
   EXPECT_TRUE(dialog_.saveFailed);
   EXPECT_EQ(result_, IDOK);
-  EXPECT_EQ(dialog_.enableAfter, 1);
-  EXPECT_EQ(dialog_.afterStr, L"后缀");
+  EXPECT_EQ(dialog_.options.enableAfter, 1);
+  EXPECT_EQ(dialog_.options.afterStr, u"后缀");
   EXPECT_EQ(ReadBytes(ini_), before);
 }
 
@@ -274,7 +276,7 @@ TEST_F(OptionDialog, SwatchOpensTheChooserOnAClickOnly) {
   EXPECT_EQ(afterDoubleClick, nullptr);
   EXPECT_TRUE(chooserOpened);
   // Cancelling the chooser leaves the colour in force.
-  EXPECT_EQ(dialog_.backgroundColour, RGB(10, 20, 30));
+  EXPECT_EQ(RGB(dialog_.options.red, dialog_.options.green, dialog_.options.blue), RGB(10, 20, 30));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Enter types the content into the window that was active before the call-up,
 # with the prefix and suffix sequences only when EnablePre / EnableAfter are
-# exactly 1; the short-key box is empty afterwards; Esc types nothing. A
+# exactly 1; the short-key box is empty afterwards; Esc types nothing. The
+# main window comes up below the caret, or above it at the bottom edge. A
 # window closed before Enter gets nothing, and the key stays. Under load (two
 # processes spinning on both cores) no expansion is lost or misdirected.
 #   send_test.sh KWO.exe DRIVER.exe RECEIVER.exe KWO_TOOL.exe
@@ -96,6 +97,39 @@ e2e_call_up
 check esc_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
 wh_driver keys ESCAPE
 wh_driver wait "$KWO" hidden 5000 >/dev/null
+
+# The main window comes up where the user looks: its top left corner at the
+# bottom of the receiver's caret, or, with the caret at the bottom edge of the
+# screen, its bottom on the caret's top; always inside the work area.
+CARET=
+read_caret() { CARET=$(wh_driver caret "$RCV"); }
+popup_at_caret() {  # popup_at_caret below|above
+  local cx cy cw ch px py pw ph wx wy ww wt
+  read -r cx cy cw ch <<<"$CARET"
+  read -r px py pw ph <<<"$(wh_driver rect "$KWO")"
+  read -r wx wy ww wt <<<"$(wh_driver workarea "$KWO")"
+  echo "caret $CARET; window $px $py $pw $ph; work area $wx $wy $ww $wt" >&2
+  (( px >= wx && py >= wy && px + pw <= wx + ww && py + ph <= wy + wt )) || return 1
+  if [ "$1" = below ]; then (( py == cy + ch )) || return 1; else (( py + ph == cy )) || return 1; fi
+  # The left edge is the caret's unless the window would then reach past the work area.
+  (( px == cx || (cx + pw > wx + ww && px + pw == wx + ww) ))
+}
+popup_case() {  # popup_case NAME TITLE X Y below|above
+  e2e_start_receiver "$2" "$3" "$4"
+  wh_driver activate "$RCV" >/dev/null
+  wh_driver type "第一行"
+  wh_wait_until 5 read_caret || wh_fail "the receiver '$2' shows no caret"
+  e2e_call_up
+  check "$1" popup_at_caret "$5"
+  wh_driver keys ESCAPE
+  wh_driver wait "$KWO" hidden 5000 >/dev/null
+  wh_driver close "$RCV"
+  wh_driver wait "$RCV" gone 10000 >/dev/null
+}
+popup_case popup_below_caret "Caret Editor" 200 150 below
+# At the bottom right corner: above the caret, moved left into the work area.
+popup_case popup_above_caret_at_bottom_edge "Bottom Editor" 820 720 above
+RCV=$RCV_ONE
 e2e_exit_kwo
 
 # EnablePre 2 and EnableAfter 0: neither is typed (only exactly 1 turns them on).

@@ -22,6 +22,9 @@
 //   wait WINDOW exists|visible|hidden|gone|foreground [MS]
 //   state WINDOW                  prints none, hidden, visible or foreground
 //   rect WINDOW                   prints the window's place on the screen: X Y WIDTH HEIGHT
+//   caret WINDOW                  the text caret of the window's thread on the screen,
+//                                 X Y WIDTH HEIGHT; fails when the thread shows none
+//   workarea WINDOW               the work area of the window's monitor, X Y WIDTH HEIGHT
 //   activate WINDOW [MS]          restore if minimised, SetWindowPos(HWND_TOP),
 //                                 SetForegroundWindow; waits until it is foreground
 //                                 and its thread has set the keyboard focus
@@ -138,6 +141,31 @@ int CmdRect(const std::vector<std::wstring>& args) {
   WriteOut(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " +
            std::to_wstring(rect.right - rect.left) + L" " + std::to_wstring(rect.bottom - rect.top) + L"\n");
   return 0;
+}
+
+int PrintRect(const RECT& rect) {
+  WriteOut(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " +
+           std::to_wstring(rect.right - rect.left) + L" " + std::to_wstring(rect.bottom - rect.top) + L"\n");
+  return 0;
+}
+
+int CmdCaret(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"caret WINDOW");
+  HWND hwnd = FindTopWindow(args[0]);
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!hwnd || !GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) || !info.hwndCaret) return 1;
+  MapWindowPoints(info.hwndCaret, nullptr, reinterpret_cast<POINT*>(&info.rcCaret), 2);
+  return PrintRect(info.rcCaret);
+}
+
+int CmdWorkArea(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"workarea WINDOW");
+  HWND hwnd = FindTopWindow(args[0]);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!hwnd || !GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info)) return 1;
+  return PrintRect(info.rcWork);
 }
 
 int CmdActivate(const std::vector<std::wstring>& args) {
@@ -437,6 +465,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"wait") return CmdWait(args);
   if (command == L"state") return CmdState(args);
   if (command == L"rect") return CmdRect(args);
+  if (command == L"caret") return CmdCaret(args);
+  if (command == L"workarea") return CmdWorkArea(args);
   if (command == L"activate") return CmdActivate(args);
   if (command == L"minimize") return CmdMinimize(args);
   if (command == L"close") return CmdClose(args);

@@ -30,7 +30,10 @@
 # Variables after wh_init: WH_DIR (scratch folder, removed at the end),
 # WH_PREFIX, WH_DESKTOP, DISPLAY, WINEPREFIX.
 # Settings: WH_SHELL=1 gives the desktop a taskbar with the notification area
-# (set before wh_init); KWO_WINE_TEMPLATE (template prefix, default
+# (set before wh_init); WH_SCREEN sets the size of the screen and the desktop
+# (default 1024x768) and WH_DPI the display's pixels per inch (LogPixels: 96
+# is 100 %, 144 is 150 %, 192 is 200 %; default the prefix's own);
+# KWO_WINE_TEMPLATE (template prefix, default
 # ~/.cache/kwo/wine-e2e-template-WINEVERSION); WH_ARTIFACTS (where screenshots
 # of failures go, default /tmp/kwo-wine-artifacts); KWO_WINE_KEEP=1 keeps WH_DIR.
 #
@@ -42,6 +45,7 @@
 
 WH_HARNESS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WH_RUN_TIMEOUT=${WH_RUN_TIMEOUT:-60}
+WH_SCREEN=${WH_SCREEN:-1024x768}
 WH_ARTIFACTS=${WH_ARTIFACTS:-/tmp/kwo-wine-artifacts}
 WH_DIR=
 WH_PREFIX=
@@ -101,17 +105,20 @@ _wh_copy_prefix() {
 "Desktop"="$WH_DESKTOP"
 
 [Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000
-"$WH_DESKTOP"="1024x768"
+"$WH_DESKTOP"="$WH_SCREEN"
 
 [Software\\\\Wine\\\\Explorer\\\\Desktops\\\\$WH_DESKTOP] 1700000000
 "EnableShell"=dword:0000000$shell
 EOF
+  if [ -n "${WH_DPI:-}" ]; then
+    printf '\n[Control Panel\\\\Desktop] 1700000000\n"LogPixels"=dword:%08x\n' "$WH_DPI" >>"$prefix/user.reg"
+  fi
 }
 
 _wh_start_xvfb() {
   local fdfile="$WH_DIR/display"
   # -displayfd lets Xvfb pick a free display itself, safely against concurrent starts.
-  Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$fdfile" >"$WH_DIR/xvfb.log" 2>&1 &
+  Xvfb -displayfd 7 -screen 0 "${WH_SCREEN}x24" -nolisten tcp 7>"$fdfile" >"$WH_DIR/xvfb.log" 2>&1 &
   WH_XVFB_PID=$!
   if ! wh_wait_until 15 test -s "$fdfile"; then
     _wh_log "Xvfb did not start:"; cat "$WH_DIR/xvfb.log" >&2
@@ -216,7 +223,7 @@ wh_init() {
   _wh_start_guard "$seconds"
 
   # The desktop's own process; every program then joins this desktop.
-  wine explorer "/desktop=$WH_DESKTOP,1024x768" >"$WH_DIR/explorer.log" 2>&1 &
+  wine explorer "/desktop=$WH_DESKTOP,$WH_SCREEN" >"$WH_DIR/explorer.log" 2>&1 &
   if [ -n "${WH_DRIVER:-}" ]; then
     wh_driver wait class:Shell_TrayWnd exists 20000 >/dev/null || wh_fail "the virtual desktop did not start"
   fi
