@@ -282,7 +282,8 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
   std::unordered_set<int64_t> listed;
   if (words.size() == 1 && IsShortKey(key)) {
     static const std::u16string prefixRows =
-        u"select id, shortkey, content from kwo where id between ?1 and ?2 and shortkey like ?3 escape '\\'";
+        u"select id, shortkey, content from kwo where id between ?1 and ?2 and shortkey like ?3 escape '\\' "
+        u"order by id";
     auto statement = session->Prepare(prefixRows, error);
     if (!statement) return false;
     int64_t scale = 1, low = 0;
