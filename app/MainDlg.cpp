@@ -2,6 +2,7 @@
 
 #include <imm.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -360,6 +361,7 @@ void CMainDlg::SendCurrentEntry() {
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
   if (!texts.content.empty() && options.enableAfter == 1) texts.suffix = options.afterStr;
+  sender.pasteAbove = static_cast<size_t>(std::max<int32_t>(0, options.pasteAbove));
   const SendOutcome report = sender.SendEntry(Handle(), texts);
   if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();

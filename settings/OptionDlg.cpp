@@ -36,6 +36,7 @@ BOOL COptionDlg::OnInitDialog() {
   spin.SetPos32(options.interval);  // a stored value out of range shows as the nearest end
   chosenColour_ = RGB(options.red, options.green, options.blue);
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  ui::SetItemText(dialog, IDC_PASTE_ABOVE, std::to_wstring(options.pasteAbove));
   hotKeyBox_.Attach(Item(IDC_HOTKEY));
   hotKeyBox_.Show(hotKey);
   return TRUE;
@@ -92,6 +93,15 @@ bool COptionDlg::IntervalAccepted() {
   return false;
 }
 
+bool COptionDlg::PasteAboveAccepted() {
+  if (ParsePasteAbove(FromWide(ui::ItemText(Handle(), IDC_PASTE_ABOVE)))) return true;
+  MessageBoxW(Handle(), L"改用粘贴的字数应是 0 到 1000000 之间的整数（0 表示不用粘贴）。", L"疾书精灵",
+              MB_OK | MB_ICONWARNING);
+  SetFocus(Item(IDC_PASTE_ABOVE));
+  SendMessageW(Item(IDC_PASTE_ABOVE), EM_SETSEL, 0, -1);
+  return false;
+}
+
 bool COptionDlg::SequencesAccepted() {
   HWND dialog = Handle();
   const struct {
@@ -123,7 +133,7 @@ bool COptionDlg::SequencesAccepted() {
 void COptionDlg::OnOK() {
   HWND dialog = Handle();
   // The hotkey last: a changed one is registered at once.
-  if (!IntervalAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
+  if (!IntervalAccepted() || !PasteAboveAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
   Options chosen = ChosenOptions();
   timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
 
@@ -148,6 +158,7 @@ Options COptionDlg::ChosenOptions() const {
   chosen.enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
   chosen.enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
   chosen.interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
+  chosen.pasteAbove = *ParsePasteAbove(FromWide(ui::ItemText(dialog, IDC_PASTE_ABOVE)));
   chosen.red = GetRValue(chosenColour_);
   chosen.green = GetGValue(chosenColour_);
   chosen.blue = GetBValue(chosenColour_);

@@ -44,6 +44,7 @@ class COptionDlg : public kwo::ui::CDialog {
  private:
   // False, with the user told, while the interval box holds no minutes in range.
   bool IntervalAccepted();
+  bool PasteAboveAccepted();
   // True when the sequences are sound, or the user saves them in spite of the warning.
   bool SequencesAccepted();
   void OnSwatchClicked();

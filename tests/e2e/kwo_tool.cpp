@@ -28,6 +28,13 @@
 //       opens the SQLite database FILE, begins an exclusive transaction (no
 //       other process can read or write it), shows a hidden window
 //       "E2E Db Locker" and ends the transaction when that window gets WM_CLOSE
+//   kwo_tool.exe clipboard-set FILE
+//       puts the UTF-8 text of FILE on the clipboard as Unicode text
+//   kwo_tool.exe clipboard-text
+//       prints the Unicode text on the clipboard (exit code 1 when there is none)
+//   kwo_tool.exe hold-clipboard
+//       opens the clipboard, shows a hidden window "E2E Clipboard Holder" and
+//       keeps the clipboard open until that window gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
 //       round by round, each EXE in turn ("EXE?ARGS" passes arguments):
 //       starts it (current directory: its folder) and measures the time
@@ -62,6 +69,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -539,6 +547,52 @@ int CmdLockDb(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// --- The clipboard ------------------------------------------------------------
+
+int CmdClipboardSet(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"clipboard-set FILE");
+  std::wstring text;
+  if (!ReadUtf8File(args[0], text)) return 1;
+  kwo::OwnedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
+  if (!memory) return Fail(L"out of memory");
+  std::memcpy(GlobalLock(memory.get()), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory.get());
+  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Fail(L"cannot open the clipboard");
+  const bool put = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr;
+  if (put) memory.release();
+  CloseClipboard();
+  return put ? 0 : Fail(L"cannot put the text on the clipboard");
+}
+
+int CmdClipboardText() {
+  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Fail(L"cannot open the clipboard");
+  std::wstring text;
+  const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  if (const auto* units = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
+    text = units;
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  if (data == nullptr) return Fail(L"no text on the clipboard");
+  WriteOut(text);
+  return 0;
+}
+
+int CmdHoldClipboard() {
+  HWND window = CreateWindowExW(0, L"STATIC", L"E2E Clipboard Holder", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (!window) return Fail(L"cannot create the window");
+  if (!OpenClipboard(window)) return Fail(L"cannot open the clipboard");
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.hwnd == window && msg.message == WM_CLOSE) break;
+    DispatchMessageW(&msg);
+  }
+  CloseClipboard();
+  DestroyWindow(window);
+  return 0;
+}
+
 // --- Measurements -----------------------------------------------------------
 
 // True when another program holds Win + Space. A successful probe is undone at once.
@@ -719,6 +773,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"expand-mix") return CmdExpandMix(args);
   if (command == L"hold") return CmdHold(args);
   if (command == L"lock-db") return CmdLockDb(args);
+  if (command == L"clipboard-set") return CmdClipboardSet(args);
+  if (command == L"clipboard-text") return CmdClipboardText();
+  if (command == L"hold-clipboard") return CmdHoldClipboard();
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
   if (command == L"sample") return CmdSample(args);
