@@ -74,6 +74,8 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
   }
   recordset.Close();
+  store::DbError error;
+  if (!upsert.Flush(error)) return NotSaved(error.description, store::SqliteCode(database.Connection().get(), error.code));
   if (!transaction.Commit()) {
     return NotSaved(transaction.Error(), store::SqliteCode(database.Connection().get(), transaction.ErrorCode()));
   }

@@ -360,13 +360,15 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
   std::unordered_set<int64_t> listed;
   if (words.size() == 1 && IsShortKey(key)) {
     static const std::u16string prefixRows =
-        u"select id, shortkey, content from kwo where id between ?1 and ?2 and shortkey like ?3 escape '\\'";
+        u"select id, shortkey, content from kwo where id between ?1 and ?2 and shortkey like ?3 escape '\\' "
+        u"order by id";
     auto statement = session->Prepare(prefixRows, error);
     if (!statement) return false;
     int64_t scale = 1, low = 0;
     for (size_t k = 0; k + key.size() <= static_cast<size_t>(kMaxShortKeyLength) && found.size() < kFoundLimit;
          ++k) {
       const int64_t base = static_cast<int64_t>(ShortKeyId(key)) * scale;
+      statement->LimitRows(static_cast<int>(kFoundLimit - found.size()));
       if (!statement->Bind({DbValue(base + low), DbValue(base + 36 * low), DbValue(key + u"%")}, error) ||
           !CollectRows(*statement, listed, kFoundLimit - found.size(), found, error)) {
         found.clear();
@@ -423,6 +425,8 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
   for (const std::u16string& word : words) parameters.emplace_back(LikePattern(word));
 
   auto statement = session->Prepare(sql, error);
+  // Rows already listed are skipped: the reading may pass over as many.
+  if (statement) statement->LimitRows(static_cast<int>(kFoundLimit + listed.size()));
   if (!statement || !statement->Bind(parameters, error) ||
       !CollectRows(*statement, listed, kFoundLimit, found, error)) {
     found.clear();

@@ -81,7 +81,7 @@ class ContentSearchTest : public ::testing::Test {
   std::vector<int64_t> Found(const std::u16string& text) {
     std::vector<FoundEntry> found;
     DbError error;
-    EXPECT_TRUE(search.Find(db.Connection(), text, found, error));
+    EXPECT_TRUE(search.Find(db.Connection(), text, found, error)) << kwo::text::Utf16ToUtf8(error.description);
     std::vector<int64_t> ids;
     for (const FoundEntry& entry : found) ids.push_back(entry.id);
     return ids;
@@ -191,6 +191,23 @@ TEST_F(ContentSearchTest, TableWithoutIntegerKeyIsScannedWithTheSameResults) {
   CompareOnRandomTexts(100);
   EXPECT_FALSE(search.UsedIndex());
 }
+
+// The same agreement on every engine, where servers are asked for no more
+// rows than the search reads.
+class ContentSearchEnginesTest : public ContentSearchTest, public ::testing::WithParamInterface<std::string> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db.Open(testing::FreshDatabase(GetParam(), folder))) << kwo::text::Utf16ToUtf8(db.LastErrorText());
+  }
+};
+
+TEST_P(ContentSearchEnginesTest, AgreesWithReadingEveryRow) {
+  for (int i = 0; i < 120; ++i) Store(RandomKey(), RandomText(6));
+  CompareOnRandomTexts(120);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ContentSearchEnginesTest, ::testing::ValuesIn(testing::TestEngines()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
 }  // namespace kwo::store
