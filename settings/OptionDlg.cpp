@@ -39,6 +39,7 @@ BOOL COptionDlg::OnInitDialog() {
   ui::SetItemText(dialog, IDC_PASTE_ABOVE, std::to_wstring(options.pasteAbove));
   hotKeyBox_.Attach(Item(IDC_HOTKEY));
   hotKeyBox_.Show(hotKey);
+  hotKeyAtStart_ = hotKey;
   return TRUE;
 }
 
@@ -82,6 +83,14 @@ bool COptionDlg::TakeHotKey() {
   hotKeyBox_.Show(hotKey);
   SetFocus(Item(IDC_HOTKEY));
   return false;
+}
+
+void COptionDlg::OnCancel() {
+  // An OK the file refused may have put a new hotkey in force already:
+  // cancelled, the one from before comes back.
+  if (hotKey != hotKeyAtStart_ && applyHotKey) applyHotKey(hotKeyAtStart_);
+  hotKey = hotKeyAtStart_;
+  EndDialog(IDCANCEL);
 }
 
 bool COptionDlg::IntervalAccepted() {

@@ -41,6 +41,7 @@ class COptionDlg : public kwo::ui::CDialog {
  protected:
   BOOL OnInitDialog() override;
   void OnOK() override;
+  void OnCancel() override;
 
  private:
   // False, with the user told, while the interval box holds no minutes in range.
@@ -62,6 +63,7 @@ class COptionDlg : public kwo::ui::CDialog {
   bool TakeHotKey();
 
   COLORREF chosenColour_ = RGB(0, 0, 0);  // the swatch
+  kwo::keys::HotKey hotKeyAtStart_;        // in force when the dialog opened
   kwo::ui::ColourBrush swatchBrush_;
   CHotKeyBox hotKeyBox_;
 };
