@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -268,20 +267,6 @@ TEST_F(ContentPaste, HeldClipboardOrHeldKeysTypeTheRun) {
 TEST_F(ContentPaste, RefusedPasteKeyStopsReleasesCtrlAndStillRestores) {
   platform.refuseFirstCall = platform.refuseLastCall = 2;  // the V
   EXPECT_EQ(Send(u"abcde{TAB}", 4, false), "<put:abcde> D17 U17 <restore>");
-}
-
-// Out of memory in the middle of the paste: the user's clipboard still goes back.
-TEST_F(ContentPaste, FailureInTheMiddleOfThePasteStillRestores) {
-  struct Failing final : KeyPlatform {
-    bool SendEvents(const KeyEvent*, size_t) override { throw std::bad_alloc(); }
-    uint16_t ScanCode(uint16_t) override { return 0; }
-    void Sleep(uint32_t) override {}
-    void Beep(uint32_t, uint32_t) override {}
-    bool ActivateWindow(std::u16string_view) override { return true; }
-  } failing;
-  EXPECT_THROW(SendContent(u"abcde", 4, state, failing, clipboard), std::bad_alloc);
-  ASSERT_EQ(clipboard.calls().size(), 2u);
-  EXPECT_EQ(clipboard.calls().back().kind, RecordingClipboardPlatform::Kind::Restore);
 }
 
 }  // namespace
