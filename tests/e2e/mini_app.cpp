@@ -7,7 +7,9 @@
 //       the controls, menu and manifest of kwo.exe's main window in a hidden
 //       dialog "E2E Mini Dialog" (mini_app.rc), then Win + Space registered;
 //       the hotkey shows it in front with the focus in the short-key box
-//       (1001), Esc hides it again
+//       (1001), Esc hides it again; its commands 32783 and 32784 open the
+//       Open dialog and the Save dialog "导出" as kwo.exe's import and export
+//       do, and nothing is done with the file chosen
 //   mini_app.exe typer FILE
 //       a window "E2E Mini Typer": on the Enter key it hides itself, pauses
 //       50 ms as kwo.exe does and types the UTF-8 text of FILE with a bare
@@ -15,6 +17,7 @@
 //       to be shown again
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include <string>
@@ -54,6 +57,28 @@ LRESULT CALLBACK MiniProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// The same structure and flags as kwo.exe's file dialogs.
+void ChooseFile(HWND owner, bool forSave) {
+  wchar_t file[MAX_PATH] = {};
+  if (forSave) lstrcpyW(file, L"速记导出.txt");
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = L"文本文件 (*.txt)\0*.txt\0所有文件 (*.*)\0*.*\0";
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrDefExt = L"txt";
+  ofn.lpstrTitle = forSave ? L"导出" : nullptr;
+  ofn.Flags = forSave ? OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN
+                      : OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (forSave) {
+    GetSaveFileNameW(&ofn);
+  } else {
+    GetOpenFileNameW(&ofn);
+  }
+}
+
 constexpr int kMiniDialog = 102;
 constexpr int kShortKeyBox = 1001;
 constexpr int kList = 1000;
@@ -83,6 +108,7 @@ INT_PTR CALLBACK MiniDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL) ShowWindow(dialog, SW_HIDE);
       if (LOWORD(wParam) == 1009) DestroyWindow(dialog);
+      if (LOWORD(wParam) == 32783 || LOWORD(wParam) == 32784) ChooseFile(dialog, LOWORD(wParam) == 32784);
       return TRUE;
     case WM_CLOSE:
       ShowWindow(dialog, SW_HIDE);
