@@ -84,15 +84,6 @@ KWO_UNIX_PID=$KWO_PID
 echo "soak: $count expansions, a block of $every between samples; load $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null) on $(nproc) cores"
 
 EDIT="编辑速记"
-choose_file() {  # choose_file COMMAND WINDOWS-PATH
-  wh_driver command "$KWO" "$1" >/dev/null
-  local dialog
-  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
-  wh_driver activate "$dialog" >/dev/null || return 1
-  wh_driver type "$2"
-  wh_driver keys RETURN
-  wh_driver wait "$dialog" gone 10000 >/dev/null
-}
 export_to() {  # export_to WINDOWS-PATH: the Save dialog "导出", the name typed over its default
   wh_driver command "$KWO" 32784 >/dev/null
   local dialog
@@ -224,7 +215,7 @@ while [ "$done_count" -lt "$count" ]; do
   edit_entry "$round" || wh_fail "the edit of round $round failed"
   [ "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='SOAK';")" = "浸泡第${round}轮" ] ||
     wh_fail "the edit of round $round was not stored"
-  choose_file 32783 "$(import_file "$round")" || wh_fail "the import of round $round did not start"
+  e2e_choose_file 32783 "$(import_file "$round")" || wh_fail "the import of round $round did not start"
   wh_wait_until 60 imported "$round" || wh_fail "the import of round $round was not stored"
   wh_wait_until 30 no_notice || wh_fail "the notice after the import of round $round stayed"
   export_to "$(wh_winpath "$WH_DIR/export-$round.txt")" || wh_fail "the export of round $round did not start"

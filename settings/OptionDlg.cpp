@@ -135,10 +135,18 @@ void COptionDlg::OnOK() {
   // The hotkey last: a changed one is registered at once.
   if (!IntervalAccepted() || !PasteAboveAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
   Options chosen = ChosenOptions();
-  timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
 
   std::wstring error;
-  saveFailed = !SaveOptions(chosen, error);
+  bool fileInUse = false;
+  saveFailed = !SaveOptions(chosen, error, fileInUse);
+  if (saveFailed && fileInUse) {
+    // Another program has the file open: the dialog stays with what was
+    // chosen, for OK once that program has let it go. Cancel keeps the old options.
+    const std::wstring text = error + L"\n\n请关闭使用这个文件的程序后再点“确定”；点“取消”则不改设置。";
+    MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    return;
+  }
+  timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
     const std::wstring text = error + L"\n\n新的设置只在本次运行中有效。";
@@ -165,7 +173,7 @@ Options COptionDlg::ChosenOptions() const {
   return chosen;
 }
 
-bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error) const {
+bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error, bool& fileInUse) const {
   try {
     CIniFile ini;
     // Loaded first so that the other sections (connection, links) are kept.
@@ -177,8 +185,11 @@ bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error) const {
     ini.Save();
     return true;
   } catch (const IniError& failure) {
+    fileInUse = failure.Cause() == kInUseCause;
     if (failure.Cause() == kReadOnlyCause) {
       error = L"设置文件是只读的，无法保存设置：\n" + failure.File().wstring();
+    } else if (fileInUse) {
+      error = L"设置文件正被其他程序使用，无法保存设置：\n" + failure.File().wstring();
     } else {
       error = L"无法保存设置文件：\n" + ToWide(failure.Message());
     }

@@ -34,7 +34,8 @@ class COptionDlg : public kwo::ui::CDialog {
   std::function<bool(const kwo::keys::HotKey&)> applyHotKey;
   // The settings file OK writes.
   std::wstring iniPath = L"kwo.ini";
-  // After OK: the file could not be written (the user has been told).
+  // After OK: the file could not be written (the user has been told). While
+  // another program holds it open, OK keeps the dialog open instead.
   bool saveFailed = false;
 
  protected:
@@ -52,8 +53,9 @@ class COptionDlg : public kwo::ui::CDialog {
   // The options as the controls show them.
   Options ChosenOptions() const;
   // Writes `chosen` into the settings file, its hotkey in the form the file
-  // keeps; false with `error` set.
-  bool SaveOptions(Options& chosen, std::wstring& error) const;
+  // keeps; false with `error` set, and `fileInUse` when another program
+  // holds the file open.
+  bool SaveOptions(Options& chosen, std::wstring& error, bool& fileInUse) const;
 
   // Reads the hotkey box and registers a changed combination; false (the
   // user has been told) keeps the dialog open.

@@ -20,8 +20,9 @@
 //       typed nothing and showed a notice). The last line is "expand-mix COUNT
 //       lost L misdirected M refused R median-ms MS" (Enter until the text was
 //       complete); exit code 1 when any was lost or misdirected
-//   kwo_tool.exe hold FILE
-//       opens FILE for reading and lets others only read it, shows a hidden
+//   kwo_tool.exe hold FILE [exclusive]
+//       opens FILE for reading and lets others only read it (exclusive: for
+//       reading and writing, and lets nobody else open it), shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
 //       gets WM_CLOSE
 //   kwo_tool.exe lock-db FILE
@@ -560,21 +561,28 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
 
 // --- Holding a file ---------------------------------------------------------
 
-int CmdHold(const std::vector<std::wstring>& args) {
-  if (args.empty()) return Usage(L"hold FILE");
-  const kwo::ui::OwnedFile file(
-      CreateFileW(args[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return Fail(L"cannot open " + args[0]);
-  HWND window = CreateWindowExW(0, L"STATIC", L"E2E File Holder", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+// Shows a hidden window with this title and waits until it is closed (the
+// script's signal to let go); false when the window cannot be made.
+bool WaitForClose(const wchar_t* title) {
+  HWND window = CreateWindowExW(0, L"STATIC", title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
-  if (!window) return Fail(L"cannot create the window");
+  if (!window) return false;
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (msg.hwnd == window && msg.message == WM_CLOSE) break;
     DispatchMessageW(&msg);
   }
   DestroyWindow(window);
-  return 0;
+  return true;
+}
+
+int CmdHold(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"hold FILE [exclusive]");
+  const bool exclusive = args.size() > 1 && args[1] == L"exclusive";
+  const kwo::ui::OwnedFile file(CreateFileW(args[0].c_str(), exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                                            exclusive ? 0 : FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return Fail(L"cannot open " + args[0]);
+  return WaitForClose(L"E2E File Holder") ? 0 : Fail(L"cannot create the window");
 }
 
 int CmdLockDb(const std::vector<std::wstring>& args) {
@@ -585,18 +593,10 @@ int CmdLockDb(const std::vector<std::wstring>& args) {
     sqlite3_close(db);
     return Fail(L"cannot lock " + args[0]);
   }
-  HWND window = CreateWindowExW(0, L"STATIC", L"E2E Db Locker", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-  if (!window) return Fail(L"cannot create the window");
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (msg.hwnd == window && msg.message == WM_CLOSE) break;
-    DispatchMessageW(&msg);
-  }
-  DestroyWindow(window);
+  const bool shown = WaitForClose(L"E2E Db Locker");
   sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
   sqlite3_close(db);
-  return 0;
+  return shown ? 0 : Fail(L"cannot create the window");
 }
 
 // --- The clipboard ------------------------------------------------------------
