@@ -32,7 +32,10 @@ build=$(cd "${1:?soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]}" && pwd) || exit 2
 count=${2:-10000}
 every=${3:-1000}
 dialogs=0
-if [ "$count" = dialogs ]; then dialogs=$every count=0 every=1000; [ "$dialogs" = 1000 ] && dialogs=20; fi
+if [ "$count" = dialogs ]; then
+  dialogs=${3:-20} count=0
+  [ "$dialogs" -ge 2 ] || dialogs=2
+fi
 cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
 
 KWO_EXE="$build/app/kwo.exe"
@@ -170,7 +173,7 @@ if [ "$dialogs" -gt 0 ]; then
     wh_driver wait "$dialog" gone 10000 >/dev/null
   }
   import_once() {
-    choose_file 32783 "$(import_file "$1")" && wh_wait_until 60 imported "$1" && wh_wait_until 30 no_notice
+    e2e_choose_file 32783 "$(import_file "$1")" && wh_wait_until 60 imported "$1" && wh_wait_until 30 no_notice
   }
   export_once() {
     export_to "$(wh_winpath "$WH_DIR/export.txt")" && wh_wait_until 60 exported "$WH_DIR/export.txt" &&
@@ -189,7 +192,10 @@ if [ "$dialogs" -gt 0 ]; then
   KWO=$(wh_driver wait "E2E Mini Dialog" exists 20000) || wh_fail "the minimal dialog program did not start"
   uses "mini open-cancel" "$KWO" cancel "$KWO" 32783 打开
   uses "mini save-cancel" "$KWO" cancel "$KWO" 32784 导出
-  uses "mini open-chosen" "$KWO" choose_file 32783 "$(import_file 0)"
+  open_chosen() {
+    e2e_choose_file 32783 "$(import_file 0)" && wh_driver wait "class:#32770|打开" gone 10000 >/dev/null
+  }
+  uses "mini open-chosen" "$KWO" open_chosen
   uses "mini save-chosen" "$KWO" export_to "$(wh_winpath "$WH_DIR/mini-export.txt")"
   wh_driver command "$KWO" 1009 >/dev/null
   exit 0
