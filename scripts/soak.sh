@@ -10,7 +10,8 @@
 # the handle table, USER objects as the count of the process's windows and
 # private bytes from its committed private regions), plus, under Wine, the
 # Linux process's anonymous resident memory. Ends with the growth from the
-# first block's sample to the last.
+# first block's sample to the last, and the handles opened since that sample
+# and still open, by type and name.
 #
 #   scripts/soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]
 #   scripts/soak.sh WINDOWS_BUILD_DIR dialogs [USES]
@@ -19,8 +20,9 @@
 # (default 20) and prints kwo.exe's open handles after each use: the Open
 # dialog cancelled, the Save dialog cancelled, an import, an export and an
 # edit; then the same file dialogs in the minimal dialog program
-# (mini_app.exe dialog), which calls them as kwo.exe does. Each loop ends with
-# the handles it left behind, by type and name (kwo_tool.exe handles).
+# (mini_app.exe dialog), which calls them as kwo.exe does, and the Open and
+# Save choices through the shell's file dialog objects instead. Each loop ends
+# with the handles it left behind, by type and name (kwo_tool.exe handles).
 #
 # COUNT defaults to 10000, EVERY to 1000. Under Wine each run has its own
 # display and prefix (tests/wine/harness.sh). On Windows (Git Bash) the same
@@ -197,6 +199,19 @@ if [ "$dialogs" -gt 0 ]; then
   }
   uses "mini open-chosen" "$KWO" open_chosen
   uses "mini save-chosen" "$KWO" export_to "$(wh_winpath "$WH_DIR/mini-export.txt")"
+  # The same choices through the shell's file dialog objects (IFileOpenDialog, IFileSaveDialog).
+  uses "mini item-open-cancel" "$KWO" cancel "$KWO" 32785 打开
+  uses "mini item-save-cancel" "$KWO" cancel "$KWO" 32787 导出
+  item_chosen() {  # item_chosen COMMAND TITLE
+    wh_driver command "$KWO" "$1" >/dev/null
+    local dialog
+    dialog=$(wh_driver wait "class:#32770|$2" visible 10000) || return 1
+    wh_driver activate "$dialog" >/dev/null || return 1
+    wh_driver type "$(import_file 0)"
+    wh_driver keys RETURN
+    wh_driver wait "$dialog" gone 10000 >/dev/null
+  }
+  uses "mini item-open-chosen" "$KWO" item_chosen 32785 打开
   wh_driver command "$KWO" 1009 >/dev/null
   exit 0
 fi
