@@ -505,7 +505,8 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
     }
     if (i == 10 || i % every == 0 || i == count) {
       last = GdiObjects(pid, source);
-      if (i == 10) afterWarmup = last;
+      // Wine's caches fill over the first hundred or so: counted from the first block on.
+      if (i == every || (afterWarmup < 0 && i == count)) afterWarmup = last;
       WriteOut(L"gdi after " + std::to_wstring(i) + L": " + std::to_wstring(last) + L"\n");
     }
   }
