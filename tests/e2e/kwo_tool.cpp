@@ -58,6 +58,10 @@
 //       handle table and the count of the process's windows; open handles
 //       from GetProcessHandleCount, or the system handle list; private bytes
 //       from GetProcessMemoryInfo, or (Wine) the committed private regions
+//   kwo_tool.exe handles WINDOW
+//       the open handles of the process that owns WINDOW, one line each:
+//       "HANDLE TYPE NAME" (the name of keys, disk files and named objects),
+//       from the system handle list; for telling which kind of handle grows
 //   kwo_tool.exe measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID
 //       time from Win + Space until WINDOW is in front with the focus in its
 //       control CONTROL_ID; Esc hides it again after each round. Prints
@@ -322,6 +326,54 @@ int CmdSample(const std::vector<std::wstring>& args) {
            std::to_wstring(handles) + L" private-kb " + std::to_wstring(privateKb) + L" sources " + gdiSource +
            L"," + userSource + L"," + handleSource + L"," + memorySource + L"\n");
   return gdi < 0 || handles < 0 || privateKb <= 0 ? 1 : 0;
+}
+
+// The type and name of another process's handle, through a duplicate of it.
+std::wstring ObjectText(HANDLE object, int infoClass) {
+  using QueryFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  std::vector<char> buffer(8192);
+  ULONG needed = 0;
+  if (!query || query(object, infoClass, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) return L"";
+  // Both answers start with a UNICODE_STRING.
+  const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+  return text->Buffer ? std::wstring(text->Buffer, text->Length / sizeof(wchar_t)) : L"";
+}
+
+int CmdHandles(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"handles WINDOW");
+  HWND window = FindTopWindow(args[0]);
+  if (!window) return Fail(L"no window " + args[0]);
+  const DWORD pid = WindowPid(window);
+  kwo::OwnedHandle process(OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid));
+  if (!process) return Fail(L"cannot open the process");
+  using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  std::vector<char> buffer(1 << 20);
+  ULONG needed = 0;
+  while (query && query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) {
+    if (buffer.size() > (64u << 20)) return Fail(L"the system handle list is too long");
+    buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+  }
+  if (!query) return Fail(L"no NtQuerySystemInformation");
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(void*));
+  for (ULONG i = 0; i < count; ++i) {
+    if (entries[i].ownerPid != pid) continue;
+    HANDLE copy = nullptr;
+    const HANDLE theirs = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entries[i].handle));
+    std::wstring type = L"?", name;
+    if (DuplicateHandle(process.get(), theirs, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      kwo::OwnedHandle owned(copy);
+      type = ObjectText(copy, 2);  // ObjectTypeInformation
+      // A pipe's name can block; only disk files are asked for theirs.
+      if (type != L"File" || GetFileType(copy) == FILE_TYPE_DISK) name = ObjectText(copy, 1);  // ObjectNameInformation
+    }
+    WriteOut(std::to_wstring(entries[i].handle) + L" " + type + L" " + name + L"\n");
+  }
+  return 0;
 }
 
 // --- Expansions -----------------------------------------------------------
@@ -780,6 +832,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
   if (command == L"sample") return CmdSample(args);
+  if (command == L"handles") return CmdHandles(args);
   if (command == L"measure-popup") return CmdMeasurePopup(args);
   return Usage(L"unknown command: " + command);
 }
