@@ -61,7 +61,7 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
   if (!texts.prefix.empty()) pieces[count++] = &texts.prefix;
   pieces[count++] = &texts.content;
   if (!texts.suffix.empty()) pieces[count++] = &texts.suffix;
-  return Type(pieces, count, false);
+  return Type(pieces, count, false, &texts.content);
 }
 
 SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
@@ -81,9 +81,13 @@ SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
   }
 }
 
-SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed) {
+SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed,
+                               const std::u16string* content) {
   for (size_t i = 0; i < count; ++i) {
-    const keys::SendResult result = keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
+    const keys::SendResult result =
+        pieces[i] == content
+            ? keys::SendContent(pieces[i]->c_str(), pasteAbove, sendState, keyPlatform, clipboardPlatform)
+            : keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
     if (!result) return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed));
   }
   return Report(SendOutcome::Result::Typed);

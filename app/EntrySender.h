@@ -10,6 +10,7 @@
 
 #include "keys/KeySend.h"
 #include "keys/TargetLock.h"
+#include "keys/WinClipboardPlatform.h"
 #include "keys/WinKeyPlatform.h"
 #include "keys/WinTargetPlatform.h"
 
@@ -47,7 +48,8 @@ class CEntrySender {
 
   // Enter in the main window: waits for the Enter key to be released, hides
   // the dialog, locks the target and types "{DELAY 50}", prefix, content,
-  // suffix. Without a remembered target the window the system activates
+  // suffix; runs of plain text in the content longer than pasteAbove
+  // characters are pasted. Without a remembered target the window the system activates
   // after the hiding is taken.
   SendOutcome SendEntry(HWND dialog, const EntryTexts& texts);
 
@@ -57,13 +59,18 @@ class CEntrySender {
 
   // How notices name the hotkey that calls the main window up.
   std::wstring hotKeyText = L"Win + 空格";
+  // [Options] PasteAbove: longer plain runs of a content are pasted; 0: never.
+  size_t pasteAbove = 0;
 
  private:
-  SendOutcome Type(const std::u16string* const* pieces, size_t count, bool timed);
+  // Types the pieces in order; the one that is `content` may be pasted in part.
+  SendOutcome Type(const std::u16string* const* pieces, size_t count, bool timed,
+                   const std::u16string* content = nullptr);
 
   keys::KeySendState sendState;
   keys::WinKeyPlatform keyPlatform;
   keys::WinTargetPlatform targetPlatform;
+  keys::WinClipboardPlatform clipboardPlatform;
   keys::LockTimes times;
   keys::Target target;
 };

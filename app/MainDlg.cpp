@@ -2,6 +2,7 @@
 
 #include <imm.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -16,6 +17,7 @@
 #include "settings/Options.h"
 #include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
+#include "store/ContentSearch.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
 #include "ui/TimedNotice.h"
@@ -41,6 +43,12 @@ constexpr unsigned kSearchNoticeTimeoutMs = 3000;
 // A search waits this long at most for another program's lock on the database.
 constexpr int kSearchWaitMs = 200;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
+// The content index is filled after start-up, a part at each tick of an idle
+// queue; a part that fails (the database locked) is tried again a few times.
+constexpr UINT kIndexFillDelayMs = 2000;
+constexpr UINT kIndexFillPeriodMs = 50;
+constexpr UINT kIndexFillRetryMs = 5000;
+constexpr int kMostIndexFillFailures = 12;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
 
@@ -238,6 +246,7 @@ BOOL CMainDlg::OnInitDialog() {
   list.InsertColumn(1, L"内容", ui::ScaledToWindow(dialog, kContentColumnWidth));
   SearchEntries();
 
+  SetTimer(dialog, KWO_INDEX_TIMER_ID, kIndexFillDelayMs, nullptr);
   if (!malformedHotKey.empty()) PostMessageW(dialog, kHotkeyMalformedMessage, 0, 0);
   if (!RegisterActivationHotkey()) PostMessageW(dialog, kHotkeyUnavailableMessage, 0, 0);
   showAllowed = false;
@@ -348,6 +357,27 @@ void CMainDlg::TrackStore(bool tell) {
   }
 }
 
+void CMainDlg::FillContentIndex() {
+  const auto connection = store.Connection();
+  store::DbSession* session = connection ? connection->Session() : nullptr;
+  store::IndexFill fill = store::IndexFill::Unavailable;
+  if (session != nullptr) {
+    // Never waits for another program's lock: the part is tried again later.
+    const store::ScopedBusyTimeout noWait(connection, 0);
+    store::DbError ignored;
+    fill = store::FillContentIndex(*session, store::kIndexFillRows, ignored);
+  }
+  indexFillFailures = fill == store::IndexFill::Failed ? indexFillFailures + 1 : 0;
+  if (fill == store::IndexFill::More) {
+    SetTimer(Handle(), KWO_INDEX_TIMER_ID, kIndexFillPeriodMs, nullptr);
+  } else if (fill == store::IndexFill::Failed && indexFillFailures < kMostIndexFillFailures) {
+    SetTimer(Handle(), KWO_INDEX_TIMER_ID, kIndexFillRetryMs, nullptr);
+  } else {
+    // Whole, or not to be had in this run: content searches scan the table meanwhile.
+    KillTimer(Handle(), KWO_INDEX_TIMER_ID);
+  }
+}
+
 void CMainDlg::RefreshTip() {
   // Running, the tip names the hotkey in force.
   const std::wstring base = hotkeyOn ? ui::LoadStringResource(IDS_APP_TITLE) + L"（" + HotKeyText() + L"）"
@@ -360,6 +390,7 @@ void CMainDlg::SendCurrentEntry() {
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
   if (!texts.content.empty() && options.enableAfter == 1) texts.suffix = options.afterStr;
+  sender.pasteAbove = static_cast<size_t>(std::max<int32_t>(0, options.pasteAbove));
   const SendOutcome report = sender.SendEntry(Handle(), texts);
   if (report.result == SendOutcome::Result::Typed) {
     ClearShortKey();
@@ -553,6 +584,10 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
+  if (wParam == KWO_INDEX_TIMER_ID) {
+    FillContentIndex();
+    return FALSE;
+  }
   if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {
     const SendOutcome report = sender.SendTimed(options.timerStr);
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
@@ -671,6 +706,8 @@ INT_PTR CMainDlg::OnFirstStart(WPARAM, LPARAM) {
 
 INT_PTR CMainDlg::OnDestroy(WPARAM, LPARAM) {
   if (sendTimerId != 0) KillTimer(Handle(), sendTimerId);
+  // The index is filled in transactions of a part each, on this thread: none is open now.
+  KillTimer(Handle(), KWO_INDEX_TIMER_ID);
   store.Close();
   activationHotkey.reset();
   return FALSE;

@@ -1,5 +1,5 @@
 #pragma once
-// Owned kernel handles (processes, tokens, mutexes, files) for the Windows
+// Owned kernel handles (processes, tokens, mutexes, files, global memory) for the Windows
 // files of every layer; ui/Handles.h has the window-side ones. Windows only.
 #include <windows.h>
 
@@ -19,7 +19,14 @@ struct FileHandleTraits {
   static void Release(HANDLE handle) { CloseHandle(handle); }
 };
 
+// GlobalAlloc's memory (clipboard data before the clipboard takes it).
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static void Release(HGLOBAL memory) { GlobalFree(memory); }
+};
+
 using OwnedHandle = UniqueResource<KernelHandleTraits>;
+using OwnedGlobal = UniqueResource<GlobalMemoryTraits>;
 using OwnedFile = UniqueResource<FileHandleTraits>;
 
 }  // namespace kwo

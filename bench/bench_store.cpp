@@ -12,12 +12,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "BenchTable.h"
 #include "store/AdoDataBase.h"
 #include "store/ShorthandTable.h"
 
 namespace {
 
 using namespace kwo::store;
+using kwo::bench::TableOf;
 
 const std::u16string kAlphabet = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
@@ -28,21 +30,11 @@ std::u16string RandomKey(std::mt19937& random) {
   return key;
 }
 
-std::filesystem::path FreshFile(const std::string& name) {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const auto folder = std::filesystem::temp_directory_path() / ("kwo-bench-" + std::to_string(stamp));
-  std::filesystem::create_directories(folder);
-  return folder / name;
-}
-
-struct Table {
-  std::filesystem::path file;
-  CADODataBase db;
+struct Table : kwo::bench::BenchDatabase {
   std::vector<std::u16string> keys;
   std::u16string fivePrefix;
 
-  explicit Table(size_t size) : file(FreshFile("kwo.db")) {
-    db.Open(u"Provider=SQLite;Data Source=" + file.u16string());
+  explicit Table(size_t size) : BenchDatabase("kwo-bench-") {
     std::mt19937 random(static_cast<unsigned>(size));
     std::unordered_set<std::u16string> seen;
     CADORecordset rs;
@@ -56,22 +48,10 @@ struct Table {
     }
     db.CommitTrans();
   }
-  ~Table() {
-    db.Close();
-    std::error_code ignored;
-    std::filesystem::remove_all(file.parent_path(), ignored);
-  }
 };
 
-Table& TableOf(size_t size) {
-  static std::map<size_t, std::unique_ptr<Table>> tables;
-  auto& table = tables[size];
-  if (!table) table = std::make_unique<Table>(size);
-  return *table;
-}
-
 void BM_Lookup(benchmark::State& state) {
-  Table& table = TableOf(static_cast<size_t>(state.range(0)));
+  Table& table = TableOf<Table>(static_cast<size_t>(state.range(0)));
   CADORecordset rs;
   rs.SetConnection(table.db.Connection());
   size_t i = 0;
@@ -103,10 +83,10 @@ void ListPrefix(benchmark::State& state, Table& table, const std::u16string& key
   state.counters["rows"] = listed;
 }
 
-void BM_PrefixEmpty(benchmark::State& state) { ListPrefix(state, TableOf(static_cast<size_t>(state.range(0))), u""); }
-void BM_PrefixA(benchmark::State& state) { ListPrefix(state, TableOf(static_cast<size_t>(state.range(0))), u"A"); }
+void BM_PrefixEmpty(benchmark::State& state) { ListPrefix(state, TableOf<Table>(static_cast<size_t>(state.range(0))), u""); }
+void BM_PrefixA(benchmark::State& state) { ListPrefix(state, TableOf<Table>(static_cast<size_t>(state.range(0))), u"A"); }
 void BM_PrefixFive(benchmark::State& state) {
-  Table& table = TableOf(static_cast<size_t>(state.range(0)));
+  Table& table = TableOf<Table>(static_cast<size_t>(state.range(0)));
   ListPrefix(state, table, table.fivePrefix);
 }
 

@@ -5,6 +5,7 @@
 #include "keys/SequenceCheck.h"
 #include "keys/TrialKeyPlatform.h"
 #include "res/resource.h"
+#include "store/AdoErrors.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
 #include "ui/TimedNotice.h"
@@ -14,8 +15,18 @@ namespace kwo::entries {
 namespace {
 constexpr unsigned kForgotEscapeNoticeMs = 3000;
 constexpr unsigned kNoticeMs = 2000;
+constexpr unsigned kFailureNoticeMs = 6000;  // time to read why, and what to do
 
 void Refuse() { Beep(880, 100); }
+
+// A save or delete the database refused: what did not happen, why, and that
+// the dialog still holds what was typed.
+std::wstring WriteFailureText(const wchar_t* what, const kwo::store::CADORecordset& rs,
+                             const kwo::store::DbConnection* connection) {
+  std::u16string reason = kwo::store::WriteFailureReason(kwo::store::SqliteCode(connection, rs.LastErrorCode()));
+  if (reason.empty()) reason = u"请再试一次！\n详细信息：" + rs.ErrorDescription();
+  return std::wstring(what) + L"\n" + kwo::text::ToWide(reason) + L"\n您输入的内容仍在对话框里。";
+}
 }  // namespace
 
 CDialogAdd::CDialogAdd(kwo::store::CADODataBase& database)
@@ -59,6 +70,16 @@ void CDialogAdd::Lookup(const std::u16string& key) {
   } else {
     state_.NotFound();
   }
+}
+
+void CDialogAdd::TellWriteFailure(const wchar_t* what) {
+  kwo::ui::ShowTimedNotice(WriteFailureText(what, lookup_, connection_.get()), kFailureNoticeMs);
+}
+
+void CDialogAdd::LookupKeepingContent(const std::u16string& key) {
+  const std::u16string content = Content();
+  Lookup(key);
+  if (Content() != content) SetContent(content);
 }
 
 void CDialogAdd::OnContentChange() {
@@ -106,23 +127,25 @@ void CDialogAdd::OnOK() {
   }
   if (state_.WarnOnSave()) kwo::ui::ShowTimedNotice(L"您可能忘了转义了", kForgotEscapeNoticeMs);
   // The lookup of the current key failed: try it once more rather than save blindly.
-  if (!lookup_.IsOpen()) Lookup(key);
+  if (!lookup_.IsOpen()) LookupKeepingContent(key);
   if (!lookup_.IsOpen()) {
-    kwo::ui::ShowTimedNotice(L"数据库不能访问，速记没有保存！", kNoticeMs);
+    TellWriteFailure(L"数据库不能访问，速记没有保存！");
     return;
   }
   // The save looks the key up again: a copy elsewhere may have added it since.
   if (!kwo::store::SaveEntry(lookup_, connection_, storedKey, content)) {
     // Keep the dialog open so that what the user typed is not lost; say why.
-    kwo::ui::ShowTimedNotice(L"速记没有保存，请再试一次！\n" + kwo::text::ToWide(lookup_.ErrorDescription()), kNoticeMs);
-    Lookup(key);
-    SetContent(content);
+    // The next OK or delete looks the key up again.
+    TellWriteFailure(L"速记没有保存。");
     return;
   }
   EndDialog(IDOK);
 }
 
 void CDialogAdd::OnDelete() {
+  // After a failed save or delete the lookup is closed: the key is looked up again.
+  const std::u16string key = kwo::text::FromWide(kwo::ui::ItemText(Handle(), IDC_SHORTKEY));
+  if (!lookup_.IsOpen() && !key.empty()) LookupKeepingContent(key);
   if (!lookup_.IsOpen() || lookup_.RecordCount() == 0) {
     Refuse();
     return;
@@ -130,7 +153,7 @@ void CDialogAdd::OnDelete() {
   const bool deleted = lookup_.Delete();
   lookup_.Close();
   if (!deleted) {
-    kwo::ui::ShowTimedNotice(L"速记没有删除，请再试一次！", kNoticeMs);
+    TellWriteFailure(L"速记没有删除。");
     return;
   }
   EndDialog(IDCANCEL);

@@ -29,6 +29,10 @@ class CDialogAdd : public kwo::ui::CDialog {
   void OnContentChange();
   void OnTry();
   void Lookup(const std::u16string& key);
+  // Looks the key up again for a save or delete, leaving the content box as it is.
+  void LookupKeepingContent(const std::u16string& key);
+  // The notice for a save or delete the database refused: `what` did not happen, and why.
+  void TellWriteFailure(const wchar_t* what);
   std::u16string Content() const;
   void SetContent(const std::u16string& text);
 

@@ -44,6 +44,8 @@ bool ChooseFile(HWND owner, bool forExport, std::filesystem::path& path) {
   } else {
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   }
+  // The program's folder stays the current one, whatever folder the user chose.
+  ofn.Flags |= OFN_NOCHANGEDIR;
   if (!(forExport ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return false;
   path = std::filesystem::path(file);
   return true;

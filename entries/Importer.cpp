@@ -5,6 +5,7 @@
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeReader.h"
 #include "keys/SequenceCheck.h"
+#include "store/AdoErrors.h"
 #include "store/EntryUpsert.h"
 #include "store/ShorthandTable.h"
 #include "store/Transaction.h"
@@ -18,22 +19,25 @@ namespace {
 // One prepared upsert per entry where the engine takes it; otherwise the
 // recordset's save, which also refuses an id its column cannot hold.
 bool StoreEntry(store::EntryUpsert& upsert, store::CADODataBase& database, store::CADORecordset& recordset,
-                const ExchangeEntry& entry, std::u16string& why) {
+                const ExchangeEntry& entry, std::u16string& why, uint32_t& code) {
   store::DbError error;
   if (upsert.Available()) {
     if (upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, error)) return true;
     why = error.description;
+    code = error.code;
     return false;
   }
   if (store::SaveEntry(recordset, database.Connection(), entry.key, entry.content)) return true;
   why = recordset.ErrorDescription();
+  code = recordset.LastErrorCode();
   return false;
 }
 
-ImportResult NotSaved(std::u16string why) {
+ImportResult NotSaved(std::u16string why, uint32_t code) {
   ImportResult result;
   result.status = ImportResult::Status::NotSaved;
   result.databaseError = std::move(why);
+  result.databaseErrorCode = code;
   return result;
 }
 
@@ -43,7 +47,9 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   // Without the transaction every row would be committed on its own, and a
   // lock held by another program would lose some of them: nothing is stored then.
   store::Transaction transaction(database);
-  if (!transaction.Active()) return NotSaved(transaction.Error());
+  if (!transaction.Active()) {
+    return NotSaved(transaction.Error(), store::SqliteCode(database.Connection().get(), transaction.ErrorCode()));
+  }
   ImportResult result;
   ExchangeReader reader(bytes);
   ExchangeEntry entry;
@@ -57,9 +63,10 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       break;
     }
     std::u16string why;
-    if (!StoreEntry(upsert, database, recordset, entry, why)) {
+    uint32_t code = 0;
+    if (!StoreEntry(upsert, database, recordset, entry, why, code)) {
       recordset.Close();
-      return NotSaved(why);
+      return NotSaved(why, store::SqliteCode(database.Connection().get(), code));
     }
     ++result.stored;
     if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {
@@ -67,7 +74,11 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
   }
   recordset.Close();
-  if (!transaction.Commit()) return NotSaved(transaction.Error());
+  store::DbError error;
+  if (!upsert.Flush(error)) return NotSaved(error.description, store::SqliteCode(database.Connection().get(), error.code));
+  if (!transaction.Commit()) {
+    return NotSaved(transaction.Error(), store::SqliteCode(database.Connection().get(), transaction.ErrorCode()));
+  }
   result.unconvertedKey = reader.FirstUnconvertedKey();
   return result;
 }
@@ -89,10 +100,14 @@ std::u16string ImportOutcomeText(const ImportResult& result) {
   switch (result.status) {
     case ImportResult::Status::CannotOpen:
       return u"不能打开导入文件！";
-    case ImportResult::Status::NotSaved:
-      text = u"导入没有完成：数据库不能写入（可能正被别的程序使用），什么也没有导入。请稍后再试。";
-      if (!result.databaseError.empty()) text += u"\n" + result.databaseError;
+    case ImportResult::Status::NotSaved: {
+      text = u"导入没有完成，什么也没有导入。\n";
+      const std::u16string reason = store::WriteFailureReason(result.databaseErrorCode);
+      if (!reason.empty()) return text + reason;
+      text += u"数据库不能写入。";
+      if (!result.databaseError.empty()) text += u"\n\n详细信息：" + result.databaseError;
       return text;
+    }
     case ImportResult::Status::FormatError:
       text = result.stored == 0 ? u"什么也没有导入：第一条速记就有格式错误。"
                                 : u"导入了 " + count + u" 条；出错处及以后的没有导入。";

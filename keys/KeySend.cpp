@@ -8,17 +8,34 @@
 #include <string_view>
 #include <vector>
 
+#include "keys/ClipboardPlatform.h"
 #include "keys/KeyNameTable.h"
+#include "keys/PasteRuns.h"
 #include "keys/SequenceCheck.h"
+#include "keys/SequenceScan.h"
 #include "text/Chars.h"
 
 namespace kwo::keys {
 namespace {
 
-constexpr size_t kGroupBufferSize = 300;  // terminator included
+constexpr size_t kGroupBufferSize = kLongestGroup + 1;  // terminator included
 constexpr char16_t kEnterKey = 13;
+constexpr char16_t kControlKey = 0x11;  // VK_CONTROL
+constexpr char16_t kPasteKey = u'V';
 
 enum class GroupMode { PressAndRelease, PressOnly, ReleaseOnly };
+
+// The user's clipboard goes back however a paste ends, an exception included.
+class RestoreAtEnd {
+ public:
+  explicit RestoreAtEnd(ClipboardPlatform& clipboard) : clipboard_(clipboard) {}
+  ~RestoreAtEnd() { clipboard_.Restore(); }
+  RestoreAtEnd(const RestoreAtEnd&) = delete;
+  RestoreAtEnd& operator=(const RestoreAtEnd&) = delete;
+
+ private:
+  ClipboardPlatform& clipboard_;
+};
 
 // Low 16 bits, as key codes and repeat counts use them.
 uint16_t Low16(int32_t value) { return static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFFu); }
@@ -83,56 +100,64 @@ class Interpreter {
   Interpreter(KeySendState& state, KeyPlatform& platform, Checker* checker = nullptr)
       : state_(state), platform_(platform), checker_(checker) {}
 
-  SendStop Run(const char16_t* p) {
-    const char16_t* const start = p;
-    while (*p != 0) {
-      const char16_t unit = *p;
-      if (unit == u'\\') {
-        if (p[1] == 0) {
-          Check(TypeChar(platform_, unit, state_));
-          ++p;
-        } else {
-          Check(TypeChar(platform_, p[1], state_));
-          p += 2;
-        }
-      } else if (unit == u'{') {
-        const char16_t* end = p + 1;
-        while (*end != 0 && *end != u'}') ++end;
-        const size_t length = static_cast<size_t>(end - (p + 1));
-        if (checker_) {
-          checker_->BeginGroup(static_cast<size_t>(p - start), std::u16string_view(p, length + (*end ? 2 : 1)));
-          if (length >= kGroupBufferSize) {
-            checker_->Note(SequenceProblemKind::GroupTooLong);
-          } else if (*end == 0) {
-            checker_->Note(SequenceProblemKind::UnterminatedGroup);
+  // Carries out the elements of `text` from `position` on. Keys pressed by
+  // {KEY+} stay held from one call to the next, as within one call.
+  SendStop Run(std::u16string_view text, size_t position = 0) {
+    while (position < text.size() && !refused_) {
+      const SequenceElement element = ScanElement(text, position);
+      switch (element.kind) {
+        case ElementKind::Unit:
+          Check(TypeChar(platform_, element.unit, state_));
+          break;
+        case ElementKind::Enter:
+          Check(PressKey(platform_, kEnterKey, false, 1, state_));
+          break;
+        case ElementKind::Control:
+          Check(PressKey(platform_, element.unit, false, 1, state_));
+          break;
+        case ElementKind::Group: {
+          const size_t length = element.groupLength;
+          if (checker_) {
+            checker_->BeginGroup(position, text.substr(position, element.end - position));
+            if (length > kLongestGroup) {
+              checker_->Note(SequenceProblemKind::GroupTooLong);
+            } else if (!element.terminated) {
+              checker_->Note(SequenceProblemKind::UnterminatedGroup);
+            }
           }
+          if (length > kLongestGroup) {
+            ReleaseHeldKeys();
+            return SendStop::GroupTooLong;
+          }
+          RunGroup(text.data() + position + 1, length);
+          break;
         }
-        if (length >= kGroupBufferSize) {
-          ReleaseHeldKeys();
-          return SendStop::GroupTooLong;
-        }
-        RunGroup(p + 1, length);
-        if (refused_) break;
-        if (*end == 0) return SendStop::None;
-        p = end + 1;
-      } else if (unit == u'\n') {
-        Check(PressKey(platform_, kEnterKey, false, 1, state_));
-        ++p;
-      } else if (unit == u'\r') {
-        Check(PressKey(platform_, kEnterKey, false, 1, state_));
-        p += (p[1] == u'\n') ? 2 : 1;
-      } else if (unit < 0x20) {
-        Check(PressKey(platform_, unit, false, 1, state_));
-        ++p;
-      } else {
-        Check(TypeChar(platform_, unit, state_));
-        ++p;
       }
-      if (refused_) break;
+      position = element.end;
     }
     if (!refused_) return SendStop::None;
     ReleaseHeldKeys();
     return SendStop::InputRefused;
+  }
+
+  enum class PasteOutcome { Pasted, NotOnClipboard, Refused };
+
+  // Ctrl+V with `text` on the clipboard, the user's clipboard saved before
+  // and put back once the window has taken the paste. NotOnClipboard, with
+  // nothing pressed, when the clipboard cannot be had or a key held by the
+  // sequence would turn Ctrl+V into another shortcut.
+  PasteOutcome Paste(std::u16string_view text, ClipboardPlatform& clipboard) {
+    if (!held_.empty() || !clipboard.PutText(text)) return PasteOutcome::NotOnClipboard;
+    const RestoreAtEnd restore(clipboard);
+    bool pasted = false;
+    if (Check(KeyDown(platform_, kControlKey, false, state_))) {
+      held_.push_back({kControlKey, false});
+      pasted = Check(PressKey(platform_, kPasteKey, false, 1, state_));
+      if (pasted && Check(KeyUp(platform_, kControlKey, false))) ForgetHeld(kControlKey);
+    }
+    if (pasted) clipboard.WaitUntilTaken();
+    if (refused_) ReleaseHeldKeys();
+    return refused_ ? PasteOutcome::Refused : PasteOutcome::Pasted;
   }
 
  private:
@@ -282,10 +307,37 @@ SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatfor
   return result;
 }
 
+SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& state, KeyPlatform& platform,
+                       ClipboardPlatform& clipboard) {
+  SendResult result;
+  if (text != nullptr) {
+    const std::u16string_view content(text);
+    Interpreter interpreter(state, platform);
+    for (const ContentPiece& piece : SplitPasteRuns(content, pasteAbove)) {
+      const std::u16string_view source = content.substr(0, piece.end);
+      if (piece.paste) {
+        const auto outcome = interpreter.Paste(piece.text, clipboard);
+        if (outcome == Interpreter::PasteOutcome::Refused) {
+          result.stop = SendStop::InputRefused;
+          break;
+        }
+        if (outcome == Interpreter::PasteOutcome::Pasted) continue;
+      }
+      result.stop = interpreter.Run(source, piece.begin);
+      if (!result) break;
+    }
+  }
+  state.defaultDelayMs = 0;
+  return result;
+}
+
 std::vector<SequenceProblem> FindSequenceProblems(const std::u16string& text) {
+  // Every problem is in a group: a text without "{" is typed as it stands
+  // (import checks every content, most of them plain text).
+  if (text.find(u'{') == std::u16string::npos) return {};
   Checker checker;
   KeySendState state;
-  Interpreter(state, checker, &checker).Run(text.c_str());
+  Interpreter(state, checker, &checker).Run(std::u16string_view(text.c_str()));
   return checker.Finish();
 }
 

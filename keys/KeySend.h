@@ -2,8 +2,10 @@
 // The key-sequence interpreter: plain text is typed as Unicode characters,
 // brace groups press keys, hold and release modifiers, repeat, pause, beep
 // and activate windows. It acts at once through a KeyPlatform.
+#include <cstddef>
 #include <cstdint>
 
+#include "keys/ClipboardPlatform.h"
 #include "keys/KeyPlatform.h"
 
 namespace kwo::keys {
@@ -32,6 +34,14 @@ struct SendResult {
 // system does not take: nothing after it is typed, and keys it pressed
 // with {KEY+} and did not release yet are released.
 SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform);
+
+// SendKeySequence for an entry's content: each run of plain text longer than
+// pasteAbove characters (0: none, see keys/PasteRuns.h) is pasted with
+// Ctrl+V through the clipboard instead of typed; the groups around it are
+// pressed in order. A run is typed after all when the clipboard cannot be had
+// or the sequence holds a key down at that point.
+SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& state, KeyPlatform& platform,
+                       ClipboardPlatform& clipboard);
 
 // Injection primitives. Each pausing primitive takes the pause rule first:
 // the pending pause once, else the default one; a pause below 1 ms sleeps not

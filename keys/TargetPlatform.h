@@ -2,7 +2,8 @@
 // The narrow seam between the target lock and the desktop: which window is in
 // front, whether a window still exists and answers, whose thread has the
 // focus, which keys are held, the integrity of a window's process, where a
-// window and its text caret lie on the screen, and the clock. WinTargetPlatform forwards to the Windows functions;
+// window and its text caret lie on the screen, and the clock.
+// WinTargetPlatform forwards to the Windows functions;
 // RecordingTargetPlatform plays a scripted desktop for the tests.
 #include <cstdint>
 #include <optional>
@@ -12,7 +13,6 @@ namespace kwo::keys {
 // A top-level window as a number (an HWND on Windows); 0 is no window.
 using WindowId = uintptr_t;
 
-// What could be learned about the integrity level of a process.
 // A rectangle on the screen in pixels; right and bottom lie just outside it.
 struct ScreenRect {
   int32_t left = 0;
@@ -27,6 +27,7 @@ struct ScreenRect {
   bool operator!=(const ScreenRect& other) const { return !(*this == other); }
 };
 
+// What could be learned about the integrity level of a process.
 struct IntegrityProbe {
   bool known = false;   // false: the process or its token could not be opened for query
   uint32_t level = 0;   // the mandatory-label RID (0x2000 medium, 0x3000 high, ...)

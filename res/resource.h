@@ -47,6 +47,7 @@
 #define IDC_VERSION_TEXT 1041   // About box: name and version
 #define IDC_HOTKEY 1042         // options: the activation hotkey box
 #define IDC_HOTKEY_LABEL 1047   // main dialog: the hotkey in force
+#define IDC_PASTE_ABOVE 1048    // options: characters above which plain text is pasted
 #define IDC_CONTENT_CHECK 1044   // edit dialog: the content's one-line check
 #define IDC_TRY 1045             // edit dialog: "试一试"
 #define IDC_TRIAL 1046           // edit dialog: the scratch box "试一试" types into
@@ -67,3 +68,4 @@
 // Other fixed numbers
 #define KWO_HOTKEY_ID 1001
 #define KWO_SEND_TIMER_ID 2
+#define KWO_INDEX_TIMER_ID 3

@@ -19,20 +19,27 @@
 #      (mini_app.exe dialog) that shows itself on the hotkey;
 #  (f) memory at idle, 2 s after the start: private bytes (and, under Wine,
 #      the Linux process's anonymous resident memory) of kwo.exe against the
-#      same minimal dialog.
+#      same minimal dialog;
+#  (g) with PASTE characters (0, the default, skips it): from the Enter key
+#      until an entry of that many mixed characters has arrived, kwo.exe
+#      pasting it (PasteAbove=200) against the bare SendInput loop typing it,
+#      and whether the clipboard holds the text put there before.
 # The start-up of (a) is also measured against that minimal dialog, which
 # creates the controls before it registers the hotkey, as kwo.exe does.
 #
-#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED]
+#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED] [PASTE]
 #
 # WINDOWS_BUILD_DIR is a folder of scripts/build.sh windows; the programs are
-# built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000, LOADED to 200.
+# built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000, LOADED to
+# 200. Typing 10,000 characters takes about 45 s under Wine: run (g) by hand,
+# e.g. scripts/measure-app.sh build/windows 1 0 0 10000.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]}" && pwd) || exit 2
 rounds=${2:-5}
 expansions=${3:-1000}
 loaded=${4:-200}
+paste=${5:-0}
 cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
 
 KWO_EXE="$build/app/kwo.exe"
@@ -42,7 +49,7 @@ TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
 MINI="$build/tests/e2e/kwo_e2e_mini.exe"
 source "$root/tests/e2e/e2e_lib.sh"
 
-WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 ))
+WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 + paste / 50 ))
 wh_init measure-app $(( WH_RUN_TIMEOUT * 3 ))
 e2e_stage
 e2e_ini 0 0 '' ''
@@ -129,6 +136,28 @@ if [ "$loaded" -gt 0 ]; then
   wait "${load[@]}" 2>/dev/null
 fi
 wh_driver close "E2E Mini Typer" >/dev/null
+if [ "$paste" -gt 0 ]; then
+  echo "== (g) Enter until $paste characters arrived: kwo.exe pasting (PasteAbove=200), bare SendInput loop typing (ms)"
+  long=
+  for ((i = 0; ${#long} < paste; i++)); do long+=${pieces[i % ${#pieces[@]}]}; done
+  long=${long:0:paste}
+  printf '%s' "$long" >"$WH_DIR/long.txt"
+  echo "insert into kwo(id, shortkey, content) values($(e2e_short_key_id LONG), 'LONG', '$long');" | sqlite3 "$APP/kwo.db"
+  e2e_exit_kwo
+  e2e_write_ini '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'PasteAbove=200'
+  e2e_start_kwo
+  wh_driver wait "E2E Mini Typer" gone 10000 >/dev/null
+  wh_start mini-long "$WH_DIR/mini/mini.exe" typer "$(wh_winpath "$WH_DIR/long.txt")"
+  wh_driver wait "E2E Mini Typer" visible 20000 >/dev/null || wh_fail "the minimal typer did not start"
+  user_clip='用户原来的剪贴板 earlier text'
+  wh_run "$TOOL" clipboard-set "$(wh_file clip.txt "$user_clip")" || wh_fail "cannot set the clipboard"
+  paste_out=$(wh_run "$TOOL" measure-send 1 "$RCV" "$(wh_winpath "$WH_DIR/long.txt")" "$KWO" LONG "E2E Mini Typer") ||
+    echo "the paste measurement failed"
+  echo "$paste_out"
+  clip_after=$(wh_run "$TOOL" clipboard-text)
+  [ "$clip_after" = "$user_clip" ] && clip_state="holds the earlier text" || clip_state="LOST the earlier text: '$clip_after'"
+  wh_driver close "E2E Mini Typer" >/dev/null
+fi
 echo "== (e) Win + Space until the window is in front with the focus in its box (ms)"
 popup_out=$(wh_run "$TOOL" measure-popup "$rounds" kwo "$KWO" "$RCV" 1001) || wh_fail "the popup measurement of kwo failed"
 echo "$popup_out"
@@ -165,5 +194,9 @@ if [ "$loaded" -gt 0 ]; then
   printf 'under load, Enter until 1,000 characters arrived: kwo.exe %s ms, bare SendInput loop %s ms, ratio %s\n' \
     "$(median_of send-median kwo "$loaded_send")" "$(median_of send-median minimal "$loaded_send")" \
     "$(ratio "$(median_of send-median kwo "$loaded_send")" "$(median_of send-median minimal "$loaded_send")")"
+fi
+if [ "$paste" -gt 0 ]; then
+  printf 'Enter until %s characters arrived: kwo.exe pasting %s ms (goal <= 1000), bare SendInput loop typing %s ms; clipboard afterwards %s\n' \
+    "$paste" "$(median_of send-median kwo "$paste_out")" "$(median_of send-median minimal "$paste_out")" "$clip_state"
 fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

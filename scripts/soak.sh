@@ -10,9 +10,19 @@
 # the handle table, USER objects as the count of the process's windows and
 # private bytes from its committed private regions), plus, under Wine, the
 # Linux process's anonymous resident memory. Ends with the growth from the
-# first block's sample to the last.
+# first block's sample to the last, and the handles opened since that sample
+# and still open, by type and name.
 #
 #   scripts/soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]
+#   scripts/soak.sh WINDOWS_BUILD_DIR dialogs [USES]
+#
+# The second form makes no expansions: it uses each dialog alone USES times
+# (default 20) and prints kwo.exe's open handles after each use: the Open
+# dialog cancelled, the Save dialog cancelled, an import, an export and an
+# edit; then the same file dialogs in the minimal dialog program
+# (mini_app.exe dialog), which calls them as kwo.exe does, and the Open and
+# Save choices through the shell's file dialog objects instead. Each loop ends
+# with the handles it left behind, by type and name (kwo_tool.exe handles).
 #
 # COUNT defaults to 10000, EVERY to 1000. Under Wine each run has its own
 # display and prefix (tests/wine/harness.sh). On Windows (Git Bash) the same
@@ -23,12 +33,18 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]}" && pwd) || exit 2
 count=${2:-10000}
 every=${3:-1000}
-cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool -j2 >&2 || exit 1
+dialogs=0
+if [ "$count" = dialogs ]; then
+  dialogs=${3:-20} count=0
+  [ "$dialogs" -ge 2 ] || dialogs=2
+fi
+cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
 
 KWO_EXE="$build/app/kwo.exe"
 WH_DRIVER="$build/tests/wine/wine_driver.exe"
 RECEIVER="$build/tests/wine/wine_receiver.exe"
 TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
+MINI_EXE="$build/tests/e2e/kwo_e2e_mini.exe"
 source "$root/tests/e2e/e2e_lib.sh"
 
 on_windows=0
@@ -48,7 +64,7 @@ case "$(uname -s)" in
 esac
 
 WH_RUN_TIMEOUT=$(( 600 + every ))
-wh_init soak $(( 600 + count * 3 ))
+wh_init soak $(( 600 + count * 3 + dialogs * 300 ))
 e2e_stage
 e2e_ini 0 0 '' ''
 
@@ -73,15 +89,6 @@ KWO_UNIX_PID=$KWO_PID
 echo "soak: $count expansions, a block of $every between samples; load $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null) on $(nproc) cores"
 
 EDIT="编辑速记"
-choose_file() {  # choose_file COMMAND WINDOWS-PATH
-  wh_driver command "$KWO" "$1" >/dev/null
-  local dialog
-  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
-  wh_driver activate "$dialog" >/dev/null || return 1
-  wh_driver type "$2"
-  wh_driver keys RETURN
-  wh_driver wait "$dialog" gone 10000 >/dev/null
-}
 export_to() {  # export_to WINDOWS-PATH: the Save dialog "导出", the name typed over its default
   wh_driver command "$KWO" 32784 >/dev/null
   local dialog
@@ -132,7 +139,82 @@ sample() {  # sample LABEL
     "$1" "$s_gdi" "$s_user" "$s_handles" "$s_private" "${s_rss:-n/a}" "$sources"
 }
 
+# The open handles of WINDOW's process by type and name, one line each, sorted.
+handle_list() { wh_run "$TOOL" handles "$1" | tr -d '\r' | cut -d' ' -f2- | sort; }
+# Each handle of NEW_LIST that OLD_LIST lacks, counted: "PREFIX N TYPE NAME".
+handles_left() { comm -13 <(echo "$1") <(echo "$2") | uniq -c | sed "s/^ */$3 /"; }
+
 sample "after start"
+if [ "$dialogs" -gt 0 ]; then
+  uses() {  # uses NAME WINDOW STEP...: STEP $dialogs times, the handle count after each
+    local name=$1 window=$2 before counts=() i line
+    shift 2
+    before=$(handle_list "$window")
+    for ((i = 1; i <= dialogs; i++)); do
+      "$@" "$i" || wh_fail "$name: use $i failed"
+      line=$(wh_run "$TOOL" sample "$window") || wh_fail "the sample failed: $line"
+      counts+=("$(awk '{ print $7 }' <<<"$line")")
+    done
+    echo "$name: handles after each use: ${counts[*]}"
+    awk -v name="$name" -v a="${counts[0]}" -v b="${counts[-1]}" -v n="$dialogs" \
+      'BEGIN { printf "%s: %d -> %d over uses 1..%d, %+.2f per use\n", name, a, b, n, (b - a) / (n - 1) }'
+    handles_left "$before" "$(handle_list "$window")" "$name left:"
+  }
+  # The file dialogs keep the folder last chosen per program in the registry;
+  # each program starts from none, so that both meet the same dialogs.
+  forget_folders() {
+    MSYS_NO_PATHCONV=1 wh_run reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\ComDlg32\LastVisitedMRU' /f >/dev/null 2>&1
+    return 0
+  }
+  cancel() {  # cancel WINDOW COMMAND TITLE: opens the dialog, Esc closes it
+    wh_driver command "$1" "$2" >/dev/null
+    local dialog
+    dialog=$(wh_driver wait "class:#32770|$3" visible 10000) || return 1
+    wh_driver activate "$dialog" >/dev/null || return 1
+    wh_driver keys ESCAPE
+    wh_driver wait "$dialog" gone 10000 >/dev/null
+  }
+  import_once() {
+    e2e_choose_file 32783 "$(import_file "$1")" && wh_wait_until 60 imported "$1" && wh_wait_until 30 no_notice
+  }
+  export_once() {
+    export_to "$(wh_winpath "$WH_DIR/export.txt")" && wh_wait_until 60 exported "$WH_DIR/export.txt" &&
+      wh_wait_until 30 no_notice && rm -f "$WH_DIR/export.txt"
+  }
+  forget_folders
+  uses "kwo open-cancel" "$KWO" cancel "$KWO" 32783 打开
+  uses "kwo save-cancel" "$KWO" cancel "$KWO" 32784 导出
+  uses "kwo import" "$KWO" import_once
+  uses "kwo export" "$KWO" export_once
+  uses "kwo edit" "$KWO" edit_entry
+  e2e_exit_kwo
+  # The minimal program takes Win + Space as well: it starts once kwo.exe has gone.
+  forget_folders
+  wh_start mini "$MINI_EXE" dialog
+  KWO=$(wh_driver wait "E2E Mini Dialog" exists 20000) || wh_fail "the minimal dialog program did not start"
+  uses "mini open-cancel" "$KWO" cancel "$KWO" 32783 打开
+  uses "mini save-cancel" "$KWO" cancel "$KWO" 32784 导出
+  open_chosen() {
+    e2e_choose_file 32783 "$(import_file 0)" && wh_driver wait "class:#32770|打开" gone 10000 >/dev/null
+  }
+  uses "mini open-chosen" "$KWO" open_chosen
+  uses "mini save-chosen" "$KWO" export_to "$(wh_winpath "$WH_DIR/mini-export.txt")"
+  # The same choices through the shell's file dialog objects (IFileOpenDialog, IFileSaveDialog).
+  uses "mini item-open-cancel" "$KWO" cancel "$KWO" 32785 打开
+  uses "mini item-save-cancel" "$KWO" cancel "$KWO" 32787 导出
+  item_chosen() {  # item_chosen COMMAND TITLE
+    wh_driver command "$KWO" "$1" >/dev/null
+    local dialog
+    dialog=$(wh_driver wait "class:#32770|$2" visible 10000) || return 1
+    wh_driver activate "$dialog" >/dev/null || return 1
+    wh_driver type "$(import_file 0)"
+    wh_driver keys RETURN
+    wh_driver wait "$dialog" gone 10000 >/dev/null
+  }
+  uses "mini item-open-chosen" "$KWO" item_chosen 32785 打开
+  wh_driver command "$KWO" 1009 >/dev/null
+  exit 0
+fi
 done_count=0
 wrong=0
 round=0
@@ -154,7 +236,7 @@ while [ "$done_count" -lt "$count" ]; do
   edit_entry "$round" || wh_fail "the edit of round $round failed"
   [ "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='SOAK';")" = "浸泡第${round}轮" ] ||
     wh_fail "the edit of round $round was not stored"
-  choose_file 32783 "$(import_file "$round")" || wh_fail "the import of round $round did not start"
+  e2e_choose_file 32783 "$(import_file "$round")" || wh_fail "the import of round $round did not start"
   wh_wait_until 60 imported "$round" || wh_fail "the import of round $round was not stored"
   wh_wait_until 30 no_notice || wh_fail "the notice after the import of round $round stayed"
   export_to "$(wh_winpath "$WH_DIR/export-$round.txt")" || wh_fail "the export of round $round did not start"
@@ -163,9 +245,11 @@ while [ "$done_count" -lt "$count" ]; do
   rm -f "$WH_DIR/export-$round.txt"
   sample "after $done_count ($out)"
   if [ -z "$first_gdi" ]; then
+    first_handle_list=$(handle_list "$KWO")
     first_gdi=$s_gdi first_user=$s_user first_handles=$s_handles first_private=$s_private first_rss=$s_rss
   fi
 done
+last_handle_list=$(handle_list "$KWO")
 e2e_exit_kwo
 
 growth() { awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9]+$/ && b ~ /^[0-9]+$/ && a > 0) printf "%+.2f %%", (b - a) * 100 / a; else print "n/a" }'; }
@@ -175,4 +259,7 @@ printf 'gdi %s -> %s (%s), user %s -> %s (%s), handles %s -> %s (%s), private %s
   "$first_handles" "$s_handles" "$(growth "$first_handles" "$s_handles")" \
   "$first_private" "$s_private" "$(growth "$first_private" "$s_private")" \
   "$first_rss" "$s_rss" "$(growth "$first_rss" "$s_rss")"
+# Wine's file dialogs leave one registry key open (ComDlg32\LastVisitedMRU)
+# per file chosen, in any program (scripts/soak.sh BUILD dialogs compares).
+handles_left "$first_handle_list" "$last_handle_list" "handles opened since the first sample and still open:"
 [ "$wrong" -eq 0 ]

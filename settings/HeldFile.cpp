@@ -42,9 +42,13 @@ std::u16string SystemMessage(DWORD error) {
   return message;
 }
 
-[[noreturn]] void ThrowLastError(const std::filesystem::path& path) {
-  throw IniError(SystemMessage(GetLastError()), path);
+// The cause an IniError gives for a failure of the system.
+std::u16string CauseOf(DWORD error) {
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kInUseCause;
+  return SystemMessage(error);
 }
+
+[[noreturn]] void ThrowLastError(const std::filesystem::path& path) { throw IniError(CauseOf(GetLastError()), path); }
 
 // CreateFileW's result owned, or the error thrown.
 SystemFile CreateOrThrow(const std::filesystem::path& path, DWORD access, DWORD share, DWORD disposition) {
@@ -120,7 +124,7 @@ void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function
     } catch (const IniError&) {
       // The failure to report is the one of the replace.
     }
-    throw IniError(SystemMessage(error), path);
+    throw IniError(CauseOf(error), path);
   }
   file = HeldFile(path);
 }

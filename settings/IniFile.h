@@ -19,6 +19,8 @@ namespace kwo::settings {
 constexpr char16_t kKeyOutsideSectionCause[] = u"第一个节（[…]）之前有键";
 // The cause of an IniError for a save to a file marked read-only.
 constexpr char16_t kReadOnlyCause[] = u"文件是只读的";
+// Another program has the file open and lets nobody else write it (or read it).
+constexpr char16_t kInUseCause[] = u"文件正被其他程序使用";
 
 // A file that cannot be opened, read or written, or that cannot be parsed.
 class IniError : public std::runtime_error {

@@ -36,8 +36,10 @@ BOOL COptionDlg::OnInitDialog() {
   spin.SetPos32(options.interval);  // a stored value out of range shows as the nearest end
   chosenColour_ = RGB(options.red, options.green, options.blue);
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
+  ui::SetItemText(dialog, IDC_PASTE_ABOVE, std::to_wstring(options.pasteAbove));
   hotKeyBox_.Attach(Item(IDC_HOTKEY));
   hotKeyBox_.Show(hotKey);
+  hotKeyAtStart_ = hotKey;
   return TRUE;
 }
 
@@ -83,12 +85,29 @@ bool COptionDlg::TakeHotKey() {
   return false;
 }
 
+void COptionDlg::OnCancel() {
+  // An OK the file refused may have put a new hotkey in force already:
+  // cancelled, the one from before comes back.
+  if (hotKey != hotKeyAtStart_ && applyHotKey) applyHotKey(hotKeyAtStart_);
+  hotKey = hotKeyAtStart_;
+  EndDialog(IDCANCEL);
+}
+
 bool COptionDlg::IntervalAccepted() {
   HWND dialog = Handle();
   if (ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)))) return true;
   MessageBoxW(dialog, L"定时发送的间隔应是 0 到 1440 之间的整数（分钟）。", L"疾书精灵", MB_OK | MB_ICONWARNING);
   SetFocus(Item(IDC_INTERVAL));
   SendMessageW(Item(IDC_INTERVAL), EM_SETSEL, 0, -1);
+  return false;
+}
+
+bool COptionDlg::PasteAboveAccepted() {
+  if (ParsePasteAbove(FromWide(ui::ItemText(Handle(), IDC_PASTE_ABOVE)))) return true;
+  MessageBoxW(Handle(), L"改用粘贴的字数应是 0 到 1000000 之间的整数（0 表示不用粘贴）。", L"疾书精灵",
+              MB_OK | MB_ICONWARNING);
+  SetFocus(Item(IDC_PASTE_ABOVE));
+  SendMessageW(Item(IDC_PASTE_ABOVE), EM_SETSEL, 0, -1);
   return false;
 }
 
@@ -123,12 +142,20 @@ bool COptionDlg::SequencesAccepted() {
 void COptionDlg::OnOK() {
   HWND dialog = Handle();
   // The hotkey last: a changed one is registered at once.
-  if (!IntervalAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
+  if (!IntervalAccepted() || !PasteAboveAccepted() || !SequencesAccepted() || !TakeHotKey()) return;
   Options chosen = ChosenOptions();
-  timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
 
   std::wstring error;
-  saveFailed = !SaveOptions(chosen, error);
+  bool fileInUse = false;
+  saveFailed = !SaveOptions(chosen, error, fileInUse);
+  if (saveFailed && fileInUse) {
+    // Another program has the file open: the dialog stays with what was
+    // chosen, for OK once that program has let it go. Cancel keeps the old options.
+    const std::wstring text = error + L"\n\n请关闭使用这个文件的程序后再点“确定”；点“取消”则不改设置。";
+    MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    return;
+  }
+  timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
     const std::wstring text = error + L"\n\n新的设置只在本次运行中有效。";
@@ -148,13 +175,14 @@ Options COptionDlg::ChosenOptions() const {
   chosen.enablePre = ui::IsItemChecked(dialog, IDC_ENABLE_PRE) ? 1 : 0;
   chosen.enableAfter = ui::IsItemChecked(dialog, IDC_ENABLE_AFTER) ? 1 : 0;
   chosen.interval = *ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)));
+  chosen.pasteAbove = *ParsePasteAbove(FromWide(ui::ItemText(dialog, IDC_PASTE_ABOVE)));
   chosen.red = GetRValue(chosenColour_);
   chosen.green = GetGValue(chosenColour_);
   chosen.blue = GetBValue(chosenColour_);
   return chosen;
 }
 
-bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error) const {
+bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error, bool& fileInUse) const {
   try {
     CIniFile ini;
     // Loaded first so that the other sections (connection, links) are kept.
@@ -166,8 +194,11 @@ bool COptionDlg::SaveOptions(Options& chosen, std::wstring& error) const {
     ini.Save();
     return true;
   } catch (const IniError& failure) {
+    fileInUse = failure.Cause() == kInUseCause;
     if (failure.Cause() == kReadOnlyCause) {
       error = L"设置文件是只读的，无法保存设置：\n" + failure.File().wstring();
+    } else if (fileInUse) {
+      error = L"设置文件正被其他程序使用，无法保存设置：\n" + failure.File().wstring();
     } else {
       error = L"无法保存设置文件：\n" + ToWide(failure.Message());
     }

@@ -34,16 +34,19 @@ class COptionDlg : public kwo::ui::CDialog {
   std::function<bool(const kwo::keys::HotKey&)> applyHotKey;
   // The settings file OK writes.
   std::wstring iniPath = L"kwo.ini";
-  // After OK: the file could not be written (the user has been told).
+  // After OK: the file could not be written (the user has been told). While
+  // another program holds it open, OK keeps the dialog open instead.
   bool saveFailed = false;
 
  protected:
   BOOL OnInitDialog() override;
   void OnOK() override;
+  void OnCancel() override;
 
  private:
   // False, with the user told, while the interval box holds no minutes in range.
   bool IntervalAccepted();
+  bool PasteAboveAccepted();
   // True when the sequences are sound, or the user saves them in spite of the warning.
   bool SequencesAccepted();
   void OnSwatchClicked();
@@ -51,14 +54,16 @@ class COptionDlg : public kwo::ui::CDialog {
   // The options as the controls show them.
   Options ChosenOptions() const;
   // Writes `chosen` into the settings file, its hotkey in the form the file
-  // keeps; false with `error` set.
-  bool SaveOptions(Options& chosen, std::wstring& error) const;
+  // keeps; false with `error` set, and `fileInUse` when another program
+  // holds the file open.
+  bool SaveOptions(Options& chosen, std::wstring& error, bool& fileInUse) const;
 
   // Reads the hotkey box and registers a changed combination; false (the
   // user has been told) keeps the dialog open.
   bool TakeHotKey();
 
   COLORREF chosenColour_ = RGB(0, 0, 0);  // the swatch
+  kwo::keys::HotKey hotKeyAtStart_;        // in force when the dialog opened
   kwo::ui::ColourBrush swatchBrush_;
   CHotKeyBox hotKeyBox_;
 };

@@ -1,5 +1,7 @@
 #include "settings/Options.h"
 
+#include <algorithm>
+
 #include "text/Chars.h"
 
 namespace kwo::settings {
@@ -14,18 +16,26 @@ bool HasOption(const CIniFile& ini, std::u16string_view key) {
 }
 
 uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu); }
-}  // namespace
 
-std::optional<int32_t> ParseInterval(std::u16string_view text) {
+// Plain decimal digits (spaces around allowed) up to `most`.
+std::optional<int32_t> ParseWholeNumber(std::u16string_view text, int32_t most) {
   const std::u16string_view digits = text::TrimSpace(text);
   if (digits.empty()) return std::nullopt;
-  int32_t minutes = 0;
+  int32_t number = 0;
   for (char16_t unit : digits) {
     if (unit < u'0' || unit > u'9') return std::nullopt;
-    minutes = minutes * 10 + (unit - u'0');
-    if (minutes > kMaxInterval) return std::nullopt;
+    number = number * 10 + (unit - u'0');
+    if (number > most) return std::nullopt;
   }
-  return minutes;
+  return number;
+}
+}  // namespace
+
+std::optional<int32_t> ParseInterval(std::u16string_view text) { return ParseWholeNumber(text, kMaxInterval); }
+
+std::optional<int32_t> ParsePasteAbove(std::u16string_view text) {
+  if (text::TrimSpace(text).empty()) return 0;
+  return ParseWholeNumber(text, kMaxPasteAbove);
 }
 
 Options ReadOptions(const CIniFile& ini) {
@@ -40,6 +50,7 @@ Options ReadOptions(const CIniFile& ini) {
   o.afterStr = ini.GetString(kOptions, u"AfterStr");
   o.timerStr = ini.GetString(kOptions, u"TimerStr");
   o.hotKey = ini.GetString(kOptions, u"HotKey");
+  o.pasteAbove = std::max<int32_t>(0, ini.GetInt(kOptions, u"PasteAbove"));
   return o;
 }
 
@@ -56,6 +67,7 @@ void WriteOptions(CIniFile& ini, const Options& options) {
   // Written only once it differs from what a missing key means, so that
   // files stay as earlier versions wrote them.
   if (!options.hotKey.empty() || HasOption(ini, u"HotKey")) ini.SetString(kOptions, u"HotKey", options.hotKey);
+  if (options.pasteAbove != 0 || HasOption(ini, u"PasteAbove")) ini.SetInt(kOptions, u"PasteAbove", options.pasteAbove);
 }
 
 std::u16string ReadConnectionString(const CIniFile& ini) { return ini.GetString(u"sys", u"connectionString"); }

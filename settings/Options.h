@@ -20,6 +20,9 @@ struct Options {
   uint8_t red = 0, green = 0, blue = 0;  // background colour (low 8 bits of the stored values)
   // The activation hotkey as written (empty: Win + Space); keys/HotKey.h reads it.
   std::u16string hotKey;
+  // Runs of plain text in a content longer than this many characters are
+  // pasted instead of typed; 0 (missing, malformed or negative): never.
+  int32_t pasteAbove = 0;
 };
 
 // The interval box takes whole minutes from 0 to a day.
@@ -28,6 +31,10 @@ constexpr int32_t kMaxInterval = 1440;
 // The minutes a user typed (spaces around allowed), or nothing when the text
 // is not a whole number from kMinInterval to kMaxInterval.
 std::optional<int32_t> ParseInterval(std::u16string_view text);
+
+// The paste box takes whole characters up to a million; empty means 0 (never).
+constexpr int32_t kMaxPasteAbove = 1000000;
+std::optional<int32_t> ParsePasteAbove(std::u16string_view text);
 
 // Section `Options` and `BackGround` of a loaded file.
 Options ReadOptions(const CIniFile& ini);

@@ -1,6 +1,7 @@
 #include "store/ContentSearch.h"
 
 #include <algorithm>
+#include <limits>
 #include <set>
 #include <unordered_set>
 #include <utility>
@@ -37,21 +38,32 @@ std::u16string IndexedText(std::u16string_view row) {
   return expression;
 }
 
+// While the index is being filled, kwo_search_fill holds the first id not
+// yet indexed; the triggers keep only the rows below it in step, and the
+// fill reads the rest as they are when their turn comes. Once the whole
+// table is in, the mark row is deleted and the triggers keep every row.
+std::u16string Filled(std::u16string_view id) {
+  return u" where not exists (select 1 from kwo_search_fill where " + std::u16string(id) + u" >= next);";
+}
+
 std::u16string IndexSchema() {
-  const std::u16string inserted = u"insert into kwo_search(rowid, body) values (new.id, " + IndexedText(u"new") + u");";
-  const std::u16string removed =
-      u"insert into kwo_search(kwo_search, rowid, body) values ('delete', old.id, " + IndexedText(u"old") + u");";
+  const std::u16string inserted =
+      u"insert into kwo_search(rowid, body) select new.id, " + IndexedText(u"new") + Filled(u"new.id");
+  const std::u16string removed = u"insert into kwo_search(kwo_search, rowid, body) select 'delete', old.id, " +
+                                 IndexedText(u"old") + Filled(u"old.id");
   return u"drop trigger if exists kwo_search_insert;"
          u"drop trigger if exists kwo_search_delete;"
          u"drop trigger if exists kwo_search_update;"
          u"drop table if exists kwo_search;"
+         u"drop table if exists kwo_search_fill;"
          // Contentless, without positions: the index only says which rows may
          // hold a word; the rows themselves are always checked against kwo.
          u"create virtual table kwo_search using fts5(body, content='', tokenize='trigram', detail=none);"
+         u"create table kwo_search_fill(next integer);"
+         u"insert into kwo_search_fill select coalesce(min(id), 0) from kwo;"
          u"create trigger kwo_search_insert after insert on kwo begin " +
          inserted + u" end;" + u"create trigger kwo_search_delete after delete on kwo begin " + removed +
-         u" end;" + u"create trigger kwo_search_update after update on kwo begin " + removed + inserted + u" end;" +
-         u"insert into kwo_search(rowid, body) select id, " + IndexedText(u"kwo") + u" from kwo;";
+         u" end;" + u"create trigger kwo_search_update after update on kwo begin " + removed + inserted + u" end;";
 }
 
 char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c; }
@@ -111,37 +123,85 @@ std::u16string WordChecks(size_t words, size_t firstParameter) {
   return checks;
 }
 
-bool QueryCount(DbSession& session, const std::u16string& sql, int64_t& count, DbError& error) {
+// The first column of the first row as a number; 0 when it is null, `present` false when there is no row.
+bool QueryNumber(DbSession& session, const std::u16string& sql, const std::vector<DbValue>& parameters,
+                 int64_t& number, bool& present, DbError& error) {
   auto statement = session.Prepare(sql, error);
-  if (!statement || !statement->Bind({}, error) || statement->Step(error) != DbStep::Row) return false;
-  const DbField field = statement->Column(0);
+  if (!statement || !statement->Bind(parameters, error)) return false;
+  const DbStep step = statement->Step(error);
+  if (step == DbStep::Failed) return false;
+  present = step == DbStep::Row;
+  const DbField field = present ? statement->Column(0) : DbField();
   const int64_t* value = std::get_if<int64_t>(&field.value);
-  count = value ? *value : 0;
+  number = value ? *value : 0;
   return true;
+}
+
+bool QueryCount(DbSession& session, const std::u16string& sql, int64_t& count, DbError& error) {
+  bool present = false;
+  return QueryNumber(session, sql, {}, count, present, error);
 }
 
 // The index needs kwo.id to be the table's integer primary key, the row id
 // that the index refers to.
-bool TableSuitsIndex(DbSession& session, DbError& error) {
+bool TableSuits(DbSession& session, bool& suits, DbError& error) {
   int64_t keyColumns = 0, integerId = 0;
-  return QueryCount(session, u"select count(*) from pragma_table_info('kwo') where pk > 0", keyColumns, error) &&
-         QueryCount(session,
-                    u"select count(*) from pragma_table_info('kwo') where name = 'id' and pk = 1 and "
-                    u"upper(type) = 'INTEGER'",
-                    integerId, error) &&
-         keyColumns == 1 && integerId == 1;
+  if (!QueryCount(session, u"select count(*) from pragma_table_info('kwo') where pk > 0", keyColumns, error) ||
+      !QueryCount(session,
+                  u"select count(*) from pragma_table_info('kwo') where name = 'id' and pk = 1 and "
+                  u"upper(type) = 'INTEGER'",
+                  integerId, error)) {
+    return false;
+  }
+  suits = keyColumns == 1 && integerId == 1;
+  return true;
 }
 
-bool IndexComplete(DbSession& session, bool& complete, DbError& error) {
-  int64_t objects = 0;
+enum class IndexStatus { Missing, Filling, Ready };
+
+bool ReadIndexStatus(DbSession& session, IndexStatus& status, DbError& error) {
+  int64_t objects = 0, marks = 0;
   if (!QueryCount(session,
                   u"select count(*) from sqlite_master where name in "
                   u"('kwo_search', 'kwo_search_insert', 'kwo_search_delete', 'kwo_search_update')",
                   objects, error)) {
     return false;
   }
-  complete = objects == 4;
+  if (objects != 4) {
+    status = IndexStatus::Missing;
+    return true;
+  }
+  // An index made whole in one go by earlier versions has no mark table.
+  int64_t markTable = 0;
+  if (!QueryCount(session, u"select count(*) from sqlite_master where name = 'kwo_search_fill'", markTable, error) ||
+      (markTable != 0 && !QueryCount(session, u"select count(*) from kwo_search_fill", marks, error))) {
+    return false;
+  }
+  status = marks == 0 ? IndexStatus::Ready : IndexStatus::Filling;
   return true;
+}
+
+// Indexes the next `rows` rows from the mark on and moves the mark past them;
+// the last part deletes the mark. Runs inside the caller's transaction.
+bool FillSlice(DbSession& session, int64_t rows, bool& done, DbError& error) {
+  int64_t next = 0, end = 0;
+  bool present = false, more = false;
+  if (!QueryNumber(session, u"select next from kwo_search_fill", {}, next, present, error) ||
+      !QueryNumber(session, u"select id from kwo where id >= ?1 order by id limit 1 offset ?2",
+                   {DbValue(next), DbValue(rows)}, end, more, error)) {
+    return false;
+  }
+  const std::u16string select = u"insert into kwo_search(rowid, body) select id, " + IndexedText(u"kwo") +
+                                u" from kwo where id >= ?1" + (more ? u" and id < ?2" : u"");
+  auto insert = session.Prepare(select, error);
+  std::vector<DbValue> range{DbValue(next)};
+  if (more) range.emplace_back(end);
+  if (!insert || !insert->Bind(range, error) || insert->Step(error) == DbStep::Failed) return false;
+  insert.reset();
+  done = !more;
+  if (done) return session.Execute(u"delete from kwo_search_fill", error);
+  auto mark = session.Prepare(u"update kwo_search_fill set next = ?1", error);
+  return mark && mark->Bind({DbValue(end)}, error) && mark->Step(error) != DbStep::Failed;
 }
 
 // Steps through a result of (id, shortkey, content) rows; stops after `limit` rows not in `skip`.
@@ -230,23 +290,33 @@ void RankFound(std::vector<FoundEntry>& found, std::u16string_view text, size_t 
   found = std::move(ranked);
 }
 
-bool EnsureContentIndex(DbSession& session, DbError& error) {
-  bool complete = false;
-  if (!IndexComplete(session, complete, error)) return false;
-  if (!complete) {
-    if (!TableSuitsIndex(session, error)) return false;
-    if (!session.BeginTransaction(error)) return false;
-    // Another copy of the program may have made it while this one waited for the lock.
-    if (!IndexComplete(session, complete, error) || (!complete && !session.Execute(IndexSchema(), error)) ||
-        !session.CommitTransaction(error)) {
-      DbError ignored;
-      session.RollbackTransaction(ignored);
-      return false;
-    }
+IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error) {
+  if (!session.IsOwnDatabase()) return IndexFill::Unavailable;
+  IndexStatus status = IndexStatus::Missing;
+  if (!ReadIndexStatus(session, status, error)) return IndexFill::Failed;
+  if (status == IndexStatus::Ready) return IndexFill::Ready;
+  if (status == IndexStatus::Missing) {
+    bool suits = false;
+    if (!TableSuits(session, suits, error)) return IndexFill::Failed;
+    if (!suits) return IndexFill::Unavailable;
   }
-  return session.Execute(u"create virtual table if not exists temp.kwo_search_terms using "
-                         u"fts5vocab(main, kwo_search, row)",
-                         error);
+  if (!session.BeginTransaction(error)) return IndexFill::Failed;
+  // Another copy of the program may have changed it while this one waited for the lock.
+  bool done = false;
+  if (!ReadIndexStatus(session, status, error) ||
+      (status == IndexStatus::Missing && !session.Execute(IndexSchema(), error)) ||
+      (status != IndexStatus::Ready && !FillSlice(session, rows, done, error)) || !session.CommitTransaction(error)) {
+    DbError ignored;
+    session.RollbackTransaction(ignored);
+    return IndexFill::Failed;
+  }
+  return status == IndexStatus::Ready || done ? IndexFill::Ready : IndexFill::More;
+}
+
+bool EnsureContentIndex(DbSession& session, DbError& error) {
+  IndexFill fill = IndexFill::More;
+  while (fill == IndexFill::More) fill = FillContentIndex(session, std::numeric_limits<int64_t>::max(), error);
+  return fill == IndexFill::Ready;
 }
 
 bool ContentSearch::IndexReady(DbConnection& connection) {
@@ -256,10 +326,18 @@ bool ContentSearch::IndexReady(DbConnection& connection) {
     state_ = IndexState::Unknown;
   }
   if (state_ == IndexState::Unknown) {
+    // Looked at again at every search until the index is whole; meanwhile the table is scanned.
     DbSession* session = connection.Session();
-    DbError ignored;  // without the index the search scans the table
-    const bool made = session != nullptr && session->IsOwnDatabase() && EnsureContentIndex(*session, ignored);
-    state_ = made ? IndexState::Ready : IndexState::Unavailable;
+    DbError ignored;
+    IndexStatus status = IndexStatus::Missing;
+    if (session == nullptr || !session->IsOwnDatabase()) {
+      state_ = IndexState::Unavailable;
+    } else if (ReadIndexStatus(*session, status, ignored) && status == IndexStatus::Ready &&
+               session->Execute(u"create virtual table if not exists temp.kwo_search_terms using "
+                                u"fts5vocab(main, kwo_search, row)",
+                                ignored)) {
+      state_ = IndexState::Ready;
+    }
   }
   return state_ == IndexState::Ready;
 }
@@ -282,13 +360,15 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
   std::unordered_set<int64_t> listed;
   if (words.size() == 1 && IsShortKey(key)) {
     static const std::u16string prefixRows =
-        u"select id, shortkey, content from kwo where id between ?1 and ?2 and shortkey like ?3 escape '\\'";
+        u"select id, shortkey, content from kwo where id between ?1 and ?2 and shortkey like ?3 escape '\\' "
+        u"order by id";
     auto statement = session->Prepare(prefixRows, error);
     if (!statement) return false;
     int64_t scale = 1, low = 0;
     for (size_t k = 0; k + key.size() <= static_cast<size_t>(kMaxShortKeyLength) && found.size() < kFoundLimit;
          ++k) {
       const int64_t base = static_cast<int64_t>(ShortKeyId(key)) * scale;
+      statement->LimitRows(static_cast<int>(kFoundLimit - found.size()));
       if (!statement->Bind({DbValue(base + low), DbValue(base + 36 * low), DbValue(key + u"%")}, error) ||
           !CollectRows(*statement, listed, kFoundLimit - found.size(), found, error)) {
         found.clear();
@@ -345,10 +425,12 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
   for (const std::u16string& word : words) parameters.emplace_back(LikePattern(word));
 
   auto statement = session->Prepare(sql, error);
+  // Rows already listed are skipped: the reading may pass over as many.
+  if (statement) statement->LimitRows(static_cast<int>(kFoundLimit + listed.size()));
   if (!statement || !statement->Bind(parameters, error) ||
       !CollectRows(*statement, listed, kFoundLimit, found, error)) {
     found.clear();
-    if (usedIndex_) state_ = IndexState::Unknown;  // dropped by someone else: made again next time
+    if (usedIndex_) state_ = IndexState::Unknown;  // dropped by someone else: scanned until it is made again
     return false;
   }
   RankFound(found, text, kFoundLimit);

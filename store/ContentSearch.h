@@ -5,9 +5,11 @@
 // with it, then the rest, each group in id order; at most 37.
 //
 // In a SQLite file of our own the search runs on a trigram full-text index
-// (kwo_search), made on first use and kept in step with the table by
-// triggers. Other engines, and databases whose table does not suit the
-// index, are scanned instead; the results are the same, only slower.
+// (kwo_search), kept in step with the table by triggers. The index is filled
+// part by part (FillContentIndex), so that a large table never holds up the
+// window that fills it; until it is whole, and on other engines and tables
+// that do not suit it, the table is scanned instead: the results are the
+// same, only slower.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,9 +37,21 @@ int KeyRank(std::u16string_view shortKey, std::u16string_view text);
 // Orders by rank, then id, drops repeated ids and keeps the first `limit`.
 void RankFound(std::vector<FoundEntry>& found, std::u16string_view text, size_t limit);
 
-// Creates the index and its triggers when they are missing and fills the
-// index from the table. False when the table does not suit the index
-// (its id is not the integer primary key) or the engine lacks FTS5.
+enum class IndexFill {
+  Ready,        // the index is whole
+  More,         // rows remain to be indexed
+  Unavailable,  // not a database of our own, or its table does not suit the index (no integer id key)
+  Failed,       // the database failed (locked, say): try again later; `error` says why
+};
+
+// Rows a part of the fill indexes: about a tenth of a second's work.
+constexpr int64_t kIndexFillRows = 1000;
+
+// One step of making the index: creates it, with its triggers, when it is
+// missing, then indexes the next `rows` rows of the table, each step in a
+// transaction of its own. Rows changed meanwhile are kept right.
+IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error);
+// The whole index at once; false when it cannot be made (see IndexFill).
 bool EnsureContentIndex(DbSession& session, DbError& error);
 
 class ContentSearch {

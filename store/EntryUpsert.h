@@ -1,19 +1,24 @@
 #pragma once
 // Stores entries one after another by their short-key id, for writers of many
 // rows (import): an id that exists gets its content replaced and keeps its
-// key; a new id gets a new row. One upsert statement is prepared once and run
-// with bound parameters for every entry, so a long run inside one
-// transaction costs little more than the rows themselves. Engines or tables
-// that do not take the statement (no unique id, no "on conflict") are left
-// to the recordset's save: Available() tells which.
+// key; a new id gets a new row. Rows are written in batches of up to
+// kUpsertBatchRows by one prepared multi-row upsert with bound parameters, so
+// that a server is asked once per batch, not once per row; a batch holds each
+// id once (a later row's content replaces an earlier one's, as writing them
+// one by one would). Engines or tables that do not take the statement (no
+// unique id, no "on conflict") are left to the recordset's save: Available()
+// tells which.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "store/DbEngine.h"
 
 namespace kwo::store {
+
+constexpr size_t kUpsertBatchRows = 1000;
 
 class EntryUpsert {
  public:
@@ -23,19 +28,30 @@ class EntryUpsert {
 
   // True when the upsert statement could be prepared on the open session.
   bool Available();
-  // False with the error filled when the database refused the row.
+  // Only after Available() said yes on the same session. Queues the entry,
+  // and writes the batch when it is full. False with the error filled when
+  // the database refused the batch.
   bool Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error);
+  // Writes the entries still queued; to be called before the transaction commits.
+  bool Flush(DbError& error);
 
  private:
+  struct Row {
+    uint32_t id;
+    std::u16string key;
+    std::u16string content;
+  };
+
   // The open session (statements of an earlier one dropped), or nullptr with the error filled.
   DbSession* Session(DbError& error);
-  bool Run(std::unique_ptr<DbStatement>& statement, const char16_t* sql, const std::vector<DbValue>& parameters,
-           DbError& error);
+  bool Write(const std::vector<Row>& rows, DbError& error);
 
   std::shared_ptr<DbConnection> connection_;
   uint64_t generation_ = 0;
   bool tried_ = false;  // the upsert was prepared, or refused, on this session
-  std::unique_ptr<DbStatement> upsert_;
+  std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows
+  std::vector<Row> queued_;
+  std::unordered_map<uint32_t, size_t> queuedAt_;  // id -> its row in queued_
 };
 
 }  // namespace kwo::store

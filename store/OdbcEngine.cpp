@@ -1,5 +1,7 @@
 #include "store/OdbcEngine.h"
 
+#include "store/BoundedSelect.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -121,10 +123,14 @@ std::u16string MapMarkers(const std::u16string& sql, std::vector<size_t>& order)
   return out;
 }
 
-// The few words the databases spell differently.
+// The few words the databases spell differently. PostgreSQL's like tells
+// letter cases apart, which SQLite's, SQL Server's and Access's do not.
 std::u16string Dialect(std::u16string sql, const std::u16string& dbms) {
   if (text::EqualNoCase(dbms, u"ACCESS")) {
     for (size_t at = 0; (at = sql.find(u"substring(", at)) != std::u16string::npos;) sql.replace(at, 10, u"mid(");
+  }
+  if (text::EqualNoCase(dbms, u"PostgreSQL")) {
+    for (size_t at = 0; (at = sql.find(u" like ?", at)) != std::u16string::npos; at += 8) sql.replace(at, 6, u" ilike ");
   }
   return sql;
 }
@@ -344,15 +350,21 @@ const std::vector<std::u16string>& Shared::Columns(const std::u16string& table) 
 class OdbcStatement final : public DbStatement {
  public:
   OdbcStatement(std::shared_ptr<Shared> shared, DbSession& session, std::u16string sql, std::vector<size_t> order)
-      : shared_(std::move(shared)), session_(&session), sql_(std::move(sql)), order_(std::move(order)) {}
+      : shared_(std::move(shared)), session_(&session), base_(sql), sql_(std::move(sql)), baseOrder_(order),
+        order_(std::move(order)) {}
 
-  ~OdbcStatement() override {
-    if (!statement_ || link_ != shared_->link || shared_->closed || shared_->idle.size() >= 64) return;
+  ~OdbcStatement() override { Release(); }
+
+  // Gives the prepared handle back for another statement of the same text.
+  void Release() {
+    std::unique_ptr<Handle> statement = std::move(statement_);
+    executed_ = false;
+    if (!statement || link_ != shared_->link || shared_->closed || shared_->idle.size() >= 64) return;
     // The SQLite driver returns rows of an earlier run from a statement run again.
     if (text::EqualNoCase(shared_->dbms, u"SQLite")) return;
-    SQLFreeStmt(statement_->handle, SQL_CLOSE);
-    SQLFreeStmt(statement_->handle, SQL_RESET_PARAMS);
-    shared_->idle.emplace(sql_, std::move(statement_));
+    SQLFreeStmt(statement->handle, SQL_CLOSE);
+    SQLFreeStmt(statement->handle, SQL_RESET_PARAMS);
+    shared_->idle.emplace(sql_, std::move(statement));
   }
 
   bool PrepareOnLink(DbError& error) {
@@ -378,12 +390,25 @@ class OdbcStatement final : public DbStatement {
     return true;
   }
 
-  void LimitRows(int rows) override { limit_ = rows; }
+  // PostgreSQL gets the bound as LIMIT markers (store/BoundedSelect.h): the
+  // server then stops reading, and psqlODBC, which takes in a whole result,
+  // receives no more rows than the caller reads.
+  void LimitRows(int rows) override {
+    limit_ = rows > 0 ? rows : 0;
+    std::u16string sql = base_;
+    std::vector<size_t> order = baseOrder_;
+    const bool bounded = limit_ > 0 && text::EqualNoCase(shared_->dbms, u"PostgreSQL") && AddRowBound(sql, order);
+    if (bounded == bounded_) return;
+    Release();  // prepared again, for the new text, when it runs
+    bounded_ = bounded;
+    sql_ = std::move(sql);
+    order_ = std::move(order);
+  }
 
   bool Bind(const std::vector<DbValue>& parameters, DbError& error) override {
     Reset();
     size_t needed = 0;
-    for (size_t number : order_) needed = number + 1 > needed ? number + 1 : needed;
+    for (size_t number : baseOrder_) needed = number + 1 > needed ? number + 1 : needed;
     if (parameters.size() > needed) {
       error = PlainError(u"The statement takes fewer parameters than were given", u"07002");
       return false;
@@ -500,8 +525,9 @@ class OdbcStatement final : public DbStatement {
                     0);
     const bool access = text::EqualNoCase(shared_->dbms, u"ACCESS");
     bound_.assign(order_.size(), Bound());
+    const DbValue rowBound(static_cast<int64_t>(limit_));
     for (size_t i = 0; i < order_.size(); ++i) {
-      const DbValue& value = parameters_[order_[i]];
+      const DbValue& value = order_[i] == kRowBoundParameter ? rowBound : parameters_[order_[i]];
       Bound& b = bound_[i];
       SQLSMALLINT cType = SQL_C_WCHAR, sqlType = SQL_WVARCHAR;
       SQLULEN size = 1;
@@ -592,7 +618,8 @@ class OdbcStatement final : public DbStatement {
       return field;
     }
     std::u16string value;
-    std::u16string chunk(2048, u'\0');
+    std::u16string& chunk = chunk_;
+    if (chunk.empty()) chunk.resize(2048);
     for (;;) {
       const SQLRETURN rc = SQLGetData(s, number, SQL_C_WCHAR, Wide(chunk), static_cast<SQLLEN>(chunk.size() * 2),
                                       &length);
@@ -633,15 +660,19 @@ class OdbcStatement final : public DbStatement {
 
   std::shared_ptr<Shared> shared_;
   DbSession* session_;  // the session outlives a statement only while it is open; used for reconnecting
-  std::u16string sql_;
-  std::vector<size_t> order_;
+  std::u16string base_;  // the statement as the caller gave it
+  std::u16string sql_;   // as prepared: base_, or base_ with row bounds
+  std::vector<size_t> baseOrder_;
+  std::vector<size_t> order_;  // the parameter of each marker of sql_
   std::shared_ptr<Link> link_;
   std::unique_ptr<Handle> statement_;
   std::vector<DbValue> parameters_;
   std::vector<Bound> bound_;
   std::vector<ColumnInfo> columns_;
   std::vector<DbField> row_;
+  std::u16string chunk_;  // the buffer text columns are read through
   int limit_ = 0;
+  bool bounded_ = false;  // sql_ has row-bound markers, bound to limit_
   bool executed_ = false;
   mutable DbError failure_;
 };
@@ -765,12 +796,6 @@ std::unique_ptr<DbSession> OpenOdbcSession(const ConnectionSettings& settings, C
       return nullptr;
     }
     connectString = u"Driver={" + driver + u"};" + connectString;
-  }
-  // psqlODBC reads a whole result before the first row unless it fetches
-  // through a server cursor: the list's 37 rows would cost the whole prefix.
-  if (text::Upper(driver).rfind(u"POSTGRESQL", 0) == 0 && ConnectionValue(connectString, u"UseDeclareFetch").empty()) {
-    if (!connectString.empty() && connectString.back() != u';') connectString += u';';
-    connectString += u"UseDeclareFetch=1;Fetch=40;";
   }
   auto shared = std::make_shared<Shared>(connectString, std::move(check));
   auto session = std::make_unique<OdbcSession>(shared);

@@ -7,7 +7,12 @@
 #include <string>
 #include <utility>
 
+#include "store/AdoErrors.h"
 #include "text/Utf.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace kwo::store {
 namespace {
@@ -25,6 +30,50 @@ DbError MakeError(int code, sqlite3* db) {
 }
 
 DbError ErrorOf(sqlite3* db) { return MakeError(sqlite3_extended_errcode(db), db); }
+
+// True when the database file is no longer at its path: deleted or renamed
+// while open. SQLite would go on writing into the file that nobody will open
+// again, and the writes would be lost.
+#ifdef _WIN32
+// SQLite's Windows file layer does not check this itself (Wine lets a Linux
+// program delete or rename the open file): the file at the path must be the
+// very file that is open.
+bool FileHasMoved(sqlite3* db) {
+  HANDLE open = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_WIN32_GET_HANDLE, &open) != SQLITE_OK || open == nullptr ||
+      open == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  const char* name = sqlite3_db_filename(db, "main");
+  if (name == nullptr || *name == '\0') return false;  // an in-memory database
+  const std::u16string path = text::Utf8ToUtf16(name);
+  HANDLE atPath = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  if (atPath == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  BY_HANDLE_FILE_INFORMATION mine = {};
+  BY_HANDLE_FILE_INFORMATION there = {};
+  const bool known = GetFileInformationByHandle(open, &mine) && GetFileInformationByHandle(atPath, &there);
+  CloseHandle(atPath);
+  return known && (mine.dwVolumeSerialNumber != there.dwVolumeSerialNumber ||
+                   mine.nFileIndexHigh != there.nFileIndexHigh || mine.nFileIndexLow != there.nFileIndexLow);
+}
+#else
+bool FileHasMoved(sqlite3* db) {
+  int moved = 0;
+  return sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+#endif
+
+// The failure of a write refused because the file has moved.
+DbError MovedError() {
+  DbError error = MakeError(static_cast<int>(kSqliteReadOnlyDbMoved), nullptr);
+  error.description = u"The database file was deleted or renamed while open";
+  return error;
+}
 
 // Owns the connection handle. Statements keep it alive, so it is closed when
 // the session and every statement handed out are gone.
@@ -108,6 +157,12 @@ class SqliteStatement final : public DbStatement {
   }
 
   DbStep Step(DbError& error) override {
+    // A write outside a transaction; a transaction checks when it begins.
+    if (!sqlite3_stmt_busy(handle_.get()) && !sqlite3_stmt_readonly(handle_.get()) &&
+        sqlite3_get_autocommit(db_->get()) && FileHasMoved(db_->get())) {
+      error = MovedError();
+      return DbStep::Failed;
+    }
     const int rc = sqlite3_step(handle_.get());
     if (rc == SQLITE_ROW) return DbStep::Row;
     if (rc == SQLITE_DONE) return DbStep::Done;
@@ -218,7 +273,13 @@ class SqliteSession final : public DbSession {
 
   // IMMEDIATE takes the write lock at once: two writers wait for each other
   // in the busy handler instead of deadlocking on a lock upgrade.
-  bool BeginTransaction(DbError& error) override { return Execute(u"BEGIN IMMEDIATE", error); }
+  bool BeginTransaction(DbError& error) override {
+    if (FileHasMoved(db_->get())) {
+      error = MovedError();
+      return false;
+    }
+    return Execute(u"BEGIN IMMEDIATE", error);
+  }
   bool CommitTransaction(DbError& error) override { return Execute(u"COMMIT", error); }
   bool RollbackTransaction(DbError& error) override { return Execute(u"ROLLBACK", error); }
 

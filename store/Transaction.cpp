@@ -3,7 +3,10 @@
 namespace kwo::store {
 
 Transaction::Transaction(CADODataBase& database) : database_(database), active_(database.BeginTrans()) {
-  if (!active_) error_ = database_.ErrorDescription();
+  if (!active_) {
+    error_ = database_.ErrorDescription();
+    errorCode_ = database_.LastErrorCode();
+  }
 }
 
 Transaction::~Transaction() {
@@ -16,6 +19,7 @@ bool Transaction::Commit() {
   if (database_.CommitTrans()) return true;
   // A refused commit (a reader still holds its lock) leaves the transaction open.
   error_ = database_.ErrorDescription();
+  errorCode_ = database_.LastErrorCode();
   database_.RollbackTrans();
   return false;
 }

@@ -2,6 +2,7 @@
 // One transaction on a connection, for every writer: begun in the
 // constructor, rolled back in the destructor unless committed, so that an
 // early return or an exception leaves the database as it was.
+#include <cstdint>
 #include <string>
 
 #include "store/AdoDataBase.h"
@@ -24,11 +25,14 @@ class Transaction {
   bool Commit();
   // The engine's words for a begin or commit that failed; empty otherwise.
   const std::u16string& Error() const { return error_; }
+  // The engine's code for that failure (see store/AdoErrors.h); 0 otherwise.
+  uint32_t ErrorCode() const { return errorCode_; }
 
  private:
   CADODataBase& database_;
   bool active_;
   std::u16string error_;
+  uint32_t errorCode_ = 0;
 };
 
 }  // namespace kwo::store

@@ -48,6 +48,7 @@ class OptionDialog : public ::testing::Test {
     dialog_.options.red = 10;
     dialog_.options.green = 20;
     dialog_.options.blue = 30;
+    dialog_.options.pasteAbove = 150;
   }
   void TearDown() override {
     std::error_code ignored;
@@ -75,7 +76,7 @@ class OptionDialog : public ::testing::Test {
 };
 
 TEST_F(OptionDialog, OpensWithTheValuesItWasGiven) {
-  std::wstring pre, interval;
+  std::wstring pre, interval, pasteAbove;
   bool preChecked = true;
   RunWith([&](HWND dialog) {
     wchar_t text[64];
@@ -83,11 +84,14 @@ TEST_F(OptionDialog, OpensWithTheValuesItWasGiven) {
     pre = text;
     GetDlgItemTextW(dialog, IDC_INTERVAL, text, 64);
     interval = text;
+    GetDlgItemTextW(dialog, IDC_PASTE_ABOVE, text, 64);
+    pasteAbove = text;
     preChecked = IsDlgButtonChecked(dialog, IDC_ENABLE_PRE) == BST_CHECKED;
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(pre, L"old");
   EXPECT_EQ(interval, L"5");
+  EXPECT_EQ(pasteAbove, L"150");
   EXPECT_FALSE(preChecked);
 }
 
@@ -98,9 +102,11 @@ TEST_F(OptionDialog, OkWritesTheOptionsAndKeepsTheOtherSections) {
     SetDlgItemTextW(dialog, IDC_PRE_STR, L"前缀{ENTER}");
     SetDlgItemTextW(dialog, IDC_TIMER_STR, L"定时");
     SetDlgItemTextW(dialog, IDC_INTERVAL, L"7");
+    SetDlgItemTextW(dialog, IDC_PASTE_ABOVE, L"200");
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   });
   EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(dialog_.options.pasteAbove, 200);
   EXPECT_EQ(dialog_.options.enablePre, 1);
   EXPECT_EQ(dialog_.options.enableAfter, 0);
   EXPECT_EQ(dialog_.timerOn, 1);
@@ -113,6 +119,7 @@ TEST_F(OptionDialog, OkWritesTheOptionsAndKeepsTheOtherSections) {
   ini.Load(ini_);
   EXPECT_EQ(ini.GetInt(u"Options", u"EnablePre"), 1);
   EXPECT_EQ(ini.GetInt(u"Options", u"Interval"), 7);
+  EXPECT_EQ(ini.GetInt(u"Options", u"PasteAbove"), 200);
   EXPECT_EQ(ini.GetString(u"Options", u"PreStr"), u"前缀{ENTER}");
   EXPECT_EQ(ini.GetString(u"Options", u"TimerStr"), u"定时");
   EXPECT_EQ(ini.GetInt(u"BackGround", u"Red"), 10);

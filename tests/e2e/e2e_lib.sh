@@ -117,6 +117,17 @@ e2e_open_options() {
 }
 
 # Tab through the dialog in front until the control has the focus, as a user would.
+# The system Open dialog of COMMAND (import): types a path into its file-name
+# box and presses Enter. What follows (a notice of 2 s) is for the caller to
+# check at once, without waiting here.
+e2e_choose_file() {  # e2e_choose_file COMMAND WINDOWS-PATH
+  wh_driver command "$KWO" "$1" >/dev/null
+  local dialog
+  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
+  wh_driver activate "$dialog" >/dev/null || return 1
+  wh_driver type "$2"
+  wh_driver keys RETURN
+}
 e2e_focus_control() {  # e2e_focus_control ID
   local i
   for i in $(seq 12); do

@@ -20,14 +20,22 @@
 //       typed nothing and showed a notice). The last line is "expand-mix COUNT
 //       lost L misdirected M refused R median-ms MS" (Enter until the text was
 //       complete); exit code 1 when any was lost or misdirected
-//   kwo_tool.exe hold FILE
-//       opens FILE for reading and lets others only read it, shows a hidden
+//   kwo_tool.exe hold FILE [exclusive]
+//       opens FILE for reading and lets others only read it (exclusive: for
+//       reading and writing, and lets nobody else open it), shows a hidden
 //       window "E2E File Holder" and keeps the file open until that window
 //       gets WM_CLOSE
 //   kwo_tool.exe lock-db FILE
 //       opens the SQLite database FILE, begins an exclusive transaction (no
 //       other process can read or write it), shows a hidden window
 //       "E2E Db Locker" and ends the transaction when that window gets WM_CLOSE
+//   kwo_tool.exe clipboard-set FILE
+//       puts the UTF-8 text of FILE on the clipboard as Unicode text
+//   kwo_tool.exe clipboard-text
+//       prints the Unicode text on the clipboard (exit code 1 when there is none)
+//   kwo_tool.exe hold-clipboard
+//       opens the clipboard, shows a hidden window "E2E Clipboard Holder" and
+//       keeps the clipboard open until that window gets WM_CLOSE
 //   kwo_tool.exe measure-start ROUNDS EXE...
 //       round by round, each EXE in turn ("EXE?ARGS" passes arguments):
 //       starts it (current directory: its folder) and measures the time
@@ -50,6 +58,10 @@
 //       handle table and the count of the process's windows; open handles
 //       from GetProcessHandleCount, or the system handle list; private bytes
 //       from GetProcessMemoryInfo, or (Wine) the committed private regions
+//   kwo_tool.exe handles WINDOW
+//       the open handles of the process that owns WINDOW, one line each:
+//       "HANDLE TYPE NAME" (the name of keys, disk files and named objects),
+//       from the system handle list; for telling which kind of handle grows
 //   kwo_tool.exe measure-popup ROUNDS NAME WINDOW RECEIVER_WINDOW CONTROL_ID
 //       time from Win + Space until WINDOW is in front with the focus in its
 //       control CONTROL_ID; Esc hides it again after each round. Prints
@@ -62,6 +74,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -315,6 +328,54 @@ int CmdSample(const std::vector<std::wstring>& args) {
   return gdi < 0 || handles < 0 || privateKb <= 0 ? 1 : 0;
 }
 
+// The type and name of another process's handle, through a duplicate of it.
+std::wstring ObjectText(HANDLE object, int infoClass) {
+  using QueryFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  std::vector<char> buffer(8192);
+  ULONG needed = 0;
+  if (!query || query(object, infoClass, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) return L"";
+  // Both answers start with a UNICODE_STRING.
+  const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+  return text->Buffer ? std::wstring(text->Buffer, text->Length / sizeof(wchar_t)) : L"";
+}
+
+int CmdHandles(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"handles WINDOW");
+  HWND window = FindTopWindow(args[0]);
+  if (!window) return Fail(L"no window " + args[0]);
+  const DWORD pid = WindowPid(window);
+  kwo::OwnedHandle process(OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid));
+  if (!process) return Fail(L"cannot open the process");
+  using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  std::vector<char> buffer(1 << 20);
+  ULONG needed = 0;
+  while (query && query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) {
+    if (buffer.size() > (64u << 20)) return Fail(L"the system handle list is too long");
+    buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+  }
+  if (!query) return Fail(L"no NtQuerySystemInformation");
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(void*));
+  for (ULONG i = 0; i < count; ++i) {
+    if (entries[i].ownerPid != pid) continue;
+    HANDLE copy = nullptr;
+    const HANDLE theirs = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entries[i].handle));
+    std::wstring type = L"?", name;
+    if (DuplicateHandle(process.get(), theirs, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      kwo::OwnedHandle owned(copy);
+      type = ObjectText(copy, 2);  // ObjectTypeInformation
+      // A pipe's name can block; only disk files are asked for theirs.
+      if (type != L"File" || GetFileType(copy) == FILE_TYPE_DISK) name = ObjectText(copy, 1);  // ObjectNameInformation
+    }
+    WriteOut(std::to_wstring(entries[i].handle) + L" " + type + L" " + name + L"\n");
+  }
+  return 0;
+}
+
 // --- Expansions -----------------------------------------------------------
 
 bool TextIs(HWND control, const std::wstring& wanted) {
@@ -444,7 +505,8 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
     }
     if (i == 10 || i % every == 0 || i == count) {
       last = GdiObjects(pid, source);
-      if (i == 10) afterWarmup = last;
+      // Wine's caches fill over the first hundred or so: counted from the first block on.
+      if (i == every || (afterWarmup < 0 && i == count)) afterWarmup = last;
       WriteOut(L"gdi after " + std::to_wstring(i) + L": " + std::to_wstring(last) + L"\n");
     }
   }
@@ -500,21 +562,28 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
 
 // --- Holding a file ---------------------------------------------------------
 
-int CmdHold(const std::vector<std::wstring>& args) {
-  if (args.empty()) return Usage(L"hold FILE");
-  const kwo::ui::OwnedFile file(
-      CreateFileW(args[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return Fail(L"cannot open " + args[0]);
-  HWND window = CreateWindowExW(0, L"STATIC", L"E2E File Holder", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+// Shows a hidden window with this title and waits until it is closed (the
+// script's signal to let go); false when the window cannot be made.
+bool WaitForClose(const wchar_t* title) {
+  HWND window = CreateWindowExW(0, L"STATIC", title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
-  if (!window) return Fail(L"cannot create the window");
+  if (!window) return false;
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (msg.hwnd == window && msg.message == WM_CLOSE) break;
     DispatchMessageW(&msg);
   }
   DestroyWindow(window);
-  return 0;
+  return true;
+}
+
+int CmdHold(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"hold FILE [exclusive]");
+  const bool exclusive = args.size() > 1 && args[1] == L"exclusive";
+  const kwo::ui::OwnedFile file(CreateFileW(args[0].c_str(), exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                                            exclusive ? 0 : FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return Fail(L"cannot open " + args[0]);
+  return WaitForClose(L"E2E File Holder") ? 0 : Fail(L"cannot create the window");
 }
 
 int CmdLockDb(const std::vector<std::wstring>& args) {
@@ -525,17 +594,55 @@ int CmdLockDb(const std::vector<std::wstring>& args) {
     sqlite3_close(db);
     return Fail(L"cannot lock " + args[0]);
   }
-  HWND window = CreateWindowExW(0, L"STATIC", L"E2E Db Locker", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+  const bool shown = WaitForClose(L"E2E Db Locker");
+  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return shown ? 0 : Fail(L"cannot create the window");
+}
+
+// --- The clipboard ------------------------------------------------------------
+
+int CmdClipboardSet(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"clipboard-set FILE");
+  std::wstring text;
+  if (!ReadUtf8File(args[0], text)) return 1;
+  kwo::OwnedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
+  if (!memory) return Fail(L"out of memory");
+  std::memcpy(GlobalLock(memory.get()), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory.get());
+  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Fail(L"cannot open the clipboard");
+  const bool put = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr;
+  if (put) memory.release();
+  CloseClipboard();
+  return put ? 0 : Fail(L"cannot put the text on the clipboard");
+}
+
+int CmdClipboardText() {
+  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Fail(L"cannot open the clipboard");
+  std::wstring text;
+  const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  if (const auto* units = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
+    text = units;
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  if (data == nullptr) return Fail(L"no text on the clipboard");
+  WriteOut(text);
+  return 0;
+}
+
+int CmdHoldClipboard() {
+  HWND window = CreateWindowExW(0, L"STATIC", L"E2E Clipboard Holder", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
   if (!window) return Fail(L"cannot create the window");
+  if (!OpenClipboard(window)) return Fail(L"cannot open the clipboard");
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (msg.hwnd == window && msg.message == WM_CLOSE) break;
     DispatchMessageW(&msg);
   }
+  CloseClipboard();
   DestroyWindow(window);
-  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
   return 0;
 }
 
@@ -719,9 +826,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"expand-mix") return CmdExpandMix(args);
   if (command == L"hold") return CmdHold(args);
   if (command == L"lock-db") return CmdLockDb(args);
+  if (command == L"clipboard-set") return CmdClipboardSet(args);
+  if (command == L"clipboard-text") return CmdClipboardText();
+  if (command == L"hold-clipboard") return CmdHoldClipboard();
   if (command == L"measure-start") return CmdMeasureStart(args);
   if (command == L"measure-send") return CmdMeasureSend(args);
   if (command == L"sample") return CmdSample(args);
+  if (command == L"handles") return CmdHandles(args);
   if (command == L"measure-popup") return CmdMeasurePopup(args);
   return Usage(L"unknown command: " + command);
 }

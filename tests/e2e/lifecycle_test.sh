@@ -100,4 +100,25 @@ e2e_call_up
 check restart_hotkey equals "$(wh_driver state "$KWO")" foreground
 e2e_exit_kwo
 
+# Exit while the content index is being filled, a part at a time after
+# start-up: the database stays sound, and the next start completes the index.
+fill_marks() { sqlite3 "$APP/kwo.db" 'select count(*) from kwo_search_fill' 2>/dev/null; }
+filling() { [ "$(fill_marks)" = 1 ]; }
+index_whole() { [ "$(fill_marks)" = 0 ]; }
+sqlite3 "$APP/kwo.db" "drop trigger kwo_search_insert; drop trigger kwo_search_delete; drop trigger kwo_search_update;
+  drop table kwo_search; drop table kwo_search_fill;
+  with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000)
+  insert into kwo(id, shortkey, content) select 3000000000 + i, 'F', '填充的第' || i || '条内容' from n;" ||
+  wh_fail "cannot prepare the table"
+e2e_start_kwo
+check index_fill_begins wh_wait_until 30 filling
+e2e_exit_kwo
+check exit_came_mid_fill filling  # a part every 50 ms at most: 100 parts take 5 s at least
+check exit_while_filling_keeps_db_sound equals "$(sqlite3 "$APP/kwo.db" 'pragma integrity_check')" ok
+e2e_start_kwo
+check index_completed_after_restart wh_wait_until 180 index_whole
+check completed_index_sound equals \
+  "$(sqlite3 "$APP/kwo.db" "insert into kwo_search(kwo_search) values('integrity-check'); select 'sound';")" sound
+e2e_exit_kwo
+
 e2e_finish

@@ -2,21 +2,32 @@
 # What the program does where things go wrong: a store that cannot be opened
 # and a kwo.ini that cannot be parsed end it with a message naming the file;
 # Win + Space held by another program is reported once and the window still
-# opens from the tray command; a kwo.ini that cannot be written on the
-# options dialog's OK is reported and the new options still apply; a send
+# opens from the tray command; a kwo.ini held open by another program at the
+# options dialog's OK is reported and the dialog stays until it is let go; a send
 # that stops early, a Help-menu link and a help file that cannot be opened
 # are each reported; a huge Interval does not make the timer type over and
 # over; Win + Space and the open command bring a window running modally to
 # the front; an interval out of range is refused; a locked kwo.db is reported
-# once per outage; a read-only kwo.ini is left as it is; the GDI object count
-# stays flat over hundreds of expansions.
+# once per outage; a save, delete or import that kwo.db refuses (locked,
+# renamed, read-only, in a read-only folder, on a full disk) says why and
+# loses nothing, and an export to a full disk leaves no file; a read-only
+# kwo.ini is left as it is; the GDI object count stays flat over hundreds of
+# expansions.
 #   mends_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe TOOL.exe [EXPANSIONS]
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
 TOOL=${5:?kwo_e2e_tool.exe} EXPANSIONS=${6:-400}
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
-wh_init e2e-mends 400
+wh_init e2e-mends 850
+# What the cases below make read-only or mount goes back first, so that the harness can remove it.
+_mends_undo() {
+  local rc=$?
+  [ -z "${APP:-}" ] || chattr -i "$APP" "$APP/kwo.db" 2>/dev/null
+  [ -z "${FULL:-}" ] || umount -l "$FULL" 2>/dev/null
+  return "$rc"
+}
+trap '_mends_undo; _wh_on_exit' EXIT
 e2e_stage
 e2e_start_receiver "Mends Editor"
 MARK='¶'
@@ -88,26 +99,49 @@ e2e_exit_kwo
 wh_driver close "Hotkey Probe"
 wh_driver wait "class:KwoTestProbe" gone 10000 >/dev/null || wh_fail "the probe did not end"
 
-# kwo.ini cannot be written on OK (another program holds it open, sharing it only for reading).
+# kwo.ini held open by another program on OK, which lets nobody else open it: said so, the dialog
+# stays with what was chosen, the file is untouched; OK once the file is let go saves the options.
 wh_driver set-text "$RCV" 100 "" >/dev/null
 e2e_ini 0 0 '【前】' ''
 e2e_start_kwo
 cp "$APP/kwo.ini" "$WH_DIR/before.ini"
-wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")"
+wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")" exclusive
 wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
 e2e_open_options
 e2e_focus_control 1029
 wh_driver keys SPACE
 wh_driver command "$DLG" 1
 check unwritable_ini_reported wh_wait_until 10 box_appears "疾书精灵"
-check unwritable_message_says_why contains "$(box_text)" "无法保存设置文件"
+check unwritable_message_says_why contains "$(box_text)" "正被其他程序使用"
 check unwritable_message_names_file contains "$(box_text)" "kwo.ini"
 wh_driver activate "$BOX" >/dev/null
 wh_driver keys RETURN
-check unwritable_dialog_closes wh_driver wait "参数设置" gone 5000
+wh_driver wait "$BOX" gone 5000 >/dev/null
+check held_ini_dialog_stays equals "$(wh_driver state "$DLG")" foreground
+check held_ini_choice_kept equals "$(wh_driver control-state "$DLG" 1029)" "visible enabled checked"
 check unwritable_file_unchanged cmp "$APP/kwo.ini" "$WH_DIR/before.ini"
-check new_options_apply_anyway e2e_expand A '【前】您好，很高兴认识您！'
 wh_driver close "E2E File Holder"
+wh_driver wait "E2E File Holder" gone 10000 >/dev/null
+wh_driver command "$DLG" 1
+check released_ini_ok_closes wh_driver wait "参数设置" gone 5000
+check released_ini_saved grep -qa $'^EnablePre=1\r$' "$APP/kwo.ini"
+check new_options_apply e2e_expand A '【前】您好，很高兴认识您！'
+# Held again: Cancel after OK brings back the hotkey from before (OK put the new one in force).
+wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")" exclusive
+wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
+e2e_open_options
+wh_driver set-text "$DLG" 1042 'Ctrl+Alt+J'
+wh_driver command "$DLG" 1
+check held_ini_new_hotkey_reported wh_wait_until 10 box_appears "疾书精灵"
+wh_driver close "$BOX"
+wh_driver wait "$BOX" gone 5000 >/dev/null
+wh_driver command "$DLG" 2
+wh_driver wait "参数设置" gone 5000 >/dev/null
+wh_driver activate "$RCV" >/dev/null
+wh_driver hotkey
+check held_ini_cancel_brings_back_hotkey wh_driver wait "$KWO" foreground 5000
+wh_driver close "E2E File Holder"
+wh_driver wait "E2E File Holder" gone 10000 >/dev/null
 e2e_exit_kwo
 
 # A huge Interval: 50036369 minutes is 96 ms in 32-bit arithmetic. Timed sending on must not type
@@ -204,6 +238,128 @@ wh_driver close "E2E Db Locker"
 wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
 e2e_exit_kwo
 
+# Writes the database refuses: the edit dialog says why in a notice and keeps what was typed; an
+# import says why in "出错啦" and stores nothing; kwo.db keeps what it had.
+rows_of() { sqlite3 "$1" "select group_concat(shortkey || '=' || content, ';') from kwo"; }
+content_of() { sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='$1'"; }
+open_edit() {  # open_edit KEY [CONTENT]: the edit dialog with KEY looked up and CONTENT put over
+  wh_driver command "$KWO" 1003 >/dev/null
+  EDLG=$(wh_driver wait "编辑速记" visible 10000) || wh_fail "the edit dialog did not open"
+  wh_driver set-text "$EDLG" 1001 "$1" >/dev/null
+  [ -z "${2:-}" ] || wh_driver set-text "$EDLG" 1002 "$2" >/dev/null
+}
+box_says() {  # box_says TITLE TEXT...: a box TITLE appears, its text holding every TEXT
+  wh_wait_until 60 box_appears "$1" || return 1
+  local text part; text=$(box_text); shift
+  for part; do contains "$text" "$part" || return 1; done
+}
+refused() {  # refused NAME BUTTON TEXT: BUTTON (1 OK, 1012 delete) gives a notice with TEXT; all stays
+  local content; content=$(wh_driver text "$EDLG" 1002)
+  wh_driver command "$EDLG" "$2"
+  check "$1_says_why" box_says "温馨提示" "$3" "仍在"
+  wh_driver wait "$BOX" gone 15000 >/dev/null
+  check "$1_content_kept" equals "$(wh_driver text "$EDLG" 1002)" "$content"
+}
+pressed_again() {  # pressed_again BUTTON KEY CONTENT: the dialog closes, KEY holds CONTENT
+  wh_driver command "$EDLG" "$1"
+  wh_driver wait "$EDLG" gone 15000 >/dev/null && equals "$(content_of "$2")" "$3"
+}
+printf '#NEWIMP:\r\nx\r\n' >"$WH_DIR/small.txt"
+refused_import() {  # refused_import NAME FILE TEXT: "出错啦" says nothing was imported, and TEXT
+  wh_driver command "$KWO" 32783 >/dev/null
+  local dialog; dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || wh_fail "no Open dialog"
+  wh_driver activate "$dialog" >/dev/null
+  wh_driver type "$(wh_winpath "$2")"
+  wh_driver keys RETURN
+  check "$1_says_why" box_says "出错啦" "什么也没有导入" "$3"
+  close_box
+}
+close_box() { wh_driver activate "$BOX" >/dev/null; wh_driver keys RETURN; wh_driver wait "$BOX" gone 5000 >/dev/null; }
+unlock_db() { wh_driver close "E2E Db Locker"; wh_driver wait "E2E Db Locker" gone 10000 >/dev/null; }
+
+# kwo.db locked at OK and at delete: the wait, the notice; with the lock gone the same button works.
+e2e_write_ini '[sys]' "$CONNECTION;Busy Timeout=1500"
+e2e_start_kwo
+open_edit AB '锁住时输入的'
+lock_db
+refused locked_save 1 "占用"
+unlock_db
+check unlocked_save_stored pressed_again 1 AB '锁住时输入的'
+open_edit AB
+lock_db
+refused locked_delete 1012 "占用"
+unlock_db
+check unlocked_delete_done pressed_again 1012 AB ''
+# kwo.db renamed while the program runs: a save or import would go into a file nobody opens again.
+# Refused; once the file has its name back, the same OK saves into it.
+open_edit MV '改名时输入的'
+mv "$APP/kwo.db" "$APP/kwo.db.moved"
+refused moved_save 1 "改回原名"
+mv "$APP/kwo.db.moved" "$APP/kwo.db"
+check restored_save_stored pressed_again 1 MV '改名时输入的'
+mv "$APP/kwo.db" "$APP/kwo.db.moved"
+refused_import moved_import "$WH_DIR/small.txt" "改回原名"
+mv "$APP/kwo.db.moved" "$APP/kwo.db"
+check moved_import_stored_none equals "$(content_of NEWIMP)" ""
+e2e_exit_kwo
+
+# A read-only kwo.db, then a read-only program folder: search and send work; save and import say
+# that the database cannot be written. Root writes whatever the permission bits say: for root the
+# file or folder is made immutable.
+protect() {  # protect +|- PATH
+  if [ "$(id -u)" = 0 ]; then chattr "${1}i" "$2" 2>/dev/null; elif [ "$1" = + ]; then chmod a-w "$2"; else chmod u+w "$2"; fi
+}
+for target in "$APP/kwo.db" "$APP"; do
+  name=readonly_$(basename "$target")
+  before=$(rows_of "$APP/kwo.db")
+  protect + "$target" || { echo "SKIP $name: chattr +i is not permitted here"; continue; }
+  e2e_start_kwo
+  wh_driver set-text "$RCV" 100 "" >/dev/null
+  check "${name}_sends" e2e_expand A '您好，很高兴认识您！'
+  wh_driver set-text "$RCV" 100 "" >/dev/null
+  open_edit ROX '只读时输入的'
+  refused "${name}_save" 1 "不能写入"
+  wh_driver command "$EDLG" 2
+  wh_driver wait "$EDLG" gone 5000 >/dev/null
+  refused_import "${name}_import" "$WH_DIR/small.txt" "不能写入"
+  e2e_exit_kwo
+  protect - "$target"
+  check "${name}_nothing_lost" equals "$(rows_of "$APP/kwo.db")" "$before"
+done
+
+# A full disk: the program's folder is a small tmpfs, filled up. An import of 1 MB is refused
+# whole; an export says its file was not written and leaves none under the chosen name.
+FULL="$WH_DIR/full"
+mkdir -p "$FULL"
+if mount -t tmpfs -o "size=$(( $(stat -c %s "$APP/kwo.exe") / 1024 + 2048 ))k" tmpfs "$FULL" 2>/dev/null; then
+  cp "$APP/kwo.exe" "$APP/kwo.db" "$APP/kwo.ini" "$FULL/"
+  HOME_APP=$APP APP=$FULL
+  fill() { dd if=/dev/zero of="$FULL/filler$1" bs=4k ${2:+count=$2} 2>/dev/null; }
+  fill 1 $(( ($(df --output=avail -k "$FULL" | tail -n1) - 128) / 4 ))  # 128 KB stay free
+  awk 'BEGIN { x = sprintf("%2000s", ""); for (i = 0; i < 500; i++) printf "#F%d:\r\n%s\r\n", i, x }' >"$WH_DIR/big.txt"
+  before=$(rows_of "$APP/kwo.db")
+  e2e_start_kwo
+  refused_import full_import "$WH_DIR/big.txt" "磁盘已满"
+  fill 2
+  wh_driver command "$KWO" 32784 >/dev/null
+  SAVE=$(wh_driver wait "class:#32770|导出" visible 10000) || wh_fail "the export dialog did not open"
+  wh_driver activate "$SAVE" >/dev/null
+  wh_driver keys CTRL+A
+  wh_driver type "$(wh_winpath "$FULL/export.txt")"
+  wh_driver keys RETURN
+  check full_export_says_why box_says "出错啦" "没有写完整"
+  close_box
+  check full_export_leaves_no_file equals "$(ls "$FULL" | grep -c '^export')" 0
+  e2e_exit_kwo
+  check full_nothing_lost equals "$(rows_of "$APP/kwo.db")" "$before"
+  check full_database_sound equals "$(sqlite3 "$APP/kwo.db" 'pragma integrity_check')" ok
+  APP=$HOME_APP
+  umount "$FULL" && FULL=
+else
+  echo "SKIP full disk: mounting a tmpfs is not permitted here"
+  FULL=
+fi
+
 # A read-only kwo.ini is never written: OK says so, the file and its mark stay, the options apply.
 e2e_ini 0 0 '【前】' ''
 chmod a-w "$APP/kwo.ini"
@@ -233,7 +389,6 @@ e2e_ini 0 0 '' ''
 printf '[Menu]\r\n不存在的链接=no-such-file.txt\r\n' | iconv -f UTF-8 -t CP936 >>"$APP/kwo.ini"
 sqlite3 "$APP/kwo.db" "insert into kwo(id, shortkey, content) \
   values($(e2e_short_key_id LONG), 'LONG', '甲{$(printf 'x%.0s' $(seq 300))}乙');"
-close_box() { wh_driver activate "$BOX" >/dev/null; wh_driver keys RETURN; wh_driver wait "$BOX" gone 5000 >/dev/null; }
 e2e_start_kwo
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check send_stops_at_long_group e2e_expand LONG '甲'

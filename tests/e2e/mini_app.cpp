@@ -7,7 +7,10 @@
 //       the controls, menu and manifest of kwo.exe's main window in a hidden
 //       dialog "E2E Mini Dialog" (mini_app.rc), then Win + Space registered;
 //       the hotkey shows it in front with the focus in the short-key box
-//       (1001), Esc hides it again
+//       (1001), Esc hides it again; its commands 32783 and 32784 open the
+//       Open dialog and the Save dialog "导出" as kwo.exe's import and export
+//       do, and nothing is done with the file chosen; 32785 and 32787 do the
+//       same through IFileOpenDialog and IFileSaveDialog
 //   mini_app.exe typer FILE
 //       a window "E2E Mini Typer": on the Enter key it hides itself, pauses
 //       50 ms as kwo.exe does and types the UTF-8 text of FILE with a bare
@@ -15,7 +18,9 @@
 //       to be shown again
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
+#include <shobjidl.h>
 
 #include <string>
 #include <vector>
@@ -54,6 +59,62 @@ LRESULT CALLBACK MiniProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// The dialogs' libraries are loaded on first use: the program's imports, and
+// so its start as a yardstick, stay those of the bare dialog.
+template <class Fn>
+Fn Entry(const wchar_t* library, const char* name) {
+  HMODULE module = LoadLibraryW(library);
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// The same structure and flags as kwo.exe's file dialogs.
+void ChooseFile(HWND owner, bool forSave) {
+  using ChooseFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static const auto open = Entry<ChooseFn>(L"comdlg32.dll", "GetOpenFileNameW");
+  static const auto save = Entry<ChooseFn>(L"comdlg32.dll", "GetSaveFileNameW");
+  if (!open || !save) return;
+  wchar_t file[MAX_PATH] = {};
+  if (forSave) lstrcpyW(file, L"速记导出.txt");
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = L"文本文件 (*.txt)\0*.txt\0所有文件 (*.*)\0*.*\0";
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrDefExt = L"txt";
+  ofn.lpstrTitle = forSave ? L"导出" : nullptr;
+  ofn.Flags = forSave ? OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN
+                      : OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  (forSave ? save : open)(&ofn);
+}
+
+// The same choice through the shell's file dialog objects (commands 32785, 32787).
+void ChooseItem(HWND owner, bool forSave) {
+  using InitFn = HRESULT(WINAPI*)(void*, DWORD);
+  using UninitFn = void(WINAPI*)();
+  using CreateFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
+  static const auto init = Entry<InitFn>(L"ole32.dll", "CoInitializeEx");
+  static const auto uninit = Entry<UninitFn>(L"ole32.dll", "CoUninitialize");
+  static const auto create = Entry<CreateFn>(L"ole32.dll", "CoCreateInstance");
+  if (!init || !uninit || !create || FAILED(init(nullptr, COINIT_APARTMENTTHREADED))) return;
+  IFileDialog* dialog = nullptr;
+  if (SUCCEEDED(create(forSave ? CLSID_FileSaveDialog : CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                       forSave ? IID_IFileSaveDialog : IID_IFileOpenDialog, reinterpret_cast<void**>(&dialog)))) {
+    const COMDLG_FILTERSPEC types[] = {{L"文本文件 (*.txt)", L"*.txt"}, {L"所有文件 (*.*)", L"*.*"}};
+    dialog->SetFileTypes(2, types);
+    dialog->SetDefaultExtension(L"txt");
+    dialog->SetTitle(forSave ? L"导出" : L"打开");
+    if (forSave) dialog->SetFileName(L"速记导出.txt");
+    if (SUCCEEDED(dialog->Show(owner))) {
+      IShellItem* item = nullptr;
+      if (SUCCEEDED(dialog->GetResult(&item))) item->Release();
+    }
+    dialog->Release();
+  }
+  uninit();
+}
+
 constexpr int kMiniDialog = 102;
 constexpr int kShortKeyBox = 1001;
 constexpr int kList = 1000;
@@ -83,6 +144,8 @@ INT_PTR CALLBACK MiniDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IDCANCEL) ShowWindow(dialog, SW_HIDE);
       if (LOWORD(wParam) == 1009) DestroyWindow(dialog);
+      if (LOWORD(wParam) == 32783 || LOWORD(wParam) == 32784) ChooseFile(dialog, LOWORD(wParam) == 32784);
+      if (LOWORD(wParam) == 32785 || LOWORD(wParam) == 32787) ChooseItem(dialog, LOWORD(wParam) == 32787);
       return TRUE;
     case WM_CLOSE:
       ShowWindow(dialog, SW_HIDE);

@@ -131,4 +131,8 @@ check esc_hides wh_driver wait "$KWO" hidden 5000
 e2e_call_up
 check focus_again equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit 1001"
 
+# The content index is filled while the program sits idle after start-up.
+index_whole() { [ "$(sqlite3 "$APP/kwo.db" 'select count(*) from kwo_search_fill' 2>/dev/null)" = 0 ]; }
+check index_filled_when_idle wh_wait_until 30 index_whole
+
 e2e_finish

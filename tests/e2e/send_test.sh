@@ -3,8 +3,11 @@
 # with the prefix and suffix sequences only when EnablePre / EnableAfter are
 # exactly 1; the short-key box is empty afterwards; Esc types nothing. The
 # main window comes up below the caret, or above it at the bottom edge. A
-# window closed before Enter gets nothing, and the key stays. Under load (two
-# processes spinning on both cores) no expansion is lost or misdirected.
+# window closed before Enter gets nothing, and the key stays. With PasteAbove,
+# a long plain run of a content is pasted and the user's clipboard is back
+# afterwards; with the clipboard held by another program the run is typed.
+# Under load (two processes spinning on both cores) no expansion is lost or
+# misdirected.
 #   send_test.sh KWO.exe DRIVER.exe RECEIVER.exe KWO_TOOL.exe
 # KWO_LOADED_EXPANSIONS sets the number of expansions under load (40).
 set -uo pipefail
@@ -149,6 +152,33 @@ e2e_exit_kwo
 e2e_ini 0 1 '【前】' '——后缀'
 e2e_start_kwo
 expand_case after_only K '内容K——后缀'
+e2e_exit_kwo
+
+# PasteAbove=20: the long run between the groups is pasted (the receiver counts
+# its pastes), the groups, prefix and suffix are pressed as before.
+printf "insert into kwo(id, shortkey, content) values(%s, 'PASTE', '%s' || char(13, 10) || '%s');\n" \
+  "$(e2e_short_key_id PASTE)" '开头{ENTER}第一段：一段很长的文字 \{括号} and \\ 反斜杠。' 'Second line 第二行 😀 与更多文字。{TAB}结尾' |
+  sqlite3 "$APP/kwo.db" || wh_fail "cannot add the entry PASTE"
+PASTED='【前】开头\r\n第一段：一段很长的文字 {括号} and \\ 反斜杠。\r\nSecond line 第二行 😀 与更多文字。\t结尾——后缀'
+USER_CLIP='用户原来的剪贴板 clipboard'
+e2e_write_ini '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
+  'EnableAfter=1' 'PreStr=【前】' 'AfterStr=——后缀' 'PasteAbove=20'
+e2e_start_kwo
+paste_count() { wh_driver message "$RCV" 32769 0 0 --send; }
+clipboard_text() { wh_run "$TOOL" clipboard-text; }
+wh_run "$TOOL" clipboard-set "$(wh_file clip.txt "$USER_CLIP")" || wh_fail "cannot set the clipboard"
+pastes=$(paste_count)
+expand_case paste_long_run PASTE "$PASTED"
+check paste_long_run_pasted_once equals "$(paste_count)" "$(( pastes + 1 ))"
+check paste_clipboard_restored equals "$(clipboard_text)" "$USER_CLIP"
+# Another program holds the clipboard open: the same text is typed, the clipboard untouched.
+wh_start clipboard-holder "$TOOL" hold-clipboard
+wh_driver wait "E2E Clipboard Holder" exists 20000 >/dev/null || wh_fail "the clipboard holder did not start"
+expand_case held_clipboard_typed PASTE "$PASTED"
+check held_clipboard_no_paste equals "$(paste_count)" "$(( pastes + 1 ))"
+wh_driver close "E2E Clipboard Holder" >/dev/null
+wh_driver wait "E2E Clipboard Holder" gone 10000 >/dev/null
+check held_clipboard_untouched equals "$(clipboard_text)" "$USER_CLIP"
 e2e_exit_kwo
 
 # Under load: two processes spin on both cores (each ends by itself at the

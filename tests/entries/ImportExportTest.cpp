@@ -5,6 +5,7 @@
 #include "entries/ExchangeFile.h"
 #include "entries/Exporter.h"
 #include "entries/Importer.h"
+#include "store/AdoErrors.h"
 #include "text/Utf.h"
 
 #ifndef _WIN32
@@ -166,6 +167,7 @@ TEST(Import, StoresEveryEntryOrNone) {
     const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#B:\r\ny\r\n");
     EXPECT_EQ(r.status, ImportResult::Status::NotSaved);
     EXPECT_EQ(r.databaseError, u"database is locked");
+    EXPECT_NE(ImportOutcomeText(r).find(u"正被其他程序占用"), std::u16string::npos);
     ASSERT_TRUE(other.CommitTrans());
     EXPECT_TRUE(s.Rows().empty());
   }
@@ -185,6 +187,22 @@ TEST(Import, StoresEveryEntryOrNone) {
     EXPECT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows.at(u"A").content, u"old");
   }
+}
+
+TEST(Import, RefusedWhileTheFileIsRenamed) {
+  // Writes would go into a file nobody opens again; under its name again it is written.
+  TempStore s;
+  s.Put(u"A", u"old");
+  const std::filesystem::path moved = s.folder.path() / "moved.db";
+  std::error_code renamed;
+  std::filesystem::rename(s.file, moved, renamed);
+  if (renamed) GTEST_SKIP() << "an open file cannot be renamed here (the Wine end-to-end test renames it)";
+  const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n");
+  EXPECT_EQ(r.databaseErrorCode, kwo::store::kSqliteReadOnlyDbMoved);
+  EXPECT_NE(ImportOutcomeText(r).find(u"改回原名"), std::u16string::npos);
+  std::filesystem::rename(moved, s.file);
+  EXPECT_EQ(ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n").status, ImportResult::Status::Imported);
+  EXPECT_EQ(s.Rows().at(u"A").content, u"new");
 }
 
 TEST(Import, OutcomeTextSaysWhatWasImported) {

@@ -110,19 +110,9 @@ refused_key empty_key '' '请先输入速记符（1 到 6 个数字或大写字�
 refused_key pasted_key '中文AB' '速记符“中文AB”里有不能用的字符。速记符只能由数字和大写字母组成，最多 6 个。'
 check refused_keys_store_nothing equals "$(sql "select count(*) from kwo where content='辛苦打的字';")" 0
 
-# The system Open dialog: type a path into its file-name box and press Enter.
-# What follows (a notice of 2 s) is checked at once, without waiting here.
-choose_file() {  # choose_file COMMAND WINDOWS-PATH
-  wh_driver command "$KWO" "$1" >/dev/null
-  local dialog
-  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
-  wh_driver activate "$dialog" >/dev/null || return 1
-  wh_driver type "$2"
-  wh_driver keys RETURN
-}
 # Import: a code page 936 file with a new entry, a changed one, a plain-text one.
 printf '#IMP1:\r\n导入的内容\r\n第二行\r\n#ab:\r\n改写 AB\r\n#PLAIN\r\n{ENTER} 原样\r\n#W1:\r\n{ENTR}\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/import.txt"
-check import_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/import.txt")"
+check import_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/import.txt")"
 check import_notice_warns notice_says $'导入OK！\n\n有 1 条速记的内容可能不会按原意发送：W1。\n请在“新增速记”中打开它们查看。'
 check import_new equals "$(row IMP1)" "$(e2e_short_key_id IMP1)|IMP1|导入的内容"$'\r\n'"第二行"
 check import_changed equals "$(row AB)" "$(e2e_short_key_id AB)|AB|改写 AB"
@@ -130,7 +120,7 @@ check import_plain_escaped equals "$(row PLAIN)" "$(e2e_short_key_id PLAIN)|PLAI
 
 # A malformed header stops the import there: "出错啦" with the line, then how much was imported.
 printf '#OK1:\r\nstored\r\n#B C:\r\nnot stored\r\n' >"$WH_DIR/bad.txt"
-check bad_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/bad.txt")"
+check bad_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/bad.txt")"
 error_box=$(wh_driver wait "出错啦" visible 10000) || wh_fail "no error box for a malformed file"
 check bad_error_text equals "$(wh_driver text "$error_box" 65535)" "第 3 行：#B C:"$'\n'" 速记符处定义格式错误"
 wh_driver command "$error_box" 1 >/dev/null
@@ -150,7 +140,7 @@ locker=$!
 exec 9>"$WH_DIR/lock.fifo"
 echo "begin exclusive;" >&9
 wh_wait_until 10 locked || wh_fail "the sqlite3 command-line tool did not lock kwo.db"
-check locked_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
+check locked_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
 # The box that ends the import: "出错啦" when it failed (a "温馨提示" here would be wrong).
 outcome_box() {
   BOX=$(wh_driver windows | awk '$3 == "v" && $4 == "#32770" && ($5 == "\"出错啦\"" || $5 == "\"温馨提示\"") { print $1; exit }')
@@ -164,7 +154,7 @@ exec 9>&-
 wait "$locker"
 wh_driver command "$BOX" 1 >/dev/null
 check locked_stores_none equals "$(lk_rows)" ""
-check unlocked_file_chosen choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
+check unlocked_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
 check unlocked_notice notice_says '导入OK！'
 check unlocked_stores_all equals "$(lk_rows)" "LK1,LK2,LK3,LK4,LK5"
 fi

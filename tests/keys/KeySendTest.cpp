@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "Transcript.h"
 #include "keys/KeySend.h"
+#include "keys/RecordingClipboardPlatform.h"
 #include "keys/RecordingKeyPlatform.h"
+#include "text/Utf.h"
 
 namespace kwo::keys {
 namespace {
@@ -218,6 +222,56 @@ TEST_F(KeySequence, RefusedInputStopsTheSequenceAndReleasesHeldKeys) {
 TEST_F(KeySequence, MixedSequence) {
   EXPECT_EQ(Send(u"Hi{TAB}\u4F60\u597D{ctrl+}{v}{ctrl-}\r\n{DELAY 5}{bs 2}."),
             "'H' 'i' P9 U+4F60 U+597D D17 P86 U17 P13 S5 P8 P8 '.'");
+}
+
+
+// Contents with long plain runs: the clipboard's steps among the key events.
+struct ContentPaste : ::testing::Test {
+  RecordingKeyPlatform platform;
+  RecordingClipboardPlatform clipboard{platform};
+  KeySendState state;
+
+  // The transcript with <put:TEXT>, <wait> and <restore> where they happened.
+  std::string Send(const std::u16string& text, size_t pasteAbove, bool expectComplete = true) {
+    platform.Clear();
+    clipboard.Clear();
+    EXPECT_EQ(static_cast<bool>(SendContent(text.c_str(), pasteAbove, state, platform, clipboard)), expectComplete);
+    std::vector<std::string> keys;
+    std::istringstream tokens(Transcript(platform));
+    for (std::string token; tokens >> token;) keys.push_back(token);
+    std::string out;
+    size_t next = 0;
+    const auto add = [&out](const std::string& token) { out += (out.empty() ? "" : " ") + token; };
+    for (const auto& call : clipboard.calls()) {
+      while (next < call.keyActionsBefore) add(keys[next++]);
+      const char* names[] = {"put:", "wait", "restore"};
+      add("<" + (names[static_cast<int>(call.kind)] + text::Utf16ToUtf8(call.text)) + ">");
+    }
+    while (next < keys.size()) add(keys[next++]);
+    return out;
+  }
+};
+
+TEST_F(ContentPaste, LongRunIsPastedBetweenGroupsAndTheClipboardPutBackAfter) {
+  EXPECT_EQ(Send(u"{HOME}abcd\nef{TAB}xy", 4), "P36x <put:abcd\r\nef> D17 P86 U17 <wait> <restore> P9 'x' 'y'");
+  // A pending pause comes before the Ctrl; the default pause holds across pieces.
+  EXPECT_EQ(Send(u"{DELAY=5}{DELAY 20}abcde{TAB}", 4), "<put:abcde> S20 D17 S5 P86 U17 <wait> <restore> S5 P9");
+  // Short runs and a limit of 0 leave the clipboard alone.
+  EXPECT_EQ(Send(u"ab{TAB}", 2), "'a' 'b' P9");
+  EXPECT_EQ(Send(u"abcdef", 0), "'a' 'b' 'c' 'd' 'e' 'f'");
+}
+
+TEST_F(ContentPaste, HeldClipboardOrHeldKeysTypeTheRun) {
+  clipboard.held = true;
+  EXPECT_EQ(Send(u"a\\{c", 2), "'a' '{' 'c'");
+  clipboard.held = false;
+  // Shift held by the sequence would make Ctrl+V another shortcut.
+  EXPECT_EQ(Send(u"{SHIFT+}abc{SHIFT-}", 2), "D16 'a' 'b' 'c' U16");
+}
+
+TEST_F(ContentPaste, RefusedPasteKeyStopsReleasesCtrlAndStillRestores) {
+  platform.refuseFirstCall = platform.refuseLastCall = 2;  // the V
+  EXPECT_EQ(Send(u"abcde{TAB}", 4, false), "<put:abcde> D17 U17 <restore>");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "keys/PopupPlacement.h"
 #include "keys/RecordingTargetPlatform.h"
 
@@ -30,6 +32,8 @@ TEST(PopupPlacement, PlacesBelowTheCaretOrAboveItAndAlwaysInsideTheWorkArea) {
       {"monitor at negative coordinates", {-20, 500, -18, 520}, kLeftWork, kPopup, -400, 520},
       {"caret off the monitor", {5000, -80, 5002, -60}, kWork, kPopup, 1520, 0},
       {"larger than the work area", {300, 200, 302, 220}, {0, 0, 800, 400}, {0, 0, 900, 500}, 0, 0},
+      // The room above and below is measured without overflow.
+      {"caret far above a lower monitor", {0, INT32_MIN, 2, INT32_MIN + 20}, {0, 2000, 1920, 3040}, kPopup, 0, 2000},
   };
   for (const CaretCase& c : cases) {
     const ScreenRect placed = PlaceAtCaret(c.popup, c.caret, c.work);

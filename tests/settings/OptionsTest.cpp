@@ -1,6 +1,10 @@
 // The options as read from and written to kwo.ini.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "settings/Options.h"
 #include "support/TempFolder.h"
 #include "text/Utf.h"
@@ -110,6 +114,22 @@ TEST_F(OptionsFile, RoundTripKeepsOtherSectionsAndWritesEveryKey) {
             "[BackGround]\r\nRed=1\r\nGreen=128\r\nBlue=255\r\n");
 }
 
+TEST_F(OptionsFile, PasteAboveIsNeverWhenBadAndWrittenOnlyOnceSet) {
+  const std::vector<std::pair<std::string, int32_t>> values{{"200", 200}, {"abc", 0}, {"-5", 0}};
+  for (const auto& [value, expected] : values) {
+    WriteBytes(path_, "[Options]\r\nPasteAbove=" + value + "\r\n");
+    EXPECT_EQ(LoadOptions().pasteAbove, expected) << value;
+  }
+  // A file without the key stays without it (RoundTripKeepsOtherSectionsAndWritesEveryKey); once set it is kept.
+  Options o;
+  o.pasteAbove = 300;
+  SaveOptions(o);
+  EXPECT_EQ(LoadOptions().pasteAbove, 300);
+  o.pasteAbove = 0;
+  SaveOptions(o);
+  EXPECT_NE(ReadBytes(path_).find("PasteAbove=0\r\n"), std::string::npos) << ReadBytes(path_);
+}
+
 }  // namespace
 
 TEST(IntervalBox, TakesWholeMinutesFromNoneToADay) {
@@ -123,4 +143,10 @@ TEST(IntervalBox, TakesWholeMinutesFromNoneToADay) {
                                    u"+5", u"３０"}) {
     EXPECT_EQ(ParseInterval(refused), std::nullopt) << kwo::text::Utf16ToUtf8(refused);
   }
+  // The paste box: empty is 0 (never), up to a million characters.
+  using kwo::settings::ParsePasteAbove;
+  EXPECT_EQ(ParsePasteAbove(u" "), 0);
+  EXPECT_EQ(ParsePasteAbove(u"1000000"), 1000000);
+  EXPECT_EQ(ParsePasteAbove(u"1000001"), std::nullopt);
+  EXPECT_EQ(ParsePasteAbove(u"-1"), std::nullopt);
 }

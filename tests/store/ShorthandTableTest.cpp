@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TempDatabase.h"
+#include "store/EntryUpsert.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
 
@@ -149,6 +150,32 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   EXPECT_EQ(LookedUp(u"ZZZZZZ"), u"two");
   ASSERT_TRUE(OpenListing(rs, db.Connection()));
   EXPECT_EQ(rs.RecordCount(), 2u);
+  rs.Close();
+
+  // The import's batches: an id twice in one batch and again in the next
+  // keeps its first key and takes the last content, as row by row.
+  ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"C")), u"c", u"stored"));  // a key not its id's
+  EntryUpsert upsert(db.Connection());
+  ASSERT_TRUE(upsert.Available());
+  ASSERT_TRUE(db.BeginTrans());
+  DbError error;
+  ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"B", u"first", error));
+  ASSERT_TRUE(upsert.Store(ShortKeyId(u"C"), u"C", u"imported", error));
+  ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"b", u"second", error));
+  for (size_t i = 0; i < kUpsertBatchRows; ++i) {
+    const std::u16string key = u"K" + text::Ascii(std::to_string(100 + i));
+    ASSERT_TRUE(upsert.Store(ShortKeyId(key), key, key, error)) << text::Utf16ToUtf8(error.description);
+  }
+  ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"B", u"third", error));
+  ASSERT_TRUE(upsert.Flush(error)) << text::Utf16ToUtf8(error.description);
+  ASSERT_TRUE(db.CommitTrans());
+  EXPECT_EQ(Listed(u"B"), (std::vector<std::u16string>{u"B"}));
+  EXPECT_EQ(LookedUp(u"B"), u"third");
+  EXPECT_EQ(LookedUp(u"K349"), u"K349");
+  EXPECT_EQ(LookedUp(u"C"), u"imported");
+  EXPECT_EQ(Listed(u"C"), std::vector<std::u16string>());  // still under its own key "c"
+  ASSERT_TRUE(OpenListing(rs, db.Connection()));
+  EXPECT_EQ(rs.RecordCount(), 4u + kUpsertBatchRows);
 }
 
 // The range-scan listing must give exactly what the plain filtered scan gives.

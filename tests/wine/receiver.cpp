@@ -7,13 +7,24 @@
 // editors do, so re-activating the window puts typed text into the edit. Tab
 // and Enter reach the edit as characters: there is no dialog manager in the
 // message loop, so a Tab key inserts a tab and Enter inserts CR LF.
+// The frame answers WM_APP + 1 with the number of pastes the edit has taken
+// (WM_PASTE), so that a test can tell pasted text from typed text.
 #include <windows.h>
 #include <shellapi.h>
 
 namespace {
 
 constexpr int kEditId = 100;
+constexpr UINT kPasteCountMessage = WM_APP + 1;
 constexpr wchar_t kClassName[] = L"KwoTestReceiver";
+
+WNDPROC editProc = nullptr;
+LRESULT pasteCount = 0;
+
+LRESULT CALLBACK CountingEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_PASTE) ++pasteCount;
+  return CallWindowProcW(editProc, hwnd, msg, wParam, lParam);
+}
 
 LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
@@ -24,6 +35,8 @@ LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                                   0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)),
                                   GetModuleHandleW(nullptr), nullptr);
       if (!edit) return -1;
+      editProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingEditProc)));
       // The default limit of 30,000 characters is enough, but long benchmark texts may grow.
       SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
       return 0;
@@ -34,6 +47,8 @@ LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
       SetFocus(GetDlgItem(hwnd, kEditId));
       return 0;
+    case kPasteCountMessage:
+      return pasteCount;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

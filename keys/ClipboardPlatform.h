@@ -1,0 +1,25 @@
+#pragma once
+// The seam between pasting and the system clipboard. The Windows
+// implementation (WinClipboardPlatform) saves the user's clipboard in every
+// format it can put back; tests use RecordingClipboardPlatform.
+#include <string_view>
+
+namespace kwo::keys {
+
+class ClipboardPlatform {
+ public:
+  virtual ~ClipboardPlatform() = default;
+  // Saves what the clipboard holds and puts `text` there as Unicode text.
+  // False, with the clipboard untouched, when it cannot be opened (another
+  // program holds it open).
+  virtual bool PutText(std::u16string_view text) = 0;
+  // Returns once the window in front has taken the text from the clipboard,
+  // or after a bounded wait.
+  virtual void WaitUntilTaken() = 0;
+  // Puts back what PutText saved, unless another program has written to the
+  // clipboard since. While the text has not been asked for, or the clipboard
+  // is held open, that happens later, from the message loop.
+  virtual void Restore() = 0;
+};
+
+}  // namespace kwo::keys
