@@ -126,6 +126,10 @@ check bad_error_text equals "$(wh_driver text "$error_box" 65535)" "第 3 行：
 wh_driver command "$error_box" 1 >/dev/null
 check bad_then_notice notice_says '导入了 1 条；出错处及以后的没有导入。'
 check bad_keeps_earlier equals "$(row OK1)" "$(e2e_short_key_id OK1)|OK1|stored"
+# The list is read again once the notice has gone; two messages sent one after
+# the other return only when kwo is back in its own loop, that reading done.
+wh_driver message "$KWO" 0 0 0 --send >/dev/null
+wh_driver message "$KWO" 0 0 0 --send >/dev/null
 
 if [ -z "$PG" ]; then
 # Another program (the sqlite3 command-line tool) holds kwo.db locked until
