@@ -454,6 +454,11 @@ class OdbcStatement final : public DbStatement {
     return index >= 0 && static_cast<size_t>(index) < row_.size() ? row_[static_cast<size_t>(index)] : DbField();
   }
 
+  DbField TakeColumn(int index) override {
+    return index >= 0 && static_cast<size_t>(index) < row_.size() ? std::move(row_[static_cast<size_t>(index)])
+                                                                   : DbField();
+  }
+
   DbColumnOrigin Origin(int index) const override {
     DbColumnOrigin origin;
     if (index < 0 || static_cast<size_t>(index) >= columns_.size() || !statement_) return origin;
