@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <utility>
 
 #include "text/Chars.h"
@@ -598,7 +599,7 @@ class OdbcStatement final : public DbStatement {
         return field;
       }
       if (length == SQL_NULL_DATA) return field;
-      const std::u16string digits = reinterpret_cast<const char16_t*>(buffer);
+      const std::u16string_view digits = reinterpret_cast<const char16_t*>(buffer);
       bool whole = !digits.empty();
       int64_t value = 0;
       for (size_t i = digits[0] == u'-' ? 1 : 0; i < digits.size() && whole; ++i) {
@@ -610,7 +611,7 @@ class OdbcStatement final : public DbStatement {
         field.value = digits[0] == u'-' ? -value : value;
       } else {
         field.type = DbType::Text;
-        field.value = digits;
+        field.value = std::u16string(digits);
       }
       return field;
     }
