@@ -1,7 +1,9 @@
 // Arbitrary UTF-8 text as the connection string of kwo.ini: the parser either
-// refuses it with a message or gives settings that name a provider and a
-// file, and those settings written back with every value quoted parse to the
-// same settings again.
+// refuses it with a message or gives settings of one engine. SQLite settings
+// name a provider and a file, and written back with every value quoted parse
+// to the same settings again. ODBC settings give the string for the driver
+// manager, which read once more as a connection string is handed on as it
+// stands.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -43,6 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string message;
   if (!ParseConnectionString(text, first, message)) {
     Check(!message.empty());
+    return 0;
+  }
+  if (first.engine == kwo::store::Engine::Odbc) {
+    Check(!first.odbcString.empty() && first.odbcString.back() == u';' && first.dataSource.empty());
+    const std::u16string odbc =
+        first.driverChoices.empty() ? first.odbcString : u"Driver={" + first.driverChoices.front() + u"};" + first.odbcString;
+    ConnectionSettings handed;
+    std::u16string refused;
+    Check(ParseConnectionString(odbc, handed, refused));
+    Check(handed.engine == kwo::store::Engine::Odbc && handed.driverChoices.empty() && handed.odbcString == odbc);
     return 0;
   }
   Check(!first.provider.empty() && !first.dataSource.empty() && first.busyTimeoutMs >= 0);

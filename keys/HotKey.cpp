@@ -52,7 +52,11 @@ std::optional<uint8_t> KeyCode(const std::u16string& name) {
   if (name.size() == 1 && IsLetterOrDigit(static_cast<uint8_t>(name[0] < 0x80 ? name[0] : 0))) {
     return static_cast<uint8_t>(name[0]);
   }
-  if (name == u"INSERT") return uint8_t{45};
+  // The names written for keys are read back, also where the key-sequence
+  // language has no such name (INSERT, PRINTSCREEN).
+  for (const ShownName& row : kShownNames) {
+    if (Trimmed(row.shown) == name) return row.code;
+  }
   const KeyName* row = FindLongestKeyName(name);
   if (row == nullptr || row->name.size() != name.size() || IsModifierCode(row->code)) return std::nullopt;
   return row->code;

@@ -71,6 +71,11 @@ class Checker final : public KeyPlatform {
       if (events[i].flags & kUnicode) continue;
       if (events[i].flags & kKeyUp) {
         held_.erase(events[i].vk);
+      } else if (i + 1 < count && events[i + 1].vk == events[i].vk && (events[i + 1].flags & kKeyUp)) {
+        // Pressed and let go in one call, as every repeat of {KEY n} is:
+        // the key ends up, without noting where it went down.
+        held_.erase(events[i].vk);
+        ++i;
       } else {
         held_[events[i].vk] = {position_, group_};
       }
@@ -120,7 +125,10 @@ class Interpreter {
               checker_->Note(SequenceProblemKind::UnterminatedGroup);
             }
           }
-          if (length > kLongestGroup) return SendStop::GroupTooLong;
+          if (length > kLongestGroup) {
+            ReleaseHeldKeys();
+            return SendStop::GroupTooLong;
+          }
           RunGroup(text.data() + position + 1, length);
           break;
         }

@@ -31,7 +31,8 @@ struct SendResult {
 
 // Carries out the whole key sequence (NUL-terminated UTF-16). Stops at a
 // brace group longer than 299 code units, and at the first key event the
-// system does not take: nothing after it is typed.
+// system does not take: nothing after it is typed, and keys it pressed
+// with {KEY+} and did not release yet are released.
 SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform);
 
 // SendKeySequence for an entry's content: each run of plain text longer than

@@ -22,6 +22,7 @@ TEST(HotKey, ReadsWhatUsersWriteAndWritesItNormalised) {
       {u"Win+pgdn", kHotKeyWin, 34, u"Win+PgDn"},
       {u"Ctrl+Numpad5", kHotKeyCtrl, 101, u"Ctrl+Numpad5"},
       {u"win+z", kHotKeyWin, 'Z', u"Win+Z"},
+      {u"Alt+printscreen", kHotKeyAlt, 44, u"Alt+PrintScreen"},
   };
   for (const Case& c : cases) {
     const auto parsed = ParseHotKey(c.text);

@@ -212,6 +212,11 @@ TEST_F(KeySequence, RefusedInputStopsTheSequenceAndReleasesHeldKeys) {
   platform.refuseFirstCall = SIZE_MAX;
   EXPECT_EQ(SendKeySequence((u"{" + std::u16string(300, u'A') + u"}").c_str(), state, platform).stop,
             SendStop::GroupTooLong);
+  // A group too long stops the sequence the same way: the held Ctrl does not stay down.
+  platform.Clear();
+  EXPECT_EQ(SendKeySequence((u"{CTRL+}a{" + std::u16string(300, u'A') + u"}b{CTRL-}").c_str(), state, platform).stop,
+            SendStop::GroupTooLong);
+  EXPECT_EQ(Transcript(platform), "D17 'a' U17");
 }
 
 TEST_F(KeySequence, MixedSequence) {

@@ -29,6 +29,7 @@ TEST(SequenceCheck, FindsTheFirstProblemAndWhereItIs) {
       {u"{HOME 中文", Kind::UnterminatedGroup, 0},
       {u"ok{" + std::u16string(299, u'x') + u"}", Kind::UnknownKeyName, 2},  // processed, not stopped
       {u"ok{" + std::u16string(300, u'x') + u"}{ENTR}", Kind::GroupTooLong, 2},
+      {u"{ALT+}{" + std::u16string(300, u'x') + u"}", Kind::GroupTooLong, 6},  // the stop lets Alt go
       {u"{VKEY 300}", Kind::NumberOutOfRange, 0},
       {u"{ENTER -1}", Kind::NumberOutOfRange, 0},
       {u"{DELAY -5}", Kind::NumberOutOfRange, 0},
