@@ -1,5 +1,7 @@
 #include "entries/ExchangeWriter.h"
 
+#include <algorithm>
+
 #include "text/CodePage.h"
 
 namespace kwo::entries {
@@ -13,21 +15,16 @@ void ExchangeWriter::Add(std::u16string_view key, std::u16string_view content) {
   text_ += key;
   text_ += u':';
   text_ += kLineBreak;
-  bool lineStart = true;
-  for (size_t i = 0; i < content.size(); ++i) {
-    const char16_t c = content[i];
-    if (c == u'\r' || c == u'\n') {
-      // CR LF, a lone CR and a lone LF are each one line break.
-      if (c == u'\r' && i + 1 < content.size() && content[i + 1] == u'\n') ++i;
-      text_ += kLineBreak;
-      lineStart = true;
-      continue;
-    }
-    if (lineStart && c == u'#') text_ += u'\\';
-    text_ += c;
-    lineStart = false;
+  // Line by line: CR LF, a lone CR and a lone LF are each one line break.
+  size_t i = 0;
+  for (;;) {
+    const size_t end = std::min(content.find_first_of(u"\r\n", i), content.size());
+    if (i < end && content[i] == u'#') text_ += u'\\';
+    text_.append(content, i, end - i);
+    text_ += kLineBreak;
+    if (end == content.size()) break;
+    i = end + (content[end] == u'\r' && end + 1 < content.size() && content[end + 1] == u'\n' ? 2 : 1);
   }
-  text_ += kLineBreak;
   ++count_;
 }
 

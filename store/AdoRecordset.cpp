@@ -175,7 +175,7 @@ bool CADORecordset::Fetch(size_t count) {
     if (step == DbStep::Row) {
       Row row;
       row.reserve(static_cast<size_t>(d.columnCount));
-      for (int i = 0; i < d.columnCount; ++i) row.push_back(d.statement->Column(i));
+      for (int i = 0; i < d.columnCount; ++i) row.push_back(d.statement->TakeColumn(i));
       d.rows.push_back(std::move(row));
       continue;
     }

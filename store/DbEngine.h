@@ -59,6 +59,9 @@ class DbStatement {
   virtual void Reset() = 0;
   virtual int ColumnCount() const = 0;
   virtual DbField Column(int index) const = 0;  // of the row the last Step produced
+  // The same value for a caller that reads each column of the row once: an
+  // engine that holds the row may hand its value over instead of copying it.
+  virtual DbField TakeColumn(int index) { return Column(index); }
   virtual DbColumnOrigin Origin(int index) const = 0;
   // The caller reads at most this many rows: an engine may ask the server
   // for no more. Set before Bind; 0 for no limit.

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <utility>
 
 #include "text/Chars.h"
@@ -357,6 +358,7 @@ class OdbcStatement final : public DbStatement {
 
   // Gives the prepared handle back for another statement of the same text.
   void Release() {
+    Unbind();
     std::unique_ptr<Handle> statement = std::move(statement_);
     executed_ = false;
     if (!statement || link_ != shared_->link || shared_->closed || shared_->idle.size() >= 64) return;
@@ -430,7 +432,8 @@ class OdbcStatement final : public DbStatement {
     }
     row_.clear();
     for (size_t i = 0; i < columns_.size(); ++i) {
-      row_.push_back(ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i], error));
+      row_.push_back(boundText_.empty() ? ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i], error)
+                                         : BoundColumn(i, error));
       if (!error.state.empty()) {
         shared_->LinkBroke(error);
         return DbStep::Failed;
@@ -440,6 +443,7 @@ class OdbcStatement final : public DbStatement {
   }
 
   void Reset() override {
+    Unbind();
     if (statement_ && executed_) SQLFreeStmt(statement_->handle, SQL_CLOSE);
     executed_ = false;
     failure_ = DbError();
@@ -452,6 +456,11 @@ class OdbcStatement final : public DbStatement {
 
   DbField Column(int index) const override {
     return index >= 0 && static_cast<size_t>(index) < row_.size() ? row_[static_cast<size_t>(index)] : DbField();
+  }
+
+  DbField TakeColumn(int index) override {
+    return index >= 0 && static_cast<size_t>(index) < row_.size() ? std::move(row_[static_cast<size_t>(index)])
+                                                                   : DbField();
   }
 
   DbColumnOrigin Origin(int index) const override {
@@ -505,6 +514,7 @@ class OdbcStatement final : public DbStatement {
                       &nullable);
       columns_.push_back(ColumnInfo{reinterpret_cast<const char16_t*>(name), type, digits});
     }
+    if (count > 0 && limit_ == 0 && text::EqualNoCase(shared_->dbms, u"PostgreSQL")) BindResult();
     if (count == 0) {
       SQLLEN changed = 0;
       SQLRowCount(statement_->handle, &changed);
@@ -593,21 +603,7 @@ class OdbcStatement final : public DbStatement {
         return field;
       }
       if (length == SQL_NULL_DATA) return field;
-      const std::u16string digits = reinterpret_cast<const char16_t*>(buffer);
-      bool whole = !digits.empty();
-      int64_t value = 0;
-      for (size_t i = digits[0] == u'-' ? 1 : 0; i < digits.size() && whole; ++i) {
-        whole = digits[i] >= u'0' && digits[i] <= u'9' && value < INT64_MAX / 10;
-        value = value * 10 + (digits[i] - u'0');
-      }
-      if (whole) {
-        field.type = DbType::Integer;
-        field.value = digits[0] == u'-' ? -value : value;
-      } else {
-        field.type = DbType::Text;
-        field.value = digits;
-      }
-      return field;
+      return NumberField(reinterpret_cast<const char16_t*>(buffer));
     }
     if (kind == DbType::Blob) {
       char ignored[256];
@@ -641,6 +637,72 @@ class OdbcStatement final : public DbStatement {
     return field;
   }
 
+  // Digits as the driver gives them: an integer when they are one, else the text.
+  static DbField NumberField(std::u16string_view digits) {
+    DbField field;
+    bool whole = !digits.empty();
+    int64_t value = 0;
+    for (size_t i = digits[0] == u'-' ? 1 : 0; i < digits.size() && whole; ++i) {
+      whole = digits[i] >= u'0' && digits[i] <= u'9' && value < INT64_MAX / 10;
+      value = value * 10 + (digits[i] - u'0');
+    }
+    if (whole) {
+      field.type = DbType::Integer;
+      field.value = digits[0] == u'-' ? -value : value;
+    } else {
+      field.type = DbType::Text;
+      field.value = std::u16string(digits);
+    }
+    return field;
+  }
+
+  // Large enough for most values: a longer one is read again with SQLGetData.
+  static constexpr size_t kBoundChars = 1024;
+
+  // A whole result read through bound buffers: one call per row instead of
+  // one per column. psqlODBC takes in the whole result anyway.
+  void BindResult() {
+    SQLHANDLE s = statement_->handle;
+    std::vector<std::u16string> buffers(columns_.size());
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      const DbType kind = KindOf(columns_[i].sqlType, columns_[i].digits);
+      if (kind == DbType::Blob) return;
+      buffers[i].resize(kind == DbType::Text ? kBoundChars + 1 : 64);
+    }
+    boundText_ = std::move(buffers);
+    boundLength_.assign(columns_.size(), 0);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      if (!Succeeded(SQLBindCol(s, static_cast<SQLUSMALLINT>(i + 1), SQL_C_WCHAR, Wide(boundText_[i]),
+                                static_cast<SQLLEN>(boundText_[i].size() * sizeof(char16_t)), &boundLength_[i]))) {
+        Unbind();
+        return;
+      }
+    }
+  }
+
+  void Unbind() {
+    if (boundText_.empty()) return;
+    if (statement_) SQLFreeStmt(statement_->handle, SQL_UNBIND);
+    boundText_.clear();
+    boundLength_.clear();
+  }
+
+  DbField BoundColumn(size_t index, DbError& error) {
+    const SQLLEN length = boundLength_[index];
+    if (length == SQL_NULL_DATA) return DbField();
+    const std::u16string& buffer = boundText_[index];
+    if (length == SQL_NO_TOTAL || length < 0 || static_cast<size_t>(length) / 2 >= buffer.size()) {
+      return ReadColumn(static_cast<SQLUSMALLINT>(index + 1), columns_[index], error);  // cut short: read it whole
+    }
+    const std::u16string_view value(buffer.data(), static_cast<size_t>(length) / 2);
+    const DbType kind = KindOf(columns_[index].sqlType, columns_[index].digits);
+    if (kind != DbType::Text) return NumberField(value);
+    DbField field;
+    field.type = DbType::Text;
+    field.value = std::u16string(value);
+    return field;
+  }
+
   std::u16string Attribute(int index, SQLUSMALLINT attribute) const {
     SQLWCHAR buffer[256] = {};
     SQLSMALLINT length = 0;
@@ -671,6 +733,8 @@ class OdbcStatement final : public DbStatement {
   std::vector<ColumnInfo> columns_;
   std::vector<DbField> row_;
   std::u16string chunk_;  // the buffer text columns are read through
+  std::vector<std::u16string> boundText_;  // bound to the columns of a whole result, or empty
+  std::vector<SQLLEN> boundLength_;
   int limit_ = 0;
   bool bounded_ = false;  // sql_ has row-bound markers, bound to limit_
   bool executed_ = false;

@@ -41,17 +41,18 @@ bool DecodeCp936(std::string_view bytes, std::u16string& out) {
   return valid;
 }
 
-bool EncodeCp936(std::u16string_view text, std::string& out) {
-  out.clear();
-  if (text.empty()) return true;
+namespace {
+bool AppendEncoded(std::u16string_view text, std::string& out) {
   const auto* src = reinterpret_cast<const wchar_t*>(text.data());
   const int n = static_cast<int>(text.size());
   BOOL usedDefault = FALSE;
   const int needed = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, src, n, nullptr, 0, "?", &usedDefault);
-  out.resize(static_cast<size_t>(needed));
-  WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, src, n, out.data(), needed, "?", &usedDefault);
+  const size_t at = out.size();
+  out.resize(at + static_cast<size_t>(needed));
+  WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, src, n, out.data() + at, needed, "?", &usedDefault);
   return !usedDefault;
 }
+}  // namespace
 
 #else
 
@@ -105,8 +106,8 @@ bool DecodeCp936(std::string_view bytes, std::u16string& out) {
   return valid;
 }
 
-bool EncodeCp936(std::u16string_view text, std::string& out) {
-  out.clear();
+namespace {
+bool AppendEncoded(std::u16string_view text, std::string& out) {
   iconv_t cd = Encoder();
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   bool lossless = true;
@@ -129,8 +130,32 @@ bool EncodeCp936(std::u16string_view text, std::string& out) {
   }
   return lossless;
 }
+}  // namespace
 
 #endif
+
+// ASCII is the same bytes in code page 936, and most of the text written is
+// ASCII: runs of it are copied, and only the text between them goes through
+// the converter. An ASCII gap shorter than kAsciiRun stays with the text
+// around it, so that mostly Chinese text is not cut into many small calls.
+bool EncodeCp936(std::u16string_view text, std::string& out) {
+  constexpr size_t kAsciiRun = 16;
+  out.clear();
+  out.reserve(text.size());
+  bool lossless = true;
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    while (i < n && text[i] < 0x80) out.push_back(static_cast<char>(text[i++]));
+    size_t end = i;  // one past the last non-ASCII character of the piece
+    for (size_t j = i; j < n && j - end < kAsciiRun; ++j) {
+      if (text[j] >= 0x80) end = j + 1;
+    }
+    if (end > i) lossless = AppendEncoded(text.substr(i, end - i), out) && lossless;
+    i = end;
+  }
+  return lossless;
+}
 
 bool FitsCp936(std::u16string_view text) {
   std::string bytes;

@@ -61,17 +61,31 @@ TEST_P(CADORecordsetTest, WalksAStaticResult) {
 
 TEST_P(CADORecordsetTest, StreamsALongResultAndStillMovesFirst) {
   Fill(1000);
+  // Values longer than any read buffer, between short ones, come back whole.
+  std::u16string longer;
+  for (int i = 0; longer.size() < 5000; ++i) longer += u"疾书精灵 line " + IdText(static_cast<uint32_t>(i)) + u"\r\n";
+  const std::u16string longest = longer + longer;
+  ASSERT_TRUE(InsertEntry(db.Connection(), IdText(1001), u"K1001", longer));
+  ASSERT_TRUE(InsertEntry(db.Connection(), IdText(1002), longest.substr(0, 200), longest));
+  ASSERT_TRUE(InsertEntry(db.Connection(), IdText(1003), u"K1003", u"C1003"));
   ASSERT_TRUE(OpenListing(rs, db.Connection()));
   int seen = 0;
   while (!rs.AtEnd()) {
     ++seen;
     EXPECT_EQ(Field(rs, 0), IdText(static_cast<uint32_t>(seen)));
+    if (seen == 1001) {
+      EXPECT_EQ(Field(rs, 2), longer);
+    } else if (seen == 1002) {
+      EXPECT_EQ(Field(rs, 1) + Field(rs, 2), longest.substr(0, 200) + longest);
+    } else if (seen == 1003 || seen == 1000) {
+      EXPECT_EQ(Field(rs, 2), u"C" + IdText(static_cast<uint32_t>(seen)));
+    }
     rs.MoveNext();
   }
-  EXPECT_EQ(seen, 1000);
+  EXPECT_EQ(seen, 1003);
   rs.MoveFirst();
   EXPECT_EQ(Field(rs, 0), u"1");
-  EXPECT_EQ(rs.RecordCount(), 1000u);
+  EXPECT_EQ(rs.RecordCount(), 1003u);
   EXPECT_EQ(Field(rs, 0), u"1");
 }
 

@@ -56,6 +56,27 @@ TEST(CodePage936, MarksWhatItCannotHold) {
   EXPECT_EQ(back.substr(0, 1), u"a");
 }
 
+TEST(CodePage936, MixedTextEncodesAsItsCharactersOneByOne) {
+  const std::u16string a15(15, u'a'), a16(16, u'b'), a17(17, u'c');
+  const std::u16string cases[] = {
+      u"#k:\r\n" + a17 + u"中",  u"中" + a15 + u"文" + a16 + u"字" + a17,  a16 + u"\u9588" + a15,
+      u"中" + a16,                u"a\U0001F600" + a16 + u"\U0001F600",    u"\u00E9\u00FF" + a17 + u"\u20AC",
+      u"文" + a16 + u"\r\n\\#" + a15 + u"\xFF01中",
+  };
+  for (const std::u16string& text : cases) {
+    std::string expected;
+    bool expectedLossless = true;
+    for (char16_t c : text) {
+      std::string one;
+      expectedLossless = EncodeCp936(std::u16string(1, c), one) && expectedLossless;
+      expected += one;
+    }
+    std::string bytes;
+    EXPECT_EQ(EncodeCp936(text, bytes), expectedLossless) << Utf16ToUtf8(text);
+    EXPECT_EQ(bytes, expected) << Utf16ToUtf8(text);
+  }
+}
+
 TEST(Chars, ParseDecimalFollowsWcstol) {
   size_t used = 0;
   EXPECT_EQ(ParseDecimal(u"  42x", &used), 42);
