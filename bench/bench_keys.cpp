@@ -1,11 +1,13 @@
 // Interpreter throughput: key events (records handed to SendEvents) per
-// second into the recorder, for plain Latin, Chinese and group-heavy text.
+// second into the recorder, for plain Latin, Chinese and group-heavy text;
+// and the content check of an entry that repeats keys 65535 times.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "keys/KeySend.h"
 #include "keys/RecordingKeyPlatform.h"
+#include "keys/SequenceCheck.h"
 
 namespace {
 
@@ -43,6 +45,14 @@ void BM_GroupHeavy(benchmark::State& bench) {
   RunSequence(bench, Repeat(u"{CTRL+}{c}{CTRL-}{TAB 2}{delete}{F12}{NUMPAD5}{SHIFT+}{END}{SHIFT-}{DELAY=0}x\r\n", 60));
 }
 BENCHMARK(BM_GroupHeavy);
+
+// Import checks every content it reads; a content like this one must not
+// cost a press per repeat.
+void BM_CheckRepeats(benchmark::State& bench) {
+  const std::u16string text = Repeat(u"{TAB 65535}{A 65535}", 20);
+  for (auto _ : bench) benchmark::DoNotOptimize(kwo::keys::FindSequenceProblems(text));
+}
+BENCHMARK(BM_CheckRepeats);
 
 }  // namespace
 

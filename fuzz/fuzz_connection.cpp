@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzText.h"
 #include "store/ConnectionString.h"
 #include "text/Utf.h"
 
@@ -39,8 +40,7 @@ std::u16string Written(const ConnectionSettings& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::u16string text =
-      kwo::text::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::u16string text = kwo::fuzz::Utf8Text(data, size);
   ConnectionSettings first;
   std::u16string message;
   if (!ParseConnectionString(text, first, message)) {

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzText.h"
 #include "keys/HotKey.h"
-#include "text/Utf.h"
 
 using kwo::keys::FormatHotKey;
 using kwo::keys::HotKey;
@@ -37,8 +37,7 @@ void CheckWrittenReadsBack(const HotKey& hotKey) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size >= 2) CheckWrittenReadsBack(HotKey{data[0] & 0xFu, data[1]});
 
-  const std::u16string text =
-      kwo::text::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::u16string text = kwo::fuzz::Utf8Text(data, size);
   const std::optional<HotKey> parsed = ParseHotKey(text);
   const kwo::keys::HotKeySetting setting = kwo::keys::ResolveHotKey(text);
   if (parsed) {

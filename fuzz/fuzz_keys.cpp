@@ -1,11 +1,15 @@
 // Arbitrary UTF-16 key sequences through the interpreter into the recorder;
 // checks that every record it produces is well formed, and that the checking
 // mode finds a stopping problem exactly when the interpreter stopped early.
+// The recorder takes a bounded number of calls and then refuses, so that
+// inputs full of {X 65535} groups cost no more than others.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/BudgetKeyPlatform.h"
+#include "fuzz/FuzzText.h"
 #include "keys/KeySend.h"
 #include "keys/RecordingKeyPlatform.h"
 #include "keys/SequenceCheck.h"
@@ -14,6 +18,8 @@ using kwo::keys::KeyEvent;
 using kwo::keys::RecordingKeyPlatform;
 
 namespace {
+
+constexpr size_t kSendBudget = 512;
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -35,34 +41,24 @@ void CheckSend(const KeyEvent* e, size_t count) {
   }
 }
 
-// Text without braces, backslashes or control units is typed unit for unit.
-bool IsPlainText(const std::u16string& text) {
-  for (char16_t unit : text)
-    if (unit == u'{' || unit == u'\\' || unit < 0x20) return false;
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    const char16_t unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    if (unit == 0) break;
-    text.push_back(unit);
-  }
+  const std::u16string text = kwo::fuzz::Utf16Text(data, size);
 
-  static RecordingKeyPlatform platform(1 << 16, 1 << 16);
-  platform.Clear();
+  static RecordingKeyPlatform recorder(4 * kSendBudget);
+  recorder.Clear();
+  kwo::fuzz::BudgetKeyPlatform platform(recorder, kSendBudget);
   kwo::keys::KeySendState state;
   state.pendingDelayMs = size > 0 ? static_cast<int8_t>(data[0]) : 0;
-  const bool complete = static_cast<bool>(kwo::keys::SendKeySequence(text.c_str(), state, platform));
+  const kwo::keys::SendResult result = kwo::keys::SendKeySequence(text.c_str(), state, platform);
+  const bool complete = static_cast<bool>(result);
 
   Check(state.defaultDelayMs == 0);
-  for (const auto& action : platform.actions()) {
+  for (const auto& action : recorder.actions()) {
     switch (action.kind) {
       case RecordingKeyPlatform::Kind::Send:
-        CheckSend(platform.events().data() + action.first, action.count);
+        CheckSend(recorder.events().data() + action.first, action.count);
         break;
       case RecordingKeyPlatform::Kind::Sleep:
         Check(action.value > 0 && action.value <= INT32_MAX);
@@ -80,10 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(problem.position < text.size() && text[problem.position] == u'{');
     stops += kwo::keys::StopsSequence(problem.kind) ? 1 : 0;
   }
-  Check(complete == (stops == 0));
-  if (IsPlainText(text)) {
-    Check(complete && platform.sendCalls() == text.size());
-    for (size_t i = 0; i < text.size(); ++i) Check(platform.events()[2 * i].scan == text[i]);
+  // A refusal stops the run wherever it happens; otherwise the check knows
+  // beforehand whether the run ends.
+  if (platform.Refused()) {
+    Check(result.stop == kwo::keys::SendStop::InputRefused);
+  } else {
+    Check(complete == (stops == 0));
+  }
+  if (kwo::fuzz::IsPlainText(text)) {
+    Check(complete == (text.size() <= kSendBudget));
+    const size_t typed = complete ? text.size() : kSendBudget;
+    Check(recorder.sendCalls() == typed);
+    for (size_t i = 0; i < typed; ++i) Check(recorder.events()[2 * i].scan == text[i]);
   }
   return 0;
 }

@@ -253,7 +253,10 @@ class Interpreter {
         ForgetHeld(key.code);
         break;
       case GroupMode::PressAndRelease: {
-        const uint16_t count = rest.empty() ? 1 : Low16(text::ParseDecimal(rest));
+        uint16_t count = rest.empty() ? 1 : Low16(text::ParseDecimal(rest));
+        // Every repeat leaves the key where the first one did: the checker
+        // needs one, however many the group asks for.
+        if (checker_ && count > 1) count = 1;
         Check(PressKey(platform_, key.code, extended, count, state_));
         break;
       }

@@ -22,6 +22,13 @@ std::u16string OneLine(std::u16string line) {
   return line;
 }
 
+// Names are found without regard to case, as EqualNoCase compares them.
+std::u16string NameKey(std::u16string_view name) {
+  std::u16string key(text::TrimSpace(name));
+  for (char16_t& unit : key) unit = text::LowerUnit(unit);
+  return key;
+}
+
 }  // namespace
 
 IniError::IniError(std::u16string cause, std::filesystem::path file)
@@ -30,17 +37,17 @@ IniError::IniError(std::u16string cause, std::filesystem::path file)
 std::u16string IniError::Message() const { return cause_ + u": " + file_.u16string(); }
 
 CIniKey* CIniSection::FindKey(std::u16string_view name) const {
-  const std::u16string_view wanted = text::TrimSpace(name);
-  for (const auto& key : keys_) {
-    if (text::EqualNoCase(key->Name(), wanted)) return key.get();
-  }
-  return nullptr;
+  const auto found = byName_.find(NameKey(name));
+  return found == byName_.end() ? nullptr : found->second;
 }
 
 CIniKey* CIniSection::GetOrCreateKey(std::u16string_view name) {
-  if (CIniKey* key = FindKey(name)) return key;
-  keys_.push_back(std::make_unique<CIniKey>(std::u16string(text::TrimSpace(name)), this));
-  return keys_.back().get();
+  CIniKey*& slot = byName_[NameKey(name)];
+  if (!slot) {
+    keys_.push_back(std::make_unique<CIniKey>(std::u16string(text::TrimSpace(name)), this));
+    slot = keys_.back().get();
+  }
+  return slot;
 }
 
 struct CIniFile::Impl {
@@ -111,7 +118,10 @@ void CIniFile::Close() {
   impl_->path.clear();
 }
 
-void CIniFile::RemoveAll() { sections_.clear(); }
+void CIniFile::RemoveAll() {
+  byName_.clear();
+  sections_.clear();
+}
 
 const std::filesystem::path& CIniFile::Path() const { return impl_->path; }
 
@@ -136,17 +146,17 @@ void CIniFile::SetInt(std::u16string_view section, std::u16string_view key, int3
 }
 
 CIniSection* CIniFile::FindSection(std::u16string_view name) const {
-  const std::u16string_view wanted = text::TrimSpace(name);
-  for (const auto& section : sections_) {
-    if (text::EqualNoCase(section->Name(), wanted)) return section.get();
-  }
-  return nullptr;
+  const auto found = byName_.find(NameKey(name));
+  return found == byName_.end() ? nullptr : found->second;
 }
 
 CIniSection* CIniFile::GetOrCreateSection(std::u16string_view name) {
-  if (CIniSection* section = FindSection(name)) return section;
-  sections_.push_back(std::make_unique<CIniSection>(std::u16string(text::TrimSpace(name)), this));
-  return sections_.back().get();
+  CIniSection*& slot = byName_[NameKey(name)];
+  if (!slot) {
+    sections_.push_back(std::make_unique<CIniSection>(std::u16string(text::TrimSpace(name)), this));
+    slot = sections_.back().get();
+  }
+  return slot;
 }
 
 }  // namespace kwo::settings

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kwo::settings {
@@ -67,6 +68,8 @@ class CIniSection {
   std::u16string name_;
   CIniFile* file_;
   std::vector<std::unique_ptr<CIniKey>> keys_;
+  // Lower-cased name -> key: a file with many keys loads in linear time.
+  std::unordered_map<std::u16string, CIniKey*> byName_;
 };
 
 class CIniFile {
@@ -113,6 +116,8 @@ class CIniFile {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::vector<std::unique_ptr<CIniSection>> sections_;
+  // Lower-cased name -> section.
+  std::unordered_map<std::u16string, CIniSection*> byName_;
 };
 
 }  // namespace kwo::settings

@@ -43,7 +43,9 @@ bool EntryUpsert::Available() {
   DbSession* session = Session(refused);
   if (!session) return false;
   if (!tried_) {
-    full_ = session->Prepare(UpsertStatement(kUpsertBatchRows), refused);
+    // Built once: the text of a full batch is long, and every import asks for it.
+    static const std::u16string fullStatement = UpsertStatement(kUpsertBatchRows);
+    full_ = session->Prepare(fullStatement, refused);
     tried_ = true;
   }
   return full_ != nullptr;

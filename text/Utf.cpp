@@ -76,7 +76,14 @@ bool IsValidUtf8(std::string_view in) {
 std::string Utf16ToUtf8(std::u16string_view in) {
   std::string out;
   out.reserve(in.size() * 3);
-  for (size_t i = 0; i < in.size(); ++i) {
+  // SQL text and most keys are ASCII throughout: the leading ASCII run is
+  // copied unit for byte before the general loop.
+  size_t i = 0;
+  while (i < in.size() && in.data()[i] < 0x80) ++i;
+  out.resize(i);
+  char* const bytes = out.data();
+  for (size_t j = 0; j < i; ++j) bytes[j] = static_cast<char>(in.data()[j]);
+  for (; i < in.size(); ++i) {
     char32_t cp = in[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
