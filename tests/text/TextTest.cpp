@@ -11,6 +11,14 @@ TEST(Utf, RoundTripsChineseAndSurrogatePairs) {
   const std::u16string utf16 = Utf8ToUtf16(utf8);
   EXPECT_EQ(utf16, (std::u16string{u'a', u'b', 0x4E2D, 0xD83D, 0xDE00}));
   EXPECT_EQ(Utf16ToUtf8(utf16), utf8);
+  // The leading ASCII run is scanned four units at a time: the first other
+  // unit (one with only its high byte set, or 0x80..0xFF) at every place.
+  for (size_t run = 0; run < 9; ++run) {
+    const std::u16string ascii(run, u'a');
+    EXPECT_EQ(Utf16ToUtf8(ascii + u"\u0100z"), std::string(run, 'a') + "\xC4\x80z") << run;
+    EXPECT_EQ(Utf16ToUtf8(ascii + u"\u00FFzz"), std::string(run, 'a') + "\xC3\xBFzz") << run;
+    EXPECT_EQ(Utf16ToUtf8(ascii), std::string(run, 'a'));
+  }
 }
 
 TEST(Utf, ReplacesMalformedInput) {
