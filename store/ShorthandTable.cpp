@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "store/SqlDialect.h"
 #include "text/Chars.h"
 
 namespace kwo::store {
@@ -78,8 +79,8 @@ bool IsShortKey(std::u16string_view key) {
 }
 
 bool EnsureShorthandTable(DbSession& session, DbError& error) {
-  const std::u16string dbms = session.Dbms();
-  if (text::EqualNoCase(dbms, u"SQLite")) {
+  const SqlProduct product = DialectFor(session.Dbms()).product;
+  if (product == SqlProduct::Sqlite) {
     return session.Execute(u"create table if not exists kwo(id INTEGER PRIMARY KEY, shortkey TEXT, content TEXT)",
                            error);
   }
@@ -89,11 +90,11 @@ bool EnsureShorthandTable(DbSession& session, DbError& error) {
     return true;
   }
   if (error.state.compare(0, 2, u"08") == 0) return false;  // the server went away
-  if (text::EqualNoCase(dbms, u"PostgreSQL") && error.state == u"42P01") {
+  if (product == SqlProduct::PostgreSql && error.state == u"42P01") {
     return session.Execute(kPostgresTable, error);
   }
   error.description = u"数据库里没有可用的速记表 kwo（" + error.description + u"）。请先建表：\n" +
-                      (text::EqualNoCase(dbms, u"ACCESS") ? std::u16string(kAccessTable) : std::u16string(kSqlServerTable));
+                      (product == SqlProduct::Access ? std::u16string(kAccessTable) : std::u16string(kSqlServerTable));
   return false;
 }
 

@@ -162,7 +162,16 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"B", u"first", error));
   ASSERT_TRUE(upsert.Store(ShortKeyId(u"C"), u"C", u"imported", error));
   ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"b", u"second", error));
-  for (size_t i = 0; i < kUpsertBatchRows; ++i) {
+  // Texts that a batch's encoding must carry unchanged.
+  const std::vector<std::u16string> texts{u"", u"NULL", u"null", u"\"", u"\\", u"\\\"", u"a\\", u"{}", u"{a,b}",
+                                          u"a,b", u" spaced ", u"'", u"{NULL}", u"中文，逗号", u"😀\U0001F468\u200D",
+                                          u"\r\n\t", u"ARRAY[1]", u"$1", u"?"};
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::u16string key = u"T" + text::Ascii(std::to_string(i));
+    ASSERT_TRUE(upsert.Store(ShortKeyId(key), texts[i] + key, texts[i], error));
+  }
+  const size_t batch = upsert.BatchRows();
+  for (size_t i = 0; i < batch; ++i) {
     const std::u16string key = u"K" + text::Ascii(std::to_string(100 + i));
     ASSERT_TRUE(upsert.Store(ShortKeyId(key), key, key, error)) << text::Utf16ToUtf8(error.description);
   }
@@ -174,8 +183,18 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   EXPECT_EQ(LookedUp(u"K349"), u"K349");
   EXPECT_EQ(LookedUp(u"C"), u"imported");
   EXPECT_EQ(Listed(u"C"), std::vector<std::u16string>());  // still under its own key "c"
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::u16string key = u"T" + text::Ascii(std::to_string(i));
+    ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(key)));
+    std::u16string storedKey, content;
+    EXPECT_TRUE(rs.FieldText(kColumnKey, storedKey));
+    EXPECT_TRUE(rs.FieldText(kColumnContent, content));
+    EXPECT_EQ(storedKey, texts[i] + key) << i;
+    EXPECT_EQ(content, texts[i]) << i;
+    rs.Close();
+  }
   ASSERT_TRUE(OpenListing(rs, db.Connection()));
-  EXPECT_EQ(rs.RecordCount(), 4u + kUpsertBatchRows);
+  EXPECT_EQ(rs.RecordCount(), 4u + texts.size() + batch);
 }
 
 // The range-scan listing must give exactly what the plain filtered scan gives.
@@ -245,6 +264,34 @@ TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
   EXPECT_EQ(LookedUp(u"RACE"), u"theirs");
   ASSERT_TRUE(other.CommitTrans());
   EXPECT_EQ(LookedUp(u"IMP"), u"imported");
+
+  // An import's batch meets a row another copy added and has not committed:
+  // the batch waits, and then takes the row over instead of failing.
+  ASSERT_TRUE(other.BeginTrans());
+  ASSERT_TRUE(InsertEntry(other.Connection(), IdText(ShortKeyId(u"LATE")), u"LATE", u"theirs"));
+  bool flushed = false;
+  DbError flushError;
+  std::thread importer([&] {
+    EntryUpsert upsert(db.Connection());
+    flushed = upsert.Available() && upsert.Store(ShortKeyId(u"NEW"), u"NEW", u"new", flushError) &&
+              upsert.Store(ShortKeyId(u"LATE"), u"LATE", u"mine", flushError) && upsert.Flush(flushError);
+  });
+  CADORecordset waiting;
+  waiting.SetConnection(other.Connection());
+  for (int i = 0; i < 200; ++i) {
+    std::u16string count;
+    if (waiting.Open(other.Connection(), u"select count(*) from pg_stat_activity where wait_event_type='Lock'") &&
+        waiting.FieldText(0, count) && count != u"0")
+      break;
+    waiting.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  waiting.Close();
+  ASSERT_TRUE(other.CommitTrans());
+  importer.join();
+  EXPECT_TRUE(flushed) << text::Utf16ToUtf8(flushError.description);
+  EXPECT_EQ(LookedUp(u"LATE"), u"mine");
+  EXPECT_EQ(LookedUp(u"NEW"), u"new");
 }
 
 // The server stops under a running program and comes back: searches show
