@@ -26,7 +26,7 @@
 namespace kwo::store {
 
 constexpr size_t kUpsertBatchRows = 1000;
-constexpr size_t kArrayBatchRows = 20000;
+constexpr size_t kArrayBatchRows = 10000;
 
 // A PostgreSQL array literal of texts: every element quoted, so that empty
 // strings, "NULL", braces, commas and spaces stay plain text.

@@ -1,9 +1,12 @@
 #include "store/ShorthandTable.h"
 
+#include <cstdio>
 #include <vector>
 
+#include "store/AdoErrors.h"
 #include "store/SqlDialect.h"
 #include "text/Chars.h"
+#include "text/Utf.h"
 
 namespace kwo::store {
 namespace {
@@ -13,6 +16,7 @@ namespace {
 // no TOP or LIMIT; the listing's 37 rows are taken by stopping the fetch.
 constexpr char16_t kLookupQuery[] = u"select * from kwo where id=?1";
 constexpr char16_t kListingQuery[] = u"select * from kwo order by id";
+constexpr char16_t kEntriesQuery[] = u"select shortkey, content from kwo order by id";
 // ?1 the key, ?2 its length in characters.
 constexpr char16_t kPrefixScanQuery[] = u"select * from kwo where substring(shortkey,1,?2)=?1 order by id";
 
@@ -32,6 +36,21 @@ std::u16string BuildPrefixRangeQuery() {
     sql += u"select * from kwo where id between ?" + low + u" and ?" + high + u" and substring(shortkey,1,?2)=?1";
   }
   return sql + u" order by id";
+}
+
+// A column's value as text, moved out of the field where it is one.
+void TakeText(DbField&& field, std::u16string& text) {
+  switch (field.type) {
+    case DbType::Text: text = std::move(std::get<std::u16string>(field.value)); return;
+    case DbType::Integer: text = text::FormatDecimal(std::get<int64_t>(field.value)); return;
+    case DbType::Real: {
+      char buffer[64];
+      std::snprintf(buffer, sizeof buffer, "%.20g", std::get<double>(field.value));
+      text = text::Ascii(buffer);
+      return;
+    }
+    default: text.clear(); return;
+  }
 }
 
 const std::u16string& PrefixRangeQuery() {
@@ -144,6 +163,33 @@ bool SaveEntry(CADORecordset& rs, const std::shared_ptr<DbConnection>& connectio
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection) {
   rs.SetMaxRecords(0);
   return rs.Open(connection, kListingQuery, kStatementDefault);
+}
+
+}  // namespace kwo::store
+
+namespace kwo::store {
+
+bool ReadEntries(const std::shared_ptr<DbConnection>& connection,
+                 const std::function<void(const std::u16string& key, const std::u16string& content)>& entry,
+                 DbError& error) {
+  DbSession* session = connection ? connection->Session() : nullptr;
+  if (!session) {
+    error = LayerError(kErrorObjectClosed, u"ReadEntries", u"The database is not open");
+    return false;
+  }
+  std::unique_ptr<DbStatement> statement = session->Prepare(kEntriesQuery, error);
+  if (!statement || !statement->Bind({}, error)) return false;
+  std::u16string key, content;
+  for (;;) {
+    const DbStep step = statement->Step(error);
+    if (step != DbStep::Row) {
+      statement->Reset();
+      return step == DbStep::Done;
+    }
+    TakeText(statement->TakeColumn(0), key);
+    TakeText(statement->TakeColumn(1), content);
+    entry(key, content);
+  }
 }
 
 }  // namespace kwo::store
