@@ -156,6 +156,7 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
     if (!IsDuplicateKey(error.state)) return false;
     arrayUpsert_ = session.Prepare(kArrayUpsert, error);
     if (!arrayUpsert_) return false;
+    error = DbError();
   }
   return run(*arrayUpsert_);
 }

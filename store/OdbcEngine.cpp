@@ -433,10 +433,12 @@ class OdbcStatement final : public DbStatement {
       return DbStep::Failed;
     }
     row_.clear();
+    DbError readError;  // the caller's error may hold an earlier failure
     for (size_t i = 0; i < columns_.size(); ++i) {
-      row_.push_back(boundText_.empty() ? ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i], error)
-                                         : BoundColumn(i, error));
-      if (!error.state.empty()) {
+      row_.push_back(boundText_.empty() ? ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i], readError)
+                                         : BoundColumn(i, readError));
+      if (!readError.state.empty()) {
+        error = readError;
         shared_->LinkBroke(error);
         return DbStep::Failed;
       }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -195,6 +196,20 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   }
   ASSERT_TRUE(OpenListing(rs, db.Connection()));
   EXPECT_EQ(rs.RecordCount(), 4u + texts.size() + batch);
+  rs.Close();
+
+  // Export's reading: every row once, in id order, the texts unchanged.
+  std::vector<std::pair<std::u16string, std::u16string>> read;
+  ASSERT_TRUE(ReadEntries(db.Connection(), [&](const std::u16string& k, const std::u16string& c) { read.emplace_back(k, c); },
+                          error));
+  ASSERT_EQ(read.size(), 4u + texts.size() + batch);
+  std::vector<uint32_t> ids;  // of the rows stored under their own keys
+  for (const auto& [k, c] : read) {
+    if (k.size() > 1 && k[0] == u'K') ids.push_back(ShortKeyId(k));
+  }
+  EXPECT_EQ(ids.size(), batch);
+  EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+  EXPECT_EQ(std::count(read.begin(), read.end(), std::make_pair(texts[4] + u"T4", texts[4])), 1);
 }
 
 // The range-scan listing must give exactly what the plain filtered scan gives.
