@@ -27,6 +27,16 @@ constexpr char16_t kArrayUpsert[] =
     u"insert into kwo(id, shortkey, content) select * from unnest(?1::bigint[], ?2::text[], ?3::text[]) "
     u"on conflict(id) do update set content=excluded.content";
 
+// The id of the current transaction, NULL before it has written anything.
+bool TransactionId(DbSession& session, DbField& id) {
+  DbError error;
+  std::unique_ptr<DbStatement> statement = session.Prepare(u"select txid_current_if_assigned()", error);
+  if (!statement || !statement->Bind({}, error) || statement->Step(error) != DbStep::Row) return false;
+  id = statement->Column(0);
+  statement->Reset();
+  return true;
+}
+
 }  // namespace
 
 std::u16string TextArrayLiteral(const std::vector<const std::u16string*>& items) {
@@ -150,10 +160,19 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
     return step != DbStep::Failed;
   };
   if (!arrayUpsert_) {
+    // The transaction's id before and after a failed insert tells whether the
+    // driver undid the statement alone (it keeps the id) or the whole
+    // transaction (a new id, or none yet), or left it aborted (the query fails).
+    DbField before, after;
+    const bool known = TransactionId(session, before);
     if (run(*full_)) return true;
-    // Some ids exist: the driver has undone the failed statement alone. This
-    // batch and the following ones are upserted.
     if (!IsDuplicateKey(error.state)) return false;
+    // Some ids exist. Upserting is safe when nothing was written before, or
+    // when the batches before are still there.
+    const bool kept = before.type == DbType::Null || (TransactionId(session, after) && after.type == before.type &&
+                                                      after.value == before.value);
+    if (!known || !kept) return false;
+    // This batch and the following ones are upserted.
     arrayUpsert_ = session.Prepare(kArrayUpsert, error);
     if (!arrayUpsert_) return false;
     error = DbError();

@@ -14,7 +14,8 @@
 // plain insert while the ids are new, which costs the server about half of an
 // upsert. The first batch that meets an existing id (or one that another
 // writer has just inserted) is written again by the upsert, as are all
-// batches after it.
+// batches after it, when the driver undid the failed statement alone;
+// otherwise the batch fails, and with it the import's transaction.
 #include <cstdint>
 #include <memory>
 #include <string>
