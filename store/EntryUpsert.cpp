@@ -134,10 +134,6 @@ bool EntryUpsert::Write(const std::vector<Row>& rows, DbError& error) {
   return step != DbStep::Failed;
 }
 
-}  // namespace kwo::store
-
-namespace kwo::store {
-
 bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, DbError& error) {
   std::u16string ids;
   ids.reserve(11 * rows.size() + 2);
