@@ -196,7 +196,7 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
     const std::wstring detail = L"\n\n详细信息：" + ToWide(store.ErrorDescription());
     store::ConnectionSettings settings;
     std::u16string ignored;
-    if (store::IsNotADatabaseError(store.LastErrorCode()) &&
+    if (store.LastFailure() == store::DbFailure::Damaged &&
         store::ParseConnectionString(connectionString, settings, ignored)) {
       std::error_code failure;
       std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(settings.dataSource), failure);
@@ -333,7 +333,7 @@ void CMainDlg::SearchEntries() {
     found = false;
   }
   pause.reset();
-  const bool locked = !found && store::IsLockedError(results.LastErrorCode());
+  const bool locked = !found && results.LastFailure() == store::DbFailure::Locked;
   TrackStore(outages.Update(JudgeStore(!found, locked, store.ServerAway())));
 }
 

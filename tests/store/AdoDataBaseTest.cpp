@@ -5,12 +5,15 @@
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "TempDatabase.h"
 #include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
+#include "store/OdbcEngine.h"
 #include "store/ShorthandTable.h"
+#include "store/SqliteEngine.h"
 
 namespace kwo::store {
 namespace {
@@ -149,12 +152,45 @@ TEST(CADODataBase, EngineFailuresCarrySqliteCodeAndMessage) {
   CADODataBase db;
   EXPECT_FALSE(db.Open(ConnectionTo(folder, u"junk.db")));
   EXPECT_EQ(db.LastErrorCode(), static_cast<uint32_t>(SQLITE_NOTADB));
+  EXPECT_EQ(db.LastFailure(), DbFailure::Damaged);
   EXPECT_NE(db.LastErrorText().find(u"\tCode = 0000001a\n\tCode meaning = file is not a database\n\tSource = SQLite\n"),
             std::u16string::npos);
 
   EXPECT_FALSE(db.Open(ConnectionTo(folder, u"no such folder/kwo.db")));
   EXPECT_EQ(db.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_CANTOPEN));
+  EXPECT_EQ(db.LastFailure(), DbFailure::ReadOnly);
   EXPECT_FALSE(db.IsOpen());
+}
+
+// Each engine names its refusals in the shared terms; each such term has its own words for the user.
+TEST(CADODataBase, EnginesNameTheirRefusalsAlike) {
+  const std::pair<DbFailure, DbFailure> cases[] = {
+      {SqliteFailure(SQLITE_BUSY), DbFailure::Locked},
+      {SqliteFailure(SQLITE_LOCKED_SHAREDCACHE), DbFailure::Locked},
+      {SqliteFailure(SQLITE_READONLY_DBMOVED), DbFailure::FileMoved},
+      {SqliteFailure(SQLITE_READONLY), DbFailure::ReadOnly},
+      {SqliteFailure(SQLITE_FULL), DbFailure::DiskFull},
+      {SqliteFailure(SQLITE_IOERR_WRITE), DbFailure::IoError},
+      {SqliteFailure(SQLITE_CORRUPT), DbFailure::Damaged},
+      {SqliteFailure(SQLITE_CONSTRAINT_PRIMARYKEY), DbFailure::Other},
+      {OdbcFailure(u"08S01"), DbFailure::Unreachable},
+      {OdbcFailure(u"08001"), DbFailure::Unreachable},
+      {OdbcFailure(u"57P01"), DbFailure::Unreachable},
+      {OdbcFailure(u"40001"), DbFailure::Locked},
+      {OdbcFailure(u"40P01"), DbFailure::Locked},
+      {OdbcFailure(u"25006"), DbFailure::WriteDenied},
+      {OdbcFailure(u"53100"), DbFailure::DiskFull},
+      {OdbcFailure(u"23505"), DbFailure::Other},
+      {OdbcFailure(u"HY000"), DbFailure::Other},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
+  std::set<std::u16string> reasons;
+  for (DbFailure failure : {DbFailure::Locked, DbFailure::ReadOnly, DbFailure::WriteDenied, DbFailure::DiskFull,
+                            DbFailure::FileMoved, DbFailure::IoError, DbFailure::Damaged, DbFailure::Unreachable}) {
+    EXPECT_TRUE(reasons.insert(WriteFailureReason(failure)).second);
+  }
+  EXPECT_EQ(reasons.count(u""), 0u);
+  EXPECT_EQ(WriteFailureReason(DbFailure::Other), u"");
 }
 
 TEST(CADODataBase, TransactionsCommitAndRollBack) {
@@ -194,6 +230,7 @@ TEST(CADODataBase, SecondWriterWaitsForTheFirstInsteadOfFailing) {
   ASSERT_TRUE(impatient.Open(ConnectionTo(folder, u"kwo.db", u";Busy Timeout=0")));
   EXPECT_FALSE(impatient.BeginTrans());
   EXPECT_EQ(impatient.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_BUSY));
+  EXPECT_EQ(impatient.LastFailure(), DbFailure::Locked);
 
   std::mutex mutex;
   std::condition_variable changed;
