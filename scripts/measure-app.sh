@@ -44,14 +44,8 @@ expansions=${3:-1000}
 loaded=${4:-200}
 paste=${5:-0}
 index_rows=${6:-0}
-cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
-
-KWO_EXE="$build/app/kwo.exe"
-WH_DRIVER="$build/tests/wine/wine_driver.exe"
-RECEIVER="$build/tests/wine/wine_receiver.exe"
-TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
-MINI="$build/tests/e2e/kwo_e2e_mini.exe"
 source "$root/tests/e2e/e2e_lib.sh"
+e2e_tools "$build" || exit 1
 
 WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 + paste / 50 + index_rows / 1000 ))
 wh_init measure-app $(( WH_RUN_TIMEOUT * 3 ))
