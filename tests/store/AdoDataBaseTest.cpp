@@ -13,7 +13,6 @@
 #include "store/ConnectionString.h"
 #include "store/OdbcEngine.h"
 #include "store/ShorthandTable.h"
-#include "store/SqliteEngine.h"
 
 namespace kwo::store {
 namespace {
@@ -162,28 +161,14 @@ TEST(CADODataBase, EngineFailuresCarrySqliteCodeAndMessage) {
   EXPECT_FALSE(db.IsOpen());
 }
 
-// Each engine names its refusals in the shared terms; each such term has its own words for the user.
-TEST(CADODataBase, EnginesNameTheirRefusalsAlike) {
-  const std::pair<DbFailure, DbFailure> cases[] = {
-      {SqliteFailure(SQLITE_BUSY), DbFailure::Locked},
-      {SqliteFailure(SQLITE_LOCKED_SHAREDCACHE), DbFailure::Locked},
-      {SqliteFailure(SQLITE_READONLY_DBMOVED), DbFailure::FileMoved},
-      {SqliteFailure(SQLITE_READONLY), DbFailure::ReadOnly},
-      {SqliteFailure(SQLITE_FULL), DbFailure::DiskFull},
-      {SqliteFailure(SQLITE_IOERR_WRITE), DbFailure::IoError},
-      {SqliteFailure(SQLITE_CORRUPT), DbFailure::Damaged},
-      {SqliteFailure(SQLITE_CONSTRAINT_PRIMARYKEY), DbFailure::Other},
-      {OdbcFailure(u"08S01"), DbFailure::Unreachable},
-      {OdbcFailure(u"08001"), DbFailure::Unreachable},
-      {OdbcFailure(u"57P01"), DbFailure::Unreachable},
-      {OdbcFailure(u"40001"), DbFailure::Locked},
-      {OdbcFailure(u"40P01"), DbFailure::Locked},
-      {OdbcFailure(u"25006"), DbFailure::WriteDenied},
-      {OdbcFailure(u"53100"), DbFailure::DiskFull},
-      {OdbcFailure(u"23505"), DbFailure::Other},
-      {OdbcFailure(u"HY000"), DbFailure::Other},
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
+// The SQLSTATEs of a server name their refusals as SQLite's codes do (tested
+// above and in the import); each refusal has its own words for the user.
+TEST(CADODataBase, ServerRefusalsAreNamedAsTheFileEnginesAre) {
+  const std::pair<const char16_t*, DbFailure> states[] = {
+      {u"08S01", DbFailure::Unreachable}, {u"08001", DbFailure::Unreachable}, {u"57P01", DbFailure::Unreachable},
+      {u"40001", DbFailure::Locked},      {u"40P01", DbFailure::Locked},      {u"25006", DbFailure::WriteDenied},
+      {u"53100", DbFailure::DiskFull},    {u"23505", DbFailure::Other},       {u"HY000", DbFailure::Other}};
+  for (const auto& [state, failure] : states) EXPECT_EQ(OdbcFailure(state), failure) << text::Utf16ToUtf8(state);
   std::set<std::u16string> reasons;
   for (DbFailure failure : {DbFailure::Locked, DbFailure::ReadOnly, DbFailure::WriteDenied, DbFailure::DiskFull,
                             DbFailure::FileMoved, DbFailure::IoError, DbFailure::Damaged, DbFailure::Unreachable}) {
