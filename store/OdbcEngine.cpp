@@ -2,6 +2,7 @@
 
 #include "store/BoundedSelect.h"
 #include "store/SqlDialect.h"
+#include "store/SqliteEngine.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -33,6 +34,21 @@ SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
 
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
+}  // namespace
+
+DbFailure OdbcFailure(const std::u16string& state) {
+  if (state.compare(0, 2, u"08") == 0 || state == u"HYT00" || state == u"HYT01" || state == u"57P01" ||
+      state == u"57P02" || state == u"57P03") {
+    return DbFailure::Unreachable;  // no connection, a timeout, the server shutting down or starting
+  }
+  if (state == u"40001" || state == u"40P01" || state == u"55P03") return DbFailure::Locked;  // a conflict or a deadlock
+  if (state == u"25006" || state == u"42501") return DbFailure::WriteDenied;
+  if (state == u"53100") return DbFailure::DiskFull;
+  return DbFailure::Other;
+}
+
+namespace {
+
 DbError Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
   DbError error;
   error.source = kSource;
@@ -50,6 +66,7 @@ DbError Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
     error.description += reinterpret_cast<const char16_t*>(message);
   }
   error.codeMeaning = u"SQLSTATE " + error.state;
+  error.failure = OdbcFailure(error.state);
   if (error.description.empty()) error.description = u"ODBC 调用失败";
   return error;
 }
@@ -60,6 +77,7 @@ DbError PlainError(const std::u16string& description, const std::u16string& stat
   error.source = kSource;
   error.state = state;
   error.codeMeaning = u"SQLSTATE " + state;
+  error.failure = OdbcFailure(state);
   error.description = description;
   return error;
 }
@@ -587,9 +605,10 @@ class OdbcStatement final : public DbStatement {
     const SQLRETURN rc = SQLExecute(s);
     if (Succeeded(rc) || rc == SQL_NO_DATA) return true;
     error = Diagnose(SQL_HANDLE_STMT, s);
-    // The SQLite driver reports a constraint as a general error with SQLite's own code.
-    if (error.state == u"HY000" && shared_->dialect.constraintAsSqliteCode && (error.code & 0xFF) == 19) {
-      error.state = u"23000";
+    // The SQLite driver reports its failures as general errors with SQLite's own code.
+    if (error.state == u"HY000" && shared_->dialect.failuresAsSqliteCodes) {
+      if ((error.code & 0xFF) == 19) error.state = u"23000";
+      error.failure = SqliteFailure(error.code);
     }
     return false;
   }

@@ -9,7 +9,7 @@ SqlDialect DialectFor(std::u16string_view productName) {
   if (text::EqualNoCase(productName, u"SQLite")) {
     dialect.product = SqlProduct::Sqlite;
     dialect.reusesStatements = false;
-    dialect.constraintAsSqliteCode = true;
+    dialect.failuresAsSqliteCodes = true;
   } else if (text::EqualNoCase(productName, u"PostgreSQL")) {
     dialect.product = SqlProduct::PostgreSql;
     dialect.caseBlindLikeIsIlike = true;

@@ -24,8 +24,8 @@ struct SqlDialect {
   bool reusesStatements = true;
   // No 64-bit integer parameters: larger integers go as DOUBLE.
   bool bigIntegersAsDouble = false;
-  // A constraint failure comes as HY000 with SQLite's code 19.
-  bool constraintAsSqliteCode = false;
+  // Failures come as HY000 with SQLite's own code.
+  bool failuresAsSqliteCodes = false;
   // Arrays from text parameters ("?::bigint[]", unnest) and "with ... update
   // ... returning": many rows are written with three parameters.
   bool arrayParameters = false;

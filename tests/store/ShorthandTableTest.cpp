@@ -235,6 +235,20 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   }
 }
 
+// A server that takes no writes: the save and the import's batch both say so.
+TEST_P(ShorthandTableTest, WritesTheServerRefusesAreNamed) {
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  DbError error;
+  ASSERT_TRUE(db.Connection()->Session()->Execute(u"set session characteristics as transaction read only", error));
+  EXPECT_FALSE(SaveEntry(rs, db.Connection(), u"RO", u"refused"));
+  EXPECT_EQ(rs.LastFailure(), DbFailure::WriteDenied) << text::Utf16ToUtf8(rs.ErrorDescription());
+  EntryUpsert upsert(db.Connection());
+  ASSERT_TRUE(db.BeginTrans());
+  EXPECT_FALSE(upsert.Store(ShortKeyId(u"RO"), u"RO", u"refused", error) && upsert.Flush(error));
+  EXPECT_EQ(error.failure, DbFailure::WriteDenied) << text::Utf16ToUtf8(error.description);
+  db.RollbackTrans();
+}
+
 // The range-scan listing must give exactly what the plain filtered scan gives.
 TEST_P(ShorthandTableTest, RangeListingEqualsPlainScanOnARandomTable) {
   std::mt19937 random(20261207);
