@@ -17,7 +17,6 @@
 #include "settings/Options.h"
 #include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
-#include "store/ContentSearch.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
 #include "ui/TimedNotice.h"
@@ -45,10 +44,6 @@ constexpr int kSearchWaitMs = 200;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
 // The content index is filled after start-up, a part at each tick of an idle
 // queue; a part that fails (the database locked) is tried again a few times.
-constexpr UINT kIndexFillDelayMs = 2000;
-constexpr UINT kIndexFillPeriodMs = 50;
-constexpr UINT kIndexFillRetryMs = 5000;
-constexpr int kMostIndexFillFailures = 12;
 // Command ids of the links must fit in the 16 bits of a menu item id.
 constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
 
@@ -201,7 +196,7 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
     const std::wstring detail = L"\n\n详细信息：" + ToWide(store.ErrorDescription());
     store::ConnectionSettings settings;
     std::u16string ignored;
-    if (store::IsNotADatabaseError(store.LastErrorCode()) &&
+    if (store.LastFailure() == store::DbFailure::Damaged &&
         store::ParseConnectionString(connectionString, settings, ignored)) {
       std::error_code failure;
       std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(settings.dataSource), failure);
@@ -246,7 +241,11 @@ BOOL CMainDlg::OnInitDialog() {
   list.InsertColumn(1, L"内容", ui::ScaledToWindow(dialog, kContentColumnWidth));
   SearchEntries();
 
-  SetTimer(dialog, KWO_INDEX_TIMER_ID, kIndexFillDelayMs, nullptr);
+  // The content index is filled by a thread of its own, on a database file of the program's own only.
+  if (const auto connection = store.Connection(); connection && connection->Session() &&
+                                                  connection->Session()->IsOwnDatabase()) {
+    indexFiller.Start(store.ConnectionString(), store::IndexFillPace());
+  }
   if (!malformedHotKey.empty()) PostMessageW(dialog, kHotkeyMalformedMessage, 0, 0);
   if (!RegisterActivationHotkey()) PostMessageW(dialog, kHotkeyUnavailableMessage, 0, 0);
   showAllowed = false;
@@ -334,7 +333,7 @@ void CMainDlg::SearchEntries() {
     found = false;
   }
   pause.reset();
-  const bool locked = !found && store::IsLockedError(results.LastErrorCode());
+  const bool locked = !found && results.LastFailure() == store::DbFailure::Locked;
   TrackStore(outages.Update(JudgeStore(!found, locked, store.ServerAway())));
 }
 
@@ -354,27 +353,6 @@ void CMainDlg::TrackStore(bool tell) {
     default:
       ui::ShowTimedNotice(L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。", kSearchNoticeTimeoutMs);
       break;
-  }
-}
-
-void CMainDlg::FillContentIndex() {
-  const auto connection = store.Connection();
-  store::DbSession* session = connection ? connection->Session() : nullptr;
-  store::IndexFill fill = store::IndexFill::Unavailable;
-  if (session != nullptr) {
-    // Never waits for another program's lock: the part is tried again later.
-    const store::ScopedBusyTimeout noWait(connection, 0);
-    store::DbError ignored;
-    fill = store::FillContentIndex(*session, store::kIndexFillRows, ignored);
-  }
-  indexFillFailures = fill == store::IndexFill::Failed ? indexFillFailures + 1 : 0;
-  if (fill == store::IndexFill::More) {
-    SetTimer(Handle(), KWO_INDEX_TIMER_ID, kIndexFillPeriodMs, nullptr);
-  } else if (fill == store::IndexFill::Failed && indexFillFailures < kMostIndexFillFailures) {
-    SetTimer(Handle(), KWO_INDEX_TIMER_ID, kIndexFillRetryMs, nullptr);
-  } else {
-    // Whole, or not to be had in this run: content searches scan the table meanwhile.
-    KillTimer(Handle(), KWO_INDEX_TIMER_ID);
   }
 }
 
@@ -584,10 +562,6 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
-  if (wParam == KWO_INDEX_TIMER_ID) {
-    FillContentIndex();
-    return FALSE;
-  }
   if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {
     const SendOutcome report = sender.SendTimed(options.timerStr);
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
@@ -706,8 +680,8 @@ INT_PTR CMainDlg::OnFirstStart(WPARAM, LPARAM) {
 
 INT_PTR CMainDlg::OnDestroy(WPARAM, LPARAM) {
   if (sendTimerId != 0) KillTimer(Handle(), sendTimerId);
-  // The index is filled in transactions of a part each, on this thread: none is open now.
-  KillTimer(Handle(), KWO_INDEX_TIMER_ID);
+  // Ends after its part in progress, which commits or rolls back as a whole.
+  indexFiller.Stop();
   store.Close();
   activationHotkey.reset();
   return FALSE;

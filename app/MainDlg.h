@@ -19,6 +19,7 @@
 #include "keys/HotKey.h"
 #include "settings/Options.h"
 #include "store/AdoDataBase.h"
+#include "store/ContentIndexFiller.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
 #include "ui/Handles.h"
@@ -74,7 +75,6 @@ class CMainDlg : public kwo::ui::CDialog {
   void TrackStore(bool tell);
   void RefreshTip();
   // A part of the content index, at a timer tick (the queue is empty then).
-  void FillContentIndex();
   // Brings the window of ours that runs modally to the front; false when none does.
   bool BringModalWindowToFront();
   void RememberTarget();
@@ -132,7 +132,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::controls::CEdit37 keyEdit;
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
-  int indexFillFailures = 0;  // in a row
+  kwo::store::ContentIndexFiller indexFiller;
   kwo::settings::Options options;  // as read from kwo.ini, then as the options dialog returns them
   int32_t timerOn = 0;             // timed sending, for this run only
   std::vector<std::pair<std::wstring, std::wstring>> menuLinks;  // (menu text, target)

@@ -21,9 +21,8 @@ void Refuse() { Beep(880, 100); }
 
 // A save or delete the database refused: what did not happen, why, and that
 // the dialog still holds what was typed.
-std::wstring WriteFailureText(const wchar_t* what, const kwo::store::CADORecordset& rs,
-                             const kwo::store::DbConnection* connection) {
-  std::u16string reason = kwo::store::WriteFailureReason(kwo::store::SqliteCode(connection, rs.LastErrorCode()));
+std::wstring WriteFailureText(const wchar_t* what, const kwo::store::CADORecordset& rs) {
+  std::u16string reason = kwo::store::WriteFailureReason(rs.LastFailure());
   if (reason.empty()) reason = u"请再试一次！\n详细信息：" + rs.ErrorDescription();
   return std::wstring(what) + L"\n" + kwo::text::ToWide(reason) + L"\n您输入的内容仍在对话框里。";
 }
@@ -73,7 +72,7 @@ void CDialogAdd::Lookup(const std::u16string& key) {
 }
 
 void CDialogAdd::TellWriteFailure(const wchar_t* what) {
-  kwo::ui::ShowTimedNotice(WriteFailureText(what, lookup_, connection_.get()), kFailureNoticeMs);
+  kwo::ui::ShowTimedNotice(WriteFailureText(what, lookup_), kFailureNoticeMs);
 }
 
 void CDialogAdd::LookupKeepingContent(const std::u16string& key) {

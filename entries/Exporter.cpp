@@ -15,24 +15,14 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
     return result;
   }
   // On a failure the file goes without Close: an existing file stays as it was.
-  if (!store::OpenListing(recordset, database.Connection())) {
-    result.status = ExportResult::Status::QueryFailed;
-    return result;
-  }
-  ExchangeWriter writer;
-  std::u16string key;
-  std::u16string content;
-  bool complete = true;
-  while (complete && !recordset.AtEnd()) {
-    key.clear();
-    content.clear();
-    recordset.FieldText(store::kColumnKey, key);
-    recordset.FieldText(store::kColumnContent, content);
-    writer.Add(key, content);
-    complete = recordset.MoveNext();
-  }
+  // The rows are read straight from the table, not through the recordset.
   recordset.Close();
-  if (!complete) {  // a row could not be read: no part of the table passes for all of it
+  ExchangeWriter writer;
+  store::DbError error;
+  if (!store::ReadEntries(database.Connection(),
+                          [&writer](const std::u16string& key, const std::u16string& content) { writer.Add(key, content); },
+                          error)) {
+    // not opened, or a row could not be read: no part of the table passes for all of it
     result.status = ExportResult::Status::QueryFailed;
     return result;
   }

@@ -19,25 +19,25 @@ namespace {
 // One prepared upsert per entry where the engine takes it; otherwise the
 // recordset's save, which also refuses an id its column cannot hold.
 bool StoreEntry(store::EntryUpsert& upsert, store::CADODataBase& database, store::CADORecordset& recordset,
-                const ExchangeEntry& entry, std::u16string& why, uint32_t& code) {
+                const ExchangeEntry& entry, std::u16string& why, store::DbFailure& failure) {
   store::DbError error;
   if (upsert.Available()) {
     if (upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, error)) return true;
     why = error.description;
-    code = error.code;
+    failure = error.failure;
     return false;
   }
   if (store::SaveEntry(recordset, database.Connection(), entry.key, entry.content)) return true;
   why = recordset.ErrorDescription();
-  code = recordset.LastErrorCode();
+  failure = recordset.LastFailure();
   return false;
 }
 
-ImportResult NotSaved(std::u16string why, uint32_t code) {
+ImportResult NotSaved(std::u16string why, store::DbFailure failure) {
   ImportResult result;
   result.status = ImportResult::Status::NotSaved;
   result.databaseError = std::move(why);
-  result.databaseErrorCode = code;
+  result.databaseFailure = failure;
   return result;
 }
 
@@ -48,7 +48,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   // lock held by another program would lose some of them: nothing is stored then.
   store::Transaction transaction(database);
   if (!transaction.Active()) {
-    return NotSaved(transaction.Error(), store::SqliteCode(database.Connection().get(), transaction.ErrorCode()));
+    return NotSaved(transaction.Error(), transaction.Failure());
   }
   ImportResult result;
   ExchangeReader reader(bytes);
@@ -63,10 +63,10 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       break;
     }
     std::u16string why;
-    uint32_t code = 0;
-    if (!StoreEntry(upsert, database, recordset, entry, why, code)) {
+    store::DbFailure failure = store::DbFailure::Other;
+    if (!StoreEntry(upsert, database, recordset, entry, why, failure)) {
       recordset.Close();
-      return NotSaved(why, store::SqliteCode(database.Connection().get(), code));
+      return NotSaved(why, failure);
     }
     ++result.stored;
     if (keys::CheckKeySequence(entry.content).kind != keys::SequenceProblemKind::None) {
@@ -75,10 +75,8 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   }
   recordset.Close();
   store::DbError error;
-  if (!upsert.Flush(error)) return NotSaved(error.description, store::SqliteCode(database.Connection().get(), error.code));
-  if (!transaction.Commit()) {
-    return NotSaved(transaction.Error(), store::SqliteCode(database.Connection().get(), transaction.ErrorCode()));
-  }
+  if (!upsert.Flush(error)) return NotSaved(error.description, error.failure);
+  if (!transaction.Commit()) return NotSaved(transaction.Error(), transaction.Failure());
   result.unconvertedKey = reader.FirstUnconvertedKey();
   return result;
 }
@@ -102,7 +100,7 @@ std::u16string ImportOutcomeText(const ImportResult& result) {
       return u"不能打开导入文件！";
     case ImportResult::Status::NotSaved: {
       text = u"导入没有完成，什么也没有导入。\n";
-      const std::u16string reason = store::WriteFailureReason(result.databaseErrorCode);
+      const std::u16string reason = store::WriteFailureReason(result.databaseFailure);
       if (!reason.empty()) return text + reason;
       text += u"数据库不能写入。";
       if (!result.databaseError.empty()) text += u"\n\n详细信息：" + result.databaseError;

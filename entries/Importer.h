@@ -27,7 +27,7 @@ struct ImportResult {
   std::u16string errorMessage;
   size_t stored = 0;
   std::u16string databaseError;   // NotSaved: the engine's words
-  uint32_t databaseErrorCode = 0; // NotSaved: SQLite's code (store/AdoErrors.h); 0 from another engine
+  store::DbFailure databaseFailure = store::DbFailure::Other;  // NotSaved: why, as the engine judged it
   std::u16string unconvertedKey;  // the first entry with bytes that could not be converted
   // Keys of the stored entries whose content the interpreter would not read
   // as it seems meant (see keys/SequenceCheck.h), in file order.

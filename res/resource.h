@@ -68,4 +68,3 @@
 // Other fixed numbers
 #define KWO_HOTKEY_ID 1001
 #define KWO_SEND_TIMER_ID 2
-#define KWO_INDEX_TIMER_ID 3

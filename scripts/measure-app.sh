@@ -23,11 +23,14 @@
 #  (g) with PASTE characters (0, the default, skips it): from the Enter key
 #      until an entry of that many mixed characters has arrived, kwo.exe
 #      pasting it (PasteAbove=200) against the bare SendInput loop typing it,
-#      and whether the clipboard holds the text put there before.
+#      and whether the clipboard holds the text put there before;
+#  (h) with INDEX rows (0, the default, skips it): (e) again for kwo.exe
+#      while its content index is being filled for that many rows after a
+#      start, and whether the fill was still going at the end.
 # The start-up of (a) is also measured against that minimal dialog, which
 # creates the controls before it registers the hotkey, as kwo.exe does.
 #
-#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED] [PASTE]
+#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED] [PASTE] [INDEX]
 #
 # WINDOWS_BUILD_DIR is a folder of scripts/build.sh windows; the programs are
 # built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000, LOADED to
@@ -40,16 +43,11 @@ rounds=${2:-5}
 expansions=${3:-1000}
 loaded=${4:-200}
 paste=${5:-0}
-cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
-
-KWO_EXE="$build/app/kwo.exe"
-WH_DRIVER="$build/tests/wine/wine_driver.exe"
-RECEIVER="$build/tests/wine/wine_receiver.exe"
-TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
-MINI="$build/tests/e2e/kwo_e2e_mini.exe"
+index_rows=${6:-0}
 source "$root/tests/e2e/e2e_lib.sh"
+e2e_tools "$build" || exit 1
 
-WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 + paste / 50 ))
+WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 + paste / 50 + index_rows / 1000 ))
 wh_init measure-app $(( WH_RUN_TIMEOUT * 3 ))
 e2e_stage
 e2e_ini 0 0 '' ''
@@ -161,6 +159,23 @@ fi
 echo "== (e) Win + Space until the window is in front with the focus in its box (ms)"
 popup_out=$(wh_run "$TOOL" measure-popup "$rounds" kwo "$KWO" "$RCV" 1001) || wh_fail "the popup measurement of kwo failed"
 echo "$popup_out"
+if [ "$index_rows" -gt 0 ]; then
+  echo "== (h) Win + Space while the content index is filled for $index_rows rows (ms)"
+  fill_marks() { sqlite3 "$APP/kwo.db" 'select count(*) from kwo_search_fill' 2>/dev/null; }
+  index_filling() { [ "$(fill_marks)" = 1 ]; }
+  e2e_exit_kwo
+  sqlite3 "$APP/kwo.db" "drop trigger if exists kwo_search_insert; drop trigger if exists kwo_search_delete;
+    drop trigger if exists kwo_search_update; drop table if exists kwo_search; drop table if exists kwo_search_fill;
+    with recursive n(i) as (select 1 union all select i + 1 from n where i < $index_rows)
+    insert into kwo(id, shortkey, content) select 3000000000 + i, 'F', '填充的第' || i || '条内容' from n;" ||
+    wh_fail "cannot prepare the table"
+  e2e_start_kwo
+  wh_wait_until 30 index_filling || wh_fail "the content index fill did not begin"
+  filling_out=$(wh_run "$TOOL" measure-popup $(( rounds * 6 )) kwo-filling "$KWO" "$RCV" 1001) ||
+    wh_fail "the popup measurement while filling failed"
+  index_filling && fill_state="still filling at the end" || fill_state="whole before the end"
+  echo "$filling_out"
+fi
 e2e_exit_kwo
 wh_start mini-dialog "$WH_DIR/mini/mini.exe" dialog
 mini_pid=$!
@@ -198,5 +213,10 @@ fi
 if [ "$paste" -gt 0 ]; then
   printf 'Enter until %s characters arrived: kwo.exe pasting %s ms (goal <= 1000), bare SendInput loop typing %s ms; clipboard afterwards %s\n' \
     "$paste" "$(median_of send-median kwo "$paste_out")" "$(median_of send-median minimal "$paste_out")" "$clip_state"
+fi
+if [ "$index_rows" -gt 0 ]; then
+  printf 'Win + Space while the content index is filled for %s rows: kwo.exe median %s ms, slowest %s ms over %s rounds (%s)\n' \
+    "$index_rows" "$(awk '$1 == "popup-median" { print $3 }' <<<"$filling_out")" \
+    "$(awk '$1 == "popup" && $4 + 0 > m { m = $4 + 0 } END { print m }' <<<"$filling_out")" $(( rounds * 6 )) "$fill_state"
 fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -38,14 +38,8 @@ if [ "$count" = dialogs ]; then
   dialogs=${3:-20} count=0
   [ "$dialogs" -ge 2 ] || dialogs=2
 fi
-cmake --build "$build" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || exit 1
-
-KWO_EXE="$build/app/kwo.exe"
-WH_DRIVER="$build/tests/wine/wine_driver.exe"
-RECEIVER="$build/tests/wine/wine_receiver.exe"
-TOOL="$build/tests/e2e/kwo_e2e_tool.exe"
-MINI_EXE="$build/tests/e2e/kwo_e2e_mini.exe"
 source "$root/tests/e2e/e2e_lib.sh"
+e2e_tools "$build" || exit 1
 
 on_windows=0
 case "$(uname -s)" in
@@ -190,28 +184,16 @@ if [ "$dialogs" -gt 0 ]; then
   e2e_exit_kwo
   # The minimal program takes Win + Space as well: it starts once kwo.exe has gone.
   forget_folders
-  wh_start mini "$MINI_EXE" dialog
+  wh_start mini "$MINI" dialog
   KWO=$(wh_driver wait "E2E Mini Dialog" exists 20000) || wh_fail "the minimal dialog program did not start"
   uses "mini open-cancel" "$KWO" cancel "$KWO" 32783 打开
   uses "mini save-cancel" "$KWO" cancel "$KWO" 32784 导出
-  open_chosen() {
-    e2e_choose_file 32783 "$(import_file 0)" && wh_driver wait "class:#32770|打开" gone 10000 >/dev/null
-  }
-  uses "mini open-chosen" "$KWO" open_chosen
+  uses "mini open-chosen" "$KWO" e2e_choose_file 32783 "$(import_file 0)" 打开 gone
   uses "mini save-chosen" "$KWO" export_to "$(wh_winpath "$WH_DIR/mini-export.txt")"
   # The same choices through the shell's file dialog objects (IFileOpenDialog, IFileSaveDialog).
   uses "mini item-open-cancel" "$KWO" cancel "$KWO" 32785 打开
   uses "mini item-save-cancel" "$KWO" cancel "$KWO" 32787 导出
-  item_chosen() {  # item_chosen COMMAND TITLE
-    wh_driver command "$KWO" "$1" >/dev/null
-    local dialog
-    dialog=$(wh_driver wait "class:#32770|$2" visible 10000) || return 1
-    wh_driver activate "$dialog" >/dev/null || return 1
-    wh_driver type "$(import_file 0)"
-    wh_driver keys RETURN
-    wh_driver wait "$dialog" gone 10000 >/dev/null
-  }
-  uses "mini item-open-chosen" "$KWO" item_chosen 32785 打开
+  uses "mini item-open-chosen" "$KWO" e2e_choose_file 32785 "$(import_file 0)" 打开 gone
   wh_driver command "$KWO" 1009 >/dev/null
   exit 0
 fi

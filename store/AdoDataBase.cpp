@@ -58,6 +58,7 @@ bool CADODataBase::RollbackTrans() { return RunTransactionStep(&DbSession::Rollb
 
 void CADODataBase::RecordError(const DbError& error) {
   lastErrorCode_ = error.code;
+  lastFailure_ = error.failure;
   errorDescription_ = error.description;
   lastErrorText_ = u"Connection String = " + MaskPasswords(connectionString_) + u"\n" + FormatErrorBlock(u"CADODataBase", error);
 }

@@ -41,6 +41,7 @@ class CADODataBase {
   const std::u16string& LastErrorText() const { return lastErrorText_; }
   const std::u16string& ErrorDescription() const { return errorDescription_; }
   uint32_t LastErrorCode() const { return lastErrorCode_; }
+  DbFailure LastFailure() const { return lastFailure_; }
 
  private:
   void RecordError(const DbError& error);
@@ -51,6 +52,7 @@ class CADODataBase {
   std::u16string lastErrorText_;
   std::u16string errorDescription_;
   uint32_t lastErrorCode_ = 0;
+  DbFailure lastFailure_ = DbFailure::Other;
 };
 
 struct RowWrite;  // store/RowWrites.h
@@ -109,6 +111,7 @@ class CADORecordset {
   const std::u16string& LastErrorText() const { return lastErrorText_; }
   const std::u16string& ErrorDescription() const { return errorDescription_; }
   uint32_t LastErrorCode() const { return lastErrorCode_; }
+  DbFailure LastFailure() const { return lastFailure_; }
 
  private:
   struct Impl;
@@ -132,6 +135,7 @@ class CADORecordset {
   std::u16string errorDescription_;
   std::u16string lastErrorState_;
   uint32_t lastErrorCode_ = 0;
+  DbFailure lastFailure_ = DbFailure::Other;
   std::u16string statement_;
   uint32_t maxRecords_ = 0;
 };

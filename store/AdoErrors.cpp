@@ -26,46 +26,30 @@ std::u16string MeaningOf(uint32_t code) {
 
 }  // namespace
 
-bool IsLockedError(uint32_t code) {
-  const uint32_t primary = code & 0xFF;
-  return code <= 0xFFFF && (primary == 5 || primary == 6);  // SQLITE_BUSY, SQLITE_LOCKED
-}
-
-bool IsNotADatabaseError(uint32_t code) {
-  const uint32_t primary = code & 0xFF;
-  return code <= 0xFFFF && (primary == 26 || primary == 11);  // SQLITE_NOTADB, SQLITE_CORRUPT
-}
-
-std::u16string WriteFailureReason(uint32_t code) {
-  if (code > 0xFFFF) return {};  // not an engine code of SQLite
-  if (code == kSqliteReadOnlyDbMoved) {
-    return u"数据库文件已被删除、改名或移走。请把它改回原名、放回原处后再试，疾书精灵会接着使用它；"
-           u"如果是从备份复制回来的，请退出并重新启动疾书精灵。";
-  }
-  switch (code & 0xFF) {
-    case 5:  // SQLITE_BUSY
-    case 6:  // SQLITE_LOCKED
+std::u16string WriteFailureReason(DbFailure failure) {
+  switch (failure) {
+    case DbFailure::FileMoved:
+      return u"数据库文件已被删除、改名或移走。请把它改回原名、放回原处后再试，疾书精灵会接着使用它；"
+             u"如果是从备份复制回来的，请退出并重新启动疾书精灵。";
+    case DbFailure::Locked:
       return u"数据库正被其他程序占用。请稍后再试。";
-    case 3:   // SQLITE_PERM
-    case 8:   // SQLITE_READONLY
-    case 14:  // SQLITE_CANTOPEN: the journal beside it cannot be made
+    case DbFailure::ReadOnly:
       return u"数据库不能写入：数据库文件是只读的，或者它所在的文件夹不能写入。"
              u"请去掉只读属性，或把疾书精灵放到可以写入的文件夹。";
-    case 13:  // SQLITE_FULL
+    case DbFailure::WriteDenied:
+      return u"数据库服务器不允许写入：数据库是只读的，或者这个用户没有写入的权限。请联系数据库管理员。";
+    case DbFailure::DiskFull:
       return u"磁盘已满，数据库不能写入。请腾出磁盘空间后再试。";
-    case 10:  // SQLITE_IOERR
+    case DbFailure::IoError:
       return u"读写数据库文件时出错（磁盘满了、只读或者不能访问）。";
-    case 11:  // SQLITE_CORRUPT
-    case 26:  // SQLITE_NOTADB
+    case DbFailure::Damaged:
       return u"数据库文件已损坏或不是数据库文件。";
-    default:
-      return {};
+    case DbFailure::Unreachable:
+      return u"连不上数据库服务器，或者与它的连接断开了。请检查网络和服务器后再试。";
+    case DbFailure::Other:
+      break;
   }
-}
-
-uint32_t SqliteCode(const DbConnection* connection, uint32_t code) {
-  const DbSession* session = connection ? connection->Session() : nullptr;
-  return session && session->Dbms() == u"SQLite" ? code : 0;
+  return {};
 }
 
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description) {

@@ -14,21 +14,10 @@ constexpr uint32_t kErrorNoCurrentRecord = 0x800A0BCD;  // at the end, or no row
 constexpr uint32_t kErrorItemNotFound = 0x800A0CC1;     // no field at that position
 constexpr uint32_t kErrorObjectClosed = 0x800A0E78;     // the recordset is not open
 constexpr uint32_t kErrorNotUpdatable = 0x800A0CB3;     // the result has no table row behind it
-constexpr uint32_t kSqliteReadOnlyDbMoved = 8 | (4 << 8);  // the database file was deleted or renamed
-
-// A code that says another process holds the database locked (SQLite's BUSY
-// and LOCKED, with their extended codes): waiting longer may help.
-bool IsLockedError(uint32_t code);
-// A code that says the file is no database, or a damaged one (SQLite's NOTADB and CORRUPT).
-bool IsNotADatabaseError(uint32_t code);
 
 // Why a write to the database failed, in the user's words, with what to do;
 // empty for a failure that says nothing more than its own description.
-// `code` is SQLite's: see SqliteCode.
-std::u16string WriteFailureReason(uint32_t code);
-// The code of a failure on `connection` when SQLite reported it, else 0:
-// the native codes of other engines mean other things.
-uint32_t SqliteCode(const DbConnection* connection, uint32_t code);
+std::u16string WriteFailureReason(DbFailure failure);
 
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description);
 

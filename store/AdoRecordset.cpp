@@ -384,9 +384,11 @@ bool CADORecordset::StoreNewRow() {
     if (!IsDuplicateKey(lastErrorState_)) return false;
     // The insert's own failure is the one to report if the row cannot be written over either.
     const uint32_t code = lastErrorCode_;
+    const DbFailure failure = lastFailure_;
     const std::u16string text = lastErrorText_, description = errorDescription_, state = lastErrorState_;
     if (!OverwriteRaceWinner()) {
       lastErrorCode_ = code;
+      lastFailure_ = failure;
       lastErrorText_ = text;
       errorDescription_ = description;
       lastErrorState_ = state;
@@ -444,6 +446,7 @@ bool CADORecordset::Delete() {
 
 void CADORecordset::RecordError(const DbError& error) {
   lastErrorCode_ = error.code;
+  lastFailure_ = error.failure;
   lastErrorState_ = error.state;
   errorDescription_ = error.description;
   lastErrorText_ = u"Query = " + statement_ + u"\n" + FormatErrorBlock(kSource, error);

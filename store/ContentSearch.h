@@ -6,8 +6,8 @@
 //
 // In a SQLite file of our own the search runs on a trigram full-text index
 // (kwo_search), kept in step with the table by triggers. The index is filled
-// part by part (FillContentIndex), so that a large table never holds up the
-// window that fills it; until it is whole, and on other engines and tables
+// part by part (FillContentIndex), on a thread of its own in the program
+// (store/ContentIndexFiller.h); until it is whole, and on other engines and tables
 // that do not suit it, the table is scanned instead: the results are the
 // same, only slower.
 #include <cstdint>

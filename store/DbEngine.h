@@ -17,6 +17,19 @@ namespace kwo::store {
 // A column value or a statement parameter.
 using DbValue = std::variant<std::monostate, int64_t, double, std::u16string>;
 
+// Why the database refused a call, in terms every engine maps its own codes to.
+enum class DbFailure {
+  Other,        // nothing more to say than the engine's own description
+  Locked,       // another program holds the data: waiting may help
+  ReadOnly,     // the database file, or the folder it is in, cannot be written
+  WriteDenied,  // the server takes no writes from this login (read-only database or no right to)
+  DiskFull,
+  FileMoved,    // the database file was deleted or renamed while open
+  IoError,      // the file could not be read or written
+  Damaged,      // the file is no database, or a damaged one
+  Unreachable,  // the server cannot be reached, or the link to it broke
+};
+
 // What a failed engine call reports; the layer turns it into its error record.
 struct DbError {
   uint32_t code = 0;            // engine error code (HRESULT-like: E_POINTER for a missing object)
@@ -24,6 +37,7 @@ struct DbError {
   std::u16string description;   // the engine's message
   std::u16string codeMeaning;   // the text for the code
   std::u16string state;         // the SQLSTATE class of the failure, e.g. u"23000" for a duplicate key
+  DbFailure failure = DbFailure::Other;  // set by the engine that failed
 };
 
 // A duplicate key: SQLSTATE 23000 (ODBC, SQLite) or 23505 (PostgreSQL).

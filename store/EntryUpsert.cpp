@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "store/AdoErrors.h"
+#include "store/SqlDialect.h"
 #include "text/Chars.h"
 
 namespace kwo::store {
@@ -19,7 +20,46 @@ std::u16string UpsertStatement(size_t rows) {
   return sql + u" on conflict(id) do update set content=excluded.content";
 }
 
+// A batch of new ids: a plain insert, the cheapest write the server has.
+constexpr char16_t kArrayInsert[] =
+    u"insert into kwo(id, shortkey, content) select * from unnest(?1::bigint[], ?2::text[], ?3::text[])";
+constexpr char16_t kArrayUpsert[] =
+    u"insert into kwo(id, shortkey, content) select * from unnest(?1::bigint[], ?2::text[], ?3::text[]) "
+    u"on conflict(id) do update set content=excluded.content";
+
+// The id of the current transaction, NULL before it has written anything.
+bool TransactionId(DbSession& session, DbField& id) {
+  DbError error;
+  std::unique_ptr<DbStatement> statement = session.Prepare(u"select txid_current_if_assigned()", error);
+  if (!statement || !statement->Bind({}, error) || statement->Step(error) != DbStep::Row) return false;
+  id = statement->Column(0);
+  statement->Reset();
+  return true;
+}
+
 }  // namespace
+
+std::u16string TextArrayLiteral(const std::vector<const std::u16string*>& items) {
+  size_t size = 2;
+  for (const std::u16string* item : items) size += item->size() + 3;
+  std::u16string literal;
+  literal.reserve(size + size / 16);
+  literal += u'{';
+  for (const std::u16string* item : items) {
+    if (literal.size() > 1) literal += u',';
+    literal += u'"';
+    size_t from = 0;
+    for (size_t at; (at = item->find_first_of(u"\\\"", from)) != std::u16string::npos; from = at + 1) {
+      literal.append(*item, from, at - from);
+      literal += u'\\';
+      literal += (*item)[at];
+    }
+    literal.append(*item, from, std::u16string::npos);
+    literal += u'"';
+  }
+  literal += u'}';
+  return literal;
+}
 
 EntryUpsert::EntryUpsert(std::shared_ptr<DbConnection> connection) : connection_(std::move(connection)) {}
 
@@ -32,6 +72,8 @@ DbSession* EntryUpsert::Session(DbError& error) {
   // Statements of an earlier session are of no use after a reopen.
   if (generation_ != connection_->Generation()) {
     full_.reset();
+    arrayUpsert_.reset();
+    arrays_ = false;
     tried_ = false;
     generation_ = connection_->Generation();
   }
@@ -43,9 +85,10 @@ bool EntryUpsert::Available() {
   DbSession* session = Session(refused);
   if (!session) return false;
   if (!tried_) {
+    arrays_ = DialectFor(session->Dbms()).arrayParameters;
     // Built once: the text of a full batch is long, and every import asks for it.
     static const std::u16string fullStatement = UpsertStatement(kUpsertBatchRows);
-    full_ = session->Prepare(fullStatement, refused);
+    full_ = session->Prepare(arrays_ ? std::u16string(kArrayInsert) : fullStatement, refused);
     tried_ = true;
   }
   return full_ != nullptr;
@@ -60,7 +103,7 @@ bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16st
     return true;
   }
   queued_.push_back(Row{id, key, content});
-  return queued_.size() < kUpsertBatchRows || Flush(error);
+  return queued_.size() < BatchRows() || Flush(error);
 }
 
 bool EntryUpsert::Flush(DbError& error) {
@@ -73,6 +116,7 @@ bool EntryUpsert::Flush(DbError& error) {
 bool EntryUpsert::Write(const std::vector<Row>& rows, DbError& error) {
   DbSession* session = Session(error);
   if (!session) return false;
+  if (arrays_) return WriteArrays(*session, rows, error);
   std::unique_ptr<DbStatement> tail;
   if (rows.size() != kUpsertBatchRows || !full_) {
     tail = session->Prepare(UpsertStatement(rows.size()), error);
@@ -90,6 +134,48 @@ bool EntryUpsert::Write(const std::vector<Row>& rows, DbError& error) {
   const DbStep step = statement.Step(error);
   statement.Reset();
   return step != DbStep::Failed;
+}
+
+bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, DbError& error) {
+  std::u16string ids;
+  ids.reserve(11 * rows.size() + 2);
+  std::vector<const std::u16string*> keys, contents;
+  keys.reserve(rows.size());
+  contents.reserve(rows.size());
+  for (const Row& row : rows) {
+    ids += ids.empty() ? u'{' : u',';
+    ids += text::FormatDecimal(row.id);
+    keys.push_back(&row.key);
+    contents.push_back(&row.content);
+  }
+  ids += u'}';
+  const std::vector<DbValue> parameters{DbValue(std::move(ids)), DbValue(TextArrayLiteral(keys)),
+                                        DbValue(TextArrayLiteral(contents))};
+  auto run = [&](DbStatement& statement) {
+    if (!statement.Bind(parameters, error)) return false;
+    const DbStep step = statement.Step(error);
+    statement.Reset();
+    return step != DbStep::Failed;
+  };
+  if (!arrayUpsert_) {
+    // The transaction's id before and after a failed insert tells whether the
+    // driver undid the statement alone (it keeps the id) or the whole
+    // transaction (a new id, or none yet), or left it aborted (the query fails).
+    DbField before, after;
+    const bool known = TransactionId(session, before);
+    if (run(*full_)) return true;
+    if (!IsDuplicateKey(error.state)) return false;
+    // Some ids exist. Upserting is safe when nothing was written before, or
+    // when the batches before are still there.
+    const bool kept = before.type == DbType::Null || (TransactionId(session, after) && after.type == before.type &&
+                                                      after.value == before.value);
+    if (!known || !kept) return false;
+    // This batch and the following ones are upserted.
+    arrayUpsert_ = session.Prepare(kArrayUpsert, error);
+    if (!arrayUpsert_) return false;
+    error = DbError();
+  }
+  return run(*arrayUpsert_);
 }
 
 }  // namespace kwo::store

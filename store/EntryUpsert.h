@@ -8,6 +8,14 @@
 // one by one would). Engines or tables that do not take the statement (no
 // unique id, no "on conflict") are left to the recordset's save: Available()
 // tells which.
+//
+// Where the server reads arrays from text parameters (PostgreSQL), a batch of
+// up to kArrayBatchRows rows is one statement with three array parameters: a
+// plain insert while the ids are new, which costs the server about half of an
+// upsert. The first batch that meets an existing id (or one that another
+// writer has just inserted) is written again by the upsert, as are all
+// batches after it, when the driver undid the failed statement alone;
+// otherwise the batch fails, and with it the import's transaction.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +27,11 @@
 namespace kwo::store {
 
 constexpr size_t kUpsertBatchRows = 1000;
+constexpr size_t kArrayBatchRows = 10000;
+
+// A PostgreSQL array literal of texts: every element quoted, so that empty
+// strings, "NULL", braces, commas and spaces stay plain text.
+std::u16string TextArrayLiteral(const std::vector<const std::u16string*>& items);
 
 class EntryUpsert {
  public:
@@ -34,6 +47,8 @@ class EntryUpsert {
   bool Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error);
   // Writes the entries still queued; to be called before the transaction commits.
   bool Flush(DbError& error);
+  // Rows per batch on the open session (after Available()).
+  size_t BatchRows() const { return arrays_ ? kArrayBatchRows : kUpsertBatchRows; }
 
  private:
   struct Row {
@@ -45,11 +60,14 @@ class EntryUpsert {
   // The open session (statements of an earlier one dropped), or nullptr with the error filled.
   DbSession* Session(DbError& error);
   bool Write(const std::vector<Row>& rows, DbError& error);
+  bool WriteArrays(DbSession& session, const std::vector<Row>& rows, DbError& error);
 
   std::shared_ptr<DbConnection> connection_;
   uint64_t generation_ = 0;
   bool tried_ = false;  // the upsert was prepared, or refused, on this session
-  std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows
+  bool arrays_ = false;  // full_ inserts the batch given as three arrays
+  std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows, or the arrays' insert
+  std::unique_ptr<DbStatement> arrayUpsert_;  // the arrays' upsert, once an id was found to exist
   std::vector<Row> queued_;
   std::unordered_map<uint32_t, size_t> queuedAt_;  // id -> its row in queued_
 };

@@ -1,6 +1,8 @@
 #include "store/OdbcEngine.h"
 
 #include "store/BoundedSelect.h"
+#include "store/SqlDialect.h"
+#include "store/SqliteEngine.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,6 +34,21 @@ SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
 
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
+}  // namespace
+
+DbFailure OdbcFailure(const std::u16string& state) {
+  if (state.compare(0, 2, u"08") == 0 || state == u"HYT00" || state == u"HYT01" || state == u"57P01" ||
+      state == u"57P02" || state == u"57P03") {
+    return DbFailure::Unreachable;  // no connection, a timeout, the server shutting down or starting
+  }
+  if (state == u"40001" || state == u"40P01" || state == u"55P03") return DbFailure::Locked;  // a conflict or a deadlock
+  if (state == u"25006" || state == u"42501") return DbFailure::WriteDenied;
+  if (state == u"53100") return DbFailure::DiskFull;
+  return DbFailure::Other;
+}
+
+namespace {
+
 DbError Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
   DbError error;
   error.source = kSource;
@@ -49,6 +66,7 @@ DbError Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
     error.description += reinterpret_cast<const char16_t*>(message);
   }
   error.codeMeaning = u"SQLSTATE " + error.state;
+  error.failure = OdbcFailure(error.state);
   if (error.description.empty()) error.description = u"ODBC 调用失败";
   return error;
 }
@@ -59,6 +77,7 @@ DbError PlainError(const std::u16string& description, const std::u16string& stat
   error.source = kSource;
   error.state = state;
   error.codeMeaning = u"SQLSTATE " + state;
+  error.failure = OdbcFailure(state);
   error.description = description;
   return error;
 }
@@ -126,11 +145,11 @@ std::u16string MapMarkers(const std::u16string& sql, std::vector<size_t>& order)
 
 // The few words the databases spell differently. PostgreSQL's like tells
 // letter cases apart, which SQLite's, SQL Server's and Access's do not.
-std::u16string Dialect(std::u16string sql, const std::u16string& dbms) {
-  if (text::EqualNoCase(dbms, u"ACCESS")) {
+std::u16string Respell(std::u16string sql, const SqlDialect& dialect) {
+  if (dialect.substringIsMid) {
     for (size_t at = 0; (at = sql.find(u"substring(", at)) != std::u16string::npos;) sql.replace(at, 10, u"mid(");
   }
-  if (text::EqualNoCase(dbms, u"PostgreSQL")) {
+  if (dialect.caseBlindLikeIsIlike) {
     for (size_t at = 0; (at = sql.find(u" like ?", at)) != std::u16string::npos; at += 8) sql.replace(at, 6, u" ilike ");
   }
   return sql;
@@ -188,6 +207,7 @@ class Shared {
 
   std::shared_ptr<Link> link;
   std::u16string dbms;
+  SqlDialect dialect;
   bool away = false;
   bool closed = false;  // the session is gone: its statements connect no more
   bool inTransaction = false;
@@ -281,6 +301,7 @@ bool Shared::Connect(DbSession& session, DbError& error) {
   if (Succeeded(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &nameLength))) {
     dbms = reinterpret_cast<const char16_t*>(name);
   }
+  dialect = DialectFor(dbms);
   DropLink();
   link = std::move(next);
   away = false;
@@ -362,8 +383,7 @@ class OdbcStatement final : public DbStatement {
     std::unique_ptr<Handle> statement = std::move(statement_);
     executed_ = false;
     if (!statement || link_ != shared_->link || shared_->closed || shared_->idle.size() >= 64) return;
-    // The SQLite driver returns rows of an earlier run from a statement run again.
-    if (text::EqualNoCase(shared_->dbms, u"SQLite")) return;
+    if (!shared_->dialect.reusesStatements) return;
     SQLFreeStmt(statement->handle, SQL_CLOSE);
     SQLFreeStmt(statement->handle, SQL_RESET_PARAMS);
     shared_->idle.emplace(sql_, std::move(statement));
@@ -399,7 +419,7 @@ class OdbcStatement final : public DbStatement {
     limit_ = rows > 0 ? rows : 0;
     std::u16string sql = base_;
     std::vector<size_t> order = baseOrder_;
-    const bool bounded = limit_ > 0 && text::EqualNoCase(shared_->dbms, u"PostgreSQL") && AddRowBound(sql, order);
+    const bool bounded = limit_ > 0 && shared_->dialect.driverBuffersResults && AddRowBound(sql, order);
     if (bounded == bounded_) return;
     Release();  // prepared again, for the new text, when it runs
     bounded_ = bounded;
@@ -431,10 +451,12 @@ class OdbcStatement final : public DbStatement {
       return DbStep::Failed;
     }
     row_.clear();
+    DbError readError;  // the caller's error may hold an earlier failure
     for (size_t i = 0; i < columns_.size(); ++i) {
-      row_.push_back(boundText_.empty() ? ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i], error)
-                                         : BoundColumn(i, error));
-      if (!error.state.empty()) {
+      row_.push_back(boundText_.empty() ? ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i], readError)
+                                         : BoundColumn(i, readError));
+      if (!readError.state.empty()) {
+        error = readError;
         shared_->LinkBroke(error);
         return DbStep::Failed;
       }
@@ -514,7 +536,7 @@ class OdbcStatement final : public DbStatement {
                       &nullable);
       columns_.push_back(ColumnInfo{reinterpret_cast<const char16_t*>(name), type, digits});
     }
-    if (count > 0 && limit_ == 0 && text::EqualNoCase(shared_->dbms, u"PostgreSQL")) BindResult();
+    if (count > 0 && limit_ == 0 && shared_->dialect.driverBuffersResults) BindResult();
     if (count == 0) {
       SQLLEN changed = 0;
       SQLRowCount(statement_->handle, &changed);
@@ -533,7 +555,7 @@ class OdbcStatement final : public DbStatement {
     SQLFreeStmt(s, SQL_RESET_PARAMS);
     SQLSetStmtAttrW(s, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(limit_ > 0 ? limit_ : 0)),
                     0);
-    const bool access = text::EqualNoCase(shared_->dbms, u"ACCESS");
+    const bool asDouble = shared_->dialect.bigIntegersAsDouble;
     bound_.assign(order_.size(), Bound());
     const DbValue rowBound(static_cast<int64_t>(limit_));
     for (size_t i = 0; i < order_.size(); ++i) {
@@ -545,7 +567,7 @@ class OdbcStatement final : public DbStatement {
       SQLLEN length = 0;
       if (const auto* integer = std::get_if<int64_t>(&value)) {
         const bool small = *integer >= INT32_MIN && *integer <= INT32_MAX;
-        if (access && !small) {
+        if (asDouble && !small) {
           b.real = static_cast<double>(*integer);
           cType = SQL_C_DOUBLE;
           sqlType = SQL_DOUBLE;
@@ -583,9 +605,10 @@ class OdbcStatement final : public DbStatement {
     const SQLRETURN rc = SQLExecute(s);
     if (Succeeded(rc) || rc == SQL_NO_DATA) return true;
     error = Diagnose(SQL_HANDLE_STMT, s);
-    // The SQLite driver reports a constraint as a general error with SQLite's own code.
-    if (error.state == u"HY000" && text::EqualNoCase(shared_->dbms, u"SQLite") && (error.code & 0xFF) == 19) {
-      error.state = u"23000";
+    // The SQLite driver reports its failures as general errors with SQLite's own code.
+    if (error.state == u"HY000" && shared_->dialect.failuresAsSqliteCodes) {
+      if ((error.code & 0xFF) == 19) error.state = u"23000";
+      error.failure = SqliteFailure(error.code);
     }
     return false;
   }
@@ -760,7 +783,7 @@ class OdbcSession final : public DbSession {
       error = PlainError(u"Only one statement can be run at a time", u"42000");
       return nullptr;
     }
-    auto statement = std::make_unique<OdbcStatement>(shared_, *this, Dialect(std::move(mapped), shared_->dbms),
+    auto statement = std::make_unique<OdbcStatement>(shared_, *this, Respell(std::move(mapped), shared_->dialect),
                                                      std::move(order));
     if (!statement->PrepareOnLink(error)) {
       // A broken link is replaced when the statement runs.

@@ -24,6 +24,9 @@ using ConnectCheck = std::function<bool(DbSession&, DbError&)>;
 // answer gives a session that is away (ServerAway()) instead.
 std::unique_ptr<DbSession> OpenOdbcSession(const ConnectionSettings& settings, ConnectCheck check, DbError& error);
 
+// What a SQLSTATE says about a refusal (ODBC's own classes and PostgreSQL's).
+DbFailure OdbcFailure(const std::u16string& state);
+
 // The names of the installed ODBC drivers.
 std::vector<std::u16string> InstalledOdbcDrivers();
 

@@ -1,8 +1,12 @@
 #include "store/ShorthandTable.h"
 
+#include <cstdio>
 #include <vector>
 
+#include "store/AdoErrors.h"
+#include "store/SqlDialect.h"
 #include "text/Chars.h"
+#include "text/Utf.h"
 
 namespace kwo::store {
 namespace {
@@ -12,6 +16,7 @@ namespace {
 // no TOP or LIMIT; the listing's 37 rows are taken by stopping the fetch.
 constexpr char16_t kLookupQuery[] = u"select * from kwo where id=?1";
 constexpr char16_t kListingQuery[] = u"select * from kwo order by id";
+constexpr char16_t kEntriesQuery[] = u"select shortkey, content from kwo order by id";
 // ?1 the key, ?2 its length in characters.
 constexpr char16_t kPrefixScanQuery[] = u"select * from kwo where substring(shortkey,1,?2)=?1 order by id";
 
@@ -31,6 +36,21 @@ std::u16string BuildPrefixRangeQuery() {
     sql += u"select * from kwo where id between ?" + low + u" and ?" + high + u" and substring(shortkey,1,?2)=?1";
   }
   return sql + u" order by id";
+}
+
+// A column's value as text, moved out of the field where it is one.
+void TakeText(DbField&& field, std::u16string& text) {
+  switch (field.type) {
+    case DbType::Text: text = std::move(std::get<std::u16string>(field.value)); return;
+    case DbType::Integer: text = text::FormatDecimal(std::get<int64_t>(field.value)); return;
+    case DbType::Real: {
+      char buffer[64];
+      std::snprintf(buffer, sizeof buffer, "%.20g", std::get<double>(field.value));
+      text = text::Ascii(buffer);
+      return;
+    }
+    default: text.clear(); return;
+  }
 }
 
 const std::u16string& PrefixRangeQuery() {
@@ -78,8 +98,8 @@ bool IsShortKey(std::u16string_view key) {
 }
 
 bool EnsureShorthandTable(DbSession& session, DbError& error) {
-  const std::u16string dbms = session.Dbms();
-  if (text::EqualNoCase(dbms, u"SQLite")) {
+  const SqlProduct product = DialectFor(session.Dbms()).product;
+  if (product == SqlProduct::Sqlite) {
     return session.Execute(u"create table if not exists kwo(id INTEGER PRIMARY KEY, shortkey TEXT, content TEXT)",
                            error);
   }
@@ -89,11 +109,11 @@ bool EnsureShorthandTable(DbSession& session, DbError& error) {
     return true;
   }
   if (error.state.compare(0, 2, u"08") == 0) return false;  // the server went away
-  if (text::EqualNoCase(dbms, u"PostgreSQL") && error.state == u"42P01") {
+  if (product == SqlProduct::PostgreSql && error.state == u"42P01") {
     return session.Execute(kPostgresTable, error);
   }
   error.description = u"数据库里没有可用的速记表 kwo（" + error.description + u"）。请先建表：\n" +
-                      (text::EqualNoCase(dbms, u"ACCESS") ? std::u16string(kAccessTable) : std::u16string(kSqlServerTable));
+                      (product == SqlProduct::Access ? std::u16string(kAccessTable) : std::u16string(kSqlServerTable));
   return false;
 }
 
@@ -143,6 +163,33 @@ bool SaveEntry(CADORecordset& rs, const std::shared_ptr<DbConnection>& connectio
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection) {
   rs.SetMaxRecords(0);
   return rs.Open(connection, kListingQuery, kStatementDefault);
+}
+
+}  // namespace kwo::store
+
+namespace kwo::store {
+
+bool ReadEntries(const std::shared_ptr<DbConnection>& connection,
+                 const std::function<void(const std::u16string& key, const std::u16string& content)>& entry,
+                 DbError& error) {
+  DbSession* session = connection ? connection->Session() : nullptr;
+  if (!session) {
+    error = LayerError(kErrorObjectClosed, u"ReadEntries", u"The database is not open");
+    return false;
+  }
+  std::unique_ptr<DbStatement> statement = session->Prepare(kEntriesQuery, error);
+  if (!statement || !statement->Bind({}, error)) return false;
+  std::u16string key, content;
+  for (;;) {
+    const DbStep step = statement->Step(error);
+    if (step != DbStep::Row) {
+      statement->Reset();
+      return step == DbStep::Done;
+    }
+    TakeText(statement->TakeColumn(0), key);
+    TakeText(statement->TakeColumn(1), content);
+    entry(key, content);
+  }
 }
 
 }  // namespace kwo::store

@@ -3,6 +3,7 @@
 // id and the three statements the program runs on it. Keys are always bound
 // as parameters, never spliced into the SQL text.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,5 +57,13 @@ bool SaveEntry(CADORecordset& rs, const std::shared_ptr<DbConnection>& connectio
 
 // Every row in ascending id order (export).
 bool OpenListing(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection);
+
+// The key and content of every row in ascending id order, each handed to
+// `entry` as it is read and kept nowhere (export). Values read as
+// FieldText gives them: NULL as an empty text, numbers in decimal. False,
+// with the error, when the table could not be read to its end.
+bool ReadEntries(const std::shared_ptr<DbConnection>& connection,
+                 const std::function<void(const std::u16string& key, const std::u16string& content)>& entry,
+                 DbError& error);
 
 }  // namespace kwo::store

@@ -26,6 +26,7 @@ DbError MakeError(int code, sqlite3* db) {
   error.codeMeaning = FromUtf8(sqlite3_errstr(code));
   error.description = db ? FromUtf8(sqlite3_errmsg(db)) : error.codeMeaning;
   if (code == SQLITE_CONSTRAINT_PRIMARYKEY || code == SQLITE_CONSTRAINT_UNIQUE) error.state = u"23000";
+  error.failure = SqliteFailure(static_cast<uint32_t>(code));
   return error;
 }
 
@@ -70,7 +71,7 @@ bool FileHasMoved(sqlite3* db) {
 
 // The failure of a write refused because the file has moved.
 DbError MovedError() {
-  DbError error = MakeError(static_cast<int>(kSqliteReadOnlyDbMoved), nullptr);
+  DbError error = MakeError(SQLITE_READONLY_DBMOVED, nullptr);
   error.description = u"The database file was deleted or renamed while open";
   return error;
 }
@@ -304,6 +305,28 @@ std::string FileNameUtf8(const std::u16string& dataSource) {
 }
 
 }  // namespace
+
+DbFailure SqliteFailure(uint32_t code) {
+  if (code == SQLITE_READONLY_DBMOVED) return DbFailure::FileMoved;
+  switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return DbFailure::Locked;
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:  // the journal beside it cannot be made
+      return DbFailure::ReadOnly;
+    case SQLITE_FULL:
+      return DbFailure::DiskFull;
+    case SQLITE_IOERR:
+      return DbFailure::IoError;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return DbFailure::Damaged;
+    default:
+      return DbFailure::Other;
+  }
+}
 
 std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings, DbError& error) {
   sqlite3* raw = nullptr;

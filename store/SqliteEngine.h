@@ -14,4 +14,7 @@ namespace kwo::store {
 // nullptr with the error filled on failure.
 std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings, DbError& error);
 
+// What an SQLite result code (extended or primary) says about a refusal.
+DbFailure SqliteFailure(uint32_t code);
+
 }  // namespace kwo::store

@@ -5,7 +5,7 @@ namespace kwo::store {
 Transaction::Transaction(CADODataBase& database) : database_(database), active_(database.BeginTrans()) {
   if (!active_) {
     error_ = database_.ErrorDescription();
-    errorCode_ = database_.LastErrorCode();
+    failure_ = database_.LastFailure();
   }
 }
 
@@ -19,7 +19,7 @@ bool Transaction::Commit() {
   if (database_.CommitTrans()) return true;
   // A refused commit (a reader still holds its lock) leaves the transaction open.
   error_ = database_.ErrorDescription();
-  errorCode_ = database_.LastErrorCode();
+  failure_ = database_.LastFailure();
   database_.RollbackTrans();
   return false;
 }

@@ -25,14 +25,14 @@ class Transaction {
   bool Commit();
   // The engine's words for a begin or commit that failed; empty otherwise.
   const std::u16string& Error() const { return error_; }
-  // The engine's code for that failure (see store/AdoErrors.h); 0 otherwise.
-  uint32_t ErrorCode() const { return errorCode_; }
+  // Why it failed, as the engine judged it; Other when it did not fail.
+  DbFailure Failure() const { return failure_; }
 
  private:
   CADODataBase& database_;
   bool active_;
   std::u16string error_;
-  uint32_t errorCode_ = 0;
+  DbFailure failure_ = DbFailure::Other;
 };
 
 }  // namespace kwo::store

@@ -1,6 +1,8 @@
 #include "text/CodePage.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "text/Utf.h"
 
@@ -107,27 +109,53 @@ bool DecodeCp936(std::string_view bytes, std::u16string& out) {
 }
 
 namespace {
-bool AppendEncoded(std::u16string_view text, std::string& out) {
-  iconv_t cd = Encoder();
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  bool lossless = true;
-  char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
-  size_t inLeft = text.size() * sizeof(char16_t);
-  char buffer[1024];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, sizeof buffer - outLeft);
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      // No form in the code page: "?" for each code unit, as Windows writes it.
-      lossless = false;
+// The code page 936 form of each code unit met so far on this thread: the
+// converter is asked once per character instead of once per piece of text.
+class EncodedUnits {
+ public:
+  // Appends the form of `unit`, or "?" (as Windows writes it) when the code
+  // page has none; false then.
+  bool Append(char16_t unit, std::string& out) {
+    uint16_t& form = forms_[unit];
+    if (form == kUnknown) form = Convert(unit);
+    if (form == kNone) {
       out.push_back('?');
-      const size_t skip = sizeof(char16_t);
-      in += skip;
-      inLeft -= skip;
+      return false;
+    }
+    if (form >= 0x100) out.push_back(static_cast<char>(form >> 8));
+    out.push_back(static_cast<char>(form & 0xFF));
+    return true;
+  }
+
+ private:
+  // No double-byte form starts with 0xFF: these two values are free.
+  static constexpr uint16_t kUnknown = 0xFFFF;
+  static constexpr uint16_t kNone = 0xFFFE;
+
+  static uint16_t Convert(char16_t unit) {
+    iconv_t cd = Encoder();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = reinterpret_cast<char*>(&unit);
+    size_t inLeft = sizeof unit;
+    unsigned char bytes[8];
+    char* outPtr = reinterpret_cast<char*>(bytes);
+    size_t outLeft = sizeof bytes;
+    // A surrogate alone is no character: the converter refuses it.
+    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return kNone;
+    switch (sizeof bytes - outLeft) {
+      case 1: return bytes[0];
+      case 2: return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+      default: return kNone;
     }
   }
+
+  std::vector<uint16_t> forms_ = std::vector<uint16_t>(0x10000, kUnknown);
+};
+
+bool AppendEncoded(std::u16string_view text, std::string& out) {
+  thread_local EncodedUnits units;
+  bool lossless = true;
+  for (char16_t unit : text) lossless = units.Append(unit, out) && lossless;
   return lossless;
 }
 }  // namespace

@@ -1,6 +1,9 @@
 # Shared steps of the kwo.exe end-to-end tests; source it after setting
 # KWO_EXE, WH_DRIVER and RECEIVER. It sources the Wine harness itself.
 #
+#   e2e_tools BUILD              builds the programs of the measured runs in the
+#                                Windows build folder BUILD when needed; sets
+#                                KWO_EXE, WH_DRIVER, RECEIVER, TOOL and MINI
 #   e2e_stage [INI_LINES...]     fresh folder $APP with kwo.exe, the entries
 #                                below in kwo.db and kwo.ini made of the lines
 #                                (UTF-8 here, written as code page 936, CR LF)
@@ -35,6 +38,15 @@ e2e_finish() {
 # The short-key id, as the program computes it.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/short-key-id.sh"
 e2e_short_key_id() { short_key_id "$@"; }
+
+e2e_tools() {  # e2e_tools BUILD
+  cmake --build "$1" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || return 1
+  KWO_EXE="$1/app/kwo.exe"
+  WH_DRIVER="$1/tests/wine/wine_driver.exe"
+  RECEIVER="$1/tests/wine/wine_receiver.exe"
+  TOOL="$1/tests/e2e/kwo_e2e_tool.exe"
+  MINI="$1/tests/e2e/kwo_e2e_mini.exe"
+}
 
 # Entries of every test. K has 44 longer keys beginning with it (45 in all).
 E2E_K_KEYS="K $(printf 'K%s ' 0 1 2 3 4 5 6 7 8 9 A B C D E F G H I J K L M N O P Q R S T U V W X Y Z 00 01 02 03 04 05 06 07)"
@@ -116,18 +128,20 @@ e2e_open_options() {
   wh_driver activate "$DLG" >/dev/null || wh_fail "the options dialog cannot be brought to the front"
 }
 
-# Tab through the dialog in front until the control has the focus, as a user would.
-# The system Open dialog of COMMAND (import): types a path into its file-name
-# box and presses Enter. What follows (a notice of 2 s) is for the caller to
-# check at once, without waiting here.
-e2e_choose_file() {  # e2e_choose_file COMMAND WINDOWS-PATH
+# The file dialog of COMMAND, titled TITLE (the system Open dialog "打开" of
+# import by default): types a path into its file-name box and presses Enter.
+# With `gone` it waits until the dialog has closed; otherwise what follows (a
+# notice of 2 s) is for the caller to check at once, without waiting here.
+e2e_choose_file() {  # e2e_choose_file COMMAND WINDOWS-PATH [TITLE [gone]]
   wh_driver command "$KWO" "$1" >/dev/null
   local dialog
-  dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || return 1
+  dialog=$(wh_driver wait "class:#32770|${3:-打开}" visible 10000) || return 1
   wh_driver activate "$dialog" >/dev/null || return 1
   wh_driver type "$2"
-  wh_driver keys RETURN
+  wh_driver keys RETURN || return 1
+  [ "${4:-}" != gone ] || wh_driver wait "$dialog" gone 10000 >/dev/null
 }
+# Tab through the dialog in front until the control has the focus, as a user would.
 e2e_focus_control() {  # e2e_focus_control ID
   local i
   for i in $(seq 12); do

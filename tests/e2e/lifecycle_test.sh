@@ -100,8 +100,9 @@ e2e_call_up
 check restart_hotkey equals "$(wh_driver state "$KWO")" foreground
 e2e_exit_kwo
 
-# Exit while the content index is being filled, a part at a time after
-# start-up: the database stays sound, and the next start completes the index.
+# Exit and kill while the content index is being filled, a part at a time
+# after start-up: the database stays sound, and the next start goes on from
+# where the last one stopped and completes the index.
 fill_marks() { sqlite3 "$APP/kwo.db" 'select count(*) from kwo_search_fill' 2>/dev/null; }
 filling() { [ "$(fill_marks)" = 1 ]; }
 index_whole() { [ "$(fill_marks)" = 0 ]; }
@@ -115,6 +116,16 @@ check index_fill_begins wh_wait_until 30 filling
 e2e_exit_kwo
 check exit_came_mid_fill filling  # a part every 50 ms at most: 100 parts take 5 s at least
 check exit_while_filling_keeps_db_sound equals "$(sqlite3 "$APP/kwo.db" 'pragma integrity_check')" ok
+# Killed while its thread fills a part: the part is undone, the rest stays.
+fill_next() { sqlite3 "$APP/kwo.db" 'select next from kwo_search_fill' 2>/dev/null; }
+stopped_at=$(fill_next)
+fill_moved() { [ "$(fill_next)" != "$stopped_at" ]; }
+e2e_start_kwo
+check fill_goes_on_after_exit wh_wait_until 30 fill_moved
+kill -KILL "$KWO_PID"
+wh_wait_until 10 e2e_gone "$KWO_PID" || wh_fail "kwo.exe did not end when killed"
+check kill_came_mid_fill filling
+check kill_while_filling_keeps_db_sound equals "$(sqlite3 "$APP/kwo.db" 'pragma integrity_check')" ok
 e2e_start_kwo
 check index_completed_after_restart wh_wait_until 180 index_whole
 check completed_index_sound equals \

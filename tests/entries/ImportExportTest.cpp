@@ -198,7 +198,7 @@ TEST(Import, RefusedWhileTheFileIsRenamed) {
   std::filesystem::rename(s.file, moved, renamed);
   if (renamed) GTEST_SKIP() << "an open file cannot be renamed here (the Wine end-to-end test renames it)";
   const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n");
-  EXPECT_EQ(r.databaseErrorCode, kwo::store::kSqliteReadOnlyDbMoved);
+  EXPECT_EQ(r.databaseFailure, kwo::store::DbFailure::FileMoved);
   EXPECT_NE(ImportOutcomeText(r).find(u"改回原名"), std::u16string::npos);
   std::filesystem::rename(moved, s.file);
   EXPECT_EQ(ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n").status, ImportResult::Status::Imported);

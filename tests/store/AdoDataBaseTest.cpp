@@ -5,11 +5,13 @@
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "TempDatabase.h"
 #include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
+#include "store/OdbcEngine.h"
 #include "store/ShorthandTable.h"
 
 namespace kwo::store {
@@ -149,12 +151,31 @@ TEST(CADODataBase, EngineFailuresCarrySqliteCodeAndMessage) {
   CADODataBase db;
   EXPECT_FALSE(db.Open(ConnectionTo(folder, u"junk.db")));
   EXPECT_EQ(db.LastErrorCode(), static_cast<uint32_t>(SQLITE_NOTADB));
+  EXPECT_EQ(db.LastFailure(), DbFailure::Damaged);
   EXPECT_NE(db.LastErrorText().find(u"\tCode = 0000001a\n\tCode meaning = file is not a database\n\tSource = SQLite\n"),
             std::u16string::npos);
 
   EXPECT_FALSE(db.Open(ConnectionTo(folder, u"no such folder/kwo.db")));
   EXPECT_EQ(db.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_CANTOPEN));
+  EXPECT_EQ(db.LastFailure(), DbFailure::ReadOnly);
   EXPECT_FALSE(db.IsOpen());
+}
+
+// The SQLSTATEs of a server name their refusals as SQLite's codes do (tested
+// above and in the import); each refusal has its own words for the user.
+TEST(CADODataBase, ServerRefusalsAreNamedAsTheFileEnginesAre) {
+  const std::pair<const char16_t*, DbFailure> states[] = {
+      {u"08S01", DbFailure::Unreachable}, {u"08001", DbFailure::Unreachable}, {u"57P01", DbFailure::Unreachable},
+      {u"40001", DbFailure::Locked},      {u"40P01", DbFailure::Locked},      {u"25006", DbFailure::WriteDenied},
+      {u"53100", DbFailure::DiskFull},    {u"23505", DbFailure::Other},       {u"HY000", DbFailure::Other}};
+  for (const auto& [state, failure] : states) EXPECT_EQ(OdbcFailure(state), failure) << text::Utf16ToUtf8(state);
+  std::set<std::u16string> reasons;
+  for (DbFailure failure : {DbFailure::Locked, DbFailure::ReadOnly, DbFailure::WriteDenied, DbFailure::DiskFull,
+                            DbFailure::FileMoved, DbFailure::IoError, DbFailure::Damaged, DbFailure::Unreachable}) {
+    EXPECT_TRUE(reasons.insert(WriteFailureReason(failure)).second);
+  }
+  EXPECT_EQ(reasons.count(u""), 0u);
+  EXPECT_EQ(WriteFailureReason(DbFailure::Other), u"");
 }
 
 TEST(CADODataBase, TransactionsCommitAndRollBack) {
@@ -194,6 +215,7 @@ TEST(CADODataBase, SecondWriterWaitsForTheFirstInsteadOfFailing) {
   ASSERT_TRUE(impatient.Open(ConnectionTo(folder, u"kwo.db", u";Busy Timeout=0")));
   EXPECT_FALSE(impatient.BeginTrans());
   EXPECT_EQ(impatient.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_BUSY));
+  EXPECT_EQ(impatient.LastFailure(), DbFailure::Locked);
 
   std::mutex mutex;
   std::condition_variable changed;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "TempDatabase.h"
+#include "store/ContentIndexFiller.h"
 #include "store/ContentSearch.h"
 #include "store/ShorthandTable.h"
 
@@ -174,6 +176,52 @@ TEST_F(ContentSearchTest, AgreesWithReadingEveryRowWhileRowsChange) {
   ASSERT_TRUE(other.Find(again.Connection(), u"地址", found, error));
   EXPECT_TRUE(other.UsedIndex());
   EXPECT_EQ(found.size(), Expected(u"地址").size());
+}
+
+// The filler's own thread and connection against this connection's writes:
+// stopped midway it leaves the mark for the next start, which completes the
+// index while rows change; no write here fails for the overlap.
+TEST_F(ContentSearchTest, FillerThreadStopsMidwayAndGoesOnWhileRowsChange) {
+  for (int i = 0; i < 150; ++i) Store(RandomKey(), RandomText(12));
+  auto marks = [this] {
+    CADORecordset rs;
+    std::u16string count;
+    if (!rs.Open(db.Connection(), u"select count(*) from kwo_search_fill") || !rs.FieldText(0, count)) return -1;
+    return std::stoi(std::string(count.begin(), count.end()));
+  };
+  IndexFillPace pace;
+  pace.delayMs = 0;
+  pace.periodMs = 600000;  // stopped while it waits for its second part
+  pace.rows = 7;
+  ContentIndexFiller filler;
+  filler.Start(ConnectionTo(folder, u"kwo.db"), pace);
+  while (marks() != 1) std::this_thread::yield();
+  filler.Stop();
+  EXPECT_TRUE(filler.Finished());
+  EXPECT_EQ(filler.Outcome(), IndexFill::More);
+  EXPECT_EQ(marks(), 1);
+
+  pace.periodMs = 1;
+  pace.retryMs = 1;
+  pace.mostFailures = 1000;
+  filler.Start(ConnectionTo(folder, u"kwo.db"), pace);
+  DbError error;
+  int writes = 0;
+  for (; !filler.Finished() && writes < 20000; ++writes) {
+    Store(RandomKey(), RandomText(12));
+    ASSERT_TRUE(db.Connection()->Session()->Execute(
+        u"delete from kwo where id = (select id from kwo order by random() limit 1)", error));
+  }
+  filler.Stop();
+  ASSERT_EQ(filler.Outcome(), IndexFill::Ready);
+  EXPECT_GT(writes, 0);
+  EXPECT_EQ(marks(), 0);
+  ASSERT_TRUE(db.Connection()->Session()->Execute(u"insert into kwo_search(kwo_search) values ('integrity-check')",
+                                                  error));
+  Store(u"C1", u"地址电话");
+  CompareOnRandomTexts(200);
+  Found(u"地址");
+  EXPECT_TRUE(search.UsedIndex());
 }
 
 TEST_F(ContentSearchTest, TableWithoutIntegerKeyIsScannedWithTheSameResults) {

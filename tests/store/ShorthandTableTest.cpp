@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -162,7 +163,16 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"B", u"first", error));
   ASSERT_TRUE(upsert.Store(ShortKeyId(u"C"), u"C", u"imported", error));
   ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"b", u"second", error));
-  for (size_t i = 0; i < kUpsertBatchRows; ++i) {
+  // Texts that a batch's encoding must carry unchanged.
+  const std::vector<std::u16string> texts{u"", u"NULL", u"null", u"\"", u"\\", u"\\\"", u"a\\", u"{}", u"{a,b}",
+                                          u"a,b", u" spaced ", u"'", u"{NULL}", u"中文，逗号", u"😀\U0001F468\u200D",
+                                          u"\r\n\t", u"ARRAY[1]", u"$1", u"?"};
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::u16string key = u"T" + text::Ascii(std::to_string(i));
+    ASSERT_TRUE(upsert.Store(ShortKeyId(key), texts[i] + key, texts[i], error));
+  }
+  const size_t batch = upsert.BatchRows();
+  for (size_t i = 0; i < batch; ++i) {
     const std::u16string key = u"K" + text::Ascii(std::to_string(100 + i));
     ASSERT_TRUE(upsert.Store(ShortKeyId(key), key, key, error)) << text::Utf16ToUtf8(error.description);
   }
@@ -174,8 +184,69 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   EXPECT_EQ(LookedUp(u"K349"), u"K349");
   EXPECT_EQ(LookedUp(u"C"), u"imported");
   EXPECT_EQ(Listed(u"C"), std::vector<std::u16string>());  // still under its own key "c"
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::u16string key = u"T" + text::Ascii(std::to_string(i));
+    ASSERT_TRUE(OpenLookup(rs, db.Connection(), ShortKeyId(key)));
+    std::u16string storedKey, content;
+    EXPECT_TRUE(rs.FieldText(kColumnKey, storedKey));
+    EXPECT_TRUE(rs.FieldText(kColumnContent, content));
+    EXPECT_EQ(storedKey, texts[i] + key) << i;
+    EXPECT_EQ(content, texts[i]) << i;
+    rs.Close();
+  }
   ASSERT_TRUE(OpenListing(rs, db.Connection()));
-  EXPECT_EQ(rs.RecordCount(), 4u + kUpsertBatchRows);
+  EXPECT_EQ(rs.RecordCount(), 4u + texts.size() + batch);
+  rs.Close();
+
+  // Export's reading: every row once, in id order, the texts unchanged.
+  std::vector<std::pair<std::u16string, std::u16string>> read;
+  ASSERT_TRUE(ReadEntries(db.Connection(), [&](const std::u16string& k, const std::u16string& c) { read.emplace_back(k, c); },
+                          error));
+  ASSERT_EQ(read.size(), 4u + texts.size() + batch);
+  std::vector<uint32_t> ids;  // of the rows stored under their own keys
+  for (const auto& [k, c] : read) {
+    if (k.size() > 1 && k[0] == u'K') ids.push_back(ShortKeyId(k));
+  }
+  EXPECT_EQ(ids.size(), batch);
+  EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+  EXPECT_EQ(std::count(read.begin(), read.end(), std::make_pair(texts[4] + u"T4", texts[4])), 1);
+
+  // Whatever the driver undoes on an error (nothing, the transaction, the
+  // statement), an import whose second batch meets a stored key stores both
+  // batches or neither; both with the driver's default.
+  if (GetParam() != "PostgreSQL") return;
+  for (const char16_t level : std::u16string(u"012")) {
+    CADODataBase other;
+    ASSERT_TRUE(other.Open(db.ConnectionString() + u";Protocol=7.4-" + level));
+    EntryUpsert levelled(other.Connection());
+    ASSERT_TRUE(levelled.Available());
+    ASSERT_TRUE(other.BeginTrans());
+    const std::u16string prefix(1, static_cast<char16_t>(u'X' + (level - u'0'))), content(1, level);
+    bool stored = true;
+    for (size_t i = 0; i < batch && stored; ++i) {
+      const std::u16string key = prefix + text::Ascii(std::to_string(10000 + i));
+      stored = levelled.Store(ShortKeyId(key), key, content, error);
+    }
+    stored = stored && levelled.Store(ShortKeyId(u"B"), u"B", content, error) && levelled.Flush(error);
+    stored = stored ? other.CommitTrans() : !other.RollbackTrans() && false;
+    EXPECT_EQ(LookedUp(prefix + u"10000"), stored ? content : u"") << static_cast<char>(level);
+    EXPECT_EQ(LookedUp(u"B") == content, stored) << static_cast<char>(level);
+    if (level == u'2') EXPECT_TRUE(stored) << text::Utf16ToUtf8(error.description);  // the driver's default
+  }
+}
+
+// A server that takes no writes: the save and the import's batch both say so.
+TEST_P(ShorthandTableTest, WritesTheServerRefusesAreNamed) {
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  DbError error;
+  ASSERT_TRUE(db.Connection()->Session()->Execute(u"set session characteristics as transaction read only", error));
+  EXPECT_FALSE(SaveEntry(rs, db.Connection(), u"RO", u"refused"));
+  EXPECT_EQ(rs.LastFailure(), DbFailure::WriteDenied) << text::Utf16ToUtf8(rs.ErrorDescription());
+  EntryUpsert upsert(db.Connection());
+  ASSERT_TRUE(db.BeginTrans());
+  EXPECT_FALSE(upsert.Store(ShortKeyId(u"RO"), u"RO", u"refused", error) && upsert.Flush(error));
+  EXPECT_EQ(error.failure, DbFailure::WriteDenied) << text::Utf16ToUtf8(error.description);
+  db.RollbackTrans();
 }
 
 // The range-scan listing must give exactly what the plain filtered scan gives.
@@ -245,6 +316,34 @@ TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
   EXPECT_EQ(LookedUp(u"RACE"), u"theirs");
   ASSERT_TRUE(other.CommitTrans());
   EXPECT_EQ(LookedUp(u"IMP"), u"imported");
+
+  // An import's batch meets a row another copy added and has not committed:
+  // the batch waits, and then takes the row over instead of failing.
+  ASSERT_TRUE(other.BeginTrans());
+  ASSERT_TRUE(InsertEntry(other.Connection(), IdText(ShortKeyId(u"LATE")), u"LATE", u"theirs"));
+  bool flushed = false;
+  DbError flushError;
+  std::thread importer([&] {
+    EntryUpsert upsert(db.Connection());
+    flushed = upsert.Available() && upsert.Store(ShortKeyId(u"NEW"), u"NEW", u"new", flushError) &&
+              upsert.Store(ShortKeyId(u"LATE"), u"LATE", u"mine", flushError) && upsert.Flush(flushError);
+  });
+  CADORecordset waiting;
+  waiting.SetConnection(other.Connection());
+  for (int i = 0; i < 200; ++i) {
+    std::u16string count;
+    if (waiting.Open(other.Connection(), u"select count(*) from pg_stat_activity where wait_event_type='Lock'") &&
+        waiting.FieldText(0, count) && count != u"0")
+      break;
+    waiting.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  waiting.Close();
+  ASSERT_TRUE(other.CommitTrans());
+  importer.join();
+  EXPECT_TRUE(flushed) << text::Utf16ToUtf8(flushError.description);
+  EXPECT_EQ(LookedUp(u"LATE"), u"mine");
+  EXPECT_EQ(LookedUp(u"NEW"), u"new");
 }
 
 // The server stops under a running program and comes back: searches show

@@ -36,6 +36,10 @@ TEST(Utf, ReplacesMalformedInput) {
 
 TEST(CodePage936, EncodesAndDecodesChinese) {
   std::string bytes;
+  for (int pass = 0; pass < 2; ++pass) {  // the characters' forms found, then known
+    EXPECT_TRUE(EncodeCp936(u"中文abc\u20AC\u00B7", bytes));
+    EXPECT_EQ(bytes, "\xD6\xD0\xCE\xC4" "abc\x80\xA1\xA4");
+  }
   EXPECT_TRUE(EncodeCp936(u"中文abc", bytes));
   EXPECT_EQ(bytes, "\xD6\xD0\xCE\xC4" "abc");
   std::u16string back;
