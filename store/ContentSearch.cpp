@@ -399,7 +399,8 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
           found.clear();
           return false;
         }
-        if (terms.empty()) {  // no row holds the word
+        if (terms.empty()) {  // the index says no row holds the word
+          usedIndex_ = true;
           RankFound(found, text, kFoundLimit);
           return true;
         }

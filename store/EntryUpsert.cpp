@@ -71,6 +71,7 @@ DbSession* EntryUpsert::Session(DbError& error) {
   }
   // Statements of an earlier session are of no use after a reopen.
   if (generation_ != connection_->Generation()) {
+    probe_.reset();
     full_.reset();
     arrayUpsert_.reset();
     arrays_ = false;
@@ -86,17 +87,17 @@ bool EntryUpsert::Available() {
   if (!session) return false;
   if (!tried_) {
     arrays_ = DialectFor(session->Dbms()).arrayParameters;
-    // Built once: the text of a full batch is long, and every import asks for it.
-    static const std::u16string fullStatement = UpsertStatement(kUpsertBatchRows);
-    full_ = session->Prepare(arrays_ ? std::u16string(kArrayInsert) : fullStatement, refused);
+    // A one-row upsert tells whether the server takes the statement; the full
+    // batch's statement, long to build and to prepare, waits for a full batch.
+    probe_ = session->Prepare(arrays_ ? std::u16string(kArrayInsert) : UpsertStatement(1), refused);
     tried_ = true;
   }
-  return full_ != nullptr;
+  return probe_ != nullptr;
 }
 
 bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error) {
   // Callers ask Available() first: without the statement the recordset saves the row.
-  assert(full_ != nullptr);
+  assert(probe_ != nullptr);
   const auto [at, added] = queuedAt_.emplace(id, queued_.size());
   if (!added) {
     queued_[at->second].content = content;
@@ -117,12 +118,14 @@ bool EntryUpsert::Write(const std::vector<Row>& rows, DbError& error) {
   DbSession* session = Session(error);
   if (!session) return false;
   if (arrays_) return WriteArrays(*session, rows, error);
+  DbStatement* statement = rows.size() == 1 ? probe_.get() : rows.size() == kUpsertBatchRows ? full_.get() : nullptr;
   std::unique_ptr<DbStatement> tail;
-  if (rows.size() != kUpsertBatchRows || !full_) {
+  if (!statement) {
     tail = session->Prepare(UpsertStatement(rows.size()), error);
     if (!tail) return false;
+    statement = tail.get();
+    if (rows.size() == kUpsertBatchRows) full_ = std::move(tail);  // kept for the batches after it
   }
-  DbStatement& statement = tail ? *tail : *full_;
   std::vector<DbValue> parameters;
   parameters.reserve(3 * rows.size());
   for (const Row& row : rows) {
@@ -130,9 +133,9 @@ bool EntryUpsert::Write(const std::vector<Row>& rows, DbError& error) {
     parameters.emplace_back(row.key);
     parameters.emplace_back(row.content);
   }
-  if (!statement.Bind(parameters, error)) return false;
-  const DbStep step = statement.Step(error);
-  statement.Reset();
+  if (!statement->Bind(parameters, error)) return false;
+  const DbStep step = statement->Step(error);
+  statement->Reset();
   return step != DbStep::Failed;
 }
 
@@ -163,7 +166,7 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
     // transaction (a new id, or none yet), or left it aborted (the query fails).
     DbField before, after;
     const bool known = TransactionId(session, before);
-    if (run(*full_)) return true;
+    if (run(*probe_)) return true;
     if (!IsDuplicateKey(error.state)) return false;
     // Some ids exist. Upserting is safe when nothing was written before, or
     // when the batches before are still there.

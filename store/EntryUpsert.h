@@ -65,8 +65,9 @@ class EntryUpsert {
   std::shared_ptr<DbConnection> connection_;
   uint64_t generation_ = 0;
   bool tried_ = false;  // the upsert was prepared, or refused, on this session
-  bool arrays_ = false;  // full_ inserts the batch given as three arrays
-  std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows, or the arrays' insert
+  bool arrays_ = false;  // probe_ inserts the batch given as three arrays
+  std::unique_ptr<DbStatement> probe_;  // for one row, or the arrays' insert
+  std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows, prepared at the first full batch
   std::unique_ptr<DbStatement> arrayUpsert_;  // the arrays' upsert, once an id was found to exist
   std::vector<Row> queued_;
   std::unordered_map<uint32_t, size_t> queuedAt_;  // id -> its row in queued_

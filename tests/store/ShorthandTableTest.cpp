@@ -243,6 +243,7 @@ TEST_P(ShorthandTableTest, WritesTheServerRefusesAreNamed) {
   EXPECT_FALSE(SaveEntry(rs, db.Connection(), u"RO", u"refused"));
   EXPECT_EQ(rs.LastFailure(), DbFailure::WriteDenied) << text::Utf16ToUtf8(rs.ErrorDescription());
   EntryUpsert upsert(db.Connection());
+  ASSERT_TRUE(upsert.Available());
   ASSERT_TRUE(db.BeginTrans());
   EXPECT_FALSE(upsert.Store(ShortKeyId(u"RO"), u"RO", u"refused", error) && upsert.Flush(error));
   EXPECT_EQ(error.failure, DbFailure::WriteDenied) << text::Utf16ToUtf8(error.description);
