@@ -241,9 +241,11 @@ BOOL CMainDlg::OnInitDialog() {
   list.InsertColumn(1, L"内容", ui::ScaledToWindow(dialog, kContentColumnWidth));
   SearchEntries();
 
-  // The content index is filled by a thread of its own, on a database file of the program's own only.
+  // The content index is filled by a thread of its own, on a database file of
+  // the program's own only, and only while it is not whole.
   if (const auto connection = store.Connection(); connection && connection->Session() &&
-                                                  connection->Session()->IsOwnDatabase()) {
+                                                  connection->Session()->IsOwnDatabase() &&
+                                                  !store::ContentIndexWhole(*connection->Session())) {
     indexFiller.Start(store.ConnectionString(), store::IndexFillPace());
   }
   if (!malformedHotKey.empty()) PostMessageW(dialog, kHotkeyMalformedMessage, 0, 0);

@@ -319,6 +319,12 @@ bool EnsureContentIndex(DbSession& session, DbError& error) {
   return fill == IndexFill::Ready;
 }
 
+bool ContentIndexWhole(DbSession& session) {
+  DbError ignored;
+  IndexStatus status = IndexStatus::Missing;
+  return ReadIndexStatus(session, status, ignored) && status == IndexStatus::Ready;
+}
+
 bool ContentSearch::IndexReady(DbConnection& connection) {
   if (indexConnection_ != &connection || indexGeneration_ != connection.Generation()) {
     indexConnection_ = &connection;

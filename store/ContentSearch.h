@@ -53,6 +53,8 @@ constexpr int64_t kIndexFillRows = 1000;
 IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error);
 // The whole index at once; false when it cannot be made (see IndexFill).
 bool EnsureContentIndex(DbSession& session, DbError& error);
+// True when the index is there and whole: nothing is left to fill.
+bool ContentIndexWhole(DbSession& session);
 
 class ContentSearch {
  public:
