@@ -13,6 +13,9 @@
 
 namespace kwo::fuzz {
 
+// SendEvents calls a target lets one input make.
+constexpr size_t kSendBudget = 512;
+
 class BudgetKeyPlatform final : public keys::KeyPlatform {
  public:
   BudgetKeyPlatform(keys::KeyPlatform& inner, size_t budget) : inner_(inner), budget_(budget) {}

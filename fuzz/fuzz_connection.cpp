@@ -6,10 +6,10 @@
 // stands.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzText.h"
 #include "store/ConnectionString.h"
 #include "text/Utf.h"
@@ -17,11 +17,9 @@
 using kwo::store::ConnectionSettings;
 using kwo::store::ParseConnectionString;
 
-namespace {
+using kwo::fuzz::Check;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+namespace {
 
 std::u16string Quoted(const std::u16string& value) {
   std::u16string out = u"\"";

@@ -5,11 +5,11 @@
 // options box may hand over: it is written only when it reads back.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzText.h"
 #include "keys/HotKey.h"
 
@@ -17,11 +17,9 @@ using kwo::keys::FormatHotKey;
 using kwo::keys::HotKey;
 using kwo::keys::ParseHotKey;
 
-namespace {
+using kwo::fuzz::Check;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+namespace {
 
 void CheckWrittenReadsBack(const HotKey& hotKey) {
   const std::u16string written = FormatHotKey(hotKey);

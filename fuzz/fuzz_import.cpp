@@ -4,7 +4,6 @@
 // whatever the bytes.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -12,13 +11,12 @@
 #include "entries/ExchangeReader.h"
 #include "entries/ExchangeWriter.h"
 #include "entries/Importer.h"
+#include "fuzz/FuzzCheck.h"
 #include "store/AdoDataBase.h"
 
-namespace {
+using kwo::fuzz::Check;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+namespace {
 
 bool ValidKey(std::u16string_view key) {
   if (key.empty() || key.size() > 6) return false;

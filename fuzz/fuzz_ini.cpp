@@ -2,10 +2,10 @@
 // with IniError, and what a save writes must parse back to the same tree and
 // save to the same bytes again.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "settings/IniEncoding.h"
 #include "settings/IniFile.h"
 #include "text/Chars.h"
@@ -15,11 +15,9 @@ using kwo::settings::DecodeIniLines;
 using kwo::settings::EncodeIniLines;
 using kwo::settings::IniError;
 
-namespace {
+using kwo::fuzz::Check;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+namespace {
 
 bool IsTrimmed(std::u16string_view name) { return kwo::text::TrimSpace(name) == name; }
 

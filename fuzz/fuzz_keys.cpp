@@ -5,10 +5,10 @@
 // inputs full of {X 65535} groups cost no more than others.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "fuzz/BudgetKeyPlatform.h"
+#include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzText.h"
 #include "keys/KeySend.h"
 #include "keys/RecordingKeyPlatform.h"
@@ -17,13 +17,10 @@
 using kwo::keys::KeyEvent;
 using kwo::keys::RecordingKeyPlatform;
 
+using kwo::fuzz::Check;
+using kwo::fuzz::kSendBudget;
+
 namespace {
-
-constexpr size_t kSendBudget = 512;
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 bool IsKeyRecord(const KeyEvent& e) { return e.vk >= 1 && e.vk <= 254 && e.scan == RecordingKeyPlatform::FakeScanCode(e.vk); }
 

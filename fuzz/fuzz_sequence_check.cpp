@@ -9,11 +9,11 @@
 // key it held.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "fuzz/BudgetKeyPlatform.h"
+#include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzText.h"
 #include "keys/KeySend.h"
 #include "keys/SequenceCheck.h"
@@ -22,13 +22,10 @@
 using kwo::keys::KeyEvent;
 using kwo::keys::SequenceProblemKind;
 
+using kwo::fuzz::Check;
+using kwo::fuzz::kSendBudget;
+
 namespace {
-
-constexpr size_t kSendBudget = 512;
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 // Keeps what a run leaves behind, not every record.
 class CountingPlatform final : public kwo::keys::KeyPlatform {
