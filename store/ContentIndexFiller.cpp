@@ -45,8 +45,8 @@ void ContentIndexFiller::Run(std::u16string connectionString, IndexFillPace pace
   DbConnection connection;
   IndexFill fill = IndexFill::More;
   DbError error;
-  // Opened once: opened again, a file deleted or renamed meanwhile would be made anew, empty.
-  if (Pause(pace.delayMs) && connection.Open(connectionString, error)) {
+  // Only a file that is there: one deleted or renamed meanwhile must not be made anew, empty.
+  if (Pause(pace.delayMs) && connection.Open(connectionString, error, MissingFile::Fail)) {
     // Never long in another program's lock, so that Stop is never kept waiting.
     connection.Session()->SetBusyTimeout(pace.lockWaitMs);
     for (;;) {

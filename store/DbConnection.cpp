@@ -7,7 +7,7 @@
 
 namespace kwo::store {
 
-bool DbConnection::Open(const std::u16string& connectionString, DbError& error) {
+bool DbConnection::Open(const std::u16string& connectionString, DbError& error, MissingFile missing) {
   Close();
   ConnectionSettings settings;
   std::u16string message;
@@ -21,7 +21,7 @@ bool DbConnection::Open(const std::u16string& connectionString, DbError& error) 
     session = OpenOdbcSession(settings, EnsureShorthandTable, error);
     if (!session) return false;
   } else {
-    session = OpenSqliteSession(settings, error);
+    session = OpenSqliteSession(settings, missing == MissingFile::Create, error);
     if (!session || !EnsureShorthandTable(*session, error)) return false;
   }
   session_ = std::move(session);

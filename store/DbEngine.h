@@ -107,6 +107,9 @@ class DbSession {
   virtual void SetBusyTimeout(int milliseconds) = 0;
 };
 
+// Whether opening an SQLite file that is not there makes it anew.
+enum class MissingFile { Create, Fail };
+
 class DbConnection {
  public:
   DbConnection() = default;
@@ -115,7 +118,7 @@ class DbConnection {
 
   // Parses the connection string, opens the engine it names and makes sure
   // the shorthand table exists. Closes a session that is open.
-  bool Open(const std::u16string& connectionString, DbError& error);
+  bool Open(const std::u16string& connectionString, DbError& error, MissingFile missing = MissingFile::Create);
   void Close();
   bool IsOpen() const { return session_ != nullptr; }
   bool ServerAway() const { return session_ && session_->ServerAway(); }

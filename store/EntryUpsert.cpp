@@ -27,6 +27,9 @@ constexpr char16_t kArrayUpsert[] =
     u"insert into kwo(id, shortkey, content) select * from unnest(?1::bigint[], ?2::text[], ?3::text[]) "
     u"on conflict(id) do update set content=excluded.content";
 
+// Whether any of the ids (an array literal) is stored.
+constexpr char16_t kAnyStored[] = u"select 1 from kwo where id = any(?1::bigint[]) limit 1";
+
 // The id of the current transaction, NULL before it has written anything.
 bool TransactionId(DbSession& session, DbField& id) {
   DbError error;
@@ -74,6 +77,7 @@ DbSession* EntryUpsert::Session(DbError& error) {
     probe_.reset();
     full_.reset();
     arrayUpsert_.reset();
+    anyStored_.reset();
     arrays_ = false;
     tried_ = false;
     generation_ = connection_->Generation();
@@ -152,7 +156,7 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
     contents.push_back(&row.content);
   }
   ids += u'}';
-  const std::vector<DbValue> parameters{DbValue(std::move(ids)), DbValue(TextArrayLiteral(keys)),
+  const std::vector<DbValue> parameters{DbValue(ids), DbValue(TextArrayLiteral(keys)),
                                         DbValue(TextArrayLiteral(contents))};
   auto run = [&](DbStatement& statement) {
     if (!statement.Bind(parameters, error)) return false;
@@ -161,22 +165,32 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
     return step != DbStep::Failed;
   };
   if (!arrayUpsert_) {
-    // The transaction's id before and after a failed insert tells whether the
-    // driver undid the statement alone (it keeps the id) or the whole
-    // transaction (a new id, or none yet), or left it aborted (the query fails).
-    DbField before, after;
-    const bool known = TransactionId(session, before);
-    if (run(*probe_)) return true;
-    if (!IsDuplicateKey(error.state)) return false;
-    // Some ids exist. Upserting is safe when nothing was written before, or
-    // when the batches before are still there.
-    const bool kept = before.type == DbType::Null || (TransactionId(session, after) && after.type == before.type &&
-                                                      after.value == before.value);
-    if (!known || !kept) return false;
-    // This batch and the following ones are upserted.
+    // Asked first, so that the insert fails only when another program stores
+    // one of the ids meanwhile: whether an import can go on after a failed
+    // statement depends on the driver's rollback setting.
+    if (!anyStored_) anyStored_ = session.Prepare(kAnyStored, error);
+    if (!anyStored_ || !anyStored_->Bind({DbValue(std::move(ids))}, error)) return false;
+    const DbStep found = anyStored_->Step(error);
+    anyStored_->Reset();
+    if (found == DbStep::Failed) return false;
+    if (found == DbStep::Done) {
+      // The transaction's id before and after a failed insert tells whether
+      // the driver undid the statement alone (it keeps the id) or the whole
+      // transaction (a new id, or none yet), or left it aborted (the query fails).
+      DbField before, after;
+      const bool known = TransactionId(session, before);
+      if (run(*probe_)) return true;
+      if (!IsDuplicateKey(error.state)) return false;
+      // Upserting is safe when nothing was written before, or when the
+      // batches before are still there.
+      const bool kept = before.type == DbType::Null || (TransactionId(session, after) && after.type == before.type &&
+                                                        after.value == before.value);
+      if (!known || !kept) return false;
+      error = DbError();
+    }
+    // Some ids are stored: this batch and the following ones are upserted.
     arrayUpsert_ = session.Prepare(kArrayUpsert, error);
     if (!arrayUpsert_) return false;
-    error = DbError();
   }
   return run(*arrayUpsert_);
 }

@@ -69,6 +69,7 @@ class EntryUpsert {
   std::unique_ptr<DbStatement> probe_;  // for one row, or the arrays' insert
   std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows, prepared at the first full batch
   std::unique_ptr<DbStatement> arrayUpsert_;  // the arrays' upsert, once an id was found to exist
+  std::unique_ptr<DbStatement> anyStored_;  // whether a batch meets a stored id
   std::vector<Row> queued_;
   std::unordered_map<uint32_t, size_t> queuedAt_;  // id -> its row in queued_
 };

@@ -328,11 +328,12 @@ DbFailure SqliteFailure(uint32_t code) {
   }
 }
 
-std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings, DbError& error) {
+std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings, bool create, DbError& error) {
   sqlite3* raw = nullptr;
   const std::string fileName = FileNameUtf8(settings.dataSource);
   const int rc = sqlite3_open_v2(fileName.c_str(), &raw,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXRESCODE, nullptr);
+                                 SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_EXRESCODE,
+                                 nullptr);
   auto db = std::make_shared<SqliteDatabase>(raw);
   if (rc != SQLITE_OK) {
     error = MakeError(rc, raw);

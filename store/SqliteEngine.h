@@ -10,9 +10,9 @@
 
 namespace kwo::store {
 
-// Opens (creating when missing) the file that settings.dataSource names;
-// nullptr with the error filled on failure.
-std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings, DbError& error);
+// Opens the file that settings.dataSource names, making it when it is missing
+// and `create` is set; nullptr with the error filled on failure.
+std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings, bool create, DbError& error);
 
 // What an SQLite result code (extended or primary) says about a refusal.
 DbFailure SqliteFailure(uint32_t code);

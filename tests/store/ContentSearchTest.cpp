@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <thread>
@@ -222,6 +223,17 @@ TEST_F(ContentSearchTest, FillerThreadStopsMidwayAndGoesOnWhileRowsChange) {
   CompareOnRandomTexts(200);
   Found(u"地址");
   EXPECT_TRUE(search.UsedIndex());
+}
+
+// A database file renamed or deleted before the filler's start is not made anew.
+TEST_F(ContentSearchTest, FillerLeavesAMissingFileMissing) {
+  IndexFillPace pace;
+  pace.delayMs = 0;
+  ContentIndexFiller filler;
+  filler.Start(ConnectionTo(folder, u"gone.db"), pace);
+  while (!filler.Finished()) std::this_thread::yield();
+  EXPECT_EQ(filler.Outcome(), IndexFill::Failed);
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "gone.db"));
 }
 
 TEST_F(ContentSearchTest, TableWithoutIntegerKeyIsScannedWithTheSameResults) {
