@@ -80,6 +80,8 @@ class DbStatement {
   // The caller reads at most this many rows: an engine may ask the server
   // for no more. Set before Bind; 0 for no limit.
   virtual void LimitRows(int rows) { (void)rows; }
+  // A bulk write that may run long on a busy server: it gets no search's time limit.
+  virtual void AllowLongRun() {}
 };
 
 // One open session of an engine.

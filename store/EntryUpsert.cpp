@@ -27,6 +27,13 @@ constexpr char16_t kArrayUpsert[] =
     u"insert into kwo(id, shortkey, content) select * from unnest(?1::bigint[], ?2::text[], ?3::text[]) "
     u"on conflict(id) do update set content=excluded.content";
 
+// The import's statements may run long on a busy server.
+std::unique_ptr<DbStatement> PrepareImport(DbSession& session, const std::u16string& sql, DbError& error) {
+  std::unique_ptr<DbStatement> statement = session.Prepare(sql, error);
+  if (statement) statement->AllowLongRun();
+  return statement;
+}
+
 // Whether any of the ids (an array literal) is stored.
 constexpr char16_t kAnyStored[] = u"select 1 from kwo where id = any(?1::bigint[]) limit 1";
 
@@ -93,7 +100,7 @@ bool EntryUpsert::Available() {
     arrays_ = DialectFor(session->Dbms()).arrayParameters;
     // A one-row upsert tells whether the server takes the statement; the full
     // batch's statement, long to build and to prepare, waits for a full batch.
-    probe_ = session->Prepare(arrays_ ? std::u16string(kArrayInsert) : UpsertStatement(1), refused);
+    probe_ = PrepareImport(*session, arrays_ ? std::u16string(kArrayInsert) : UpsertStatement(1), refused);
     tried_ = true;
   }
   return probe_ != nullptr;
@@ -125,7 +132,7 @@ bool EntryUpsert::Write(const std::vector<Row>& rows, DbError& error) {
   DbStatement* statement = rows.size() == 1 ? probe_.get() : rows.size() == kUpsertBatchRows ? full_.get() : nullptr;
   std::unique_ptr<DbStatement> tail;
   if (!statement) {
-    tail = session->Prepare(UpsertStatement(rows.size()), error);
+    tail = PrepareImport(*session, UpsertStatement(rows.size()), error);
     if (!tail) return false;
     statement = tail.get();
     if (rows.size() == kUpsertBatchRows) full_ = std::move(tail);  // kept for the batches after it
@@ -168,7 +175,7 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
     // Asked first, so that the insert fails only when another program stores
     // one of the ids meanwhile: whether an import can go on after a failed
     // statement depends on the driver's rollback setting.
-    if (!anyStored_) anyStored_ = session.Prepare(kAnyStored, error);
+    if (!anyStored_) anyStored_ = PrepareImport(session, kAnyStored, error);
     if (!anyStored_ || !anyStored_->Bind({DbValue(std::move(ids))}, error)) return false;
     const DbStep found = anyStored_->Step(error);
     anyStored_->Reset();
@@ -189,7 +196,7 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
       error = DbError();
     }
     // Some ids are stored: this batch and the following ones are upserted.
-    arrayUpsert_ = session.Prepare(kArrayUpsert, error);
+    arrayUpsert_ = PrepareImport(session, kArrayUpsert, error);
     if (!arrayUpsert_) return false;
   }
   return run(*arrayUpsert_);

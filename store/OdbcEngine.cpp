@@ -389,6 +389,14 @@ class OdbcStatement final : public DbStatement {
     shared_->idle.emplace(sql_, std::move(statement));
   }
 
+  // Statements with parameters are the searches typed in the popup, which
+  // must give up soon; the rest (listings, bulk writes) may take long.
+  void SetTimeout() {
+    const bool search = !longRun_ && (limit_ > 0 || order_.size() > 0);
+    const SQLULEN seconds = static_cast<SQLULEN>(search ? kOdbcSearchTimeoutSeconds : kListingTimeoutSeconds);
+    SQLSetStmtAttrW(statement_->handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+  }
+
   bool PrepareOnLink(DbError& error) {
     link_ = shared_->link;
     auto found = shared_->idle.find(sql_);
@@ -403,8 +411,7 @@ class OdbcStatement final : public DbStatement {
       return false;
     }
     statement_ = std::make_unique<Handle>(SQL_HANDLE_STMT, raw);
-    const int timeout = limit_ > 0 || order_.size() > 0 ? kOdbcSearchTimeoutSeconds : kListingTimeoutSeconds;
-    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), 0);
+    SetTimeout();
     if (!Succeeded(SQLPrepareW(raw, Wide(sql_), SQL_NTS))) {
       error = Diagnose(SQL_HANDLE_STMT, raw);
       return false;
@@ -425,6 +432,11 @@ class OdbcStatement final : public DbStatement {
     bounded_ = bounded;
     sql_ = std::move(sql);
     order_ = std::move(order);
+  }
+
+  void AllowLongRun() override {
+    longRun_ = true;
+    if (statement_) SetTimeout();
   }
 
   bool Bind(const std::vector<DbValue>& parameters, DbError& error) override {
@@ -759,6 +771,7 @@ class OdbcStatement final : public DbStatement {
   std::vector<std::u16string> boundText_;  // bound to the columns of a whole result, or empty
   std::vector<SQLLEN> boundLength_;
   int limit_ = 0;
+  bool longRun_ = false;
   bool bounded_ = false;  // sql_ has row-bound markers, bound to limit_
   bool executed_ = false;
   mutable DbError failure_;

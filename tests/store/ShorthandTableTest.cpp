@@ -10,6 +10,7 @@
 
 #include "TempDatabase.h"
 #include "store/EntryUpsert.h"
+#include "store/OdbcEngine.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
 
@@ -319,7 +320,8 @@ TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
   EXPECT_EQ(LookedUp(u"IMP"), u"imported");
 
   // An import's batch meets a row another copy added and has not committed:
-  // the batch waits, and then takes the row over instead of failing.
+  // the batch waits, longer than a search may, and then takes the row over
+  // instead of failing.
   ASSERT_TRUE(other.BeginTrans());
   ASSERT_TRUE(InsertEntry(other.Connection(), IdText(ShortKeyId(u"LATE")), u"LATE", u"theirs"));
   bool flushed = false;
@@ -340,6 +342,7 @@ TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   waiting.Close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(kOdbcSearchTimeoutSeconds * 1000 + 500));
   ASSERT_TRUE(other.CommitTrans());
   importer.join();
   EXPECT_TRUE(flushed) << text::Utf16ToUtf8(flushError.description);
