@@ -36,6 +36,15 @@ std::unique_ptr<DbStatement> PrepareImport(DbSession& session, const std::u16str
 
 // Whether any of the ids (an array literal) is stored.
 constexpr char16_t kAnyStored[] = u"select 1 from kwo where id = any(?1::bigint[]) limit 1";
+constexpr char16_t kAnyRow[] = u"select 1 from kwo limit 1";
+
+// Whether the statement gives a row; Failed with the error filled.
+DbStep FindsRow(DbStatement& statement, std::vector<DbValue> parameters, DbError& error) {
+  if (!statement.Bind(parameters, error)) return DbStep::Failed;
+  const DbStep step = statement.Step(error);
+  statement.Reset();
+  return step;
+}
 
 // The id of the current transaction, NULL before it has written anything.
 bool TransactionId(DbSession& session, DbField& id) {
@@ -85,6 +94,8 @@ DbSession* EntryUpsert::Session(DbError& error) {
     full_.reset();
     arrayUpsert_.reset();
     anyStored_.reset();
+    askedEmpty_ = false;
+    written_.clear();
     arrays_ = false;
     tried_ = false;
     generation_ = connection_->Generation();
@@ -174,19 +185,35 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
   if (!arrayUpsert_) {
     // Asked first, so that the insert fails only when another program stores
     // one of the ids meanwhile: whether an import can go on after a failed
-    // statement depends on the driver's rollback setting.
-    if (!anyStored_) anyStored_ = PrepareImport(session, kAnyStored, error);
-    if (!anyStored_ || !anyStored_->Bind({DbValue(std::move(ids))}, error)) return false;
-    const DbStep found = anyStored_->Step(error);
-    anyStored_->Reset();
-    if (found == DbStep::Failed) return false;
+    // statement depends on the driver's rollback setting. A table empty at
+    // the first batch holds only the ids written since, which are known here.
+    if (!askedEmpty_) {
+      std::unique_ptr<DbStatement> anyRow = PrepareImport(session, kAnyRow, error);
+      const DbStep step = anyRow ? FindsRow(*anyRow, {}, error) : DbStep::Failed;
+      if (step == DbStep::Failed) return false;
+      askedEmpty_ = true;
+      startedEmpty_ = step == DbStep::Done;
+    }
+    DbStep found = DbStep::Done;
+    if (startedEmpty_) {
+      for (const Row& row : rows)
+        if (written_.count(row.id) != 0) found = DbStep::Row;
+    } else {
+      if (!anyStored_) anyStored_ = PrepareImport(session, kAnyStored, error);
+      found = anyStored_ ? FindsRow(*anyStored_, {DbValue(std::move(ids))}, error) : DbStep::Failed;
+      if (found == DbStep::Failed) return false;
+    }
     if (found == DbStep::Done) {
       // The transaction's id before and after a failed insert tells whether
       // the driver undid the statement alone (it keeps the id) or the whole
       // transaction (a new id, or none yet), or left it aborted (the query fails).
       DbField before, after;
       const bool known = TransactionId(session, before);
-      if (run(*probe_)) return true;
+      if (run(*probe_)) {
+        if (startedEmpty_)
+          for (const Row& row : rows) written_.insert(row.id);
+        return true;
+      }
       if (!IsDuplicateKey(error.state)) return false;
       // Upserting is safe when nothing was written before, or when the
       // batches before are still there.
@@ -196,6 +223,7 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
       error = DbError();
     }
     // Some ids are stored: this batch and the following ones are upserted.
+    written_.clear();
     arrayUpsert_ = PrepareImport(session, kArrayUpsert, error);
     if (!arrayUpsert_) return false;
   }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "store/DbEngine.h"
@@ -70,6 +71,9 @@ class EntryUpsert {
   std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows, prepared at the first full batch
   std::unique_ptr<DbStatement> arrayUpsert_;  // the arrays' upsert, once an id was found to exist
   std::unique_ptr<DbStatement> anyStored_;  // whether a batch meets a stored id
+  bool askedEmpty_ = false;
+  bool startedEmpty_ = false;  // the table was empty at the first batch
+  std::unordered_set<uint32_t> written_;  // then: the ids written since
   std::vector<Row> queued_;
   std::unordered_map<uint32_t, size_t> queuedAt_;  // id -> its row in queued_
 };

@@ -234,6 +234,24 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
     EXPECT_EQ(LookedUp(u"B") == content, stored) << static_cast<char>(level);
     EXPECT_TRUE(stored) << static_cast<char>(level) << text::Utf16ToUtf8(error.description);
   }
+  // The same into an empty table, whose second batch repeats a key of the first.
+  for (const char16_t level : std::u16string(u"012")) {
+    ASSERT_TRUE(db.Connection()->Session()->Execute(u"delete from kwo", error));
+    CADODataBase other;
+    ASSERT_TRUE(other.Open(db.ConnectionString() + u";Protocol=7.4-" + level));
+    EntryUpsert levelled(other.Connection());
+    ASSERT_TRUE(levelled.Available());
+    ASSERT_TRUE(other.BeginTrans());
+    bool stored = true;
+    for (size_t i = 0; i < batch && stored; ++i) {
+      const std::u16string key = u"E" + text::Ascii(std::to_string(10000 + i));
+      stored = levelled.Store(ShortKeyId(key), key, u"first", error);
+    }
+    stored = stored && levelled.Store(ShortKeyId(u"E10000"), u"E10000", u"again", error) && levelled.Flush(error);
+    stored = stored ? other.CommitTrans() : !other.RollbackTrans() && false;
+    EXPECT_TRUE(stored) << static_cast<char>(level) << text::Utf16ToUtf8(error.description);
+    EXPECT_EQ(LookedUp(u"E10000"), stored ? u"again" : u"") << static_cast<char>(level);
+  }
 }
 
 // A server that takes no writes: the save and the import's batch both say so.
