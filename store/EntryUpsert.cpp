@@ -39,7 +39,7 @@ constexpr char16_t kAnyStored[] = u"select 1 from kwo where id = any(?1::bigint[
 constexpr char16_t kAnyRow[] = u"select 1 from kwo limit 1";
 
 // Whether the statement gives a row; Failed with the error filled.
-DbStep FindsRow(DbStatement& statement, std::vector<DbValue> parameters, DbError& error) {
+DbStep FindsRow(DbStatement& statement, const std::vector<DbValue>& parameters, DbError& error) {
   if (!statement.Bind(parameters, error)) return DbStep::Failed;
   const DbStep step = statement.Step(error);
   statement.Reset();
@@ -176,12 +176,7 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
   ids += u'}';
   const std::vector<DbValue> parameters{DbValue(ids), DbValue(TextArrayLiteral(keys)),
                                         DbValue(TextArrayLiteral(contents))};
-  auto run = [&](DbStatement& statement) {
-    if (!statement.Bind(parameters, error)) return false;
-    const DbStep step = statement.Step(error);
-    statement.Reset();
-    return step != DbStep::Failed;
-  };
+  auto run = [&](DbStatement& statement) { return FindsRow(statement, parameters, error) != DbStep::Failed; };
   if (!arrayUpsert_) {
     // Asked first, so that the insert fails only when another program stores
     // one of the ids meanwhile: whether an import can go on after a failed
@@ -194,16 +189,16 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
       askedEmpty_ = true;
       startedEmpty_ = step == DbStep::Done;
     }
-    DbStep found = DbStep::Done;
+    bool stored = false;
     if (startedEmpty_) {
-      for (const Row& row : rows)
-        if (written_.count(row.id) != 0) found = DbStep::Row;
+      for (const Row& row : rows) stored = stored || written_.count(row.id) != 0;
     } else {
       if (!anyStored_) anyStored_ = PrepareImport(session, kAnyStored, error);
-      found = anyStored_ ? FindsRow(*anyStored_, {DbValue(std::move(ids))}, error) : DbStep::Failed;
+      const DbStep found = anyStored_ ? FindsRow(*anyStored_, {DbValue(std::move(ids))}, error) : DbStep::Failed;
       if (found == DbStep::Failed) return false;
+      stored = found == DbStep::Row;
     }
-    if (found == DbStep::Done) {
+    if (!stored) {
       // The transaction's id before and after a failed insert tells whether
       // the driver undid the statement alone (it keeps the id) or the whole
       // transaction (a new id, or none yet), or left it aborted (the query fails).
