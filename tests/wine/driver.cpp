@@ -34,6 +34,10 @@
 //                                 visible flag, class, title
 //   focus                         prints the foreground window and the focused
 //                                 control: handle, class, control id, title
+//   hold                          stays in the desktop until it is killed: Wine
+//                                 closes a virtual desktop a second after the
+//                                 last program in it ends, which would race
+//                                 with a program started again
 // Input (SendInput, into whatever has the focus):
 //   hotkey                        left Windows + Space
 //   keys CHORD...                 each CHORD is KEY or MOD+...+KEY, e.g. RETURN,
@@ -255,6 +259,16 @@ int CmdFocus() {
   return 0;
 }
 
+int CmdHold() {
+  // A message-only window makes this thread a user of the desktop; it takes
+  // no part in activation and no enumeration of top-level windows lists it.
+  HWND anchor = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (!anchor) return 1;
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  return 0;
+}
+
 int CmdHotkey() {
   // Left Windows + Space, the program's call-up hotkey.
   SendChord({VK_LWIN}, VK_SPACE);
@@ -472,6 +486,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"close") return CmdClose(args);
   if (command == L"windows") return CmdWindows();
   if (command == L"focus") return CmdFocus();
+  if (command == L"hold") return CmdHold();
   if (command == L"hotkey") return CmdHotkey();
   if (command == L"keys") return CmdKeys(args);
   if (command == L"key-down") return CmdKeyEvent(args, false);

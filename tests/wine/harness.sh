@@ -226,6 +226,10 @@ wh_init() {
   wine explorer "/desktop=$WH_DESKTOP,$WH_SCREEN" >"$WH_DIR/explorer.log" 2>&1 &
   if [ -n "${WH_DRIVER:-}" ]; then
     wh_driver wait class:Shell_TrayWnd exists 20000 >/dev/null || wh_fail "the virtual desktop did not start"
+    # Wine closes a virtual desktop a second after the last program in it
+    # ends; a program started again just then finds no desktop. One program
+    # stays in it for the whole test.
+    wh_start desktop-hold "$WH_DRIVER" hold
   fi
   _wh_log "$WH_NAME: display $DISPLAY, desktop $WH_DESKTOP, prefix $WH_PREFIX"
 }
