@@ -2,16 +2,16 @@
 // Exporter, and what the user is told.
 #include "entries/EntryCommands.h"
 
-#include <commdlg.h>
-
 #include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "entries/Exporter.h"
 #include "entries/Importer.h"
 #include "text/Utf.h"
+#include "ui/FileDialog.h"
 #include "ui/TimedNotice.h"
 
 namespace kwo::entries {
@@ -22,33 +22,19 @@ constexpr unsigned kNoticeMs = 2000;
 constexpr unsigned kWarningNoticeMs = 8000;
 constexpr wchar_t kErrorTitle[] = L"出错啦";
 
-constexpr wchar_t kFilter[] = L"文本文件 (*.txt)\0*.txt\0所有文件 (*.*)\0*.*\0";
-
 // The system Open dialog for import; the Save dialog for export, which asks
 // before an existing file is replaced. False when the user cancels.
 bool ChooseFile(HWND owner, bool forExport, std::filesystem::path& path) {
-  wchar_t file[MAX_PATH] = {};
-  const std::wstring_view defaultName = forExport ? L"速记导出.txt" : L"";
-  defaultName.copy(file, defaultName.size());
-  OPENFILENAMEW ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = kFilter;
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrDefExt = L"txt";
-  if (forExport) {
-    ofn.lpstrTitle = L"导出";
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
-  } else {
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  }
-  // The program's folder stays the current one, whatever folder the user chose.
-  ofn.Flags |= OFN_NOCHANGEDIR;
-  if (!(forExport ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return false;
-  path = std::filesystem::path(file);
-  return true;
+  kwo::ui::FileDialogRequest request;
+  request.forSave = forExport;
+  request.title = forExport ? L"导出" : L"打开";
+  request.types = {{L"文本文件 (*.txt)", L"*.txt"}, {L"所有文件 (*.*)", L"*.*"}};
+  request.defaultExtension = L"txt";
+  if (forExport) request.defaultName = L"速记导出.txt";
+  // The program's folder, which stays the current one.
+  std::error_code unknown;
+  request.defaultFolder = std::filesystem::current_path(unknown);
+  return kwo::ui::ChooseFile(owner, request, path);
 }
 
 void ShowError(HWND owner, const std::wstring& text) {

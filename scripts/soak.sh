@@ -241,7 +241,8 @@ printf 'gdi %s -> %s (%s), user %s -> %s (%s), handles %s -> %s (%s), private %s
   "$first_handles" "$s_handles" "$(growth "$first_handles" "$s_handles")" \
   "$first_private" "$s_private" "$(growth "$first_private" "$s_private")" \
   "$first_rss" "$s_rss" "$(growth "$first_rss" "$s_rss")"
-# Wine's file dialogs leave one registry key open (ComDlg32\LastVisitedMRU)
-# per file chosen, in any program (scripts/soak.sh BUILD dialogs compares).
+# Under Wine the classic file dialog leaves one registry key open
+# (ComDlg32\LastVisitedMRU) per use, in any program; kwo's dialogs are the
+# shell's objects, which leave none (scripts/soak.sh BUILD dialogs compares).
 handles_left "$first_handle_list" "$last_handle_list" "handles opened since the first sample and still open:"
 [ "$wrong" -eq 0 ]

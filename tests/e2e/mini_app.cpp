@@ -7,10 +7,11 @@
 //       the controls, menu and manifest of kwo.exe's main window in a hidden
 //       dialog "E2E Mini Dialog" (mini_app.rc), then Win + Space registered;
 //       the hotkey shows it in front with the focus in the short-key box
-//       (1001), Esc hides it again; its commands 32783 and 32784 open the
-//       Open dialog and the Save dialog "导出" as kwo.exe's import and export
-//       do, and nothing is done with the file chosen; 32785 and 32787 do the
-//       same through IFileOpenDialog and IFileSaveDialog
+//       (1001), Esc hides it again; its commands 32785 and 32787 open the
+//       Open dialog and the Save dialog "导出" through IFileOpenDialog and
+//       IFileSaveDialog as kwo.exe's import and export do, and nothing is
+//       done with the file chosen; 32783 and 32784 do the same through the
+//       classic common dialog, kwo.exe's fallback
 //   mini_app.exe typer FILE
 //       a window "E2E Mini Typer": on the Enter key it hides itself, pauses
 //       50 ms as kwo.exe does and types the UTF-8 text of FILE with a bare
@@ -67,7 +68,7 @@ Fn Entry(const wchar_t* library, const char* name) {
   return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
-// The same structure and flags as kwo.exe's file dialogs.
+// The same structure and flags as kwo.exe's fallback file dialogs.
 void ChooseFile(HWND owner, bool forSave) {
   using ChooseFn = BOOL(WINAPI*)(OPENFILENAMEW*);
   static const auto open = Entry<ChooseFn>(L"comdlg32.dll", "GetOpenFileNameW");

@@ -208,6 +208,11 @@ check overwrite_notice notice_says '导出OK！'
 check overwrite_yes_closes wh_driver wait "$SAVE" gone 10000
 check overwrite_replaced cmp "$WH_DIR/existing.txt" "$WH_DIR/first-export.txt"
 check overwrite_no_temp_left equals "$(ls "$WH_DIR" | grep -c '\.tmp$')" 0
+# The default name alone goes into the program's folder.
+check default_save_dialog export_dialog
+wh_driver keys RETURN
+check default_notice notice_says '导出OK！'
+check default_in_program_folder cmp "$APP/速记导出.txt" "$WH_DIR/first-export.txt"
 
 if [ -n "$PG" ]; then
   # Search and send from the server's table.
