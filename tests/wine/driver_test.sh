@@ -82,6 +82,21 @@ fails unknown_key wh_driver keys CTRL+NOSUCHKEY
 wh_driver close "$POPUP"
 check close_ends_window wh_driver wait "class:KwoTestProbe" gone 5000
 
+# The desktop outlives its last program: Wine would close it a second later
+# but for the harness's hold.
+desktop_pid() {  # the Unix process of this test's desktop, told apart by its prefix
+  local pid
+  for pid in $(pgrep -f 'explorer.exe /desktop'); do
+    grep -qzx "WINEPREFIX=$WH_PREFIX" "/proc/$pid/environ" 2>/dev/null && echo "$pid"
+  done
+}
+desktop=$(desktop_pid)
+check desktop_found test -n "$desktop"
+wh_driver close "$EDITOR"
+check editor_ends wh_driver wait "$EDITOR" gone 5000
+sleep 3
+check desktop_stays equals "$(desktop_pid)" "$desktop"
+
 if [ $failures -gt 0 ]; then
   wh_fail "$failures driver check(s) failed"
 fi
