@@ -85,9 +85,10 @@ check close_ends_window wh_driver wait "class:KwoTestProbe" gone 5000
 # The desktop outlives its last program: Wine would close it a second later
 # but for the harness's hold.
 desktop_pid() {  # the Unix process of this test's desktop, told apart by its prefix
-  local pid
-  for pid in $(pgrep -f 'explorer.exe /desktop'); do
-    grep -qzx "WINEPREFIX=$WH_PREFIX" "/proc/$pid/environ" 2>/dev/null && echo "$pid"
+  local proc
+  for proc in /proc/[0-9]*; do
+    grep -qz '^C:\\windows\\system32\\explorer.exe$' "$proc/cmdline" 2>/dev/null &&
+      grep -qzx "WINEPREFIX=$WH_PREFIX" "$proc/environ" 2>/dev/null && echo "${proc#/proc/}"
   done
 }
 desktop=$(desktop_pid)
