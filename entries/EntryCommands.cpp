@@ -5,7 +5,6 @@
 #include <exception>
 #include <filesystem>
 #include <string>
-#include <string_view>
 #include <system_error>
 
 #include "entries/Exporter.h"
