@@ -372,12 +372,12 @@ void CMainDlg::SendCurrentEntry() {
   if (!texts.content.empty() && options.enableAfter == 1) texts.suffix = options.afterStr;
   sender.pasteAbove = static_cast<size_t>(std::max<int32_t>(0, options.pasteAbove));
   const SendOutcome report = sender.SendEntry(Handle(), texts);
-  if (report.result == SendOutcome::Result::Typed) {
-    ClearShortKey();
-    return;
-  }
-  // The key stays in the box. When nothing was typed the window comes back
-  // in front with it, so that Enter tries again: before the notice, and
+  // Once typing has begun the key is done with, as after a whole sending:
+  // Enter again would type the beginning twice.
+  if (report.result != SendOutcome::Result::NotSent) ClearShortKey();
+  if (report.result == SendOutcome::Result::Typed) return;
+  // When nothing was typed the key stays in the box and the window comes
+  // back in front with it, so that Enter tries again: before the notice, and
   // after it (the system activates another window when the notice closes).
   const bool comeBack = report.result == SendOutcome::Result::NotSent;
   if (comeBack) ComeToFront();
@@ -540,6 +540,9 @@ INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
+  // A key kept from before (Esc, a sending that could not start) is
+  // selected: Enter still sends it, the first key typed replaces it.
+  SendMessageW(Item(IDC_SHORTKEY), EM_SETSEL, 0, -1);
   return TRUE;
 }
 

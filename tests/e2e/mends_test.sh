@@ -196,6 +196,8 @@ check interval_120_written grep -qa $'^Interval=120\r$' "$APP/kwo.ini"
 e2e_call_up
 check hotkey_shows_main_window_again equals "$(wh_driver state "$KWO")" foreground
 wh_driver keys ESCAPE
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check expands_after_options_notice e2e_expand A '您好，很高兴认识您！'
 e2e_exit_kwo
 
 # kwo.db locked by another program: each keystroke waits briefly, the list shows nothing, and one
@@ -218,8 +220,13 @@ e2e_call_up
 typed_in A A
 check locked_search_reported wh_wait_until 10 box_appears "温馨提示"
 check locked_notice_says_why contains "$(box_text)" "占用"
+# The notice comes up while the user types: it leaves the keyboard where it was.
+check locked_notice_keeps_focus e2e_focus_is 1001
+typed_in DD ADD
+check locked_notice_drops_no_key equals "$(wh_driver text "$KWO" 1001)" ADD
 wh_driver wait "$BOX" gone 15000 >/dev/null
 wh_driver activate "$KWO" >/dev/null
+wh_driver keys BACK BACK
 typed_in B AB
 check locked_list_shows_nothing equals "$(wh_driver listview "$KWO" 1000)" ""
 check locked_content_empty equals "$(wh_driver text "$KWO" 1002)" ""
@@ -236,6 +243,10 @@ check next_outage_reported_again wh_wait_until 10 box_appears "温馨提示"
 wh_driver wait "$BOX" gone 15000 >/dev/null
 wh_driver close "E2E Db Locker"
 wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
+wh_driver activate "$KWO" >/dev/null
+wh_driver keys ESCAPE
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check expands_after_outage_notice e2e_expand A '您好，很高兴认识您！'
 e2e_exit_kwo
 
 # Writes the database refuses: the edit dialog says why in a notice and keeps what was typed; an
@@ -301,6 +312,8 @@ mv "$APP/kwo.db" "$APP/kwo.db.moved"
 refused_import moved_import "$WH_DIR/small.txt" "改回原名"
 mv "$APP/kwo.db.moved" "$APP/kwo.db"
 check moved_import_stored_none equals "$(content_of NEWIMP)" ""
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check expands_after_import_notice e2e_expand A '您好，很高兴认识您！'
 e2e_exit_kwo
 
 # A read-only kwo.db, then a read-only program folder: search and send work; save and import say
@@ -388,7 +401,8 @@ chmod u+w "$APP/kwo.ini"
 e2e_ini 0 0 '' ''
 printf '[Menu]\r\n不存在的链接=no-such-file.txt\r\n' | iconv -f UTF-8 -t CP936 >>"$APP/kwo.ini"
 sqlite3 "$APP/kwo.db" "insert into kwo(id, shortkey, content) \
-  values($(e2e_short_key_id LONG), 'LONG', '甲{$(printf 'x%.0s' $(seq 300))}乙');"
+  values($(e2e_short_key_id LONG), 'LONG', '甲{$(printf 'x%.0s' $(seq 300))}乙'), \
+  ($(e2e_short_key_id OK), 'OK', 'ok{$(printf 'A%.0s' $(seq 300))}more');"
 e2e_start_kwo
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check send_stops_at_long_group e2e_expand LONG '甲'
@@ -396,6 +410,16 @@ check send_failure_noticed wh_wait_until 10 box_appears "温馨提示"
 check send_failure_says_why contains "$(box_text)" "299"
 close_box
 fails send_failure_noticed_once wh_wait_until 2 box_appears "温馨提示"
+# The expansion right after the notice (closed with Enter) arrives.
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check expands_after_stopped_notice e2e_expand A '您好，很高兴认识您！'
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check stopped_again_types_beginning e2e_expand OK 'ok'
+check stopped_again_noticed wh_wait_until 10 box_appears "温馨提示"
+wh_driver click "$BOX" 1
+wh_driver wait "$BOX" gone 5000 >/dev/null
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check expands_after_notice_closed_by_button e2e_expand K '内容K'
 wh_driver command "$KWO" 33772
 check link_failure_reported wh_wait_until 10 box_appears "疾书精灵"
 text=$(box_text)
@@ -409,7 +433,6 @@ check help_file_failure_reported wh_wait_until 10 box_appears "疾书精灵"
 check help_file_failure_names_file contains "$(box_text)" "kwo.chm"
 close_box
 wh_driver set-text "$RCV" 100 "" >/dev/null
-wh_driver set-text "$KWO" 1001 "" >/dev/null  # the stopped key stays in the box
 check expands_after_the_failures e2e_expand A '您好，很高兴认识您！'
 e2e_exit_kwo
 

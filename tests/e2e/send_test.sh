@@ -3,7 +3,8 @@
 # with the prefix and suffix sequences only when EnablePre / EnableAfter are
 # exactly 1; the short-key box is empty afterwards; Esc types nothing. The
 # main window comes up below the caret, or above it at the bottom edge. A
-# window closed before Enter gets nothing, and the key stays. With PasteAbove,
+# window closed before Enter gets nothing, and the key stays, selected at the
+# next call-up so that the next key typed replaces it. With PasteAbove,
 # a long plain run of a content is pasted and the user's clipboard is back
 # afterwards; with the clipboard held by another program the run is typed.
 # Under load (two processes spinning on both cores) no expansion is lost or
@@ -83,8 +84,9 @@ check closed_target_types_nowhere equals "$(wh_driver text "$RCV_ONE" 100)" ''
 wh_driver activate "$KWO" >/dev/null
 wh_driver keys ESCAPE
 wh_driver wait "$KWO" hidden 5000 >/dev/null
-wh_driver set-text "$KWO" 1001 "" >/dev/null
+# The next call-up shows the kept key selected: the key typed then replaces it.
 RCV=$RCV_ONE
+check expands_after_not_sent_notice e2e_expand AB '【前】此致\r\n敬礼！\r\n——后缀'
 
 # Esc hides the window without typing; the key stays for the next call-up.
 empty_receiver
