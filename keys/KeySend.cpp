@@ -40,6 +40,12 @@ class RestoreAtEnd {
 // Low 16 bits, as key codes and repeat counts use them.
 uint16_t Low16(int32_t value) { return static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFFu); }
 
+// A group of one character presses the virtual key of its code. For
+// letters, digits and the space bar that is the key of the character itself.
+bool IsKeyOfItsCharacter(char16_t unit) {
+  return (unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9') || unit == u' ';
+}
+
 bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
@@ -58,7 +64,24 @@ class Checker final : public KeyPlatform {
   void Note(SequenceProblemKind kind, std::u16string wanted = std::u16string()) {
     problems_.push_back({kind, position_, group_, std::move(wanted)});
   }
-  std::vector<SequenceProblem> Finish() {
+  // Pauses the interpreter would take, for the problem of their sum.
+  void AddPause(long long milliseconds) {
+    pausesMs_ += milliseconds;
+    if (pausesMs_ > kLongestCheckedPauseMs && overAt_ == std::u16string::npos) {
+      overAt_ = position_;
+      overGroup_ = group_;
+    }
+  }
+  // `pendingMs`: the pause left for the next key event, after the text.
+  std::vector<SequenceProblem> Finish(int32_t pendingMs) {
+    if (pendingMs > 0) AddPause(pendingMs);
+    // One pause too long already says it; the sum is told when only the sum is.
+    const bool longPauseNoted = std::any_of(problems_.begin(), problems_.end(), [](const SequenceProblem& p) {
+      return p.kind == SequenceProblemKind::PauseTooLong;
+    });
+    if (overAt_ != std::u16string::npos && !longPauseNoted) {
+      problems_.push_back({SequenceProblemKind::PausesTooLong, overAt_, overGroup_, std::u16string(), pausesMs_});
+    }
     for (const auto& key : held_) problems_.push_back({SequenceProblemKind::KeyNeverReleased, key.second.first,
                                                         key.second.second, std::u16string()});
     std::stable_sort(problems_.begin(), problems_.end(),
@@ -83,13 +106,16 @@ class Checker final : public KeyPlatform {
     return true;
   }
   uint16_t ScanCode(uint16_t) override { return 0; }
-  void Sleep(uint32_t) override {}
+  void Sleep(uint32_t milliseconds) override { AddPause(milliseconds); }
   void Beep(uint32_t, uint32_t) override {}
   bool ActivateWindow(std::u16string_view) override { return true; }
 
  private:
   size_t position_ = 0;
   std::u16string group_;
+  long long pausesMs_ = 0;
+  size_t overAt_ = std::u16string::npos;  // the group where the pauses passed a minute
+  std::u16string overGroup_;
   std::vector<SequenceProblem> problems_;
   std::map<uint16_t, std::pair<size_t, std::u16string>> held_;  // key code -> where it was pressed
 };
@@ -183,6 +209,9 @@ class Interpreter {
     // character is meant that way ({a}, {5}); more are a misspelt name ({ENTR}).
     if (checker_ && (text.size() > 1 || (text.size() == 1 && (text[0] < 1 || text[0] > 254)))) {
       checker_->Note(SequenceProblemKind::UnknownKeyName);
+    } else if (checker_ && text.size() == 1 && !IsKeyOfItsCharacter(text[0])) {
+      // {{} presses F12, {.} Delete: the key with the code, not the character.
+      checker_->Note(SequenceProblemKind::CharacterAsKey);
     }
     for (char16_t unit : text) {
       if (!Check(PressKey(platform_, unit, false, 1, state_))) return;
@@ -202,7 +231,9 @@ class Interpreter {
     } else if (StartsWith(text, kBeep)) {
       RunBeep(text.substr(kBeep.size()));
     } else if (StartsWith(text, kAppActivate)) {
-      platform_.ActivateWindow(text.substr(kAppActivate.size()));
+      const std::u16string_view title = text.substr(kAppActivate.size());
+      if (checker_ && text::TrimSpace(title).empty()) checker_->Note(SequenceProblemKind::NoWindowTitle);
+      platform_.ActivateWindow(title);
     } else if (StartsWith(text, kDelay)) {
       const std::u16string_view rest = text.substr(kDelay.size());
       const bool isDefault = !rest.empty() && rest[0] == u'=';
@@ -210,6 +241,7 @@ class Interpreter {
       size_t used = 0;
       const int32_t ms = text::ParseDecimal(number, &used);
       if (ms < 0 || (used == 0 && !text::TrimSpace(number).empty())) NoteNumber(u"不小于 0 的毫秒数");
+      if (checker_ && ms > kLongestCheckedPauseMs) checker_->Note(SequenceProblemKind::PauseTooLong);
       (isDefault ? state_.defaultDelayMs : state_.pendingDelayMs) = ms;
     } else {
       return false;
@@ -256,7 +288,11 @@ class Interpreter {
         uint16_t count = rest.empty() ? 1 : Low16(text::ParseDecimal(rest));
         // Every repeat leaves the key where the first one did: the checker
         // needs one, however many the group asks for.
-        if (checker_ && count > 1) count = 1;
+        if (checker_ && count > 1) {
+          // The pauses of the repeats it leaves out count all the same.
+          if (state_.defaultDelayMs > 0) checker_->AddPause(static_cast<long long>(count - 1) * state_.defaultDelayMs);
+          count = 1;
+        }
         Check(PressKey(platform_, key.code, extended, count, state_));
         break;
       }
@@ -341,7 +377,7 @@ std::vector<SequenceProblem> FindSequenceProblems(const std::u16string& text) {
   Checker checker;
   KeySendState state;
   Interpreter(state, checker, &checker).Run(std::u16string_view(text.c_str()));
-  return checker.Finish();
+  return checker.Finish(state.pendingDelayMs);
 }
 
 }  // namespace kwo::keys

@@ -29,6 +29,18 @@ std::u16string DescribeSequenceProblem(const SequenceProblem& problem) {
     case SequenceProblemKind::NumberOutOfRange:
       what = u"中的数字不对，应是 " + problem.wanted;
       break;
+    case SequenceProblemKind::CharacterAsKey:
+      what = u"会按下键码与这个字符相同的键，而不是输入它；要输入 { 本身请写 \\{，其他字符请写在括号外";
+      break;
+    case SequenceProblemKind::NoWindowTitle:
+      what = u"没有写窗口标题，不会切换窗口（例如 {APPACTIVATE 记事本}）";
+      break;
+    case SequenceProblemKind::PauseTooLong:
+      what = u"暂停超过 60 秒，这期间疾书精灵不能输入别的内容";
+      break;
+    case SequenceProblemKind::PausesTooLong:
+      return u"所有暂停加起来有 " + text::FormatDecimal(problem.pauseMs / 1000) +
+             u" 秒，超过 60 秒，这期间疾书精灵不能输入别的内容";
     case SequenceProblemKind::KeyNeverReleased: {
       std::u16string release = problem.group;
       if (release.size() >= 2 && release[release.size() - 2] == u'+') release[release.size() - 2] = u'-';

@@ -15,13 +15,22 @@ enum class SequenceProblemKind {
   GroupTooLong,       // 300 or more units between the braces: sending stops there
   NumberOutOfRange,   // {VKEY 300}, {ENTER -1}, {DELAY -5}, {BEEP 10 100}, {BEEP 800}
   KeyNeverReleased,   // {CTRL+} without a later {CTRL-}: the key stays down
+  CharacterAsKey,     // {{}, {.}: the key with that character's code is pressed (F12, Delete), not the character typed
+  NoWindowTitle,      // {APPACTIVATE }: no title, no window is activated
+  PauseTooLong,       // {DELAY 99999999}, {DELAY=70000}: one pause of more than a minute
+  PausesTooLong,      // the pauses of the whole text come to more than a minute
 };
+
+// Pauses longer than this, alone or together, are reported: while a sending
+// pauses nothing else can be typed.
+constexpr long long kLongestCheckedPauseMs = 60000;
 
 struct SequenceProblem {
   SequenceProblemKind kind = SequenceProblemKind::None;
   size_t position = 0;    // code-unit offset of the group's "{"
   std::u16string group;   // the group as written, braces included, shortened when long
   std::u16string wanted;  // NumberOutOfRange: what the number should be
+  long long pauseMs = 0;  // PausesTooLong: the pauses of the whole text together
 };
 
 // Every problem, ordered by position; empty for a sound text. The text is

@@ -22,7 +22,8 @@ TEST(SequenceCheck, FindsTheFirstProblemAndWhereItIs) {
   } cases[] = {
       {u"", Kind::None, 0},
       {u"ab中{ENTER 2}{CTRL+}{c}{CTRL-}{DELAY=20}{BEEP 800 200}{VKEY 65}{APPACTIVATE 记事本}\\{x}", Kind::None, 0},
-      {u"{TAB 0}{}{}}{+}{a}{NUMPAD12}{DELAY}", Kind::None, 0},
+      {u"{TAB 0}{}{}}{a}{NUMPAD12}{DELAY}", Kind::None, 0},
+      {u"{+}", Kind::CharacterAsKey, 0},  // no press-only group: the key 0x2B, not a plus sign
       {u"ab{ENTR}", Kind::UnknownKeyName, 2},
       {u"{TABLE}", Kind::UnknownKeyName, 0},
       {u"{CTRLX+}{CTRL-}", Kind::UnknownKeyName, 0},
@@ -38,6 +39,22 @@ TEST(SequenceCheck, FindsTheFirstProblemAndWhereItIs) {
       {u"{LCTRL+}{CTRL-}", Kind::KeyNeverReleased, 0},  // another key code is released
       {u"{SHIFT+}{SHIFT}", Kind::None, 0},              // pressing it again lets it go too
       {u"{ALT+}x{ENTR}", Kind::KeyNeverReleased, 0},     // reported where it was pressed, before a later one
+      // A brace or a sign alone in a group presses the key of its code: {{} is F12, {.} Delete.
+      {u"{{}", Kind::CharacterAsKey, 0},
+      {u"a{.}b", Kind::CharacterAsKey, 1},
+      {u"{ }{x}{7}", Kind::None, 0},
+      {u"{APPACTIVATE }", Kind::NoWindowTitle, 0},
+      {u"ab{APPACTIVATE    }", Kind::NoWindowTitle, 2},
+      // Pauses of more than a minute, one or all of them together.
+      {u"{DELAY 99999999}", Kind::PauseTooLong, 0},
+      {u"x{DELAY 4000000000}y", Kind::PauseTooLong, 1},
+      {u"{DELAY=60001}ab", Kind::PauseTooLong, 0},
+      {u"{DELAY 60000}x{DELAY=60000}", Kind::None, 0},
+      {u"{DELAY 40000}a{DELAY 40000}b", Kind::PausesTooLong, 14},
+      {u"{DELAY 40000}a{DELAY 40000}", Kind::PausesTooLong, 14},  // the pause left for the next key counts
+      {u"{DELAY 40000}{DELAY 40000}a", Kind::None, 0},             // the second replaces the first
+      {u"{DELAY=1000}{TAB 61}", Kind::PausesTooLong, 12},          // one pause before every repeat
+      {u"{DELAY=1000}{TAB 60}", Kind::None, 0},
   };
   for (const auto& c : cases) {
     const SequenceProblem problem = CheckKeySequence(c.text);
@@ -50,6 +67,12 @@ TEST(SequenceCheck, DescribesTheProblemWithItsPosition) {
   EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"abc")), u"内容正确");
   EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{CTRL+}c")),
             u"第 1 个字符处的 {CTRL+} 按下的键后面没有放开（缺少 {CTRL-}），会一直按着");
+  EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{DELAY=30000}abc")),
+            u"所有暂停加起来有 90 秒，超过 60 秒，这期间疾书精灵不能输入别的内容");
+  EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{DELAY 99999999}")),
+            u"第 1 个字符处的 {DELAY 99999999} 暂停超过 60 秒，这期间疾书精灵不能输入别的内容");
+  EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{{}")),
+            u"第 1 个字符处的 {{} 会按下键码与这个字符相同的键，而不是输入它；要输入 { 本身请写 \\{，其他字符请写在括号外");
 }
 
 // Contents built from pieces that make every kind of problem and none.
