@@ -9,6 +9,7 @@
 #include "app/FirstStart.h"
 #include "app/MainLogic.h"
 #include "app/OpenOrTell.h"
+#include "app/QuietNotice.h"
 #include "controls/AboutBox.h"
 #include "entries/EntryCommands.h"
 #include "res/resource.h"
@@ -19,7 +20,6 @@
 #include "store/ConnectionString.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
-#include "ui/TimedNotice.h"
 #include "ui/Window.h"
 
 namespace kwo::app {
@@ -34,6 +34,7 @@ constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
+constexpr UINT kTrayIconMissingMessage = WM_APP + 22;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 // The list's column widths in pixels at 100 %.
 constexpr int kKeyColumnWidth = 60;
@@ -71,7 +72,8 @@ struct ModalSearch {
 
 BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
   auto* search = reinterpret_cast<ModalSearch*>(lParam);
-  if (window == search->main || !IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+  if (window == search->main || !IsWindowVisible(window) || !IsWindowEnabled(window) || IsQuietNotice(window))
+    return TRUE;
   wchar_t className[16] = {};
   GetClassNameW(window, className, 16);
   if (lstrcmpW(className, L"#32768") == 0) return TRUE;
@@ -127,6 +129,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(WM_INITMENUPOPUP, &CMainDlg::OnInitMenuPopup);
   OnMessage(kHotkeyUnavailableMessage, &CMainDlg::OnHotkeyUnavailable);
   OnMessage(kHotkeyMalformedMessage, &CMainDlg::OnHotkeyMalformed);
+  OnMessage(kTrayIconMissingMessage, &CMainDlg::OnTrayIconMissing);
   OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
   OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
@@ -169,7 +172,7 @@ void CMainDlg::ReadSettings() {
     timerOn = 0;
     const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
     hotKey = setting.hotKey;
-    if (setting.malformed) malformedHotKey = ToWide(options.hotKey);
+    settingsNotice = ToWide(SettingsNotice(options.hotKey, setting.malformed, setting.refusal, options.pasteAboveUnread));
     if (const settings::CIniSection* links = ini.FindSection(u"Menu")) {
       for (const auto& key : links->Keys()) {
         if (menuLinks.size() == kMostMenuLinks) break;
@@ -234,7 +237,7 @@ BOOL CMainDlg::OnInitDialog() {
   notifyIcon.SetOwner(dialog, kTrayCallbackMessage);
   hotkeyOn = true;  // registered below
   ShowHotKey();
-  notifyIcon.SetIcon(smallIcon.get());
+  const bool iconShown = notifyIcon.SetIcon(smallIcon.get());
 
   AddMenuLinks();
   list.InsertColumn(0, L"速记符", ui::ScaledToWindow(dialog, kKeyColumnWidth));
@@ -248,8 +251,10 @@ BOOL CMainDlg::OnInitDialog() {
                                                   !store::ContentIndexWhole(*connection->Session())) {
     indexFiller.Start(store.ConnectionString(), store::IndexFillPace());
   }
-  if (!malformedHotKey.empty()) PostMessageW(dialog, kHotkeyMalformedMessage, 0, 0);
+  if (!settingsNotice.empty()) PostMessageW(dialog, kHotkeyMalformedMessage, 0, 0);
   if (!RegisterActivationHotkey()) PostMessageW(dialog, kHotkeyUnavailableMessage, 0, 0);
+  // After the hotkey's notice, which it replaces: it says how the window is reached then.
+  if (!iconShown) PostMessageW(dialog, kTrayIconMissingMessage, 0, 0);
   showAllowed = false;
 
   // Centred on the work area of the primary monitor; stays hidden.
@@ -350,10 +355,10 @@ void CMainDlg::TrackStore(bool tell) {
       PostMessageW(Handle(), kServerAwayMessage, 0, 0);
       break;
     case StoreState::Locked:
-      ui::ShowTimedNotice(L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。", kSearchNoticeTimeoutMs);
+      ShowQuietNotice(L"数据库正被其他程序占用，暂时查不到速记。\n请稍后再输入速记符。", kSearchNoticeTimeoutMs);
       break;
     default:
-      ui::ShowTimedNotice(L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。", kSearchNoticeTimeoutMs);
+      ShowQuietNotice(L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。", kSearchNoticeTimeoutMs);
       break;
   }
 }
@@ -377,12 +382,10 @@ void CMainDlg::SendCurrentEntry() {
   if (report.result != SendOutcome::Result::NotSent) ClearShortKey();
   if (report.result == SendOutcome::Result::Typed) return;
   // When nothing was typed the key stays in the box and the window comes
-  // back in front with it, so that Enter tries again: before the notice, and
-  // after it (the system activates another window when the notice closes).
-  const bool comeBack = report.result == SendOutcome::Result::NotSent;
-  if (comeBack) ComeToFront();
-  ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
-  if (comeBack) ComeToFront();
+  // back in front with it, so that Enter tries again. The notice takes no
+  // keys: the user may type on in the window that has them.
+  if (report.result == SendOutcome::Result::NotSent) ComeToFront();
+  ShowQuietNotice(report.notice, kSendNoticeTimeoutMs);
 }
 
 void CMainDlg::ComeToFront() {
@@ -484,6 +487,8 @@ void CMainDlg::OnExport() {
 
 void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 
+void CMainDlg::OnCheckVersion() { controls::ShowVersionNotice(Handle()); }
+
 void CMainDlg::OnHelpFile() {
   const std::wstring file = ui::ProgramFolder() + L"kwo.chm";
   const bool missing = GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES;
@@ -569,7 +574,7 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {
     const SendOutcome report = sender.SendTimed(options.timerStr);
-    if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);
+    if (!report.notice.empty()) ShowQuietNotice(report.notice, kSendNoticeTimeoutMs);
   }
   return FALSE;
 }
@@ -651,23 +656,36 @@ INT_PTR CMainDlg::OnTaskbarCreated(WPARAM, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnHotkeyUnavailable(WPARAM, LPARAM) {
-  ui::ShowTimedNotice(L"热键 " + HotKeyText() + L" 已被其他程序占用。\n"
-                      L"请右击通知区域中的疾书精灵图标，选择“打开”，或在“设置”中换一个热键。",
-                      kHotkeyNoticeTimeoutMs);
+  ShowQuietNotice(L"热键 " + HotKeyText() + L" 已被其他程序占用。\n"
+                  L"请右击通知区域中的疾书精灵图标，选择“打开”，或在“设置”中换一个热键。",
+                  kHotkeyNoticeTimeoutMs);
   return TRUE;
 }
 
 INT_PTR CMainDlg::OnHotkeyMalformed(WPARAM, LPARAM) {
-  ui::ShowTimedNotice(L"kwo.ini 中的热键“" + malformedHotKey + L"”无法识别，现在使用 Win + 空格。\n"
-                      L"可以在“设置”中重新选择热键。",
-                      kHotkeyNoticeTimeoutMs);
+  ShowQuietNotice(settingsNotice, kHotkeyNoticeTimeoutMs);
+  return TRUE;
+}
+
+INT_PTR CMainDlg::OnTrayIconMissing(WPARAM, LPARAM) {
+  if (activationHotkey && activationHotkey->IsRegistered()) {
+    ShowQuietNotice(L"疾书精灵的图标没能放进通知区域。\n请按 " + HotKeyText() +
+                        L" 呼出窗口；设置、导入、导出和退出都在窗口的菜单和按钮中。",
+                    kHotkeyNoticeTimeoutMs);
+    return TRUE;
+  }
+  // Neither the icon nor the hotkey: the window stays on the screen, or nothing would reach it.
+  OnOpen();
+  ShowQuietNotice(L"疾书精灵的图标没能放进通知区域，热键 " + HotKeyText() +
+                      L" 也已被其他程序占用。\n窗口会留在屏幕上；可以在“设置”中换一个热键。",
+                  kHotkeyNoticeTimeoutMs);
   return TRUE;
 }
 
 INT_PTR CMainDlg::OnServerAway(WPARAM, LPARAM) {
-  ui::ShowTimedNotice(L"连不上数据库服务器，暂时查不到速记。\n"
-                      L"疾书精灵会在下次查找时自动重新连接。",
-                      kHotkeyNoticeTimeoutMs);
+  ShowQuietNotice(L"连不上数据库服务器，暂时查不到速记。\n"
+                  L"疾书精灵会在下次查找时自动重新连接。",
+                  kHotkeyNoticeTimeoutMs);
   return TRUE;
 }
 

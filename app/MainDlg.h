@@ -90,7 +90,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void OnHelpFile();
   void OnOpen();
   void OnOptions();
-  void OnCheckVersion() {}
+  void OnCheckVersion();
   void OnShortKeyChanged() { SearchEntries(); }
   void OnShortKeySetFocus();
   void OnShortKeyKillFocus();
@@ -112,6 +112,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnTaskbarCreated(WPARAM, LPARAM);
   INT_PTR OnHotkeyUnavailable(WPARAM, LPARAM);
   INT_PTR OnHotkeyMalformed(WPARAM, LPARAM);
+  INT_PTR OnTrayIconMissing(WPARAM, LPARAM);
   INT_PTR OnServerAway(WPARAM, LPARAM);
   INT_PTR OnHelpKey(WPARAM, LPARAM);
   INT_PTR OnFirstStart(WPARAM, LPARAM);
@@ -124,7 +125,7 @@ class CMainDlg : public kwo::ui::CDialog {
   bool hotkeyOn = false;
   std::optional<kwo::ui::HotkeyRegistration> activationHotkey;  // hotKey while hotkeyOn
   kwo::keys::HotKey hotKey;            // [Options] HotKey; Win + Space when missing
-  std::wstring malformedHotKey;        // a HotKey value that could not be read, told once
+  std::wstring settingsNotice;         // settings of kwo.ini not used as written, told once
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;

@@ -69,4 +69,20 @@ std::u16string TrayTip(std::u16string_view base, bool serverAway) {
   return tip;
 }
 
+std::u16string SettingsNotice(std::u16string_view hotKeyValue, bool hotKeyUnread, std::u16string_view hotKeyRefusal,
+                              std::u16string_view pasteAboveUnread) {
+  std::u16string text;
+  if (hotKeyUnread) {
+    text += u"kwo.ini 中的热键“" + std::u16string(hotKeyValue) + u"”";
+    text += hotKeyRefusal.empty() ? u"无法识别，" : u"不能使用：" + std::u16string(hotKeyRefusal) + u"\n";
+    text += u"现在使用 Win + 空格。\n可以在“设置”中重新选择热键。";
+  }
+  if (!pasteAboveUnread.empty()) {
+    if (!text.empty()) text += u"\n\n";
+    text += u"kwo.ini 中的 PasteAbove=" + std::u16string(pasteAboveUnread) +
+            u" 不是 0 到 1000000 之间的整数，现在不用粘贴（当作 0）。\n可以在“设置”中重新填写。";
+  }
+  return text;
+}
+
 }  // namespace kwo::app

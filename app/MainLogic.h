@@ -65,4 +65,11 @@ class OutageWatch {
 // database server cannot be reached, that state.
 std::u16string TrayTip(std::u16string_view base, bool serverAway);
 
+// The one notice at start about settings of kwo.ini that are not used as
+// written: a HotKey that cannot be read (`hotKeyUnread`) or is refused (the
+// reason in `hotKeyRefusal`), a PasteAbove that is no whole number. Empty
+// when every setting is used.
+std::u16string SettingsNotice(std::u16string_view hotKeyValue, bool hotKeyUnread, std::u16string_view hotKeyRefusal,
+                              std::u16string_view pasteAboveUnread);
+
 }  // namespace kwo::app

@@ -2,6 +2,8 @@
 // product's page on control 1028.
 #include "controls/AboutBox.h"
 
+#include <string>
+
 #include "controls/UrlLabel.h"
 #include "kwo_version.h"
 #include "res/resource.h"
@@ -43,6 +45,13 @@ class CAboutDlg : public kwo::ui::CDialog {
 void ShowAboutBox(HWND owner) {
   CAboutDlg dialog;
   dialog.DoModal(owner);
+}
+
+void ShowVersionNotice(HWND owner) {
+  const std::wstring text = std::wstring(L"这是疾书精灵 版本 " KWO_VERSION_WIDE L"。\n\n"
+                                         L"疾书精灵不会联网检查新版本，也不会自动更新。\n新版本发布在 ") +
+                            kProductPage + L"，可以在“帮助 → 关于”中点击这个链接打开。";
+  MessageBoxW(owner, text.c_str(), L"检查新版本", MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace kwo::controls

@@ -6,4 +6,8 @@ namespace kwo::controls {
 
 void ShowAboutBox(HWND owner);
 
+// "检查新版本": the program does not go to the network; the box says which
+// version this is and where new ones are published.
+void ShowVersionNotice(HWND owner);
+
 }  // namespace kwo::controls

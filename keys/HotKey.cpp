@@ -1,5 +1,6 @@
 #include "keys/HotKey.h"
 
+#include <utility>
 #include <vector>
 
 #include "keys/KeyNameTable.h"
@@ -29,6 +30,7 @@ struct ShownName {
 constexpr ShownName kShownNames[] = {
     {8, u"Backspace"}, {13, u"Enter"}, {27, u"Esc"},     {33, u"PgUp"},
     {34, u"PgDn"},     {45, u"Insert"}, {46, u"Delete"}, {44, u"PrintScreen"},
+    {19, u"Pause"},
 };
 
 bool IsModifierCode(uint8_t code) {
@@ -123,10 +125,46 @@ std::u16string FormatHotKey(const HotKey& hotKey) {
 
 bool IsHotKeyKey(uint8_t key) { return !KeyText(key).empty(); }
 
+HotKeyVerdict JudgeHotKey(const HotKey& hotKey) {
+  const uint32_t modifiers = hotKey.modifiers & (kHotKeyCtrl | kHotKeyAlt | kHotKeyShift | kHotKeyWin);
+  const uint8_t key = hotKey.key;
+  // Keys that do something alone without typing: F1–F24, Pause, Break, Scroll Lock, Print Screen.
+  const bool functionKey =
+      (key >= 0x70 && key <= 0x87) || key == 0x13 || key == 0x03 || key == 0x91 || key == 0x2C;
+  if ((modifiers & ~kHotKeyShift) == 0 && !functionKey) return HotKeyVerdict::TypingKey;
+  if ((modifiers & (kHotKeyCtrl | kHotKeyAlt)) == (kHotKeyCtrl | kHotKeyAlt) && key == 0x2E) {
+    return HotKeyVerdict::SystemKey;  // Ctrl+Alt+Delete
+  }
+  if (modifiers == (kHotKeyCtrl | kHotKeyShift) && key == 0x1B) return HotKeyVerdict::SystemKey;  // Task Manager
+  if (modifiers == kHotKeyWin && key == 'L') return HotKeyVerdict::SystemKey;                     // locks the computer
+  if (modifiers == kHotKeyAlt && key == 0x73) return HotKeyVerdict::ClosesWindows;               // Alt+F4
+  return HotKeyVerdict::Accepted;
+}
+
+std::u16string HotKeyRefusal(const HotKey& hotKey) {
+  const std::u16string name = FormatHotKey(hotKey);
+  switch (JudgeHotKey(hotKey)) {
+    case HotKeyVerdict::Accepted:
+      return {};
+    case HotKeyVerdict::TypingKey:
+      return name + u" 是打字时要用的键，设为热键后在所有程序中按它都会被疾书精灵拿走。"
+                    u"请加上 Ctrl、Alt 或 Win（例如 Ctrl+Alt+K），或单用 F1～F24、Pause 这类功能键。";
+    case HotKeyVerdict::SystemKey:
+      return name + u" 由 Windows 自己使用，不能作热键。";
+    case HotKeyVerdict::ClosesWindows:
+      return name + u" 用来关闭前台的窗口，设为热键后就不能再用它关闭窗口了。";
+  }
+  return {};
+}
+
 HotKeySetting ResolveHotKey(std::u16string_view value) {
   if (Trimmed(value).empty()) return {};
-  if (const std::optional<HotKey> hotKey = ParseHotKey(value)) return {*hotKey, false};
-  return {kDefaultHotKey, true};
+  const std::optional<HotKey> hotKey = ParseHotKey(value);
+  if (!hotKey) return {kDefaultHotKey, true, {}};
+  if (std::u16string refusal = HotKeyRefusal(*hotKey); !refusal.empty()) {
+    return {kDefaultHotKey, true, std::move(refusal)};
+  }
+  return {*hotKey, false, {}};
 }
 
 }  // namespace kwo::keys

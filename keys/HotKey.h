@@ -38,11 +38,25 @@ std::u16string FormatHotKey(const HotKey& hotKey);
 // not itself a modifier).
 bool IsHotKeyKey(uint8_t key);
 
+// Whether a combination may call the main window up.
+enum class HotKeyVerdict {
+  Accepted,
+  TypingKey,      // a letter, digit, Space, Enter, Tab, Backspace... alone or with Shift only:
+                  // every press of it in every program would go to us
+  SystemKey,      // Ctrl+Alt+Delete and the like: Windows keeps them for itself
+  ClosesWindows,  // Alt+F4: the key that closes the window in front
+};
+HotKeyVerdict JudgeHotKey(const HotKey& hotKey);
+// Why a combination is refused, in words for the user; empty when accepted.
+std::u16string HotKeyRefusal(const HotKey& hotKey);
+
 // The setting as found in kwo.ini: the combination in force, and whether the
-// value was there but could not be read (the caller tells the user).
+// value was there but could not be read or is refused (the caller tells the
+// user, with `refusal` when refused; Win + Space is in force then).
 struct HotKeySetting {
   HotKey hotKey;
   bool malformed = false;
+  std::u16string refusal;
 };
 HotKeySetting ResolveHotKey(std::u16string_view value);
 

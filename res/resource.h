@@ -8,6 +8,7 @@
 #define IDD_KWO_DIALOG 102
 #define IDD_DIALOG_ADD 130
 #define IDD_OPTIONS 139
+#define IDD_QUIET_NOTICE 140  // a notice that does not take the keyboard
 
 // Icons (each with 48, 32 and 16 pixel images)
 #define IDI_RUNNING 128

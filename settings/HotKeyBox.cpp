@@ -40,6 +40,9 @@ LRESULT CHotKeyBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSKEYDOWN: {
       const auto key = static_cast<uint8_t>(wParam);
       const uint32_t modifiers = HeldModifiers();
+      // Enter is never recorded: alone it confirms the dialog, which takes
+      // only an acceptable combination; with modifiers it does nothing here.
+      if (key == VK_RETURN) return 0;
       if (keys::IsHotKeyKey(key)) {
         Show(keys::HotKey{modifiers, key});
       } else if (modifiers != 0) {

@@ -69,8 +69,12 @@ bool COptionDlg::TakeHotKey() {
   HWND dialog = Handle();
   const std::wstring text = ui::ItemText(dialog, IDC_HOTKEY);
   const std::optional<keys::HotKey> chosen = keys::ParseHotKey(FromWide(text));
+  const std::u16string refusal = chosen ? keys::HotKeyRefusal(*chosen) : std::u16string();
   if (!chosen) {
     const std::wstring message = L"无法识别热键“" + text + L"”。\n请在框中按下新的组合键，例如 Ctrl+Alt+K。";
+    MessageBoxW(dialog, message.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+  } else if (!refusal.empty()) {
+    const std::wstring message = L"不能用这个热键：" + ToWide(refusal) + L"\n请在框中按下新的组合键。";
     MessageBoxW(dialog, message.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
   } else if (*chosen != hotKey && applyHotKey && !applyHotKey(*chosen)) {
     const std::wstring message = L"热键 " + ToWide(keys::FormatHotKey(*chosen)) +

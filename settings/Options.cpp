@@ -1,6 +1,5 @@
 #include "settings/Options.h"
 
-#include <algorithm>
 
 #include "text/Chars.h"
 
@@ -50,7 +49,11 @@ Options ReadOptions(const CIniFile& ini) {
   o.afterStr = ini.GetString(kOptions, u"AfterStr");
   o.timerStr = ini.GetString(kOptions, u"TimerStr");
   o.hotKey = ini.GetString(kOptions, u"HotKey");
-  o.pasteAbove = std::max<int32_t>(0, ini.GetInt(kOptions, u"PasteAbove"));
+  // Read strictly: "1e3" read as far as it goes would be 1, and nearly every content pasted.
+  const std::u16string pasteAbove = ini.GetString(kOptions, u"PasteAbove");
+  const std::optional<int32_t> characters = ParsePasteAbove(pasteAbove);
+  o.pasteAbove = characters.value_or(0);
+  if (!characters) o.pasteAboveUnread = pasteAbove;
   return o;
 }
 

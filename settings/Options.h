@@ -21,8 +21,11 @@ struct Options {
   // The activation hotkey as written (empty: Win + Space); keys/HotKey.h reads it.
   std::u16string hotKey;
   // Runs of plain text in a content longer than this many characters are
-  // pasted instead of typed; 0 (missing, malformed or negative): never.
+  // pasted instead of typed; 0 (missing, or not a whole number): never.
   int32_t pasteAbove = 0;
+  // PasteAbove as kwo.ini writes it when it is not a whole number from 0 to
+  // kMaxPasteAbove ("1e3", "20.5", "-5"): the user is told once, 0 is used.
+  std::u16string pasteAboveUnread;
 };
 
 // The interval box takes whole minutes from 0 to a day.

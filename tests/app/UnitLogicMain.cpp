@@ -95,5 +95,16 @@ TEST(OutageWatch, TellsOncePerOutage) {
   EXPECT_EQ(TrayTip(u"疾书精灵", false), u"疾书精灵");
 }
 
+TEST(SettingsNotice, NamesEverySettingThatIsNotUsedAsWritten) {
+  EXPECT_EQ(SettingsNotice(u"Ctrl+Alt+K", false, u"", u""), u"");
+  EXPECT_EQ(SettingsNotice(u"Ctrl+Alt+", true, u"", u""),
+            u"kwo.ini 中的热键“Ctrl+Alt+”无法识别，现在使用 Win + 空格。\n可以在“设置”中重新选择热键。");
+  const std::u16string both = SettingsNotice(u"Space", true, u"Space 是打字时要用的键。", u"1e3");
+  EXPECT_EQ(both.find(u"kwo.ini 中的热键“Space”不能使用：Space 是打字时要用的键。\n现在使用 Win + 空格。"), 0u);
+  EXPECT_NE(both.find(u"\n\nkwo.ini 中的 PasteAbove=1e3 不是 0 到 1000000 之间的整数，现在不用粘贴（当作 0）。"),
+            std::u16string::npos);
+  EXPECT_EQ(SettingsNotice(u"", false, u"", u"20.5").find(u"kwo.ini 中的 PasteAbove=20.5 "), 0u);
+}
+
 }  // namespace
 }  // namespace kwo::app

@@ -171,6 +171,53 @@ TEST_F(OptionDialog, IntervalThatIsNoNumberIsRefusedAndTheDialogStaysOpen) {
   EXPECT_EQ(dialog_.options.interval, 120);
 }
 
+TEST_F(OptionDialog, HotKeyThatTypesOrThatWindowsKeepsIsRefusedWithTheReason) {
+  const struct {
+    const wchar_t* typed;
+    const wchar_t* reason;
+  } refused[] = {{L"Space", L"Space 是打字时要用的键"},
+                 {L"a", L"A 是打字时要用的键"},
+                 {L"Shift+Enter", L"Shift+Enter 是打字时要用的键"},
+                 {L"Backspace", L"Backspace 是打字时要用的键"},
+                 {L"Ctrl+Alt+Delete", L"Ctrl+Alt+Delete 由 Windows 自己使用"},
+                 {L"Alt+F4", L"Alt+F4 用来关闭前台的窗口"}};
+  HWND options = nullptr;
+  std::vector<std::wstring> notices, boxAfter;
+  std::vector<std::function<bool()>> steps;
+  for (size_t i = 1; i <= std::size(refused); ++i) {
+    steps.push_back([&, i] {
+      HWND box = FindThreadDialog(L"疾书精灵");
+      if (box == nullptr) return false;
+      notices.push_back(app::test::DialogText(box));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return true;
+    });
+    steps.push_back([&, i] {
+      if (FindThreadDialog(L"疾书精灵") != nullptr) return false;
+      boxAfter.push_back(ui::ItemText(options, IDC_HOTKEY));
+      // The next refused one, and at last one that is accepted alone.
+      SetDlgItemTextW(options, IDC_HOTKEY, i < std::size(refused) ? refused[i].typed : L"F8");
+      PostMessageW(options, WM_COMMAND, IDOK, 0);
+      return true;
+    });
+  }
+  RunWith(
+      [&](HWND dialog) {
+        options = dialog;
+        SetDlgItemTextW(dialog, IDC_HOTKEY, refused[0].typed);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      },
+      steps);
+  ASSERT_EQ(notices.size(), std::size(refused));
+  for (size_t i = 0; i < notices.size(); ++i) {
+    EXPECT_NE(notices[i].find(refused[i].reason), std::wstring::npos) << notices[i];
+    EXPECT_EQ(boxAfter[i], L"Win+Space") << refused[i].typed;  // the box shows the hotkey in force again
+  }
+  EXPECT_EQ(result_, IDOK);
+  EXPECT_EQ(dialog_.hotKey, (keys::HotKey{0, 119}));
+  EXPECT_NE(ReadBytes(ini_).find("HotKey=F8\r\n"), std::string::npos) << ReadBytes(ini_);
+}
+
 TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
   for (const int answer : {IDNO, IDYES}) {
     std::wstring warning;

@@ -6,7 +6,10 @@
 # TimerStr only while timed sending is on and the main window is hidden, and
 # not while Ctrl is held.
 # The activation hotkey: recorded in the dialog's box, written normalised,
-# refused when taken, read from kwo.ini at start, reported when malformed.
+# refused when taken, when it types (Space, a letter), when Windows keeps it
+# or when it closes windows (Alt+F4), with the reason; Enter in the box records
+# nothing. Read from kwo.ini at start; a malformed or refused value is reported
+# once and Win + Space used.
 #   options_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} PROBE=${4:?probe.exe}
@@ -202,6 +205,35 @@ wh_driver keys ESCAPE
 closed_with_hotkey taken_cancel 'Ctrl+Alt+K' CTRL+ALT+K  # the file and the hotkey in force stay
 wh_driver close "Hotkey Probe"
 wh_driver wait "class:KwoTestProbe" gone 10000 >/dev/null || wh_fail "the probe did not close"
+# A key that types is refused with the reason; Enter in the box records nothing and closes the
+# dialog only with an acceptable combination in the box.
+e2e_open_options
+e2e_focus_control 1042
+wh_driver keys SPACE
+check box_shows_space equals "$(wh_driver text "$DLG" 1042)" 'Space'
+wh_driver keys RETURN
+check space_refused wh_wait_until 10 box_appears "疾书精灵"
+check space_refusal_says_why contains "$(wh_driver text "$BOX" 65535)" 'Space 是打字时要用的键'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+wh_driver wait "$BOX" gone 5000 >/dev/null
+check space_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
+check space_box_shows_old equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
+e2e_focus_control 1042
+wh_driver keys CTRL+RETURN
+check enter_not_recorded equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
+check ctrl_enter_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
+wh_driver keys ALT+F4
+wh_driver command "$DLG" 1
+check alt_f4_refused wh_wait_until 10 box_appears "疾书精灵"
+check alt_f4_refusal_says_why contains "$(wh_driver text "$BOX" 65535)" 'Alt+F4 用来关闭前台的窗口'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+wh_driver wait "$BOX" gone 5000 >/dev/null
+wh_driver activate "$DLG" >/dev/null
+e2e_focus_control 1042
+wh_driver keys RETURN
+closed_with_hotkey enter_closes_with_acceptable 'Ctrl+Alt+K' CTRL+ALT+K
 
 # Read from kwo.ini at the next start.
 e2e_exit_kwo
@@ -218,6 +250,23 @@ wh_driver activate "$BOX" >/dev/null
 wh_driver keys RETURN
 e2e_call_up
 check malformed_falls_back_to_win_space equals "$(wh_driver state "$KWO")" foreground
+hide_kwo
+# A value that types is refused the same way: told once with the reason; Win + Space then, and
+# typing a space elsewhere is not taken.
+e2e_exit_kwo
+sed -i 's/^HotKey=.*\r$/HotKey=Space\r/' "$APP/kwo.ini"
+e2e_start_kwo
+check refused_hotkey_told wh_wait_until 10 box_appears "温馨提示"
+check refused_hotkey_says_why contains "$(wh_driver text "$BOX" 65535)" '“Space”不能使用：Space 是打字时要用的键'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+fails refused_hotkey_told_once wh_wait_until 3 box_appears "温馨提示"
+wh_driver set-text "$RCV" 100 "" >/dev/null
+wh_driver activate "$RCV" >/dev/null
+wh_driver type 'x y z'
+check refused_hotkey_takes_no_space wh_driver wait-text "$RCV" 100 "$(wh_file xyz.txt 'x y z')" 5000
+e2e_call_up
+check refused_falls_back_to_win_space equals "$(wh_driver state "$KWO")" foreground
 hide_kwo
 
 e2e_finish

@@ -115,11 +115,23 @@ TEST_F(OptionsFile, RoundTripKeepsOtherSectionsAndWritesEveryKey) {
 }
 
 TEST_F(OptionsFile, PasteAboveIsNeverWhenBadAndWrittenOnlyOnceSet) {
-  const std::vector<std::pair<std::string, int32_t>> values{{"200", 200}, {"abc", 0}, {"-5", 0}};
-  for (const auto& [value, expected] : values) {
-    WriteBytes(path_, "[Options]\r\nPasteAbove=" + value + "\r\n");
-    EXPECT_EQ(LoadOptions().pasteAbove, expected) << value;
+  // Whole numbers only: what is not one is never pasting, and kept to be told.
+  const struct {
+    std::string value;
+    int32_t expected;
+    bool unread;
+  } values[] = {{"200", 200, false},     {" 20 ", 20, false},  {"", 0, false},         {"0", 0, false},
+                {"1000000", 1000000, false}, {"abc", 0, true}, {"-5", 0, true},        {"1e3", 0, true},
+                {"20.5", 0, true},      {"20abc", 0, true},   {"+20", 0, true},       {"1000001", 0, true},
+                {"99999999999", 0, true}, {"0x20", 0, true},  {"２０", 0, true}};
+  for (const auto& row : values) {
+    WriteBytes(path_, "\xEF\xBB\xBF[Options]\r\nPasteAbove=" + row.value + "\r\n");
+    const Options read = LoadOptions();
+    EXPECT_EQ(read.pasteAbove, row.expected) << row.value;
+    EXPECT_EQ(kwo::text::Utf16ToUtf8(read.pasteAboveUnread), row.unread ? row.value : "") << row.value;
   }
+  WriteBytes(path_, "[Options]\r\n");
+  EXPECT_EQ(LoadOptions().pasteAboveUnread, u"");
   // A file without the key stays without it (RoundTripKeepsOtherSectionsAndWritesEveryKey); once set it is kept.
   Options o;
   o.pasteAbove = 300;
