@@ -10,6 +10,7 @@
 #include "app/MainLogic.h"
 #include "app/OpenOrTell.h"
 #include "app/QuietNotice.h"
+#include "app/StoreNotices.h"
 #include "controls/AboutBox.h"
 #include "entries/EntryCommands.h"
 #include "res/resource.h"
@@ -208,8 +209,7 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
                          L"\n请把这个文件改名（例如在名字后加上 .bak）后再启动疾书精灵，"
                          L"它会新建一个空的数据库；改名后的文件请留作备份。" + detail);
     }
-    throw StartupError(L"无法打开数据库，疾书精灵不能启动。\n连接字符串：" + ToWide(connectionString) +
-                       L"\n请检查 kwo.ini 中 [sys] 节的 connectionString，以及数据库文件所在的文件夹。" + detail);
+    throw StartupError(ToWide(StartFailureText(connectionString, store.ErrorDescription())));
   }
   results.SetConnection(store.Connection());
 }

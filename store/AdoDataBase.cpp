@@ -59,8 +59,11 @@ bool CADODataBase::RollbackTrans() { return RunTransactionStep(&DbSession::Rollb
 void CADODataBase::RecordError(const DbError& error) {
   lastErrorCode_ = error.code;
   lastFailure_ = error.failure;
-  errorDescription_ = error.description;
-  lastErrorText_ = u"Connection String = " + MaskPasswords(connectionString_) + u"\n" + FormatErrorBlock(u"CADODataBase", error);
+  // A driver may echo the string it was given in its message.
+  DbError told = error;
+  told.description = HideSecrets(error.description, connectionString_);
+  errorDescription_ = told.description;
+  lastErrorText_ = u"Connection String = " + MaskPasswords(connectionString_) + u"\n" + FormatErrorBlock(u"CADODataBase", told);
 }
 
 }  // namespace kwo::store

@@ -10,6 +10,8 @@ namespace {
 
 constexpr char16_t kAccessDriver[] = u"Microsoft Access Driver (*.mdb, *.accdb)";
 constexpr char16_t kMask[] = u"******";
+// Shorter values are too likely to be ordinary words of a message.
+constexpr size_t kShortestHiddenSecret = 3;
 
 struct Pair {
   std::u16string key;
@@ -103,9 +105,15 @@ bool StartsWithNoCase(std::u16string_view s, std::u16string_view head) {
   return s.size() >= head.size() && text::EqualNoCase(s.substr(0, head.size()), head);
 }
 
+// Pwd, Password, Jet OLEDB:Database Password, Jet OLEDB:New Database
+// Password and any other key whose name holds "password" or "pwd" in any
+// case, with or without spaces ("Pass Word", "ssl_PWD").
 bool IsPasswordKey(std::u16string_view key) {
-  return text::EqualNoCase(key, u"Pwd") || text::EqualNoCase(key, u"Password") ||
-         EndsWithNoCase(key, u"Database Password");
+  std::u16string squeezed;
+  for (char16_t c : key) {
+    if (!text::IsSpace(c)) squeezed += text::UpperUnit(c);
+  }
+  return squeezed.find(u"PASSWORD") != std::u16string::npos || squeezed.find(u"PWD") != std::u16string::npos;
 }
 
 // key=value for an ODBC string; a value that could be misread goes in braces.
@@ -324,6 +332,27 @@ std::u16string MaskPasswords(std::u16string_view text) {
   }
   masked += text.substr(done);
   return masked;
+}
+
+std::u16string HideSecrets(std::u16string_view message, std::u16string_view connectionString) {
+  std::vector<Pair> pairs;
+  std::u16string ignored;
+  SplitPairs(connectionString, pairs, ignored, true);
+  std::u16string hidden(message);
+  const size_t maskLength = std::char_traits<char16_t>::length(kMask);
+  for (const Pair& pair : pairs) {
+    if (!IsPasswordKey(pair.key)) continue;
+    // The value as read, and as written in braces or quotes: a driver may echo either.
+    const std::u16string_view written = connectionString.substr(pair.begin, pair.end - pair.begin);
+    const std::u16string raw(text::TrimSpace(written.substr(written.find(u'=') + 1)));
+    for (const std::u16string& secret : {raw, pair.value}) {
+      if (secret.size() < kShortestHiddenSecret) continue;
+      for (size_t at = 0; (at = hidden.find(secret, at)) != std::u16string::npos; at += maskLength) {
+        hidden.replace(at, secret.size(), kMask);
+      }
+    }
+  }
+  return hidden;
 }
 
 std::u16string ConnectionValue(std::u16string_view text, std::u16string_view key) {

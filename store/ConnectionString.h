@@ -53,10 +53,17 @@ std::u16string ChooseDriver(const std::vector<std::u16string>& choices,
 // Where to get a driver that is not installed, for the start-up message.
 std::u16string DriverDownloadHint(std::u16string_view driver);
 
-// The text with the values of Pwd, Password and "... Database Password" keys
-// replaced by "******": the only form of a connection string that may be
-// shown or written anywhere.
+// The text with the values of every key that carries a secret (Pwd,
+// Password, "Jet OLEDB:Database Password", "Jet OLEDB:New Database Password",
+// any key holding "password" or "pwd" in any case and spacing) replaced by
+// "******": the only form of a connection string that may be shown or
+// written anywhere.
 std::u16string MaskPasswords(std::u16string_view text);
+
+// `message` (a driver's error text, say) with every password value of
+// `connectionString` in it replaced by "******": drivers may echo the string
+// they were given.
+std::u16string HideSecrets(std::u16string_view message, std::u16string_view connectionString);
 
 // The value of `key` in a connection string (read leniently), or empty.
 std::u16string ConnectionValue(std::u16string_view text, std::u16string_view key);

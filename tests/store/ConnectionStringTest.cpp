@@ -114,6 +114,62 @@ TEST(ConnectionString, MasksEveryPasswordValue) {
   EXPECT_EQ(MaskPasswords(u"Provider=SQLite;Data Source=kwo.db"), u"Provider=SQLite;Data Source=kwo.db");
 }
 
+// Real strings of every kind the program takes, each with its secret: the
+// masked form keeps everything but the secret, and opening the string (which
+// fails here: no such DSN, driver, provider or server) reports nothing that
+// holds the secret either.
+TEST(ConnectionString, EverySecretIsMaskedInTheStringAndInTheOpenFailure) {
+  struct Case {
+    std::u16string text;
+    std::u16string masked;
+    std::u16string secret;
+  };
+  const Case cases[] = {
+      {u"DSN=nichtda;Uid=kwo;Pwd=Geheim#42", u"DSN=nichtda;Uid=kwo;Pwd=******", u"Geheim#42"},
+      {u"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=kwo;Uid=kwo;PWD={Ge;heim}}42}",
+       u"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=kwo;Uid=kwo;PWD=******", u"Ge;heim}42"},
+      {u"Driver={Postgres Unicod};Server=db;Uid=kwo;password=Geheim#42;",
+       u"Driver={Postgres Unicod};Server=db;Uid=kwo;password=******;", u"Geheim#42"},
+      {u"Provider=MSDASQL;DSN=team;Uid=kwo;PassWord = \"Ge;heim\"\"42\" ;",
+       u"Provider=MSDASQL;DSN=team;Uid=kwo;PassWord =****** ;", u"Ge;heim\"42"},
+      {u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=team.mdb;Jet OLEDB:Database Password=Geheim#42",
+       u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=team.mdb;Jet OLEDB:Database Password=******", u"Geheim#42"},
+      {u"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=t.accdb;jet oledb:new database password={Ge}}heim;42}",
+       u"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=t.accdb;jet oledb:new database password=******",
+       u"Ge}heim;42"},
+      {u"Provider=Microsoft.ACE.OLEDB.16.0;Data Source=t.accdb;Jet OLEDB:Database Password=Geheim#42;"
+       u"Jet OLEDB:New Database Password=Neu#43",
+       u"Provider=Microsoft.ACE.OLEDB.16.0;Data Source=t.accdb;Jet OLEDB:Database Password=******;"
+       u"Jet OLEDB:New Database Password=******",
+       u"Neu#43"},
+      {u"Provider=SQLOLEDB.1;Data Source=sql01;Initial Catalog=team;User ID=sa;Password=Geheim#42",
+       u"Provider=SQLOLEDB.1;Data Source=sql01;Initial Catalog=team;User ID=sa;Password=******", u"Geheim#42"},
+      {u"Provider=MSOLEDBSQL;Server=sql01;Database=team;Uid=sa;Pwd=Geheim#42;Encrypt=yes",
+       u"Provider=MSOLEDBSQL;Server=sql01;Database=team;Uid=sa;Pwd=******;Encrypt=yes", u"Geheim#42"},
+      {u"Provider=SQLNCLI11;Data Source=sql01;User ID=sa;pass word=Geheim#42",
+       u"Provider=SQLNCLI11;Data Source=sql01;User ID=sa;pass word=******", u"Geheim#42"},
+      {u"Provider=MSOLEDBSQL19;Server=sql01;ssl_pwd_file=Geheim#42;Uid=sa",
+       u"Provider=MSOLEDBSQL19;Server=sql01;ssl_pwd_file=******;Uid=sa", u"Geheim#42"},
+      {u"Provider=Oracle.OLEDB;Data Source=ora;User ID=kwo;Password=Geheim#42",
+       u"Provider=Oracle.OLEDB;Data Source=ora;User ID=kwo;Password=******", u"Geheim#42"},
+      {u"Provider=SQLite;Data Source=kwo.db;Busy Timeout=x", u"Provider=SQLite;Data Source=kwo.db;Busy Timeout=x",
+       u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(text::Utf16ToUtf8(c.text));
+    EXPECT_EQ(MaskPasswords(c.text), c.masked);
+    if (c.secret.empty()) continue;
+    EXPECT_EQ(HideSecrets(u"driver said: " + c.text, c.text).find(c.secret), std::u16string::npos);
+    CADODataBase db;
+    if (db.Open(c.text)) {  // a server that does not answer: the session waits for it
+      EXPECT_TRUE(db.ServerAway());
+      continue;
+    }
+    EXPECT_EQ(db.ErrorDescription().find(c.secret), std::u16string::npos) << text::Utf16ToUtf8(db.ErrorDescription());
+    EXPECT_EQ(db.LastErrorText().find(c.secret), std::u16string::npos) << text::Utf16ToUtf8(db.LastErrorText());
+  }
+}
+
 // The string from the field: no Access driver here, and what the user reads
 // names it in Chinese, with the password nowhere.
 TEST(ConnectionString, MissingDriverIsNamedWithThePasswordMasked) {
