@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 
 #include "app/FirstStart.h"
@@ -308,6 +309,8 @@ void CMainDlg::ShowHotKey() {
 }
 
 void CMainDlg::SearchEntries() {
+  // The reads never meet the write lock of the content index filler's commit.
+  std::unique_lock<std::mutex> commitsHeld = indexFiller.HoldCommits();
   if (searchMode.Search(store.Connection())) return;
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
@@ -339,6 +342,7 @@ void CMainDlg::SearchEntries() {
   } else {
     found = false;
   }
+  commitsHeld.unlock();
   pause.reset();
   const bool locked = !found && results.LastFailure() == store::DbFailure::Locked;
   TrackStore(outages.Update(JudgeStore(!found, locked, store.ServerAway())));

@@ -49,8 +49,12 @@ void ContentIndexFiller::Run(std::u16string connectionString, IndexFillPace pace
   if (Pause(pace.delayMs) && connection.Open(connectionString, error, MissingFile::Fail)) {
     // Never long in another program's lock, so that Stop is never kept waiting.
     connection.Session()->SetBusyTimeout(pace.lockWaitMs);
+    // A part's pages stay in memory until its commit: spilling them to the
+    // file midway would take the exclusive lock, which keeps readers out.
+    DbError ignored;
+    connection.Session()->Execute(u"PRAGMA cache_spill=off", ignored);
     for (;;) {
-      fill = FillContentIndex(*connection.Session(), pace.rows, error);
+      fill = FillContentIndex(*connection.Session(), pace.rows, error, &commitTurn_);
       failures = fill == IndexFill::Failed ? failures + 1 : 0;
       {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -2,9 +2,12 @@
 // Fills the content index (FillContentIndex, store/ContentSearch.h) on a
 // thread of its own, over a connection of its own to the same database file,
 // so that the window's thread never waits for a part. The two connections
-// meet only in the file's locks: a write of the window's thread waits in the
-// busy handler for the part in progress, at most one part's time. Each part
-// is a transaction of its own: stopped or killed midway, the file stays
+// meet in the file's locks: a write of the window's thread waits in the
+// busy handler for the part in progress, at most one part's time. A read of
+// the window's thread never meets the filler's write lock: the filler works
+// under a reserved lock, which lets readers in (its pages stay in memory
+// until the commit), and it commits only while no read holds HoldCommits. Each
+// part is a transaction of its own: stopped or killed midway, the file stays
 // sound and the next start goes on where this one stopped.
 #include <condition_variable>
 #include <cstdint>
@@ -42,6 +45,10 @@ class ContentIndexFiller {
   // midway), Ready once whole, Unavailable or Failed when it gave up.
   IndexFill Outcome() const;
   bool Finished() const;  // the thread has nothing more to do
+  // For the window's reads: while the lock lives, the filler begins no commit
+  // (one in progress ends first: a few writes to the file). Release it only
+  // once the reads are done, their statements reset.
+  std::unique_lock<std::mutex> HoldCommits() { return std::unique_lock<std::mutex>(commitTurn_); }
 
  private:
   void Run(std::u16string connectionString, IndexFillPace pace);
@@ -53,6 +60,7 @@ class ContentIndexFiller {
   bool stopping_ = false;
   bool finished_ = true;
   IndexFill outcome_ = IndexFill::More;
+  std::mutex commitTurn_;
   std::thread thread_;
 };
 

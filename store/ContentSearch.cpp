@@ -290,7 +290,7 @@ void RankFound(std::vector<FoundEntry>& found, std::u16string_view text, size_t 
   found = std::move(ranked);
 }
 
-IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error) {
+IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error, std::mutex* commitTurn) {
   if (!session.IsOwnDatabase()) return IndexFill::Unavailable;
   IndexStatus status = IndexStatus::Missing;
   if (!ReadIndexStatus(session, status, error)) return IndexFill::Failed;
@@ -303,9 +303,12 @@ IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error) {
   if (!session.BeginTransaction(error)) return IndexFill::Failed;
   // Another copy of the program may have changed it while this one waited for the lock.
   bool done = false;
-  if (!ReadIndexStatus(session, status, error) ||
-      (status == IndexStatus::Missing && !session.Execute(IndexSchema(), error)) ||
-      (status != IndexStatus::Ready && !FillSlice(session, rows, done, error)) || !session.CommitTransaction(error)) {
+  const bool worked = ReadIndexStatus(session, status, error) &&
+                      (status != IndexStatus::Missing || session.Execute(IndexSchema(), error)) &&
+                      (status == IndexStatus::Ready || FillSlice(session, rows, done, error));
+  std::unique_lock<std::mutex> turn;
+  if (commitTurn) turn = std::unique_lock<std::mutex>(*commitTurn);
+  if (!worked || !session.CommitTransaction(error)) {
     DbError ignored;
     session.RollbackTransaction(ignored);
     return IndexFill::Failed;

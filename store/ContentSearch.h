@@ -12,6 +12,7 @@
 // same, only slower.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,8 +50,9 @@ constexpr int64_t kIndexFillRows = 1000;
 
 // One step of making the index: creates it, with its triggers, when it is
 // missing, then indexes the next `rows` rows of the table, each step in a
-// transaction of its own. Rows changed meanwhile are kept right.
-IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error);
+// transaction of its own. Rows changed meanwhile are kept right. With
+// `commitTurn`, the commit (and a rollback after a failure) runs holding it.
+IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error, std::mutex* commitTurn = nullptr);
 // The whole index at once; false when it cannot be made (see IndexFill).
 bool EnsureContentIndex(DbSession& session, DbError& error);
 // True when the index is there and whole: nothing is left to fill.

@@ -229,6 +229,44 @@ TEST_F(ContentSearchTest, FillerThreadStopsMidwayAndGoesOnWhileRowsChange) {
   EXPECT_TRUE(search.UsedIndex());
 }
 
+// The window's reads take no wait for another program's lock here, so any
+// meeting with the filler's write lock would fail one: none may, while the
+// filler indexes a large table in many parts.
+TEST_F(ContentSearchTest, WindowReadsNeverMeetTheFillersWriteLock) {
+  DbError error;
+  DbSession& session = *db.Connection()->Session();
+  ASSERT_TRUE(session.Execute(
+      u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 30000) "
+      u"insert into kwo(id, shortkey, content) select i, 'K' || i, '第' || i || '条 content ' || i from n",
+      error));
+  IndexFillPace pace;
+  pace.delayMs = 0;
+  pace.periodMs = 0;
+  pace.retryMs = 1;
+  pace.rows = 300;
+  ContentIndexFiller filler;
+  filler.Start(ConnectionTo(folder, u"kwo.db"), pace);
+  session.SetBusyTimeout(0);
+  int reads = 0, failures = 0;
+  std::u16string failure;
+  const std::u16string texts[] = {u"K1", u"条 con", u"29999", u"ent 7"};
+  for (; !filler.Finished() && reads < 200000; ++reads) {
+    const auto held = filler.HoldCommits();
+    CADORecordset rs;
+    std::vector<FoundEntry> found;
+    const std::u16string& text = texts[reads % std::size(texts)];
+    if (!OpenLookup(rs, db.Connection(), ShortKeyId(u"K1")) || !OpenPrefix(rs, db.Connection(), u"K1") ||
+        !search.Find(db.Connection(), text, found, error)) {
+      ++failures;
+      failure = error.description + rs.LastErrorText();
+    }
+  }
+  filler.Stop();
+  EXPECT_EQ(failures, 0) << reads << " reads; " << kwo::text::Utf16ToUtf8(failure);
+  EXPECT_EQ(filler.Outcome(), IndexFill::Ready);
+  EXPECT_GT(reads, 10);
+}
+
 // A database file renamed or deleted before the filler's start is not made anew.
 TEST_F(ContentSearchTest, FillerLeavesAMissingFileMissing) {
   IndexFillPace pace;
