@@ -92,25 +92,36 @@ wh_run "$setup" /S
 check failed_install_exit_code equals "$?" 2
 check failed_install_keeps_program equals "$(sha256sum "$dir/kwo.exe")" "$installed"
 # The same through the wizard: its failure page says so on one line.
-wizard=$title\ 安装
-wizard_next() {  # wizard_next: presses "下一步" (or "安装", "完成") of the wizard
-  wh_driver click "class:#32770|$wizard" 1 >/dev/null
+start_wizard() {  # start_wizard ID: the installer's wizard, its window in $wizard
+  wh_start "$1" "$setup"
+  # The title changes from page to page: the window is kept by its handle.
+  wizard=$(wh_driver wait "class:#32770|$title 安装" visible 20000) || wh_fail "the wizard did not come up"
 }
-wh_start failing-wizard "$setup"
-wh_driver wait "class:#32770|$wizard" visible 20000 >/dev/null || wh_fail "the wizard did not come up"
-for page in welcome components directory; do wizard_next; sleep 1; done
-# The message box has the wizard's title: two such windows while it is up.
-box() { [ "$(wh_driver windows | tr -d '\r' | grep -c " v #32770 \"$wizard\"$")" -ge 2 ]; }
+wizard_next() {  # wizard_next: presses "下一步" (or "安装", "完成") of the wizard
+  wh_driver click "$wizard" 1 >/dev/null
+}
+start_wizard failing-wizard
+for page in welcome components directory; do wizard_next; done  # the clicks queue up
+# A message box of the installer: it has the wizard's title.
+box_handle() { wh_driver windows | tr -d '\r' | grep " v #32770 \"$title 安装" | grep -v "^$wizard " | cut -d' ' -f1 | head -n1; }
+box() { [ -n "$(box_handle)" ]; }
 no_box() { ! box; }
+finished() { wh_driver text "$wizard" 1 | grep -q 完成; }
+finish_wizard() {  # presses 完成; the kwo the finish page starts ("运行疾书精灵") is ended
+  wizard_next
+  wh_driver wait "$wizard" gone 10000 >/dev/null || wh_fail "the wizard did not end"
+  wh_driver wait "class:#32770|$title" exists 20000 >/dev/null && wh_driver command "class:#32770|$title" 1009 >/dev/null
+  wh_driver wait "class:#32770|$title" gone 10000 >/dev/null || wh_fail "kwo started by the wizard did not end"
+}
 wh_wait_until 20 box || wh_fail "no failure message"
 wh_driver keys RETURN >/dev/null
 wh_wait_until 10 no_box || wh_fail "the failure message did not close"
-status=$(wh_driver text "class:#32770|$wizard" 1006)
+status=$(wh_driver text "$wizard" 1006)
 check failure_page_status_one_line equals "$(printf '%s' "$status" | tr -d '\r\n')" "$status"
 check failure_page_status_says_nothing_changed contains "$status" 原来的安装没有改动
 wh_screenshot release-failure-page
-wh_driver click "class:#32770|$wizard" 2 >/dev/null  # 取消
-wh_driver wait "class:#32770|$wizard" gone 10000 >/dev/null || wh_driver close "class:#32770|$wizard" >/dev/null
+wh_driver click "$wizard" 2 >/dev/null  # 取消
+wh_driver wait "$wizard" gone 10000 >/dev/null || wh_fail "the wizard did not end"
 rmdir "$dir/kwo.exe.new"
 
 # The installed program: a first start creates kwo.db and says how to begin;
@@ -181,8 +192,25 @@ check busy_dialog_keeps_text equals "$(wh_driver text "$edit" 1002)" 升级时�
 check busy_dialog_in_front wh_driver wait "$edit" foreground 5000
 check busy_upgrade_changes_nothing equals "$(stat -c '%i %Y' "$dir/kwo.exe")" "$program"
 check busy_upgrade_keeps_user_files equals "$(user_data)" "$before_data"
+# Through the wizard: it says kwo is busy, with 重试 and 取消; once the
+# dialog is closed, 重试 goes on, kwo ends and the upgrade finishes.
+start_wizard busy-wizard
+for page in welcome components directory; do wizard_next; done
+if wh_wait_until 20 box; then
+  busy_box=$(box_handle)
+  check wizard_says_busy contains "$(wh_driver text "$busy_box" 65535)" 正忙
+  check wizard_busy_copy_runs test -d "/proc/$KWO_PID"
+  check wizard_busy_dialog_keeps_text equals "$(wh_driver text "$edit" 1002)" 升级时正在输入的内容
+else
+  check wizard_says_busy false
+fi
 wh_driver click "$edit" 2 >/dev/null
 wh_driver wait "$edit" gone 10000 >/dev/null || wh_fail "the edit dialog did not close"
+[ -z "${busy_box:-}" ] || wh_driver click "$busy_box" 4 >/dev/null  # 重试
+check wizard_retry_ends_copy wh_wait_until 20 gone "$KWO_PID"
+check wizard_retry_finishes wh_wait_until 60 finished
+finish_wizard
+start_installed
 
 # --- A copy that does not answer (stopped): the silent installer ends it
 # within 20 s and installs. ---
@@ -195,9 +223,7 @@ echo "measured: silent upgrade over a copy that does not answer $hung_s s"
 check hung_upgrade_exit_code equals "$hung_rc" 0
 check hung_upgrade_within_20s awk -v s="$hung_s" 'BEGIN { exit !(s < 20) }'
 check hung_copy_ended wh_driver wait "class:#32770|$title" gone 5000
-kill -CONT "$KWO_PID" 2>/dev/null
-kill -KILL "$KWO_PID" 2>/dev/null
-wait "$KWO_PID" 2>/dev/null
+{ kill -KILL "$KWO_PID"; wait "$KWO_PID"; } 2>/dev/null
 check hung_upgrade_keeps_user_files equals "$(user_data)" "$before_data"
 
 # --- The user's choices of the optional parts outlive upgrades: here a
@@ -208,18 +234,12 @@ wh_run "$setup" /S
 check choices_upgrade_exit_code equals "$?" 0
 check silent_upgrade_keeps_desktop_shortcut test -f "$desktop/$title.lnk"
 fails silent_upgrade_keeps_autostart_off reg_value "$run_key" "$title"
-wh_start upgrade-wizard "$setup"
-wh_driver wait "class:#32770|$wizard" visible 20000 >/dev/null || wh_fail "the wizard did not come up"
-for page in welcome components directory; do wizard_next; sleep 1; done
-finished() { wh_driver text "class:#32770|$wizard" 1 | grep -q 完成; }
+start_wizard upgrade-wizard
+for page in welcome components directory; do wizard_next; done
 check wizard_upgrade_finishes wh_wait_until 60 finished
-wizard_next
-wh_driver wait "class:#32770|$wizard" gone 10000 >/dev/null || wh_fail "the wizard did not end"
+finish_wizard
 check wizard_upgrade_keeps_desktop_shortcut test -f "$desktop/$title.lnk"
 fails wizard_upgrade_keeps_autostart_off reg_value "$run_key" "$title"
-# The finish page started kwo ("运行疾书精灵"); it ends, and one of ours takes its place.
-wh_driver wait "class:#32770|$title" exists 20000 >/dev/null && wh_driver command "class:#32770|$title" 1009 >/dev/null
-wh_driver wait "class:#32770|$title" gone 10000 >/dev/null || wh_fail "kwo started by the wizard did not end"
 check upgrades_keep_user_files equals "$(user_data)" "$before_data"
 start_installed
 
