@@ -22,6 +22,8 @@
 #include "store/ConnectionString.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
+#include "ui/TimedNotice.h"
+#include "ui/UnsavedChanges.h"
 #include "ui/Window.h"
 
 namespace kwo::app {
@@ -37,6 +39,9 @@ constexpr UINT kServerAwayMessage = WM_APP + 2;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
 constexpr UINT kTrayIconMissingMessage = WM_APP + 22;
+// What the exit command answers when it does not end the program; the
+// installer (installer/kwo.nsi) reads it.
+constexpr LRESULT kExitRefused = 1;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 // The list's column widths in pixels at 100 %.
 constexpr int kKeyColumnWidth = 60;
@@ -475,6 +480,14 @@ void CMainDlg::OnAddEntry() {
 }
 
 void CMainDlg::OnExit() {
+  // A dialog with typed changes would be closed unsaved: it comes to the
+  // front instead, and the program goes on.
+  if (ui::ThreadHoldsUnsavedChanges(Handle())) {
+    BringModalWindowToFront();
+    SetMessageResult(kExitRefused);
+    return;
+  }
+  SetMessageResult(0);
   // A popup menu that is still open would swallow the quit message in its own loop.
   EndMenu();
   PostMessageW(Handle(), WM_QUIT, 0, 0);

@@ -9,6 +9,7 @@
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
 #include "ui/TimedNotice.h"
+#include "ui/UnsavedChanges.h"
 
 namespace kwo::entries {
 
@@ -37,6 +38,7 @@ CDialogAdd::CDialogAdd(kwo::store::CADODataBase& database)
   OnCommandId(IDC_DELETE, &CDialogAdd::OnDelete);
   OnNotification(IDC_CONTENT, EN_CHANGE, &CDialogAdd::OnContentChange);
   OnCommandId(IDC_TRY, &CDialogAdd::OnTry);
+  OnMessage(kwo::ui::kQueryUnsavedChanges, &CDialogAdd::OnQueryUnsaved);
 }
 
 BOOL CDialogAdd::OnInitDialog() {
@@ -55,6 +57,7 @@ void CDialogAdd::SetContent(const std::u16string& text) {
 void CDialogAdd::OnShortKeyChange() {
   const std::u16string key = kwo::text::FromWide(kwo::ui::ItemText(Handle(), IDC_SHORTKEY));
   SetContent(u"");
+  state_.Cleared();
   if (key.empty()) return;  // the last lookup stays, for delete
   Lookup(key);
 }
@@ -86,6 +89,10 @@ void CDialogAdd::OnContentChange() {
   kwo::ui::SetItemText(Handle(), IDC_CONTENT_CHECK, kwo::text::ToWide(line));
   kwo::ui::SetItemText(Handle(), IDC_TRIAL, L"");  // it showed the content before this change
 }
+
+// Asked before the program ends: a content typed or changed and not saved
+// keeps the program running.
+INT_PTR CDialogAdd::OnQueryUnsaved(WPARAM, LPARAM) { return SetMessageResult(state_.Unsaved(Content()) ? 1 : 0); }
 
 void CDialogAdd::OnTry() {
   // The interpreter itself, on a platform that writes text instead of pressing keys.

@@ -28,6 +28,7 @@ class CDialogAdd : public kwo::ui::CDialog {
   void OnDelete();
   void OnContentChange();
   void OnTry();
+  INT_PTR OnQueryUnsaved(WPARAM, LPARAM);
   void Lookup(const std::u16string& key);
   // Looks the key up again for a save or delete, leaving the content box as it is.
   void LookupKeepingContent(const std::u16string& key);

@@ -6,11 +6,13 @@ namespace kwo::entries {
 
 void EditState::Found(std::u16string_view content) {
   new_ = false;
+  loaded_ = content;
   escape_ = LooksEscaped(content) ? EscapeState::Escaped : EscapeState::None;
 }
 
 void EditState::NotFound() {
   new_ = true;
+  loaded_.clear();
   escape_ = EscapeState::None;
 }
 

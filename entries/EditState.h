@@ -2,7 +2,8 @@
 // The entry edit dialog's rules, apart from its window: whether the last
 // lookup found an entry, and which of Escape and Unescape was applied last,
 // so that the dialog can refuse a second press and warn before saving an
-// unescaped content.
+// unescaped content; and what content the store gave, so that the dialog
+// knows whether closing it would lose typing.
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,8 @@ class EditState {
   // backslash counts as escaped.
   void Found(std::u16string_view content);
   void NotFound();
+  // The content box was emptied for a new key, before its lookup.
+  void Cleared() { loaded_.clear(); }
 
   Action PressEscape(std::u16string_view content);
   Action PressUnescape(std::u16string_view content);
@@ -33,12 +36,16 @@ class EditState {
   bool isNew() const { return new_; }
   // Saving right after "反转义" gets the warning "您可能忘了转义了".
   bool WarnOnSave() const { return escape_ == EscapeState::Unescaped; }
+  // The content box holds something other than what the store gave (nothing,
+  // for a key not stored yet): closing the dialog would lose it.
+  bool Unsaved(std::u16string_view content) const { return content != loaded_; }
 
  private:
   Action Convert(std::u16string_view content, EscapeState target, Conversion (*convert)(std::u16string_view));
 
   EscapeState escape_ = EscapeState::None;
   bool new_ = false;
+  std::u16string loaded_;
 };
 
 // The part of a typed or pasted key that makes its short-key id: the leading

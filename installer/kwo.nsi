@@ -3,7 +3,11 @@
 ; and kwo.db. Built by scripts/release.sh:
 ;   makensis -INPUTCHARSET UTF8 -WX -DVERSION=1.2.3 -DSOURCE_DIR=... -DRES_DIR=...
 ;            -DSIZE_KB=... -DOUT_FILE=... installer/kwo.nsi
-; Silent use: setup.exe /S [/D=folder]; uninstall.exe /S [/PURGE].
+; Silent use: setup.exe /S [/D=folder]; uninstall.exe /S [/PURGE]. Exit codes:
+; 0 installed; 1 cancelled by the user; 2 stopped, the installation left as
+; it was (kwo holds unsaved typing in its edit dialog, kwo could not be made
+; to end, or a program file could not be written). Under /S a running copy
+; that does not end within 15 s is ended by the installer.
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -26,6 +30,10 @@ RequestExecutionLevel user
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\kwo"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define EXIT_COMMAND 1009  ; the program's own "退出"
+!define EXIT_REFUSED 1     ; its answer while its edit dialog holds unsaved typing
+!define SMTO_ABORTIFHUNG 2
+!define ANSWER_MS 2000     ; a send that waits longer gives up
+!define GIVE_UP_MS 15000   ; a copy not gone after this long does not answer
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -62,36 +70,87 @@ VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "${PUBLISHER}"
 
 ; Asks a running copy to end the way its own "退出" does, and waits until its
 ; process is gone (its single-instance mutex is released with the process).
-; Gives up after 15 s with a message; the installation is then left as it was.
+; A copy whose edit dialog holds unsaved typing refuses and shows that dialog:
+; the user saves or closes it and retries, or cancels (silent: the installer
+; stops). A copy still there after 15 s does not answer: the user may end it
+; (silent: it is ended). Whatever stops the installer here leaves the
+; installation as it was, with exit code 2.
+!macro STOP_CLOSING status
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+  SetErrorLevel 2
+  Abort "${status}"
+!macroend
 !macro DEFINE_CLOSE_RUNNING prefix
 Function ${prefix}CloseRunning
-  Push $0
-  Push $1
-  StrCpy $1 0
+  Push $0  ; the main window
+  Push $1  ; when the wait began (GetTickCount)
+  Push $2  ; the send went through, then the time waited
+  Push $3  ; the exit command's answer
+  Push $4  ; the process id, then its handle
+  Push $5  ; 0 at first, 1 once asked to exit, 2 once the installer ended it
+  StrCpy $5 0
+  System::Call 'kernel32::GetTickCount() i .r1'
   ${Do}
     FindWindow $0 "#32770" "${PRODUCT}"
     ${If} $0 <> 0
-      ${If} $1 = 0
+      ${If} $5 = 0
         DetailPrint "正在退出运行中的疾书精灵……"
+        StrCpy $5 1
       ${EndIf}
-      SendMessage $0 ${WM_COMMAND} ${EXIT_COMMAND} 0 /TIMEOUT=2000
+      ; kwo may bring its edit dialog to the front while the installer is in front.
+      System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r4)'
+      System::Call 'user32::AllowSetForegroundWindow(i r4)'
+      System::Call 'user32::SendMessageTimeoutW(p r0, i ${WM_COMMAND}, p ${EXIT_COMMAND}, p 0, i ${SMTO_ABORTIFHUNG}, i ${ANSWER_MS}, *p .r3) p .r2'
+      ${If} $2 P<> 0
+      ${AndIf} $3 = ${EXIT_REFUSED}
+        ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "疾书精灵正忙：“编辑速记”窗口中有还没有保存的内容。$\r$\n$\r$\n请在疾书精灵中保存或关闭这个窗口，然后点“重试”。点“取消”停止安装，原来的安装没有改动。" /SD IDCANCEL IDRETRY`
+          !insertmacro STOP_CLOSING "疾书精灵正忙，原来的安装没有改动。"
+        ${EndIf}
+        System::Call 'kernel32::GetTickCount() i .r1'
+      ${EndIf}
     ${Else}
       ; SYNCHRONIZE access: only asks whether the mutex exists.
-      System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${PRODUCT} Class") p .r0'
-      ${If} $0 P= 0
+      System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${PRODUCT} Class") p .r2'
+      ${If} $2 P= 0
         ${Break}
       ${EndIf}
-      System::Call 'kernel32::CloseHandle(p r0)'
+      System::Call 'kernel32::CloseHandle(p r2)'
     ${EndIf}
-    ${If} $1 >= 150
-      MessageBox MB_OK|MB_ICONSTOP "疾书精灵仍在运行，无法让它退出。$\r$\n$\r$\n请右击通知区域中的疾书精灵图标，选择“退出”，然后重试。原来的安装没有改动。" /SD IDOK
-      Pop $1
-      Pop $0
-      Abort
+    System::Call 'kernel32::GetTickCount() i .r2'
+    IntOp $2 $2 - $1
+    ${If} $2 >= ${GIVE_UP_MS}
+      ; Ended once already, or no window to find the process by: give up.
+      ${If} $5 = 2
+      ${OrIf} $0 = 0
+        MessageBox MB_OK|MB_ICONSTOP "疾书精灵仍在运行，无法让它退出。$\r$\n$\r$\n请在任务管理器中结束 kwo.exe，然后重试。原来的安装没有改动。" /SD IDOK
+        !insertmacro STOP_CLOSING "疾书精灵仍在运行，原来的安装没有改动。"
+      ${EndIf}
+      ${IfNot} ${Cmd} `MessageBox MB_YESNO|MB_ICONEXCLAMATION "疾书精灵没有响应，无法让它退出。$\r$\n$\r$\n要结束它吗？它正在编辑而没有保存的内容会丢失。点“否”停止安装，原来的安装没有改动。" /SD IDYES IDYES`
+        !insertmacro STOP_CLOSING "疾书精灵没有响应，原来的安装没有改动。"
+      ${EndIf}
+      DetailPrint "疾书精灵没有响应，安装程序结束了它。"
+      System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r4)'
+      ; PROCESS_TERMINATE | SYNCHRONIZE
+      System::Call 'kernel32::OpenProcess(i 0x00100001, i 0, i r4) p .r4'
+      ${If} $4 P<> 0
+        System::Call 'kernel32::TerminateProcess(p r4, i 1)'
+        System::Call 'kernel32::WaitForSingleObject(p r4, i 5000)'
+        System::Call 'kernel32::CloseHandle(p r4)'
+      ${EndIf}
+      StrCpy $5 2
+      System::Call 'kernel32::GetTickCount() i .r1'
     ${EndIf}
     Sleep 100
-    IntOp $1 $1 + 1
   ${Loop}
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
   Pop $1
   Pop $0
 FunctionEnd
@@ -123,12 +182,14 @@ Function ReplaceFile
   Pop $0
 FunctionEnd
 
-!macro FAIL text
+; The message box says what went wrong and what to do; the failure page's
+; status line above the progress bar holds one short line.
+!macro FAIL text status
   Delete "$INSTDIR\kwo.exe.new"
   Delete "$INSTDIR\kwo.chm.new"
   MessageBox MB_OK|MB_ICONSTOP "${text}" /SD IDOK
   SetErrorLevel 2
-  Abort "${text}"
+  Abort "${status}"
 !macroend
 
 Section "疾书精灵（必需）" SecProgram
@@ -143,19 +204,23 @@ Section "疾书精灵（必需）" SecProgram
   File "/oname=kwo.exe.new" "${SOURCE_DIR}\kwo.exe"
   File "/oname=kwo.chm.new" "${SOURCE_DIR}\kwo.chm"
   ${If} ${Errors}
-    !insertmacro FAIL "无法把程序文件写入 $INSTDIR。$\r$\n请检查磁盘空间和文件夹权限。原来的安装没有改动。"
+    !insertmacro FAIL "无法把程序文件写入 $INSTDIR。$\r$\n请检查磁盘空间和文件夹权限。原来的安装没有改动。" "无法写入程序文件，原来的安装没有改动。"
   ${EndIf}
   Push "kwo.exe"
   Call ReplaceFile
   ${If} ${Errors}
-    !insertmacro FAIL "无法替换 $INSTDIR\kwo.exe，它可能正被其他程序使用。$\r$\n原来的安装没有改动。"
+    !insertmacro FAIL "无法替换 $INSTDIR\kwo.exe，它可能正被其他程序使用。$\r$\n原来的安装没有改动。" "无法替换 kwo.exe，原来的安装没有改动。"
   ${EndIf}
   Push "kwo.chm"
   Call ReplaceFile
   ${If} ${Errors}
-    !insertmacro FAIL "无法替换 $INSTDIR\kwo.chm，它可能正在帮助窗口中打开。$\r$\n请关闭帮助窗口后重试。"
+    !insertmacro FAIL "无法替换 $INSTDIR\kwo.chm，它可能正在帮助窗口中打开。$\r$\n请关闭帮助窗口后重试。" "无法替换 kwo.chm，请关闭帮助窗口后重试。"
   ${EndIf}
-  ; kwo.ini and kwo.db belong to the user: the installer never writes them.
+  ; kwo.ini and kwo.db belong to the user: the installer never writes over
+  ; them. Where there is no kwo.ini yet, a starter one gives the main window
+  ; a light background and states the other options as the program's defaults.
+  SetOverwrite off
+  File "${SOURCE_DIR}\kwo.ini"
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\kwo.exe" "" "$INSTDIR\kwo.exe" 0
@@ -207,6 +272,30 @@ Section "-un.Folder"
   ; Removed only when empty: kept user data keeps its folder.
   RMDir "$INSTDIR"
 SectionEnd
+
+; An upgrade keeps the choices of the installation it finds: the optional
+; parts are preset from what is there (the desktop shortcut, the Run value),
+; for the components page and for /S alike. A first install keeps the
+; sections' own defaults.
+Function .onInit
+  ClearErrors
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  ${If} ${FileExists} "$DESKTOP\${PRODUCT}.lnk"
+    !insertmacro SelectSection ${SecDesktop}
+  ${Else}
+    !insertmacro UnselectSection ${SecDesktop}
+  ${EndIf}
+  ClearErrors
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${If} ${Errors}
+    !insertmacro UnselectSection ${SecAutostart}
+  ${Else}
+    !insertmacro SelectSection ${SecAutostart}
+  ${EndIf}
+FunctionEnd
 
 Function un.onInit
   ${GetParameters} $R0

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release of 疾书精灵 from this checkout into out/release/:
 #   kwo-VERSION-setup.exe     the per-user installer (installer/kwo.nsi)
-#   kwo-VERSION-portable.zip  kwo.exe, kwo.chm and README.txt in its root
+#   kwo-VERSION-portable.zip  kwo.exe, kwo.chm, README.txt and kwo.ini in its root
 #   SHA256SUMS                the sums of both, for sha256sum -c
 # The version is the one line of the file VERSION. Two runs on the same
 # commit give the same zip, byte for byte: the program is linked without a
@@ -38,6 +38,8 @@ cp "$win/app/kwo.exe" "$files/kwo.exe"
 "$root/help/build-chm.sh" "$host/help/kwo_keynames" "$files/kwo.chm" >/dev/null
 # The note for Notepad: UTF-8 with a byte-order mark and CR LF line ends.
 { printf '\xef\xbb\xbf'; sed "s/@VERSION@/$version/; s/\$/\r/" "$root/installer/README.txt"; } >"$files/README.txt"
+# The starter settings, as the program writes them: code page 936, CR LF.
+sed 's/$/\r/' "$root/installer/kwo.ini" | iconv -f UTF-8 -t CP936 >"$files/kwo.ini"
 chmod 644 "$files"/*
 touch -d "$stamp" "$files"/*
 
@@ -45,7 +47,7 @@ rm -rf "$out"
 mkdir -p "$out"
 zip_name=kwo-$version-portable.zip
 setup_name=kwo-$version-setup.exe
-(cd "$files" && printf '%s\n' kwo.exe kwo.chm README.txt | LC_ALL=C sort |
+(cd "$files" && printf '%s\n' kwo.exe kwo.chm README.txt kwo.ini | LC_ALL=C sort |
    TZ=UTC zip -X -D -9 -q "$out/$zip_name" -@)
 
 size_kb=$(( ( $(stat -c %s "$files/kwo.exe") + $(stat -c %s "$files/kwo.chm") + 1023 ) / 1024 ))

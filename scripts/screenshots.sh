@@ -148,9 +148,11 @@ xdotool click 1  # a click elsewhere closes the menu
 wh_driver command "$title" 1009 >/dev/null
 wh_driver wait "$title" gone >/dev/null || wh_fail "the program did not end"
 
-# First start: kwo.exe alone in a folder; it creates kwo.db and says how to begin.
+# First start: kwo.exe with the starter kwo.ini that the installer and the
+# portable zip bring; it creates kwo.db and says how to begin.
 mkdir -p "$stage/first"
 cp "$stage/run/kwo.exe" "$stage/first/kwo.exe"
+sed 's/$/\r/' "$root/installer/kwo.ini" >"$stage/first/kwo.ini"
 cd "$stage/first"
 wh_start first kwo.exe
 wh_driver wait 欢迎使用疾书精灵 visible 20000 >/dev/null || wh_fail "no first-start notice"

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The release as a user gets it, under Wine in a fresh Simplified Chinese
-# prefix: the help file, a silent install, an upgrade over a running copy,
-# uninstalling with and without /PURGE, and the portable zip in a folder with
-# a Chinese name. Prints the install and uninstall times.
+# prefix: the help file, a silent install with its starter kwo.ini, a failed
+# one on the wizard's failure page, an upgrade over a running copy, over one
+# whose edit dialog holds unsaved typing and over one that does not answer,
+# upgrades that keep the user's choice of shortcut and autostart (silent and
+# through the wizard), uninstalling with and without /PURGE, and the portable
+# zip in a folder with a Chinese name. Prints the install and uninstall times.
 #   release_test.sh RELEASE_DIR DRIVER.exe RECEIVER.exe KEYNAMES
 # RELEASE_DIR is what scripts/release.sh wrote; KEYNAMES the host program
 # that asks the key-sequence interpreter which key names it accepts.
@@ -31,7 +34,16 @@ gone() { ! kill -0 "$1" 2>/dev/null; }
 # --- The help file: every page, the table of contents, the key names. ---
 mkdir -p "$WH_DIR/zip" "$WH_DIR/chm"
 unzip -q "$zip" -d "$WH_DIR/zip"
-check zip_holds_three_files equals "$(cd "$WH_DIR/zip" && ls | LC_ALL=C sort | tr '\n' ' ')" "README.txt kwo.chm kwo.exe "
+check zip_holds_four_files equals "$(cd "$WH_DIR/zip" && ls | LC_ALL=C sort | tr '\n' ' ')" "README.txt kwo.chm kwo.exe kwo.ini "
+# The starter settings: a light background (a missing colour reads as 0,
+# black), nothing else but the program's own defaults.
+starter=$WH_DIR/zip/kwo.ini
+ini_value() { tr -d '\r' <"$1" | sed -n "s/^$2=//p"; }
+light() { local c; for c in Red Green Blue; do [ "$(ini_value "$starter" $c)" -ge 192 ] || return 1; done; }
+check starter_ini_light_background light
+check starter_ini_defaults equals "$(tr -d '\r' <"$starter" | grep -v '^\[' | grep -v -e '^Red=' -e '^Green=' -e '^Blue=' | sort | tr '\n' ' ')" \
+  "AfterStr= EnableAfter=0 EnablePre=0 Interval=0 PreStr= TimerStr= "
+check starter_ini_crlf equals "$(grep -c $'\r$' "$starter")" "$(wc -l <"$starter")"
 chmls extractall "$WH_DIR/zip/kwo.chm" "$WH_DIR/chm" >/dev/null 2>&1
 toc=$(iconv -f GBK -t UTF-8 "$WH_DIR/chm/toc.hhc")
 for page in index keys keynames options edit exchange connection install trouble; do
@@ -39,6 +51,10 @@ for page in index keys keynames options edit exchange connection install trouble
   check "chm_toc_$page" grep -q "value=\"$page.htm\"" <<<"$toc"
 done
 check chm_toc_chinese grep -q '键序列语言' <<<"$toc"
+# The window record: a navigation pane of no width shows no contents.
+chmls extract "$WH_DIR/zip/kwo.chm" /#WINDOWS "$WH_DIR/chm-windows" >/dev/null 2>&1
+nav_width=$(od -An -t u4 --endian=little -j $((8 + 0x4C)) -N 4 "$WH_DIR/chm-windows" 2>/dev/null | tr -d ' ')
+check chm_navigation_pane_width test "${nav_width:-0}" -ge 150
 names=$(grep -o '<code class="key">[A-Z0-9]*</code>' "$WH_DIR/chm/keynames.htm" | sed 's/<[^>]*>//g')
 table_rows=$(grep -o '{u"[A-Z0-9]*"' "$here/../../keys/KeyNameTable.cpp" | wc -l)
 check keynames_as_many_as_the_table equals "$(sort -u <<<"$names" | wc -l)" "$table_rows"
@@ -55,7 +71,8 @@ location=$(reg_value "$uninstall_key" InstallLocation)
 check install_location_is_per_user grep -q 'AppData\\Local\\Programs\\疾书精灵$' <<<"$location"
 dir=$(unix_path "$location")
 [ -n "$dir" ] && [ -f "$dir/kwo.exe" ] || wh_fail "the installer put no kwo.exe into '$location'"
-check install_files equals "$(cd "$dir" && ls | LC_ALL=C sort | tr '\n' ' ')" "kwo.chm kwo.exe uninstall.exe "
+check install_files equals "$(cd "$dir" && ls | LC_ALL=C sort | tr '\n' ' ')" "kwo.chm kwo.exe kwo.ini uninstall.exe "
+check install_starter_ini cmp "$dir/kwo.ini" "$starter"
 check uninstall_name equals "$(reg_value "$uninstall_key" DisplayName)" "$title"
 check uninstall_version equals "$(reg_value "$uninstall_key" DisplayVersion)" "$version"
 check uninstall_publisher grep -q . <<<"$(reg_value "$uninstall_key" Publisher)"
@@ -74,6 +91,37 @@ mkdir "$dir/kwo.exe.new"
 wh_run "$setup" /S
 check failed_install_exit_code equals "$?" 2
 check failed_install_keeps_program equals "$(sha256sum "$dir/kwo.exe")" "$installed"
+# The same through the wizard: its failure page says so on one line.
+start_wizard() {  # start_wizard ID: the installer's wizard, its window in $wizard
+  wh_start "$1" "$setup"
+  # The title changes from page to page: the window is kept by its handle.
+  wizard=$(wh_driver wait "class:#32770|$title 安装" visible 20000) || wh_fail "the wizard did not come up"
+}
+wizard_next() {  # wizard_next: presses "下一步" (or "安装", "完成") of the wizard
+  wh_driver click "$wizard" 1 >/dev/null
+}
+start_wizard failing-wizard
+for page in welcome components directory; do wizard_next; done  # the clicks queue up
+# A message box of the installer: it has the wizard's title.
+box_handle() { wh_driver windows | tr -d '\r' | grep " v #32770 \"$title 安装" | grep -v "^$wizard " | cut -d' ' -f1 | head -n1; }
+box() { [ -n "$(box_handle)" ]; }
+no_box() { ! box; }
+finished() { wh_driver text "$wizard" 1 | grep -q 完成; }
+finish_wizard() {  # presses 完成; the kwo the finish page starts ("运行疾书精灵") is ended
+  wizard_next
+  wh_driver wait "$wizard" gone 10000 >/dev/null || wh_fail "the wizard did not end"
+  wh_driver wait "class:#32770|$title" exists 20000 >/dev/null && wh_driver command "class:#32770|$title" 1009 >/dev/null
+  wh_driver wait "class:#32770|$title" gone 10000 >/dev/null || wh_fail "kwo started by the wizard did not end"
+}
+wh_wait_until 20 box || wh_fail "no failure message"
+wh_driver keys RETURN >/dev/null
+wh_wait_until 10 no_box || wh_fail "the failure message did not close"
+status=$(wh_driver text "$wizard" 1006)
+check failure_page_status_one_line equals "$(printf '%s' "$status" | tr -d '\r\n')" "$status"
+check failure_page_status_says_nothing_changed contains "$status" 原来的安装没有改动
+wh_screenshot release-failure-page
+wh_driver click "$wizard" 2 >/dev/null  # 取消
+wh_driver wait "$wizard" gone 10000 >/dev/null || wh_fail "the wizard did not end"
 rmdir "$dir/kwo.exe.new"
 
 # The installed program: a first start creates kwo.db and says how to begin;
@@ -126,6 +174,78 @@ check upgrade_files equals "$(cd "$dir" && ls | LC_ALL=C sort | tr '\n' ' ')" "k
 start_installed
 fails no_notice_with_existing_db wh_driver wait "$notice" exists 3000
 
+# --- An upgrade while the edit dialog holds unsaved typing: kwo stays, the
+# dialog comes to the front with its text, the installer stops with 2. ---
+program=$(stat -c '%i %Y' "$dir/kwo.exe")
+wh_driver command "class:#32770|$title" 1003 >/dev/null
+edit=$(wh_driver wait 编辑速记 visible 10000) || wh_fail "the edit dialog did not open"
+wh_driver set-text "$edit" 1001 UPG >/dev/null
+wh_driver set-text "$edit" 1002 升级时正在输入的内容 >/dev/null
+wh_driver activate "Release Editor" >/dev/null
+t0=$(date +%s%N)
+WH_RUN_TIMEOUT=40 wh_run "$setup" /S
+busy_rc=$?
+echo "measured: silent upgrade refused by unsaved typing $(seconds_since "$t0") s"
+check busy_upgrade_exit_code equals "$busy_rc" 2
+check busy_copy_runs test -d "/proc/$KWO_PID"
+check busy_dialog_keeps_text equals "$(wh_driver text "$edit" 1002)" 升级时正在输入的内容
+check busy_dialog_in_front wh_driver wait "$edit" foreground 5000
+check busy_upgrade_changes_nothing equals "$(stat -c '%i %Y' "$dir/kwo.exe")" "$program"
+check busy_upgrade_keeps_user_files equals "$(user_data)" "$before_data"
+# Through the wizard: it says kwo is busy, with 重试 and 取消; once the
+# dialog is closed, 重试 goes on, kwo ends and the upgrade finishes.
+start_wizard busy-wizard
+for page in welcome components directory; do wizard_next; done
+if wh_wait_until 20 box; then
+  busy_box=$(box_handle)
+  check wizard_says_busy contains "$(wh_driver text "$busy_box" 65535)" 正忙
+  check wizard_busy_copy_runs test -d "/proc/$KWO_PID"
+  check wizard_busy_dialog_keeps_text equals "$(wh_driver text "$edit" 1002)" 升级时正在输入的内容
+else
+  check wizard_says_busy false
+fi
+wh_driver click "$edit" 2 >/dev/null
+wh_driver wait "$edit" gone 10000 >/dev/null || wh_fail "the edit dialog did not close"
+[ -z "${busy_box:-}" ] || wh_driver click "$busy_box" 4 >/dev/null  # 重试
+check wizard_retry_ends_copy wh_wait_until 20 gone "$KWO_PID"
+check wizard_retry_finishes wh_wait_until 60 finished
+finish_wizard
+start_installed
+
+# --- A copy that does not answer (stopped): the silent installer ends it
+# within 20 s and installs. ---
+kill -STOP "$KWO_PID"
+t0=$(date +%s%N)
+WH_RUN_TIMEOUT=40 wh_run "$setup" /S &
+installer=$!
+# Its window goes when the installer ends the process.
+wh_driver wait "class:#32770|$title" gone 30000 >/dev/null
+hung_s=$(seconds_since "$t0")
+wait "$installer"
+hung_rc=$?
+echo "measured: a copy that does not answer ended by the silent installer after $hung_s s, installed after $(seconds_since "$t0") s"
+check hung_upgrade_exit_code equals "$hung_rc" 0
+check hung_copy_ended_within_20s awk -v s="$hung_s" 'BEGIN { exit !(s < 20) }'
+{ kill -KILL "$KWO_PID"; wait "$KWO_PID"; } 2>/dev/null
+check hung_upgrade_keeps_user_files equals "$(user_data)" "$before_data"
+
+# --- The user's choices of the optional parts outlive upgrades: here a
+# desktop shortcut and no autostart, silent and through the wizard. ---
+cp "$programs/$title.lnk" "$desktop/$title.lnk"
+wine reg delete "$run_key" /v "$title" /f >/dev/null 2>&1
+wh_run "$setup" /S
+check choices_upgrade_exit_code equals "$?" 0
+check silent_upgrade_keeps_desktop_shortcut test -f "$desktop/$title.lnk"
+fails silent_upgrade_keeps_autostart_off reg_value "$run_key" "$title"
+start_wizard upgrade-wizard
+for page in welcome components directory; do wizard_next; done
+check wizard_upgrade_finishes wh_wait_until 60 finished
+finish_wizard
+check wizard_upgrade_keeps_desktop_shortcut test -f "$desktop/$title.lnk"
+fails wizard_upgrade_keeps_autostart_off reg_value "$run_key" "$title"
+check upgrades_keep_user_files equals "$(user_data)" "$before_data"
+start_installed
+
 # --- Uninstall keeps the data; /PURGE removes it. ---
 uninstalled() { ! [ -e "$dir/kwo.exe" ] && ! [ -e "$dir/uninstall.exe" ] && ! reg_value "$uninstall_key" DisplayName >/dev/null; }
 t0=$(date +%s%N)
@@ -149,7 +269,20 @@ unzip -q "$zip" -d "$portable"
 wh_start portable "$portable/kwo.exe"
 check portable_first_start wh_driver wait "$notice" visible 20000
 check portable_creates_db test -f "$portable/kwo.db"
-check portable_creates_ini test -f "$portable/kwo.ini"
+check portable_keeps_starter_ini cmp "$portable/kwo.ini" "$starter"
+# The first window a new user sees is painted in the starter's background
+# (the list and the boxes are white), not in black.
+colour_pixels() {  # colour_pixels R G B: how many pixels of the main window have this colour
+  local x y w h
+  read -r x y w h < <(wh_driver rect "class:#32770|$title") || return 1
+  import -display "$DISPLAY" -window root -crop "${w}x${h}+$x+$y" +repage "$WH_DIR/first-start.png" &&
+    convert "$WH_DIR/first-start.png" -format %c histogram:info:- | tr -d ' ' | grep -F "($1,$2,$3)" | cut -d: -f1 | grep . ||
+    echo 0
+}
+wh_driver wait "class:#32770|$title" visible 10000 >/dev/null
+background=$(colour_pixels "$(ini_value "$starter" Red)" "$(ini_value "$starter" Green)" "$(ini_value "$starter" Blue)")
+echo "measured: the first window has $background pixels of the starter's background"
+check portable_first_window_light test "$background" -ge 2000
 wh_driver command "$notice" 1 >/dev/null
 wh_driver command "class:#32770|$title" 1009 >/dev/null
 check portable_exits wh_driver wait "class:#32770|$title" gone 10000

@@ -53,6 +53,29 @@ TEST(EditState, ConversionsWithoutRewritesChangeNothing) {
   EXPECT_EQ(s.escape(), EscapeState::Unescaped);
 }
 
+// Whether closing the dialog would lose typing: the box against what the
+// store gave for the key shown.
+TEST(EditState, UnsavedIsTheBoxAgainstTheStoredContent) {
+  EditState s;
+  EXPECT_FALSE(s.Unsaved(u""));
+  EXPECT_TRUE(s.Unsaved(u"typed before any key"));
+  s.Found(u"stored");
+  EXPECT_FALSE(s.Unsaved(u"stored"));
+  EXPECT_TRUE(s.Unsaved(u"stored, then changed"));
+  EXPECT_TRUE(s.Unsaved(u""));  // emptied by hand
+  s.Cleared();                  // a new key empties the box before its lookup
+  EXPECT_FALSE(s.Unsaved(u""));
+  s.Found(u"stored");
+  s.NotFound();
+  EXPECT_FALSE(s.Unsaved(u""));
+  EXPECT_TRUE(s.Unsaved(u"new content"));
+  // A conversion the store has not seen is a change.
+  s.Found(u"a\\{b");
+  const auto unescaped = s.PressUnescape(u"a\\{b");
+  ASSERT_TRUE(unescaped.replace);
+  EXPECT_TRUE(s.Unsaved(unescaped.text));
+}
+
 TEST(StoredKey, IsTheLeadingRunOfDigitsAndCapitals) {
   EXPECT_EQ(StoredKey(u"AB12"), u"AB12");
   EXPECT_EQ(StoredKey(u"A-B"), u"A");
