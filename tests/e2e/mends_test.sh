@@ -432,6 +432,12 @@ wh_driver command "$KWO" 32797
 check help_file_failure_reported wh_wait_until 10 box_appears "疾书精灵"
 check help_file_failure_names_file contains "$(box_text)" "kwo.chm"
 close_box
+# "检查新版本" once did nothing at all: it names the version and says that nothing is looked up.
+wh_driver command "$KWO" 32807
+check check_version_answers wh_wait_until 10 box_appears "检查新版本"
+check check_version_names_version contains "$(box_text)" "版本 $(tr -d '\r\n' <"$(dirname "${BASH_SOURCE[0]}")/../../VERSION")"
+check check_version_says_no_network contains "$(box_text)" "不会联网"
+close_box
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check expands_after_the_failures e2e_expand A '您好，很高兴认识您！'
 e2e_exit_kwo
