@@ -102,7 +102,7 @@ class RedrawPause {
 StartupError::StartupError(std::wstring text)
     : std::runtime_error(text::Utf16ToUtf8(FromWide(text))), text_(std::move(text)) {}
 
-CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
+CMainDlg::CMainDlg(ShellNotifier* shell) : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU, shell) {
   programIcon = ui::LoadIconResource(IDI_RUNNING);
   smallIcon = ui::LoadIconResource(IDI_RUNNING, GetSystemMetrics(SM_CXSMICON));
   stoppedIcon = ui::LoadIconResource(IDI_STOPPED, GetSystemMetrics(SM_CXSMICON));
