@@ -416,6 +416,9 @@ check expands_after_stopped_notice e2e_expand A '您好，很高兴认识您！'
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check stopped_again_types_beginning e2e_expand OK 'ok'
 check stopped_again_noticed wh_wait_until 10 box_appears "温馨提示"
+# Called up while the notice is still shown: the main window comes up, not the notice.
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check expands_while_notice_shown e2e_expand K '内容K'
 wh_driver click "$BOX" 1
 wh_driver wait "$BOX" gone 5000 >/dev/null
 wh_driver set-text "$RCV" 100 "" >/dev/null
