@@ -109,7 +109,7 @@ class RedrawPause {
 StartupError::StartupError(std::wstring text)
     : std::runtime_error(text::Utf16ToUtf8(FromWide(text))), text_(std::move(text)) {}
 
-CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
+CMainDlg::CMainDlg(ShellNotifier* shell) : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU, shell) {
   programIcon = ui::LoadIconResource(IDI_RUNNING);
   smallIcon = ui::LoadIconResource(IDI_RUNNING, GetSystemMetrics(SM_CXSMICON));
   stoppedIcon = ui::LoadIconResource(IDI_STOPPED, GetSystemMetrics(SM_CXSMICON));
@@ -264,12 +264,8 @@ BOOL CMainDlg::OnInitDialog() {
   showAllowed = false;
 
   // Centred on the work area of the primary monitor; stays hidden.
-  RECT window{}, work{};
-  GetWindowRect(dialog, &window);
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = work.left + (work.right - work.left - (window.right - window.left)) / 2;
-  const int y = work.top + (work.bottom - work.top - (window.bottom - window.top)) / 2;
-  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT at = ui::CentredOnWorkArea(dialog);
+  SetWindowPos(dialog, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (firstStartNotice && storeCreated) PostMessageW(dialog, kFirstStartMessage, 0, 0);
   return TRUE;
 }

@@ -39,8 +39,9 @@ class StartupError : public std::runtime_error {
 class CMainDlg : public kwo::ui::CDialog {
  public:
   // Makes the program's folder the current directory, reads kwo.ini and
-  // opens the store. Throws StartupError when either cannot be done.
-  CMainDlg();
+  // opens the store. Throws StartupError when either cannot be done. The
+  // notification icon goes to `shell`, the system's shell without one.
+  explicit CMainDlg(ShellNotifier* shell = nullptr);
   ~CMainDlg() override;
 
   void SearchEntries();

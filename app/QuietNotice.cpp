@@ -4,6 +4,7 @@
 
 #include "res/resource.h"
 #include "ui/TimedNotice.h"
+#include "ui/Window.h"
 
 namespace kwo::app {
 namespace {
@@ -93,13 +94,9 @@ void ShowQuietNotice(const std::wstring& text, unsigned timeoutMs) {
   SetDlgItemTextW(shownNotice, kTextId, text.c_str());
   FitToText(shownNotice, text);
   SetTimer(shownNotice, kCloseTimer, timeoutMs, nullptr);
-  // Centred on the primary work area, as a message box is.
-  RECT window{}, work{};
-  GetWindowRect(shownNotice, &window);
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = work.left + (work.right - work.left - (window.right - window.left)) / 2;
-  const int y = work.top + (work.bottom - work.top - (window.bottom - window.top)) / 2;
-  SetWindowPos(shownNotice, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  // Centred, as a message box is.
+  const POINT at = ui::CentredOnWorkArea(shownNotice);
+  SetWindowPos(shownNotice, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 bool IsQuietNotice(HWND window) { return window != nullptr && window == shownNotice; }

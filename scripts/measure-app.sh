@@ -26,16 +26,21 @@
 #      and whether the clipboard holds the text put there before;
 #  (h) with INDEX rows (0, the default, skips it): (e) again for kwo.exe
 #      while its content index is being filled for that many rows after a
-#      start, and whether the fill was still going at the end.
+#      start, and whether the fill was still going at the end;
+#  (i) with PRESSES (0, the default, skips it): (e) for that many presses
+#      while two processes spin on both cores, kwo.exe and then the minimal
+#      dialog: median, p99, slowest, and the presses after which the window
+#      was not in front with the focus in its box within 5 s.
 # The start-up of (a) is also measured against that minimal dialog, which
 # creates the controls before it registers the hotkey, as kwo.exe does.
 #
-#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED] [PASTE] [INDEX]
+#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED] [PASTE] [INDEX] [PRESSES]
 #
 # WINDOWS_BUILD_DIR is a folder of scripts/build.sh windows; the programs are
 # built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000, LOADED to
 # 200. Typing 10,000 characters takes about 45 s under Wine: run (g) by hand,
-# e.g. scripts/measure-app.sh build/windows 1 0 0 10000.
+# e.g. scripts/measure-app.sh build/windows 1 0 0 10000; (i) likewise, e.g.
+# scripts/measure-app.sh build/windows 1 0 0 0 0 500.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]}" && pwd) || exit 2
@@ -44,10 +49,20 @@ expansions=${3:-1000}
 loaded=${4:-200}
 paste=${5:-0}
 index_rows=${6:-0}
+presses=${7:-0}
 source "$root/tests/e2e/e2e_lib.sh"
 e2e_tools "$build" || exit 1
 
-WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 + paste / 50 + index_rows / 1000 ))
+WH_RUN_TIMEOUT=$(( 120 + rounds * 30 + expansions / 2 + loaded * 4 + paste / 50 + index_rows / 1000 + presses * 3 ))
+# Two processes spinning on both cores while the presses of (i) go in; each ends by itself at the latest with the run.
+spinners=()
+spin() { for _ in 1 2; do timeout "$WH_RUN_TIMEOUT" sh -c 'while :; do :; done' & spinners+=($!); done; }
+unspin() { kill "${spinners[@]}" 2>/dev/null; wait "${spinners[@]}" 2>/dev/null; spinners=(); }
+loaded_presses() {  # loaded_presses NAME WINDOW: (e) under load for $presses presses
+  spin
+  wh_run "$TOOL" measure-popup "$presses" "$1" "$2" "$RCV" 1001
+  unspin
+}
 wh_init measure-app $(( WH_RUN_TIMEOUT * 3 ))
 e2e_stage
 e2e_ini 0 0 '' ''
@@ -159,6 +174,11 @@ fi
 echo "== (e) Win + Space until the window is in front with the focus in its box (ms)"
 popup_out=$(wh_run "$TOOL" measure-popup "$rounds" kwo "$KWO" "$RCV" 1001) || wh_fail "the popup measurement of kwo failed"
 echo "$popup_out"
+if [ "$presses" -gt 0 ]; then
+  echo "== (i) Win + Space under load, $presses presses (ms)"
+  presses_kwo=$(loaded_presses kwo-loaded "$KWO")
+  grep -v '^popup ' <<<"$presses_kwo"
+fi
 if [ "$index_rows" -gt 0 ]; then
   echo "== (h) Win + Space while the content index is filled for $index_rows rows (ms)"
   fill_marks() { sqlite3 "$APP/kwo.db" 'select count(*) from kwo_search_fill' 2>/dev/null; }
@@ -184,6 +204,10 @@ read -r dialog_private dialog_rss < <(idle_memory "E2E Mini Dialog" "$mini_pid")
 popup_mini=$(wh_run "$TOOL" measure-popup "$rounds" minimal "E2E Mini Dialog" "$RCV" 1001) ||
   wh_fail "the popup measurement of the minimal dialog failed"
 echo "$popup_mini"
+if [ "$presses" -gt 0 ]; then
+  presses_mini=$(loaded_presses minimal-loaded "E2E Mini Dialog")
+  grep -v '^popup ' <<<"$presses_mini"
+fi
 wh_driver command "E2E Mini Dialog" 1009 >/dev/null
 kwo_popup=$(awk '$1 == "popup-median" { print $3 }' <<<"$popup_out")
 mini_popup=$(awk '$1 == "popup-median" { print $3 }' <<<"$popup_mini")
@@ -218,5 +242,10 @@ if [ "$index_rows" -gt 0 ]; then
   printf 'Win + Space while the content index is filled for %s rows: kwo.exe median %s ms, slowest %s ms over %s rounds (%s)\n' \
     "$index_rows" "$(awk '$1 == "popup-median" { print $3 }' <<<"$filling_out")" \
     "$(awk '$1 == "popup" && $4 + 0 > m { m = $4 + 0 } END { print m }' <<<"$filling_out")" $(( rounds * 6 )) "$fill_state"
+fi
+if [ "$presses" -gt 0 ]; then
+  for out in "$presses_kwo" "$presses_mini"; do
+    awk '$1 == "popup-summary" { printf "Win + Space under two spinning processes, %s presses, %s: median %s ms, p99 %s ms, slowest %s ms, not in front with the focus: %s\n", $4, $2, $6, $8, $10, $12 }' <<<"$out"
+  done
 fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

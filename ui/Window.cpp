@@ -58,4 +58,12 @@ int ScaledToWindow(HWND window, int pixelsAt96) {
   return MulDiv(pixelsAt96, static_cast<int>(WindowDpi(window)), USER_DEFAULT_SCREEN_DPI);
 }
 
+POINT CentredOnWorkArea(HWND window) {
+  RECT rect{}, work{};
+  GetWindowRect(window, &rect);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return {work.left + (work.right - work.left - (rect.right - rect.left)) / 2,
+          work.top + (work.bottom - work.top - (rect.bottom - rect.top)) / 2};
+}
+
 }  // namespace kwo::ui

@@ -19,6 +19,8 @@ std::wstring ProgramFolder();
 UINT WindowDpi(HWND window);
 // A length in pixels at 96 dots per inch, at the window's DPI.
 int ScaledToWindow(HWND window, int pixelsAt96);
+// Where the window's top left corner goes to centre it on the primary monitor's work area.
+POINT CentredOnWorkArea(HWND window);
 
 // A window that someone else owns (a dialog's control, for instance).
 class CWindowRef {

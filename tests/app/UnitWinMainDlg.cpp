@@ -197,6 +197,40 @@ TEST_F(MainDialog, HandlerFailureIsReportedAndTheHotkeyStillCallsTheWindowUp) {
   EXPECT_TRUE(shownByHotkey);
 }
 
+// A shell that takes no icon, as when there is no notification area.
+class RefusingShell final : public ShellNotifier {
+ public:
+  bool Notify(DWORD, NOTIFYICONDATAW&) override { return false; }
+};
+
+TEST_F(MainDialog, TrayIconThatCannotBeAddedIsToldOnce) {
+  RefusingShell shell;
+  CMainDlg dialog(&shell);
+  std::wstring told;
+  int ticksAfter = 0;
+  ModalScript script({
+      [&] {
+        HWND notice = FindThreadDialog(L"温馨提示");
+        if (notice == nullptr || !IsWindowVisible(notice)) return false;
+        told = test::DialogText(notice);
+        PostMessageW(notice, WM_COMMAND, IDOK, 0);
+        return true;
+      },
+      [&] {
+        if (FindThreadDialog(L"温馨提示") != nullptr) return false;
+        return ++ticksAfter == 5;  // no second notice comes
+      },
+      [&] {
+        EndDialog(dialog.Handle(), IDCANCEL);
+        return true;
+      },
+  });
+  script.Run([&] { dialog.DoModal(nullptr); }, 20000);
+  ASSERT_TRUE(script.finished());
+  EXPECT_NE(told.find(L"图标没能放进通知区域"), std::wstring::npos) << told;
+  EXPECT_NE(told.find(L"Win + 空格"), std::wstring::npos) << told;
+}
+
 TEST(HotkeyRegistration, HoldsTheKeyForItsLifeAndAFailedOneReleasesNothing) {
   if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
   HWND first = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);

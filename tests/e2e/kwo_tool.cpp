@@ -135,6 +135,14 @@ double Median(std::vector<double> values) {
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// The value below which `share` (0.99 for p99) of the values lie, the nearest rank.
+double Percentile(std::vector<double> values, double share) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t rank = static_cast<size_t>(share * static_cast<double>(values.size()) + 0.999999);
+  return values[std::min(values.size(), std::max<size_t>(rank, 1)) - 1];
+}
+
 // --- GDI objects of another process -------------------------------------
 
 // One entry of the GDI handle table (the layout Windows and Wine share).
@@ -790,6 +798,7 @@ int CmdMeasurePopup(const std::vector<std::wstring>& args) {
   HWND control = GetDlgItem(window, _wtoi(args[4].c_str()));
   if (!control) return Fail(L"no control " + args[4]);
   std::vector<double> times;
+  int behind = 0;  // presses after which the window was not in front with the focus within 5 s
   for (int round = 1; round <= rounds; ++round) {
     if (!BringToFront(receiver)) return Fail(L"the receiver is not in front");
     const double t0 = NowMs();
@@ -804,14 +813,24 @@ int CmdMeasurePopup(const std::vector<std::wstring>& args) {
       Sleep(1);
     }
     const double ms = NowMs() - t0;
-    if (!ready) return Fail(L"Win + Space did not bring " + args[1] + L" up with the focus in its box");
-    times.push_back(ms);
-    WriteOut(L"popup " + args[1] + L" " + std::to_wstring(round) + L" " + Fixed(ms, 1) + L"\n");
+    if (!ready) {
+      // Counted, and the round ends as a user would end it: the window brought up and hidden.
+      ++behind;
+      WriteOut(L"popup " + args[1] + L" " + std::to_wstring(round) + L" behind\n");
+      if (IsWindowVisible(window)) BringToFront(window);
+    } else {
+      times.push_back(ms);
+      WriteOut(L"popup " + args[1] + L" " + std::to_wstring(round) + L" " + Fixed(ms, 1) + L"\n");
+    }
     SendChord({}, VK_ESCAPE);
     if (!PollUntil([&] { return !IsWindowVisible(window); }, 5000)) return Fail(L"Esc did not hide " + args[1]);
   }
   WriteOut(L"popup-median " + args[1] + L" " + Fixed(Median(times), 1) + L"\n");
-  return 0;
+  const double slowest = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
+  WriteOut(L"popup-summary " + args[1] + L" presses " + std::to_wstring(rounds) + L" median " +
+           Fixed(Median(times), 1) + L" p99 " + Fixed(Percentile(times, 0.99), 1) + L" slowest " +
+           Fixed(slowest, 1) + L" behind " + std::to_wstring(behind) + L"\n");
+  return behind == 0 ? 0 : 1;
 }
 
 }  // namespace

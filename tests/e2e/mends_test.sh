@@ -416,6 +416,9 @@ check expands_after_stopped_notice e2e_expand A '您好，很高兴认识您！'
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check stopped_again_types_beginning e2e_expand OK 'ok'
 check stopped_again_noticed wh_wait_until 10 box_appears "温馨提示"
+# Called up while the notice is still shown: the main window comes up, not the notice.
+wh_driver set-text "$RCV" 100 "" >/dev/null
+check expands_while_notice_shown e2e_expand K '内容K'
 wh_driver click "$BOX" 1
 wh_driver wait "$BOX" gone 5000 >/dev/null
 wh_driver set-text "$RCV" 100 "" >/dev/null
@@ -431,6 +434,12 @@ close_box
 wh_driver command "$KWO" 32797
 check help_file_failure_reported wh_wait_until 10 box_appears "疾书精灵"
 check help_file_failure_names_file contains "$(box_text)" "kwo.chm"
+close_box
+# "检查新版本" once did nothing at all: it names the version and says that nothing is looked up.
+wh_driver command "$KWO" 32807
+check check_version_answers wh_wait_until 10 box_appears "检查新版本"
+check check_version_names_version contains "$(box_text)" "版本 $(tr -d '\r\n' <"$(dirname "${BASH_SOURCE[0]}")/../../VERSION")"
+check check_version_says_no_network contains "$(box_text)" "不会联网"
 close_box
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check expands_after_the_failures e2e_expand A '您好，很高兴认识您！'

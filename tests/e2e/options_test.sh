@@ -171,6 +171,13 @@ other_box() {  # a top-level dialog titled $1 other than the main window
   wh_driver windows | awk -v t="\"$1\"" -v main="$KWO" '$3 == "v" && $4 == "#32770" && $5 == t && $1 != main { print $1; exit }'
 }
 box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
+told() {  # told CASE TITLE TEXT: a box TITLE appears, saying TEXT; Enter closes it
+  check "$1" wh_wait_until 10 box_appears "$2"
+  check "$1_says_why" contains "$(wh_driver text "$BOX" 65535)" "$3"
+  wh_driver activate "$BOX" >/dev/null
+  wh_driver keys RETURN
+  wh_driver wait "$BOX" gone 5000 >/dev/null
+}
 # The options dialog closed with kwo.ini holding the hotkey, which calls the window up.
 closed_with_hotkey() {  # closed_with_hotkey CASE VALUE CHORD
   check "$1_closes" closed_options
@@ -212,11 +219,7 @@ e2e_focus_control 1042
 wh_driver keys SPACE
 check box_shows_space equals "$(wh_driver text "$DLG" 1042)" 'Space'
 wh_driver keys RETURN
-check space_refused wh_wait_until 10 box_appears "疾书精灵"
-check space_refusal_says_why contains "$(wh_driver text "$BOX" 65535)" 'Space 是打字时要用的键'
-wh_driver activate "$BOX" >/dev/null
-wh_driver keys RETURN
-wh_driver wait "$BOX" gone 5000 >/dev/null
+told space_refused "疾书精灵" 'Space 是打字时要用的键'
 check space_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
 check space_box_shows_old equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
 e2e_focus_control 1042
@@ -225,11 +228,7 @@ check enter_not_recorded equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
 check ctrl_enter_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
 wh_driver keys ALT+F4
 wh_driver command "$DLG" 1
-check alt_f4_refused wh_wait_until 10 box_appears "疾书精灵"
-check alt_f4_refusal_says_why contains "$(wh_driver text "$BOX" 65535)" 'Alt+F4 用来关闭前台的窗口'
-wh_driver activate "$BOX" >/dev/null
-wh_driver keys RETURN
-wh_driver wait "$BOX" gone 5000 >/dev/null
+told alt_f4_refused "疾书精灵" 'Alt+F4 用来关闭前台的窗口'
 wh_driver activate "$DLG" >/dev/null
 e2e_focus_control 1042
 wh_driver keys RETURN
@@ -256,10 +255,7 @@ hide_kwo
 e2e_exit_kwo
 sed -i 's/^HotKey=.*\r$/HotKey=Space\r/' "$APP/kwo.ini"
 e2e_start_kwo
-check refused_hotkey_told wh_wait_until 10 box_appears "温馨提示"
-check refused_hotkey_says_why contains "$(wh_driver text "$BOX" 65535)" '“Space”不能使用：Space 是打字时要用的键'
-wh_driver activate "$BOX" >/dev/null
-wh_driver keys RETURN
+told refused_hotkey_told "温馨提示" '“Space”不能使用：Space 是打字时要用的键'
 fails refused_hotkey_told_once wh_wait_until 3 box_appears "温馨提示"
 wh_driver set-text "$RCV" 100 "" >/dev/null
 wh_driver activate "$RCV" >/dev/null

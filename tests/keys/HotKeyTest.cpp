@@ -104,7 +104,9 @@ TEST(HotKey, RefusesKeysThatTypeAndKeysWindowsKeeps) {
     // A refusal is said in words naming the combination; an accepted one says nothing.
     const std::u16string refusal = HotKeyRefusal(*parsed);
     EXPECT_EQ(refusal.empty(), c.verdict == HotKeyVerdict::Accepted) << std::string(c.text.begin(), c.text.end());
-    if (!refusal.empty()) EXPECT_EQ(refusal.find(FormatHotKey(*parsed)), 0u);
+    if (!refusal.empty()) {
+      EXPECT_EQ(refusal.find(FormatHotKey(*parsed)), 0u);
+    }
   }
 }
 
