@@ -27,7 +27,8 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must b
 constexpr char16_t kSource[] = u"ODBC";
 constexpr int kListingTimeoutSeconds = 120;
 // After a failed connect, statements fail at once for this long instead of
-// waiting for the login timeout on every keystroke.
+// waiting for the login timeout on every keystroke. A link found broken by a
+// statement is replaced at once: the server is most likely there.
 constexpr auto kRetryPause = std::chrono::milliseconds(1000);
 
 SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
@@ -88,6 +89,10 @@ bool IsLinkFailure(const DbError& error) {
          error.state == u"57P01";
 }
 
+// A general failure, or one without a record: psqlODBC reports a session the
+// server ended in these words too.
+bool MayBeLinkFailure(const DbError& error) { return error.state.empty() || error.state == u"HY000"; }
+
 struct Handle {
   SQLSMALLINT type = 0;
   SQLHANDLE handle = SQL_NULL_HANDLE;
@@ -108,6 +113,18 @@ struct Link {
   bool connected = false;
   ~Link() {
     if (connected) SQLDisconnect(dbc.handle);
+  }
+  // psqlODBC reports a session ended by the server as a general error
+  // ("The connection has been lost") and may not mark the link dead: a
+  // statement of its own tells.
+  bool Answers() const {
+    SQLHANDLE raw = SQL_NULL_HANDLE;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc.handle, &raw))) return false;
+    Handle statement(SQL_HANDLE_STMT, raw);
+    const SQLULEN seconds = kOdbcSearchTimeoutSeconds;
+    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+    std::u16string probe = u"select 1";
+    return Succeeded(SQLExecDirectW(raw, reinterpret_cast<SQLWCHAR*>(&probe[0]), SQL_NTS));
   }
   bool Dead() const {
     SQLUINTEGER dead = SQL_CD_FALSE;
@@ -211,9 +228,10 @@ class Shared {
   bool away = false;
   bool closed = false;  // the session is gone: its statements connect no more
   bool inTransaction = false;
+  bool transactionWritten = false;  // a statement of the open transaction has run
   int64_t changed = 0;
   DbError awayError;
-  std::chrono::steady_clock::time_point lastAttempt;
+  std::chrono::steady_clock::time_point retryAfter;  // no connect before, after a failed one
   std::map<std::u16string, std::vector<std::u16string>> keys;     // primary-key columns by table
   std::map<std::u16string, std::vector<std::u16string>> columns;  // all columns by table
   // Prepared statements of the current link waiting to be used again, by SQL
@@ -235,27 +253,48 @@ class Shared {
       error = PlainError(u"The connection is closed", u"08003");
       return false;
     }
-    if (inTransaction) {
+    if (inTransaction && transactionWritten) {
       error = PlainError(u"与数据库服务器的连接在事务中断开了，事务里的修改没有保存。", u"08S01");
       return false;
     }
-    if (away && std::chrono::steady_clock::now() - lastAttempt < kRetryPause) {
+    if (away && std::chrono::steady_clock::now() < retryAfter) {
       error = awayError;
       return false;
     }
-    return Connect(session, error);
+    // A transaction that has run nothing yet starts again on the new link.
+    const bool transaction = inTransaction;
+    inTransaction = false;
+    if (!Connect(session, error)) return false;
+    if (transaction && !Autocommit(false, error)) {
+      LinkBroke(error);
+      return false;
+    }
+    inTransaction = transaction;
+    return true;
+  }
+
+  // A broken link may still be replaced: nothing of a transaction is lost with it.
+  bool MayReconnect() const { return !inTransaction || !transactionWritten; }
+
+  bool Autocommit(bool on, DbError& error) {
+    SQLHANDLE dbc = link->dbc.handle;
+    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    if (Succeeded(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0))) return true;
+    error = Diagnose(SQL_HANDLE_DBC, dbc);
+    return false;
   }
 
   // After a failed call: true when the link broke (the link is then dropped).
   bool LinkBroke(const DbError& error) {
     if (!link) return true;
-    if (!IsLinkFailure(error) && !link->Dead()) return false;
+    if (!IsLinkFailure(error) && !link->Dead() && (!MayBeLinkFailure(error) || LinkAnswers())) return false;
     DropLink();
     away = true;
     awayError = error;
-    lastAttempt = std::chrono::steady_clock::now();
     return true;
   }
+
+  bool LinkAnswers() const { return link && link->Answers(); }
 
   const std::vector<std::u16string>& PrimaryKey(const std::u16string& table);
   const std::vector<std::u16string>& Columns(const std::u16string& table);
@@ -266,7 +305,7 @@ class Shared {
 };
 
 bool Shared::Connect(DbSession& session, DbError& error) {
-  lastAttempt = std::chrono::steady_clock::now();
+  retryAfter = std::chrono::steady_clock::now() + kRetryPause;
   auto next = std::make_shared<Link>();
   SQLHANDLE env = SQL_NULL_HANDLE;
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) {
@@ -296,6 +335,7 @@ bool Shared::Connect(DbSession& session, DbError& error) {
     return false;
   }
   next->connected = true;
+  retryAfter = std::chrono::steady_clock::time_point();
   SQLWCHAR name[128] = {};
   SQLSMALLINT nameLength = 0;
   if (Succeeded(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &nameLength))) {
@@ -398,6 +438,9 @@ class OdbcStatement final : public DbStatement {
   }
 
   bool PrepareOnLink(DbError& error) {
+    // A handle of the link replaced goes first, while its connection is there.
+    Unbind();
+    statement_.reset();
     link_ = shared_->link;
     auto found = shared_->idle.find(sql_);
     if (found != shared_->idle.end()) {
@@ -535,9 +578,10 @@ class OdbcStatement final : public DbStatement {
         if (!shared_->Ready(*session_, error) || !PrepareOnLink(error)) return Remember(error);
       }
       if (BindAndExecute(error)) break;
-      if (attempt == 1 || !shared_->LinkBroke(error) || shared_->inTransaction) return Remember(error);
+      if (attempt == 1 || !shared_->LinkBroke(error) || !shared_->MayReconnect()) return Remember(error);
     }
     executed_ = true;
+    if (shared_->inTransaction) shared_->transactionWritten = true;
     SQLSMALLINT count = 0;
     SQLNumResultCols(statement_->handle, &count);
     for (SQLSMALLINT i = 1; i <= count; ++i) {
@@ -800,7 +844,7 @@ class OdbcSession final : public DbSession {
                                                      std::move(order));
     if (!statement->PrepareOnLink(error)) {
       // A broken link is replaced when the statement runs.
-      if (!shared_->LinkBroke(error) || shared_->inTransaction) return nullptr;
+      if (!shared_->LinkBroke(error) || !shared_->MayReconnect()) return nullptr;
     }
     return statement;
   }
@@ -816,13 +860,17 @@ class OdbcSession final : public DbSession {
   }
 
   bool BeginTransaction(DbError& error) override {
-    if (!shared_->Ready(*this, error)) return false;
-    if (!SetAutocommit(false, error)) {
-      shared_->LinkBroke(error);
-      return false;
+    // A link that broke while idle is found here, and replaced once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (!shared_->Ready(*this, error)) return false;
+      if (shared_->Autocommit(false, error)) {
+        shared_->inTransaction = true;
+        shared_->transactionWritten = false;
+        return true;
+      }
+      if (!shared_->LinkBroke(error)) return false;
     }
-    shared_->inTransaction = true;
-    return true;
+    return false;
   }
 
   bool CommitTransaction(DbError& error) override { return EndTransaction(SQL_COMMIT, error); }
@@ -835,14 +883,6 @@ class OdbcSession final : public DbSession {
   void SetBusyTimeout(int milliseconds) override { (void)milliseconds; }
 
  private:
-  bool SetAutocommit(bool on, DbError& error) {
-    SQLHANDLE dbc = shared_->link->dbc.handle;
-    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-    if (Succeeded(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0))) return true;
-    error = Diagnose(SQL_HANDLE_DBC, dbc);
-    return false;
-  }
-
   bool EndTransaction(SQLSMALLINT completion, DbError& error) {
     if (!shared_->inTransaction) {
       error = PlainError(u"没有进行中的事务。", u"25000");
@@ -857,7 +897,7 @@ class OdbcSession final : public DbSession {
     bool ok = Succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc, completion));
     if (!ok) error = Diagnose(SQL_HANDLE_DBC, dbc);
     DbError ignored;
-    if (!SetAutocommit(true, ok ? error : ignored)) ok = false;
+    if (!shared_->Autocommit(true, ok ? error : ignored)) ok = false;
     if (!ok) shared_->LinkBroke(error);
     return ok;
   }

@@ -408,6 +408,54 @@ TEST_P(ShorthandTableTest, ServerStoppedAndRestartedIsSurvived) {
   EXPECT_EQ(Listed(u""), (std::vector<std::u16string>{u"A", u"B"}));
 }
 
+// The session ended on the server (an idle timeout, a firewall, an
+// administrator) or the server restarted: the very next statement connects
+// again and succeeds, a lookup, a save and a transaction alike; nothing is
+// reported as missing or away.
+TEST_P(ShorthandTableTest, DroppedSessionIsReplacedAtTheNextStatement) {
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  Add(u"K0003", u"反向 3");
+  CADODataBase admin;
+  ASSERT_TRUE(admin.Open(db.ConnectionString()));
+  const auto terminate = [&] {
+    CADORecordset own;
+    ASSERT_TRUE(own.Open(db.Connection(), u"select pg_backend_pid()", kStatementDefault, {}));
+    std::u16string pid;
+    ASSERT_TRUE(own.FieldText(0, pid));
+    own.Close();
+    CADORecordset killer;
+    ASSERT_TRUE(killer.Open(admin.Connection(), u"select pg_terminate_backend(?1)", kStatementDefault,
+                            {DbValue(static_cast<int64_t>(std::stoll(text::Utf16ToUtf8(pid))))}));
+    killer.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the backend has gone
+  };
+  terminate();
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+  EXPECT_FALSE(db.ServerAway());
+  terminate();
+  EXPECT_EQ(Listed(u"K"), std::vector<std::u16string>{u"K0003"});
+  terminate();
+  Add(u"K0004", u"反向 4");
+  EXPECT_EQ(LookedUp(u"K0004"), u"反向 4");
+  // A transaction whose first statement meets the dropped link starts again on a new one.
+  terminate();
+  ASSERT_TRUE(db.BeginTrans()) << text::Utf16ToUtf8(db.LastErrorText());
+  EXPECT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"K0005")), u"K0005", u"反向 5"));
+  EXPECT_TRUE(db.CommitTrans()) << text::Utf16ToUtf8(db.LastErrorText());
+  EXPECT_EQ(LookedUp(u"K0005"), u"反向 5");
+#ifdef _WIN32
+  const std::string shell = "start /wait /unix /bin/bash ";
+#else
+  const std::string shell = "bash ";
+#endif
+  const char* script = std::getenv("KWO_PG_CLUSTER_SCRIPT");
+  ASSERT_NE(script, nullptr);
+  ASSERT_EQ(std::system((shell + script + " pause").c_str()), 0);
+  ASSERT_EQ(std::system((shell + script + " resume").c_str()), 0);
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+  EXPECT_FALSE(db.ServerAway());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ShorthandTableTest, ::testing::ValuesIn(testing::TestEngines()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
