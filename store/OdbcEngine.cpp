@@ -48,6 +48,23 @@ DbFailure OdbcFailure(const std::u16string& state) {
   return DbFailure::Other;
 }
 
+DbFailure LoginFailure(const DbError& error) {
+  const std::u16string& state = error.state;
+  if (state.compare(0, 2, u"28") == 0 || error.code == 18456) return DbFailure::LoginRefused;
+  if (state == u"3D000" || error.code == 4060) return DbFailure::DatabaseMissing;
+  if (state.compare(0, 2, u"08") != 0) return error.failure;
+  const std::u16string said = text::Upper(error.description);
+  const auto has = [&said](std::u16string_view part) { return said.find(part) != std::u16string::npos; };
+  if (has(u"DATABASE \"") && has(u"DOES NOT EXIST")) return DbFailure::DatabaseMissing;
+  if (has(u"数据库 \"") && has(u"不存在")) return DbFailure::DatabaseMissing;
+  if (has(u"AUTHENTICATION FAILED") || has(u"认证失败") || has(u"PG_HBA.CONF") ||
+      (has(u"ROLE \"") && has(u"DOES NOT EXIST")) || (has(u"角色 \"") && has(u"不存在")) ||
+      has(u"PASSWORD") || has(u"口令")) {
+    return DbFailure::LoginRefused;
+  }
+  return error.failure;
+}
+
 namespace {
 
 DbError Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
@@ -226,6 +243,8 @@ class Shared {
   std::u16string dbms;
   SqlDialect dialect;
   bool away = false;
+  DbFailure refusal = DbFailure::Other;  // a refused login: no login again until asked
+  DbError refusalError;
   bool closed = false;  // the session is gone: its statements connect no more
   bool inTransaction = false;
   bool transactionWritten = false;  // a statement of the open transaction has run
@@ -255,6 +274,10 @@ class Shared {
     }
     if (inTransaction && transactionWritten) {
       error = PlainError(u"与数据库服务器的连接在事务中断开了，事务里的修改没有保存。", u"08S01");
+      return false;
+    }
+    if (IsRefusal(refusal)) {
+      error = refusalError;
       return false;
     }
     if (away && std::chrono::steady_clock::now() < retryAfter) {
@@ -330,6 +353,13 @@ bool Shared::Connect(DbSession& session, DbError& error) {
   const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, Wide(in), SQL_NTS, out, 2048, &outLength, SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {
     error = Diagnose(SQL_HANDLE_DBC, dbc);
+    error.failure = LoginFailure(error);
+    if (IsRefusal(error.failure)) {
+      refusal = error.failure;
+      refusalError = error;
+      away = false;
+      return false;
+    }
     away = IsLinkFailure(error);
     if (away) awayError = error;
     return false;
@@ -879,6 +909,11 @@ class OdbcSession final : public DbSession {
   int64_t ChangedRows() const override { return shared_->changed; }
   std::u16string Dbms() const override { return shared_->dbms; }
   bool ServerAway() const override { return shared_->away; }
+  DbFailure Refusal() const override { return shared_->refusal; }
+  void RetryLogin() override {
+    shared_->refusal = DbFailure::Other;
+    shared_->retryAfter = std::chrono::steady_clock::time_point();
+  }
   // A server makes readers wait for no writer; its statements have their own timeouts.
   void SetBusyTimeout(int milliseconds) override { (void)milliseconds; }
 
@@ -939,7 +974,8 @@ std::unique_ptr<DbSession> OpenOdbcSession(const ConnectionSettings& settings, C
   }
   auto shared = std::make_shared<Shared>(connectString, std::move(check));
   auto session = std::make_unique<OdbcSession>(shared);
-  if (shared->Connect(*session, error) || shared->away) return session;
+  // A refused login is told by the session; it logs in again only when asked.
+  if (shared->Connect(*session, error) || shared->away || IsRefusal(shared->refusal)) return session;
   if (error.state == u"IM002") {
     const std::u16string dsn = ConnectionValue(connectString, u"DSN");
     error.description = driver.empty() ? u"找不到 ODBC 数据源“" + dsn + u"”。请在“ODBC 数据源”设置里添加它。"

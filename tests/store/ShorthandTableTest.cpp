@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <thread>
 #include <set>
@@ -454,6 +455,58 @@ TEST_P(ShorthandTableTest, DroppedSessionIsReplacedAtTheNextStatement) {
   ASSERT_EQ(std::system((shell + script + " resume").c_str()), 0);
   EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
   EXPECT_FALSE(db.ServerAway());
+}
+
+// The failed logins the server has logged for role kwo_login.
+int RefusedLogins() {
+  const char* dir = std::getenv("KWO_PG_DIR");
+  if (dir == nullptr) return -1;
+#ifdef _WIN32
+  std::ifstream log(std::string("Z:") + dir + "/data/server.log");
+#else
+  std::ifstream log(std::string(dir) + "/data/server.log");
+#endif
+  int count = 0;
+  for (std::string line; std::getline(log, line);) {
+    count += line.find("password authentication failed for user \"kwo_login\"") != std::string::npos;
+  }
+  return count;
+}
+
+// A wrong password and a database that does not exist are told as such, not
+// as a server away; after a refusal the session logs in again only when
+// asked, however many statements come meanwhile.
+TEST_P(ShorthandTableTest, RefusedLoginIsToldAndNotRepeatedUntilAsked) {
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  const char* login = std::getenv("KWO_PG_LOGIN_CONN");
+  ASSERT_NE(login, nullptr);
+  std::u16string wrong = text::Utf8ToUtf16(login);
+  wrong.replace(wrong.find(u"Pwd=kwo-login"), 13, u"Pwd=wrong");
+  const int before = RefusedLogins();
+  CADODataBase refused;
+  ASSERT_TRUE(refused.Open(wrong)) << text::Utf16ToUtf8(refused.LastErrorText());
+  EXPECT_EQ(refused.Refusal(), DbFailure::LoginRefused);
+  EXPECT_FALSE(refused.ServerAway());
+  CADORecordset rs;
+  for (int typed = 0; typed < 20; ++typed) {
+    EXPECT_FALSE(OpenLookup(rs, refused.Connection(), ShortKeyId(u"A")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // past the pause after a failed connect
+  }
+  EXPECT_EQ(rs.LastFailure(), DbFailure::LoginRefused);
+  EXPECT_EQ(RefusedLogins() - before, 1);
+  refused.RetryLogin();
+  EXPECT_FALSE(OpenLookup(rs, refused.Connection(), ShortKeyId(u"A")));
+  EXPECT_EQ(RefusedLogins() - before, 2);
+
+  std::u16string missing = text::Utf8ToUtf16(login);
+  missing.replace(missing.find(u"Database=kwo"), 12, u"Database=nope");
+  CADODataBase nowhere;
+  ASSERT_TRUE(nowhere.Open(missing));
+  EXPECT_EQ(nowhere.Refusal(), DbFailure::DatabaseMissing);
+  // The right password: the refusal is over once asked again.
+  CADODataBase right;
+  ASSERT_TRUE(right.Open(text::Utf8ToUtf16(login)));
+  EXPECT_EQ(right.Refusal(), DbFailure::Other);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ShorthandTableTest, ::testing::ValuesIn(testing::TestEngines()),
