@@ -4,7 +4,9 @@
 # the start with its password shown as "******"; kwo's session ended on the
 # server is replaced at the next statement, so that the edit dialog shows
 # the stored content; a lookup that failed is never taken for a new key:
-# "确定" then shows the stored entry instead of replacing it.
+# "确定" then shows the stored entry instead of replacing it; a wrong
+# password is told as such (server, database, user, never the password) and
+# kwo does not log in again while the user types, only at "重试".
 #   server_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
@@ -85,4 +87,34 @@ wh_driver command "$EDIT" 2 >/dev/null
 check failed_edit_closes closed
 
 e2e_exit_kwo
+
+# A wrong password: one message naming server, database and user; typing does not log in again; "重试" does.
+refusals() { grep -c 'password authentication failed for user "kwo_login"' "$KWO_PG_DIR/data/server.log"; }
+before=$(refusals)
+e2e_write_ini '[sys]' "connectionString=${KWO_PG_LOGIN_CONN/Pwd=kwo-login/Pwd=Geheim#42}"
+wh_start kwo "$APP/kwo.exe"
+KWO_PID=$!
+KWO=$(wh_driver wait "$KWO_TITLE" exists 20000) || wh_fail "kwo.exe did not create its main window"
+refused_box() {  # the message, not the main window (which has the same title)
+  BOX=$(wh_driver windows | awk -v main="$KWO" '$3 == "v" && $4 == "#32770" && $5 == "\"疾书精灵\"" && $1 != main { print $1; exit }')
+  [ -n "$BOX" ]
+}
+check refused_told wh_wait_until 20 refused_box
+text=$(wh_driver text "$BOX" 65535)
+check refused_says_why contains "$text" '数据库服务器拒绝了登录'
+check refused_names_where contains "$text" $'服务器：127.0.0.1\n数据库：kwo\n用户：kwo_login'
+fails refused_hides_password contains "$text" 'Geheim#42'
+check refused_one_login equals "$(($(refusals) - before))" 1
+wh_driver command "$BOX" 4 >/dev/null  # 重试
+wh_driver wait "$BOX" gone 5000 >/dev/null
+check refused_retry_asks_again wh_wait_until 20 refused_box
+check refused_retry_logs_in_once equals "$(($(refusals) - before))" 2
+wh_driver command "$BOX" 2 >/dev/null  # 取消
+wh_driver wait "$BOX" gone 5000 >/dev/null
+wh_driver command "$KWO" 32799 >/dev/null
+for key in A AB K K0 K1 K2 ZZ; do wh_driver set-text "$KWO" 1001 "$key" >/dev/null; sleep 0.3; done
+fails refused_told_once refused_box
+check refused_typing_logs_in_no_more equals "$(($(refusals) - before))" 2
+wh_driver command "$KWO" 1009 >/dev/null
+check refused_exits wh_wait_until 10 e2e_gone "$KWO_PID"
 e2e_finish
