@@ -11,8 +11,11 @@
 #include <sqlext.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <string_view>
 #include <utility>
 
@@ -30,6 +33,9 @@ constexpr int kListingTimeoutSeconds = 120;
 // waiting for the login timeout on every keystroke. A link found broken by a
 // statement is replaced at once: the server is most likely there.
 constexpr auto kRetryPause = std::chrono::milliseconds(1000);
+// How long a search statement may keep the caller (the window's thread)
+// waiting for a server that accepted it and stopped answering.
+constexpr auto kSearchDeadline = std::chrono::milliseconds(1500);
 
 SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
 
@@ -319,6 +325,18 @@ class Shared {
 
   bool LinkAnswers() const { return link && link->Answers(); }
 
+  // The link's server stopped answering a statement: the link is given up
+  // (the thread still waiting in the driver frees it), and the next
+  // statement connects anew.
+  void AbandonLink(std::multimap<std::u16string, std::unique_ptr<Handle>>& graveyard) {
+    graveyard = std::move(idle);
+    idle.clear();
+    link.reset();
+    away = true;
+    awayError = PlainError(u"数据库服务器没有回答。", u"HYT00");
+    retryAfter = std::chrono::steady_clock::time_point();
+  }
+
   const std::vector<std::u16string>& PrimaryKey(const std::u16string& table);
   const std::vector<std::u16string>& Columns(const std::u16string& table);
 
@@ -461,9 +479,54 @@ class OdbcStatement final : public DbStatement {
 
   // Statements with parameters are the searches typed in the popup, which
   // must give up soon; the rest (listings, bulk writes) may take long.
+  bool IsSearch() const { return !longRun_ && (limit_ > 0 || order_.size() > 0); }
+
+  // The query timeout is the server's to keep: a server that accepted the
+  // statement and stopped (its process stopped, its machine paused, packets
+  // dropped) never answers, and keep-alives are answered by its system all
+  // the same. So a search runs where the caller can stop waiting for it;
+  // past the deadline the link is given up and the search fails as "server
+  // away", and the next statement connects anew.
+  SQLRETURN ExecuteByDeadline(DbError& error) {
+    auto call = std::make_shared<PendingCall>();
+    SQLHANDLE s = statement_->handle;
+    std::thread worker([call, s] {
+      const SQLRETURN rc = SQLExecute(s);
+      std::unique_lock<std::mutex> lock(call->mutex);
+      call->rc = rc;
+      call->done = true;
+      call->finished.notify_all();
+      if (!call->abandoned) return;
+      // Given up by the caller: its handles are freed here, statements before their link.
+      auto idle = std::move(call->idle);
+      auto statement = std::move(call->statement);
+      auto link = std::move(call->link);
+      auto bound = std::move(call->bound);
+      lock.unlock();
+      idle.clear();
+      statement.reset();
+      link.reset();
+    });
+    std::unique_lock<std::mutex> lock(call->mutex);
+    if (call->finished.wait_for(lock, kSearchDeadline, [&call] { return call->done; })) {
+      lock.unlock();
+      worker.join();
+      return call->rc;
+    }
+    call->abandoned = true;
+    shared_->AbandonLink(call->idle);
+    call->statement = std::move(statement_);
+    call->link = std::move(link_);
+    call->bound = std::move(bound_);
+    lock.unlock();
+    worker.detach();
+    abandoned_ = true;
+    error = shared_->awayError;
+    return SQL_ERROR;
+  }
+
   void SetTimeout() {
-    const bool search = !longRun_ && (limit_ > 0 || order_.size() > 0);
-    const SQLULEN seconds = static_cast<SQLULEN>(search ? kOdbcSearchTimeoutSeconds : kListingTimeoutSeconds);
+    const SQLULEN seconds = static_cast<SQLULEN>(IsSearch() ? kOdbcSearchTimeoutSeconds : kListingTimeoutSeconds);
     SQLSetStmtAttrW(statement_->handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
   }
 
@@ -607,7 +670,10 @@ class OdbcStatement final : public DbStatement {
       if (link_ != shared_->link || !statement_) {
         if (!shared_->Ready(*session_, error) || !PrepareOnLink(error)) return Remember(error);
       }
+      abandoned_ = false;
       if (BindAndExecute(error)) break;
+      // Given up: connecting again now might wait as long for a server that has stopped.
+      if (abandoned_) return Remember(error);
       if (attempt == 1 || !shared_->LinkBroke(error) || !shared_->MayReconnect()) return Remember(error);
     }
     executed_ = true;
@@ -688,7 +754,8 @@ class OdbcStatement final : public DbStatement {
         return false;
       }
     }
-    const SQLRETURN rc = SQLExecute(s);
+    const SQLRETURN rc = IsSearch() ? ExecuteByDeadline(error) : SQLExecute(s);
+    if (abandoned_) return false;
     if (Succeeded(rc) || rc == SQL_NO_DATA) return true;
     error = Diagnose(SQL_HANDLE_STMT, s);
     // The SQLite driver reports its failures as general errors with SQLite's own code.
@@ -829,6 +896,20 @@ class OdbcStatement final : public DbStatement {
     SQLLEN indicator = 0;
   };
 
+  // One SQLExecute run by a thread of its own, and what the caller left it
+  // when it stopped waiting: the handles, freed there once the driver returns.
+  struct PendingCall {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    SQLRETURN rc = SQL_ERROR;
+    std::multimap<std::u16string, std::unique_ptr<Handle>> idle;
+    std::unique_ptr<Handle> statement;
+    std::shared_ptr<Link> link;
+    std::vector<Bound> bound;  // the parameters the driver may still read
+  };
+
   std::shared_ptr<Shared> shared_;
   DbSession* session_;  // the session outlives a statement only while it is open; used for reconnecting
   std::u16string base_;  // the statement as the caller gave it
@@ -848,6 +929,7 @@ class OdbcStatement final : public DbStatement {
   bool longRun_ = false;
   bool bounded_ = false;  // sql_ has row-bound markers, bound to limit_
   bool executed_ = false;
+  bool abandoned_ = false;  // the last run passed its deadline; its handles went with it
   mutable DbError failure_;
 };
 

@@ -6,7 +6,8 @@
 # the stored content; a lookup that failed is never taken for a new key:
 # "确定" then shows the stored entry instead of replacing it; a wrong
 # password is told as such (server, database, user, never the password) and
-# kwo does not log in again while the user types, only at "重试".
+# kwo does not log in again while the user types, only at "重试"; a folder
+# that refuses writing is used read-only.
 #   server_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
@@ -14,7 +15,54 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 [ -n "${KWO_PG_CONN:-}" ] || { echo "run inside tests/support/pg_cluster.sh"; exit 1; }
 
 wh_init e2e-server 280
+# What the read-only cases below make immutable goes back first, so that the harness can remove it.
+_server_undo() {
+  local rc=$?
+  [ -z "${APP:-}" ] || chattr -i "$APP" "$APP/kwo.ini" "$APP/kwo.db" 2>/dev/null
+  [ -z "${EMPTY:-}" ] || chattr -i "$EMPTY" 2>/dev/null
+  return "$rc"
+}
+trap '_server_undo; _wh_on_exit' EXIT
 e2e_stage
+notice_says() {  # notice_says TEXT: a "温馨提示" box with TEXT appears
+  wh_driver wait-text "温馨提示" 65535 "$(wh_file notice.txt "$1")" 15000 >/dev/null
+}
+other_box() {
+  wh_driver windows | awk -v t="\"$1\"" '$3 == "v" && $4 == "#32770" && $5 == t { print $1; exit }'
+}
+box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
+
+# A folder that refuses writing to everyone (chattr +i: root included, as a
+# write-protected stick): kwo starts read-only, finds and lists entries, and a
+# save says why it cannot. An empty such folder gets a message about the folder.
+e2e_ini 0 0 '' ''
+chattr +i "$APP/kwo.ini" "$APP/kwo.db" "$APP" || wh_fail "chattr +i is not available"
+e2e_start_kwo
+wh_driver command "$KWO" 32799 >/dev/null
+wh_driver set-text "$KWO" 1001 AB >/dev/null
+check readonly_folder_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '此致{ENTER}敬礼！')" 5000
+wh_driver command "$KWO" 1003 >/dev/null
+wh_driver wait "编辑速记" visible 5000 >/dev/null
+wh_driver set-text "编辑速记" 1001 NEWRO >/dev/null
+wh_driver set-text "编辑速记" 1002 '只读' >/dev/null
+wh_driver command "编辑速记" 1 >/dev/null
+check readonly_folder_save_says_why wh_wait_until 15 box_appears "温馨提示"
+check readonly_folder_save_reason contains "$(wh_driver text "$BOX" 65535)" '不能写入'
+wh_driver wait "温馨提示" gone 10000 >/dev/null
+wh_driver command "编辑速记" 2 >/dev/null
+wh_driver wait "编辑速记" gone 5000 >/dev/null
+e2e_exit_kwo
+chattr -i "$APP/kwo.ini" "$APP/kwo.db" "$APP"
+EMPTY="$WH_DIR/empty"
+mkdir -p "$EMPTY" && cp "$APP/kwo.exe" "$EMPTY/" && chattr +i "$EMPTY"
+wh_start empty-readonly "$EMPTY/kwo.exe"
+pid=$!
+check readonly_empty_told wh_wait_until 20 box_appears "疾书精灵"
+check readonly_empty_names_folder contains "$(wh_driver text "$BOX" 65535)" '文件夹不能写入'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+check readonly_empty_ends wh_wait_until 10 e2e_gone "$pid"
+chattr -i "$EMPTY"
 psql_kwo() { $KWO_PG_PSQL "$@"; }
 psql_kwo -c "drop table if exists kwo" -c "create table kwo(id bigint primary key, shortkey text, content text)" ||
   wh_fail "cannot make the table on the server"
@@ -26,13 +74,6 @@ row() { psql_kwo -c "select id || '|' || shortkey || '|' || content from kwo whe
 end_sessions() {
   psql_kwo -c "select count(pg_terminate_backend(pid)) from pg_stat_activity where datname = 'kwo' and pid <> pg_backend_pid()" >/dev/null
 }
-notice_says() {  # notice_says TEXT: a "温馨提示" box with TEXT appears
-  wh_driver wait-text "温馨提示" 65535 "$(wh_file notice.txt "$1")" 15000 >/dev/null
-}
-other_box() {
-  wh_driver windows | awk -v t="\"$1\"" '$3 == "v" && $4 == "#32770" && $5 == t { print $1; exit }'
-}
-box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
 
 # A connection string that cannot be opened: the message shows it with the password masked.
 e2e_write_ini '[sys]' 'connectionString=DSN=nichtda;Uid=kwo;Pwd=Geheim#42'

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -507,6 +508,37 @@ TEST_P(ShorthandTableTest, RefusedLoginIsToldAndNotRepeatedUntilAsked) {
   CADODataBase right;
   ASSERT_TRUE(right.Open(text::Utf8ToUtf16(login)));
   EXPECT_EQ(right.Refusal(), DbFailure::Other);
+}
+
+// kwo's server process stopped (SIGSTOP: as a paused machine or a link that
+// drops packets, it accepted the statement and never answers): the search
+// gives up instead of waiting for it, and the next one runs on a new session.
+TEST_P(ShorthandTableTest, HungServerProcessIsGivenUpAndReplaced) {
+#ifdef _WIN32
+  GTEST_SKIP() << "stops a server process of the host";
+#else
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  Add(u"K0003", u"反向 3");
+  CADORecordset own;
+  ASSERT_TRUE(own.Open(db.Connection(), u"select pg_backend_pid()", kStatementDefault, {}));
+  std::u16string pid;
+  ASSERT_TRUE(own.FieldText(0, pid));
+  own.Close();
+  const std::string stopped = text::Utf16ToUtf8(pid);
+  ASSERT_EQ(std::system(("kill -STOP " + stopped).c_str()), 0);
+  struct Resume {
+    std::string pid;
+    ~Resume() { (void)std::system(("kill -CONT " + pid).c_str()); }
+  } resume{stopped};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(LookedUp(u"K0003"), u"");
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  std::printf("a search on the stopped server process gave up after %lld ms\n", static_cast<long long>(waited.count()));
+  EXPECT_TRUE(db.ServerAway());
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");  // a new session, the old process still stopped
+  EXPECT_EQ(Listed(u"K0"), std::vector<std::u16string>{u"K0003"});
+  EXPECT_FALSE(db.ServerAway());
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ShorthandTableTest, ::testing::ValuesIn(testing::TestEngines()),
