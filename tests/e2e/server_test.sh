@@ -7,7 +7,8 @@
 # "确定" then shows the stored entry instead of replacing it; a wrong
 # password is told as such (server, database, user, never the password) and
 # kwo does not log in again while the user types, only at "重试"; a folder
-# that refuses writing is used read-only.
+# that refuses writing is used read-only; a stopped server process never
+# freezes the window.
 #   server_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
@@ -20,6 +21,7 @@ _server_undo() {
   local rc=$?
   [ -z "${APP:-}" ] || chattr -i "$APP" "$APP/kwo.ini" "$APP/kwo.db" 2>/dev/null
   [ -z "${EMPTY:-}" ] || chattr -i "$EMPTY" 2>/dev/null
+  [ -z "${STOPPED:-}" ] || kill -CONT $STOPPED 2>/dev/null
   return "$rc"
 }
 trap '_server_undo; _wh_on_exit' EXIT
@@ -126,6 +128,24 @@ check failed_lookup_dialog_stays content_is '新的内容'
 wh_driver wait "温馨提示" gone 10000 >/dev/null
 wh_driver command "$EDIT" 2 >/dev/null
 check failed_edit_closes closed
+
+# kwo's server process stops (SIGSTOP: a paused machine, a link that drops
+# packets): while the user types, the window answers a message round trip
+# every 100 ms, none later than 2.5 s; once it runs again, searches find.
+wh_driver set-text "$KWO" 1001 A >/dev/null  # a session for the searches
+STOPPED=$(psql_kwo -c "select pid from pg_stat_activity where datname = 'kwo' and pid <> pg_backend_pid() and backend_type = 'client backend'")
+[ -n "$STOPPED" ] || wh_fail "kwo has no session on the server"
+kill -STOP $STOPPED
+( for key in K0 K1 AB K2; do wh_driver set-text "$KWO" 1001 "$key" >/dev/null; sleep 0.2; done ) &
+typing=$!
+longest=$(wh_driver ping "$KWO" 6000)
+wait $typing
+echo "longest round trip to the window while kwo's server process was stopped: ${longest:-none} ms"
+check hung_window_answers test "${longest:-99999}" -le 2500
+wh_driver set-text "$KWO" 1001 K1 >/dev/null
+check hung_next_search_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K1')" 8000
+kill -CONT $STOPPED
+STOPPED=
 
 e2e_exit_kwo
 
