@@ -10,6 +10,7 @@
 # that refuses writing is used read-only; a stopped server process never
 # freezes the window.
 #   server_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+# KWO_SHOTS=NAME takes screenshots of the dialogs it changes (NAME-*.png in the artifacts folder).
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
@@ -119,6 +120,7 @@ fails dropped_search_no_notice wh_driver wait "温馨提示" visible 2000
 bash "$KWO_PG_CLUSTER_SCRIPT" pause
 check failed_edit_opens open_edit K2
 check failed_lookup_said line_is '查不到这个速记符：数据库不能访问，不知道它是否已有内容。按“确定”时会再查一次，查到之前不会保存。'
+[ -z "${KWO_SHOTS:-}" ] || wh_screenshot "$KWO_SHOTS-lookup-failed"
 wh_driver set-text "$EDIT" 1002 '新的内容' >/dev/null
 bash "$KWO_PG_CLUSTER_SCRIPT" resume
 wh_driver command "$EDIT" 1 >/dev/null
@@ -162,6 +164,7 @@ refused_box() {  # the message, not the main window (which has the same title)
 }
 check refused_told wh_wait_until 20 refused_box
 text=$(wh_driver text "$BOX" 65535)
+[ -z "${KWO_SHOTS:-}" ] || wh_screenshot "$KWO_SHOTS-login-refused"
 check refused_says_why contains "$text" '数据库服务器拒绝了登录'
 check refused_names_where contains "$text" $'服务器：127.0.0.1\n数据库：kwo\n用户：kwo_login'
 fails refused_hides_password contains "$text" 'Geheim#42'
