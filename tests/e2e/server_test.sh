@@ -123,6 +123,8 @@ check failed_lookup_said line_is '查不到这个速记符：数据库不能访�
 [ -z "${KWO_SHOTS:-}" ] || wh_screenshot "$KWO_SHOTS-lookup-failed"
 wh_driver set-text "$EDIT" 1002 '新的内容' >/dev/null
 bash "$KWO_PG_CLUSTER_SCRIPT" resume
+# Past the pause after kwo's failed connect; a "确定" sooner is refused as "lookup failed", also right.
+sleep 1.5
 wh_driver command "$EDIT" 1 >/dev/null
 check failed_lookup_shows_stored notice_says $'速记符“K2”已经有内容（刚才查不到，所以没有显示）：\n内容K2\n速记没有保存。您输入的内容仍在对话框里；再按“确定”会用它替换原有的内容。'
 check failed_lookup_not_replaced equals "$(row K2)" "$(e2e_short_key_id K2)|K2|内容K2"
