@@ -36,6 +36,7 @@ namespace {
 constexpr UINT kTrayCallbackMessage = WM_USER;
 constexpr UINT kHotkeyUnavailableMessage = WM_APP + 1;
 constexpr UINT kServerAwayMessage = WM_APP + 2;
+constexpr UINT kLoginRefusedMessage = WM_APP + 3;
 constexpr UINT kFirstStartMessage = WM_APP + 20;
 constexpr UINT kHotkeyMalformedMessage = WM_APP + 21;
 constexpr UINT kTrayIconMissingMessage = WM_APP + 22;
@@ -138,6 +139,7 @@ CMainDlg::CMainDlg(ShellNotifier* shell) : CDialog(IDD_KWO_DIALOG), notifyIcon(I
   OnMessage(kHotkeyMalformedMessage, &CMainDlg::OnHotkeyMalformed);
   OnMessage(kTrayIconMissingMessage, &CMainDlg::OnTrayIconMissing);
   OnMessage(kServerAwayMessage, &CMainDlg::OnServerAway);
+  OnMessage(kLoginRefusedMessage, &CMainDlg::OnLoginRefused);
   OnMessage(WM_HELP, &CMainDlg::OnHelpKey);  // F1
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DPICHANGED, &CMainDlg::OnDpiChanged);
@@ -188,6 +190,12 @@ void CMainDlg::ReadSettings() {
     }
   } catch (const settings::IniError& failure) {
     const std::wstring file = failure.File().wstring();
+    if (failure.Cause() == settings::kFolderReadOnlyCause) {
+      throw StartupError(L"疾书精灵所在的文件夹不能写入，里面也没有设置文件，疾书精灵不能启动。\n文件夹：" +
+                         failure.File().parent_path().wstring() +
+                         L"\n请把疾书精灵放到可以写入的文件夹（例如解压到本机磁盘），"
+                         L"或者把 kwo.ini 和 kwo.db 一起放进这个文件夹，疾书精灵会以只读方式使用它们。");
+    }
     if (failure.Cause() == settings::kKeyOutsideSectionCause) {
       throw StartupError(L"设置文件的格式不对，疾书精灵不能启动。\n文件：" + file +
                          L"\n请用记事本打开它，删去第一个 [节名] 行之前的设置行；"
@@ -345,6 +353,7 @@ void CMainDlg::SearchEntries() {
   }
   commitsHeld.unlock();
   pause.reset();
+  if (TrackRefusal()) return;
   const bool locked = !found && results.LastFailure() == store::DbFailure::Locked;
   TrackStore(outages.Update(JudgeStore(!found, locked, store.ServerAway())));
 }
@@ -366,6 +375,30 @@ void CMainDlg::TrackStore(bool tell) {
       ShowQuietNotice(L"无法读取数据库，查不到速记。\n列表是空的，并不表示没有速记。", kSearchNoticeTimeoutMs);
       break;
   }
+}
+
+bool CMainDlg::TrackRefusal() {
+  const store::DbFailure refusal = store.Refusal();
+  if (!store::IsRefusal(refusal)) {
+    refusalTold = false;
+    return false;
+  }
+  if (!refusalTold) PostMessageW(Handle(), kLoginRefusedMessage, refusal == store::DbFailure::DatabaseMissing, 0);
+  refusalTold = true;
+  return true;
+}
+
+INT_PTR CMainDlg::OnLoginRefused(WPARAM databaseMissing, LPARAM) {
+  // Not a notice that closes itself: nothing logs in again until "重试".
+  const std::wstring text = ToWide(LoginRefusedText(store.ConnectionString(), databaseMissing != 0));
+  const std::wstring title = ui::LoadStringResource(IDS_APP_TITLE);
+  if (MessageBoxW(Handle(), text.c_str(), title.c_str(), MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND) ==
+      IDRETRY) {
+    store.RetryLogin();
+    refusalTold = false;
+    SearchEntries();
+  }
+  return TRUE;
 }
 
 void CMainDlg::RefreshTip() {

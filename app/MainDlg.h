@@ -74,6 +74,8 @@ class CMainDlg : public kwo::ui::CDialog {
   // After `outages` took the store's state: tells the user when `tell`, and
   // keeps the tray tip in step with the server's state.
   void TrackStore(bool tell);
+  // True while the server refuses the login; the user is asked once per refusal.
+  bool TrackRefusal();
   void RefreshTip();
   // A part of the content index, at a timer tick (the queue is empty then).
   // Brings the window of ours that runs modally to the front; false when none does.
@@ -115,6 +117,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnHotkeyMalformed(WPARAM, LPARAM);
   INT_PTR OnTrayIconMissing(WPARAM, LPARAM);
   INT_PTR OnServerAway(WPARAM, LPARAM);
+  INT_PTR OnLoginRefused(WPARAM, LPARAM);
   INT_PTR OnHelpKey(WPARAM, LPARAM);
   INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
@@ -144,6 +147,7 @@ class CMainDlg : public kwo::ui::CDialog {
   UINT taskbarCreatedMessage = 0;
   OutageWatch outages;
   bool tipShowsServerAway = false;
+  bool refusalTold = false;
   bool storeCreated = false;  // this start created the database
 };
 

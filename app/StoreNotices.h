@@ -11,4 +11,9 @@ namespace kwo::app {
 // to check and the driver's or engine's description.
 std::u16string StartFailureText(std::u16string_view connectionString, std::u16string_view detail);
 
+// The server refused the login (`databaseMissing`: it has no such database):
+// names the server, the database and the user of the connection string (never
+// its password), what to check, and that "重试" logs in again.
+std::u16string LoginRefusedText(std::u16string_view connectionString, bool databaseMissing);
+
 }  // namespace kwo::app

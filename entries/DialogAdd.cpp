@@ -17,6 +17,7 @@ namespace {
 constexpr unsigned kForgotEscapeNoticeMs = 3000;
 constexpr unsigned kNoticeMs = 2000;
 constexpr unsigned kFailureNoticeMs = 6000;  // time to read why, and what to do
+constexpr size_t kStoredShownUnits = 200;
 
 void Refuse() { Beep(880, 100); }
 
@@ -63,7 +64,12 @@ void CDialogAdd::OnShortKeyChange() {
 }
 
 void CDialogAdd::Lookup(const std::u16string& key) {
-  if (!kwo::store::OpenLookup(lookup_, connection_, kwo::store::ShortKeyId(key))) return;
+  if (!kwo::store::OpenLookup(lookup_, connection_, kwo::store::ShortKeyId(key))) {
+    // Never taken for "no such entry": saving it as new could replace one.
+    state_.LookupFailed();
+    ShowCheckLine();
+    return;
+  }
   if (lookup_.RecordCount() > 0) {
     std::u16string content;
     lookup_.FieldText(kwo::store::kColumnContent, content);
@@ -72,10 +78,21 @@ void CDialogAdd::Lookup(const std::u16string& key) {
   } else {
     state_.NotFound();
   }
+  ShowCheckLine();
 }
 
 void CDialogAdd::TellWriteFailure(const wchar_t* what) {
   kwo::ui::ShowTimedNotice(WriteFailureText(what, lookup_), kFailureNoticeMs);
+}
+
+void CDialogAdd::TellStored(const std::u16string& key) {
+  std::u16string stored;
+  if (lookup_.IsOpen() && lookup_.RecordCount() > 0) lookup_.FieldText(kwo::store::kColumnContent, stored);
+  if (stored.size() > kStoredShownUnits) stored = stored.substr(0, kStoredShownUnits) + u"…";
+  kwo::ui::ShowTimedNotice(L"速记符“" + kwo::text::ToWide(key) + L"”已经有内容（刚才查不到，所以没有显示）：\n" +
+                               kwo::text::ToWide(stored) +
+                               L"\n速记没有保存。您输入的内容仍在对话框里；再按“确定”会用它替换原有的内容。",
+                           kFailureNoticeMs);
 }
 
 void CDialogAdd::LookupKeepingContent(const std::u16string& key) {
@@ -85,14 +102,20 @@ void CDialogAdd::LookupKeepingContent(const std::u16string& key) {
 }
 
 void CDialogAdd::OnContentChange() {
-  const std::u16string line = kwo::keys::DescribeSequenceProblem(kwo::keys::CheckKeySequence(Content()));
-  kwo::ui::SetItemText(Handle(), IDC_CONTENT_CHECK, kwo::text::ToWide(line));
+  ShowCheckLine();
   kwo::ui::SetItemText(Handle(), IDC_TRIAL, L"");  // it showed the content before this change
 }
 
 // Asked before the program ends: a content typed or changed and not saved
 // keeps the program running.
 INT_PTR CDialogAdd::OnQueryUnsaved(WPARAM, LPARAM) { return SetMessageResult(state_.Unsaved(Content()) ? 1 : 0); }
+
+void CDialogAdd::ShowCheckLine() {
+  const std::u16string line = state_.lookupFailed()
+                                  ? LookupFailedText()
+                                  : kwo::keys::DescribeSequenceProblem(kwo::keys::CheckKeySequence(Content()));
+  kwo::ui::SetItemText(Handle(), IDC_CONTENT_CHECK, kwo::text::ToWide(line));
+}
 
 void CDialogAdd::OnTry() {
   // The interpreter itself, on a platform that writes text instead of pressing keys.
@@ -133,7 +156,18 @@ void CDialogAdd::OnOK() {
   }
   if (state_.WarnOnSave()) kwo::ui::ShowTimedNotice(L"您可能忘了转义了", kForgotEscapeNoticeMs);
   // The lookup of the current key failed: try it once more rather than save blindly.
+  const bool retried = state_.lookupFailed();
   if (!lookup_.IsOpen()) LookupKeepingContent(key);
+  switch (state_.StepAfterLookup(retried)) {
+    case EditState::SaveStep::Refuse:
+      TellWriteFailure(L"查不到这个速记符是否已有内容（数据库不能访问），速记没有保存！");
+      return;
+    case EditState::SaveStep::ShowStored:
+      TellStored(storedKey);
+      return;
+    default:
+      break;
+  }
   if (!lookup_.IsOpen()) {
     TellWriteFailure(L"数据库不能访问，速记没有保存！");
     return;

@@ -34,6 +34,10 @@ class CDialogAdd : public kwo::ui::CDialog {
   void LookupKeepingContent(const std::u16string& key);
   // The notice for a save or delete the database refused: `what` did not happen, and why.
   void TellWriteFailure(const wchar_t* what);
+  // The entry a lookup found after an earlier one failed: its content, before anything replaces it.
+  void TellStored(const std::u16string& key);
+  // Under the content: why the key is not known, or what the content check says.
+  void ShowCheckLine();
   std::u16string Content() const;
   void SetContent(const std::u16string& text);
 

@@ -5,15 +5,31 @@
 namespace kwo::entries {
 
 void EditState::Found(std::u16string_view content) {
-  new_ = false;
+  key_ = KeyState::Found;
   loaded_ = content;
   escape_ = LooksEscaped(content) ? EscapeState::Escaped : EscapeState::None;
 }
 
 void EditState::NotFound() {
-  new_ = true;
+  key_ = KeyState::New;
   loaded_.clear();
   escape_ = EscapeState::None;
+}
+
+void EditState::LookupFailed() {
+  key_ = KeyState::Failed;
+  loaded_.clear();
+  escape_ = EscapeState::None;
+}
+
+EditState::SaveStep EditState::StepAfterLookup(bool retried) const {
+  if (key_ == KeyState::Failed) return SaveStep::Refuse;
+  if (retried && key_ == KeyState::Found) return SaveStep::ShowStored;
+  return SaveStep::Save;
+}
+
+std::u16string LookupFailedText() {
+  return u"查不到这个速记符：数据库不能访问，不知道它是否已有内容。按“确定”时会再查一次，查到之前不会保存。";
 }
 
 EditState::Action EditState::PressEscape(std::u16string_view content) {

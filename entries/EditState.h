@@ -28,12 +28,25 @@ class EditState {
   void NotFound();
   // The content box was emptied for a new key, before its lookup.
   void Cleared() { loaded_.clear(); }
+  // The lookup failed (the database could not be read): the key is neither
+  // known nor new, and nothing is saved under it until a lookup succeeds.
+  void LookupFailed();
+  bool lookupFailed() const { return key_ == KeyState::Failed; }
+
+  // What "确定" does once the key has been looked up again (when the last
+  // lookup had failed, `retried`).
+  enum class SaveStep {
+    Save,
+    Refuse,      // the lookup failed again: not known whether an entry would be replaced
+    ShowStored,  // an entry the dialog never showed: shown first, saved only at the next "确定"
+  };
+  SaveStep StepAfterLookup(bool retried) const;
 
   Action PressEscape(std::u16string_view content);
   Action PressUnescape(std::u16string_view content);
 
   EscapeState escape() const { return escape_; }
-  bool isNew() const { return new_; }
+  bool isNew() const { return key_ == KeyState::New; }
   // Saving right after "反转义" gets the warning "您可能忘了转义了".
   bool WarnOnSave() const { return escape_ == EscapeState::Unescaped; }
   // The content box holds something other than what the store gave (nothing,
@@ -43,10 +56,15 @@ class EditState {
  private:
   Action Convert(std::u16string_view content, EscapeState target, Conversion (*convert)(std::u16string_view));
 
+  enum class KeyState { Unknown, Found, New, Failed };
+
   EscapeState escape_ = EscapeState::None;
-  bool new_ = false;
+  KeyState key_ = KeyState::Unknown;
   std::u16string loaded_;
 };
+
+// The line under the content after a failed lookup.
+std::u16string LookupFailedText();
 
 // The part of a typed or pasted key that makes its short-key id: the leading
 // run of digits and capitals (at most six). A new entry is stored under it.

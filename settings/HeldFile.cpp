@@ -65,7 +65,18 @@ HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
   const DWORD attributes = GetFileAttributesW(path_.c_str());
   readOnly_ = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   const DWORD access = readOnly_ ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-  file_ = CreateOrThrow(path_, access, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_ALWAYS);
+  HANDLE h = CreateFileW(path_.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  if (h == INVALID_HANDLE_VALUE && (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)) {
+    // A medium or an access list that refuses writing: read it as a read-only file.
+    if (attributes == INVALID_FILE_ATTRIBUTES) throw IniError(kFolderReadOnlyCause, path_);
+    readOnly_ = true;
+    file_ = CreateOrThrow(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+    return;
+  }
+  if (h == INVALID_HANDLE_VALUE) throw IniError(CauseOf(error), path_);
+  file_ = SystemFile(h);
 }
 
 std::string HeldFile::ReadAll() {
@@ -163,8 +174,15 @@ void SystemFileTraits::Release(Handle file) { ::close(file); }
 
 HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
   struct stat existing {};
-  readOnly_ = ::stat(path_.c_str(), &existing) == 0 && (existing.st_mode & S_IWUSR) == 0;
+  const bool exists = ::stat(path_.c_str(), &existing) == 0;
+  readOnly_ = exists && (existing.st_mode & S_IWUSR) == 0;
   file_ = SystemFile(::open(path_.c_str(), (readOnly_ ? O_RDONLY : O_RDWR | O_CREAT) | O_CLOEXEC, 0666));
+  if (!file_ && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    // A medium or a mount that refuses writing (root included): read it as a read-only file.
+    if (!exists) throw IniError(kFolderReadOnlyCause, path_);
+    readOnly_ = true;
+    file_ = SystemFile(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  }
   if (!file_) ThrowErrno(errno, path_);
 }
 

@@ -36,7 +36,9 @@ class HeldFile {
   HeldFile& operator=(const HeldFile&) = delete;
 
   bool IsOpen() const { return static_cast<bool>(file_); }
-  // The file is marked read-only (the read-only attribute; no write permission for its owner).
+  // The file is marked read-only (the read-only attribute; no write permission
+  // for its owner), or the system refuses writing it (a write-protected
+  // medium, a read-only mount, an access list).
   bool ReadOnly() const { return readOnly_; }
   const std::filesystem::path& Path() const { return path_; }
   // The whole content from the start. Throws IniError.

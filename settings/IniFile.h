@@ -20,6 +20,9 @@ namespace kwo::settings {
 constexpr char16_t kKeyOutsideSectionCause[] = u"第一个节（[…]）之前有键";
 // The cause of an IniError for a save to a file marked read-only.
 constexpr char16_t kReadOnlyCause[] = u"文件是只读的";
+// kwo.ini is missing and its folder refuses new files (a write-protected
+// medium or share, or an access list).
+constexpr char16_t kFolderReadOnlyCause[] = u"文件夹不能写入，无法新建设置文件";
 // Another program has the file open and lets nobody else write it (or read it).
 constexpr char16_t kInUseCause[] = u"文件正被其他程序使用";
 

@@ -37,6 +37,12 @@ bool CADODataBase::IsOpen() const { return connection_ && connection_->IsOpen();
 
 bool CADODataBase::ServerAway() const { return connection_ && connection_->ServerAway(); }
 
+DbFailure CADODataBase::Refusal() const { return connection_ ? connection_->Refusal() : DbFailure::Other; }
+
+void CADODataBase::RetryLogin() {
+  if (DbSession* session = connection_ ? connection_->Session() : nullptr) session->RetryLogin();
+}
+
 std::shared_ptr<DbConnection> CADODataBase::Connection() const { return connection_; }
 
 bool CADODataBase::RunTransactionStep(bool (DbSession::*step)(DbError&)) {

@@ -28,6 +28,10 @@ class CADODataBase {
   // Open, but the database server cannot be reached at the moment: every
   // statement tries to connect again (see store/OdbcEngine.h).
   bool ServerAway() const;
+  // LoginRefused or DatabaseMissing while the server refuses this login; Other otherwise.
+  DbFailure Refusal() const;
+  // Lets the session log in again at the next statement, after a refusal.
+  void RetryLogin();
   // Shared with every recordset that runs on this connection; may be empty.
   std::shared_ptr<DbConnection> Connection() const;
 

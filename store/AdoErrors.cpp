@@ -46,6 +46,10 @@ std::u16string WriteFailureReason(DbFailure failure) {
       return u"数据库文件已损坏或不是数据库文件。";
     case DbFailure::Unreachable:
       return u"连不上数据库服务器，或者与它的连接断开了。请检查网络和服务器后再试。";
+    case DbFailure::LoginRefused:
+      return u"数据库服务器拒绝了登录：用户名或密码不对。请检查 kwo.ini 中的连接字符串。";
+    case DbFailure::DatabaseMissing:
+      return u"数据库服务器上没有连接字符串指定的数据库。请检查 kwo.ini 中的连接字符串。";
     case DbFailure::Other:
       break;
   }

@@ -28,7 +28,15 @@ enum class DbFailure {
   IoError,      // the file could not be read or written
   Damaged,      // the file is no database, or a damaged one
   Unreachable,  // the server cannot be reached, or the link to it broke
+  LoginRefused,     // the server refused the user name or the password
+  DatabaseMissing,  // the server has no database of that name
 };
+
+// A refused login or a missing database: waiting does not help, and logging
+// in again and again may lock the account.
+inline bool IsRefusal(DbFailure failure) {
+  return failure == DbFailure::LoginRefused || failure == DbFailure::DatabaseMissing;
+}
 
 // What a failed engine call reports; the layer turns it into its error record.
 struct DbError {
@@ -105,6 +113,10 @@ class DbSession {
   // True while a database server cannot be reached; the session tries to
   // connect again at the next statement.
   virtual bool ServerAway() const { return false; }
+  // The server refused the login (or has no such database): the session does
+  // not log in again until RetryLogin.
+  virtual DbFailure Refusal() const { return DbFailure::Other; }
+  virtual void RetryLogin() {}
   // How long a statement waits for another process's lock before it fails.
   virtual void SetBusyTimeout(int milliseconds) = 0;
 };
@@ -124,6 +136,7 @@ class DbConnection {
   void Close();
   bool IsOpen() const { return session_ != nullptr; }
   bool ServerAway() const { return session_ && session_->ServerAway(); }
+  DbFailure Refusal() const { return session_ ? session_->Refusal() : DbFailure::Other; }
   // Changes at every Open and Close: a result opened earlier is no longer valid.
   uint64_t Generation() const { return generation_; }
   // The open session, or nullptr.

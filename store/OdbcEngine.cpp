@@ -11,8 +11,11 @@
 #include <sqlext.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <string_view>
 #include <utility>
 
@@ -27,8 +30,12 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must b
 constexpr char16_t kSource[] = u"ODBC";
 constexpr int kListingTimeoutSeconds = 120;
 // After a failed connect, statements fail at once for this long instead of
-// waiting for the login timeout on every keystroke.
+// waiting for the login timeout on every keystroke. A link found broken by a
+// statement is replaced at once: the server is most likely there.
 constexpr auto kRetryPause = std::chrono::milliseconds(1000);
+// How long a search statement may keep the caller (the window's thread)
+// waiting for a server that accepted it and stopped answering.
+constexpr auto kSearchDeadline = std::chrono::milliseconds(1500);
 
 SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
 
@@ -45,6 +52,23 @@ DbFailure OdbcFailure(const std::u16string& state) {
   if (state == u"25006" || state == u"42501") return DbFailure::WriteDenied;
   if (state == u"53100") return DbFailure::DiskFull;
   return DbFailure::Other;
+}
+
+DbFailure LoginFailure(const DbError& error) {
+  const std::u16string& state = error.state;
+  if (state.compare(0, 2, u"28") == 0 || error.code == 18456) return DbFailure::LoginRefused;
+  if (state == u"3D000" || error.code == 4060) return DbFailure::DatabaseMissing;
+  if (state.compare(0, 2, u"08") != 0) return error.failure;
+  const std::u16string said = text::Upper(error.description);
+  const auto has = [&said](std::u16string_view part) { return said.find(part) != std::u16string::npos; };
+  if (has(u"DATABASE \"") && has(u"DOES NOT EXIST")) return DbFailure::DatabaseMissing;
+  if (has(u"数据库 \"") && has(u"不存在")) return DbFailure::DatabaseMissing;
+  if (has(u"AUTHENTICATION FAILED") || has(u"认证失败") || has(u"PG_HBA.CONF") ||
+      (has(u"ROLE \"") && has(u"DOES NOT EXIST")) || (has(u"角色 \"") && has(u"不存在")) ||
+      has(u"PASSWORD") || has(u"口令")) {
+    return DbFailure::LoginRefused;
+  }
+  return error.failure;
 }
 
 namespace {
@@ -88,6 +112,10 @@ bool IsLinkFailure(const DbError& error) {
          error.state == u"57P01";
 }
 
+// A general failure, or one without a record: psqlODBC reports a session the
+// server ended in these words too.
+bool MayBeLinkFailure(const DbError& error) { return error.state.empty() || error.state == u"HY000"; }
+
 struct Handle {
   SQLSMALLINT type = 0;
   SQLHANDLE handle = SQL_NULL_HANDLE;
@@ -108,6 +136,18 @@ struct Link {
   bool connected = false;
   ~Link() {
     if (connected) SQLDisconnect(dbc.handle);
+  }
+  // psqlODBC reports a session ended by the server as a general error
+  // ("The connection has been lost") and may not mark the link dead: a
+  // statement of its own tells.
+  bool Answers() const {
+    SQLHANDLE raw = SQL_NULL_HANDLE;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc.handle, &raw))) return false;
+    Handle statement(SQL_HANDLE_STMT, raw);
+    const SQLULEN seconds = kOdbcSearchTimeoutSeconds;
+    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+    std::u16string probe = u"select 1";
+    return Succeeded(SQLExecDirectW(raw, reinterpret_cast<SQLWCHAR*>(&probe[0]), SQL_NTS));
   }
   bool Dead() const {
     SQLUINTEGER dead = SQL_CD_FALSE;
@@ -209,11 +249,14 @@ class Shared {
   std::u16string dbms;
   SqlDialect dialect;
   bool away = false;
+  DbFailure refusal = DbFailure::Other;  // a refused login: no login again until asked
+  DbError refusalError;
   bool closed = false;  // the session is gone: its statements connect no more
   bool inTransaction = false;
+  bool transactionWritten = false;  // a statement of the open transaction has run
   int64_t changed = 0;
   DbError awayError;
-  std::chrono::steady_clock::time_point lastAttempt;
+  std::chrono::steady_clock::time_point retryAfter;  // no connect before, after a failed one
   std::map<std::u16string, std::vector<std::u16string>> keys;     // primary-key columns by table
   std::map<std::u16string, std::vector<std::u16string>> columns;  // all columns by table
   // Prepared statements of the current link waiting to be used again, by SQL
@@ -235,26 +278,63 @@ class Shared {
       error = PlainError(u"The connection is closed", u"08003");
       return false;
     }
-    if (inTransaction) {
+    if (inTransaction && transactionWritten) {
       error = PlainError(u"与数据库服务器的连接在事务中断开了，事务里的修改没有保存。", u"08S01");
       return false;
     }
-    if (away && std::chrono::steady_clock::now() - lastAttempt < kRetryPause) {
+    if (IsRefusal(refusal)) {
+      error = refusalError;
+      return false;
+    }
+    if (away && std::chrono::steady_clock::now() < retryAfter) {
       error = awayError;
       return false;
     }
-    return Connect(session, error);
+    // A transaction that has run nothing yet starts again on the new link.
+    const bool transaction = inTransaction;
+    inTransaction = false;
+    if (!Connect(session, error)) return false;
+    if (transaction && !Autocommit(false, error)) {
+      LinkBroke(error);
+      return false;
+    }
+    inTransaction = transaction;
+    return true;
+  }
+
+  // A broken link may still be replaced: nothing of a transaction is lost with it.
+  bool MayReconnect() const { return !inTransaction || !transactionWritten; }
+
+  bool Autocommit(bool on, DbError& error) {
+    SQLHANDLE dbc = link->dbc.handle;
+    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    if (Succeeded(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0))) return true;
+    error = Diagnose(SQL_HANDLE_DBC, dbc);
+    return false;
   }
 
   // After a failed call: true when the link broke (the link is then dropped).
   bool LinkBroke(const DbError& error) {
     if (!link) return true;
-    if (!IsLinkFailure(error) && !link->Dead()) return false;
+    if (!IsLinkFailure(error) && !link->Dead() && (!MayBeLinkFailure(error) || LinkAnswers())) return false;
     DropLink();
     away = true;
     awayError = error;
-    lastAttempt = std::chrono::steady_clock::now();
     return true;
+  }
+
+  bool LinkAnswers() const { return link && link->Answers(); }
+
+  // The link's server stopped answering a statement: the link is given up
+  // (the thread still waiting in the driver frees it), and the next
+  // statement connects anew.
+  void AbandonLink(std::multimap<std::u16string, std::unique_ptr<Handle>>& graveyard) {
+    graveyard = std::move(idle);
+    idle.clear();
+    link.reset();
+    away = true;
+    awayError = PlainError(u"数据库服务器没有回答。", u"HYT00");
+    retryAfter = std::chrono::steady_clock::time_point();
   }
 
   const std::vector<std::u16string>& PrimaryKey(const std::u16string& table);
@@ -266,7 +346,7 @@ class Shared {
 };
 
 bool Shared::Connect(DbSession& session, DbError& error) {
-  lastAttempt = std::chrono::steady_clock::now();
+  retryAfter = std::chrono::steady_clock::now() + kRetryPause;
   auto next = std::make_shared<Link>();
   SQLHANDLE env = SQL_NULL_HANDLE;
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) {
@@ -291,11 +371,19 @@ bool Shared::Connect(DbSession& session, DbError& error) {
   const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, Wide(in), SQL_NTS, out, 2048, &outLength, SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {
     error = Diagnose(SQL_HANDLE_DBC, dbc);
+    error.failure = LoginFailure(error);
+    if (IsRefusal(error.failure)) {
+      refusal = error.failure;
+      refusalError = error;
+      away = false;
+      return false;
+    }
     away = IsLinkFailure(error);
     if (away) awayError = error;
     return false;
   }
   next->connected = true;
+  retryAfter = std::chrono::steady_clock::time_point();
   SQLWCHAR name[128] = {};
   SQLSMALLINT nameLength = 0;
   if (Succeeded(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &nameLength))) {
@@ -391,13 +479,61 @@ class OdbcStatement final : public DbStatement {
 
   // Statements with parameters are the searches typed in the popup, which
   // must give up soon; the rest (listings, bulk writes) may take long.
+  bool IsSearch() const { return !longRun_ && (limit_ > 0 || order_.size() > 0); }
+
+  // The query timeout is the server's to keep: a server that accepted the
+  // statement and stopped (its process stopped, its machine paused, packets
+  // dropped) never answers, and keep-alives are answered by its system all
+  // the same. So a search runs where the caller can stop waiting for it;
+  // past the deadline the link is given up and the search fails as "server
+  // away", and the next statement connects anew.
+  SQLRETURN ExecuteByDeadline(DbError& error) {
+    auto call = std::make_shared<PendingCall>();
+    SQLHANDLE s = statement_->handle;
+    std::thread worker([call, s] {
+      const SQLRETURN rc = SQLExecute(s);
+      std::unique_lock<std::mutex> lock(call->mutex);
+      call->rc = rc;
+      call->done = true;
+      call->finished.notify_all();
+      if (!call->abandoned) return;
+      // Given up by the caller: its handles are freed here, statements before their link.
+      auto idle = std::move(call->idle);
+      auto statement = std::move(call->statement);
+      auto link = std::move(call->link);
+      auto bound = std::move(call->bound);
+      lock.unlock();
+      idle.clear();
+      statement.reset();
+      link.reset();
+    });
+    std::unique_lock<std::mutex> lock(call->mutex);
+    if (call->finished.wait_for(lock, kSearchDeadline, [&call] { return call->done; })) {
+      lock.unlock();
+      worker.join();
+      return call->rc;
+    }
+    call->abandoned = true;
+    shared_->AbandonLink(call->idle);
+    call->statement = std::move(statement_);
+    call->link = std::move(link_);
+    call->bound = std::move(bound_);
+    lock.unlock();
+    worker.detach();
+    abandoned_ = true;
+    error = shared_->awayError;
+    return SQL_ERROR;
+  }
+
   void SetTimeout() {
-    const bool search = !longRun_ && (limit_ > 0 || order_.size() > 0);
-    const SQLULEN seconds = static_cast<SQLULEN>(search ? kOdbcSearchTimeoutSeconds : kListingTimeoutSeconds);
+    const SQLULEN seconds = static_cast<SQLULEN>(IsSearch() ? kOdbcSearchTimeoutSeconds : kListingTimeoutSeconds);
     SQLSetStmtAttrW(statement_->handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
   }
 
   bool PrepareOnLink(DbError& error) {
+    // A handle of the link replaced goes first, while its connection is there.
+    Unbind();
+    statement_.reset();
     link_ = shared_->link;
     auto found = shared_->idle.find(sql_);
     if (found != shared_->idle.end()) {
@@ -534,10 +670,14 @@ class OdbcStatement final : public DbStatement {
       if (link_ != shared_->link || !statement_) {
         if (!shared_->Ready(*session_, error) || !PrepareOnLink(error)) return Remember(error);
       }
+      abandoned_ = false;
       if (BindAndExecute(error)) break;
-      if (attempt == 1 || !shared_->LinkBroke(error) || shared_->inTransaction) return Remember(error);
+      // Given up: connecting again now might wait as long for a server that has stopped.
+      if (abandoned_) return Remember(error);
+      if (attempt == 1 || !shared_->LinkBroke(error) || !shared_->MayReconnect()) return Remember(error);
     }
     executed_ = true;
+    if (shared_->inTransaction) shared_->transactionWritten = true;
     SQLSMALLINT count = 0;
     SQLNumResultCols(statement_->handle, &count);
     for (SQLSMALLINT i = 1; i <= count; ++i) {
@@ -614,7 +754,8 @@ class OdbcStatement final : public DbStatement {
         return false;
       }
     }
-    const SQLRETURN rc = SQLExecute(s);
+    const SQLRETURN rc = IsSearch() ? ExecuteByDeadline(error) : SQLExecute(s);
+    if (abandoned_) return false;
     if (Succeeded(rc) || rc == SQL_NO_DATA) return true;
     error = Diagnose(SQL_HANDLE_STMT, s);
     // The SQLite driver reports its failures as general errors with SQLite's own code.
@@ -755,6 +896,20 @@ class OdbcStatement final : public DbStatement {
     SQLLEN indicator = 0;
   };
 
+  // One SQLExecute run by a thread of its own, and what the caller left it
+  // when it stopped waiting: the handles, freed there once the driver returns.
+  struct PendingCall {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    SQLRETURN rc = SQL_ERROR;
+    std::multimap<std::u16string, std::unique_ptr<Handle>> idle;
+    std::unique_ptr<Handle> statement;
+    std::shared_ptr<Link> link;
+    std::vector<Bound> bound;  // the parameters the driver may still read
+  };
+
   std::shared_ptr<Shared> shared_;
   DbSession* session_;  // the session outlives a statement only while it is open; used for reconnecting
   std::u16string base_;  // the statement as the caller gave it
@@ -774,6 +929,7 @@ class OdbcStatement final : public DbStatement {
   bool longRun_ = false;
   bool bounded_ = false;  // sql_ has row-bound markers, bound to limit_
   bool executed_ = false;
+  bool abandoned_ = false;  // the last run passed its deadline; its handles went with it
   mutable DbError failure_;
 };
 
@@ -800,7 +956,7 @@ class OdbcSession final : public DbSession {
                                                      std::move(order));
     if (!statement->PrepareOnLink(error)) {
       // A broken link is replaced when the statement runs.
-      if (!shared_->LinkBroke(error) || shared_->inTransaction) return nullptr;
+      if (!shared_->LinkBroke(error) || !shared_->MayReconnect()) return nullptr;
     }
     return statement;
   }
@@ -816,13 +972,17 @@ class OdbcSession final : public DbSession {
   }
 
   bool BeginTransaction(DbError& error) override {
-    if (!shared_->Ready(*this, error)) return false;
-    if (!SetAutocommit(false, error)) {
-      shared_->LinkBroke(error);
-      return false;
+    // A link that broke while idle is found here, and replaced once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (!shared_->Ready(*this, error)) return false;
+      if (shared_->Autocommit(false, error)) {
+        shared_->inTransaction = true;
+        shared_->transactionWritten = false;
+        return true;
+      }
+      if (!shared_->LinkBroke(error)) return false;
     }
-    shared_->inTransaction = true;
-    return true;
+    return false;
   }
 
   bool CommitTransaction(DbError& error) override { return EndTransaction(SQL_COMMIT, error); }
@@ -831,18 +991,15 @@ class OdbcSession final : public DbSession {
   int64_t ChangedRows() const override { return shared_->changed; }
   std::u16string Dbms() const override { return shared_->dbms; }
   bool ServerAway() const override { return shared_->away; }
+  DbFailure Refusal() const override { return shared_->refusal; }
+  void RetryLogin() override {
+    shared_->refusal = DbFailure::Other;
+    shared_->retryAfter = std::chrono::steady_clock::time_point();
+  }
   // A server makes readers wait for no writer; its statements have their own timeouts.
   void SetBusyTimeout(int milliseconds) override { (void)milliseconds; }
 
  private:
-  bool SetAutocommit(bool on, DbError& error) {
-    SQLHANDLE dbc = shared_->link->dbc.handle;
-    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-    if (Succeeded(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0))) return true;
-    error = Diagnose(SQL_HANDLE_DBC, dbc);
-    return false;
-  }
-
   bool EndTransaction(SQLSMALLINT completion, DbError& error) {
     if (!shared_->inTransaction) {
       error = PlainError(u"没有进行中的事务。", u"25000");
@@ -857,7 +1014,7 @@ class OdbcSession final : public DbSession {
     bool ok = Succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc, completion));
     if (!ok) error = Diagnose(SQL_HANDLE_DBC, dbc);
     DbError ignored;
-    if (!SetAutocommit(true, ok ? error : ignored)) ok = false;
+    if (!shared_->Autocommit(true, ok ? error : ignored)) ok = false;
     if (!ok) shared_->LinkBroke(error);
     return ok;
   }
@@ -899,7 +1056,8 @@ std::unique_ptr<DbSession> OpenOdbcSession(const ConnectionSettings& settings, C
   }
   auto shared = std::make_shared<Shared>(connectString, std::move(check));
   auto session = std::make_unique<OdbcSession>(shared);
-  if (shared->Connect(*session, error) || shared->away) return session;
+  // A refused login is told by the session; it logs in again only when asked.
+  if (shared->Connect(*session, error) || shared->away || IsRefusal(shared->refusal)) return session;
   if (error.state == u"IM002") {
     const std::u16string dsn = ConnectionValue(connectString, u"DSN");
     error.description = driver.empty() ? u"找不到 ODBC 数据源“" + dsn + u"”。请在“ODBC 数据源”设置里添加它。"

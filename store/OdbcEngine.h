@@ -27,6 +27,12 @@ std::unique_ptr<DbSession> OpenOdbcSession(const ConnectionSettings& settings, C
 // What a SQLSTATE says about a refusal (ODBC's own classes and PostgreSQL's).
 DbFailure OdbcFailure(const std::u16string& state);
 
+// A failed login told apart from a server that cannot be reached: SQLSTATE
+// class 28 and 3D000, SQL Server's logins 18456 and 4060, and psqlODBC, which
+// reports all as 08001, by the server's words in English and Chinese.
+// Otherwise the error's own failure.
+DbFailure LoginFailure(const DbError& error);
+
 // The names of the installed ODBC drivers.
 std::vector<std::u16string> InstalledOdbcDrivers();
 

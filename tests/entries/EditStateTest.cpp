@@ -20,6 +20,27 @@ TEST(EditState, LookupSetsModeAndEscapeState) {
   EXPECT_EQ(s.escape(), EscapeState::None);
 }
 
+// A lookup that failed is never "no such entry": the dialog is not in
+// new-entry mode, and "确定" saves nothing until a lookup succeeds; an entry
+// that a later lookup finds is shown before anything replaces it.
+TEST(EditState, FailedLookupIsNeitherFoundNorNewAndSavesNothingUnseen) {
+  using Step = EditState::SaveStep;
+  EditState s;
+  s.LookupFailed();
+  EXPECT_FALSE(s.isNew());
+  EXPECT_TRUE(s.lookupFailed());
+  EXPECT_EQ(s.StepAfterLookup(true), Step::Refuse);  // looked up again at OK, failed again
+  s.Found(u"反向 3");                                  // looked up again at OK: the team's entry
+  EXPECT_EQ(s.StepAfterLookup(true), Step::ShowStored);
+  EXPECT_EQ(s.StepAfterLookup(false), Step::Save);    // the next OK, having seen it
+  s.LookupFailed();
+  s.NotFound();  // looked up again at OK: there is none
+  EXPECT_TRUE(s.isNew());
+  EXPECT_EQ(s.StepAfterLookup(true), Step::Save);
+  s.Found(u"x");
+  EXPECT_EQ(s.StepAfterLookup(false), Step::Save);
+}
+
 TEST(EditState, LoadedEscapedContentRefusesEscapeAndConvertsBackAndForth) {
   EditState s;
   s.Found(u"x\\{y");

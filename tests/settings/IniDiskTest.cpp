@@ -2,6 +2,8 @@
 // and the failures of Load and Save.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "settings/HeldFile.h"
 #include "settings/IniFile.h"
 #include "support/TempFolder.h"
@@ -151,6 +153,46 @@ TEST_F(IniDisk, LoadOfAFolderThrowsWithCauseAndFileName) {
   EXPECT_THROW(ini.Save(), IniError);
   EXPECT_TRUE(std::filesystem::is_directory(path_));
 }
+
+#ifndef _WIN32
+// A folder and file that refuse writing to everyone, root included (a
+// write-protected stick or share): loaded read-only, saves refused as for a
+// read-only file; with no kwo.ini the failure names the folder.
+TEST_F(IniDisk, FolderThatRefusesWritingIsReadOnly) {
+  WriteBytes(path_, "[sys]\r\nconnectionString=db\r\n");
+  const std::string folder = folder_.path().string();
+  const std::string file = path_.string();
+  if (std::system(("chattr +i '" + file + "' '" + folder + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "chattr +i is not available here";
+  }
+  struct Undo {
+    std::string command;
+    ~Undo() { (void)std::system(command.c_str()); }
+  } undo{"chattr -i '" + file + "' '" + folder + "'"};
+  {
+    CIniFile ini;
+    ASSERT_NO_THROW(ini.Load(path_));
+    EXPECT_EQ(ini.GetString(u"sys", u"connectionString"), u"db");
+    ini.SetString(u"sys", u"connectionString", u"other");
+    try {
+      ini.Save();
+      FAIL() << "Save went through";
+    } catch (const IniError& e) {
+      EXPECT_EQ(e.Cause(), kwo::settings::kReadOnlyCause);
+    }
+  }
+  (void)std::system(("chattr -i '" + file + "' '" + folder + "'").c_str());
+  std::filesystem::remove(path_);
+  (void)std::system(("chattr +i '" + folder + "'").c_str());
+  try {
+    CIniFile ini;
+    ini.Load(path_);
+    FAIL() << "Load went through";
+  } catch (const IniError& e) {
+    EXPECT_EQ(e.Cause(), kwo::settings::kFolderReadOnlyCause);
+  }
+}
+#endif
 
 TEST_F(IniDisk, LoadInAMissingFolderThrowsAndCreatesNothing) {
   const auto path = folder_.path() / "missing" / "kwo.ini";

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <thread>
 #include <set>
@@ -406,6 +408,137 @@ TEST_P(ShorthandTableTest, ServerStoppedAndRestartedIsSurvived) {
   EXPECT_FALSE(starting.ServerAway());
   Add(u"B");
   EXPECT_EQ(Listed(u""), (std::vector<std::u16string>{u"A", u"B"}));
+}
+
+// The session ended on the server (an idle timeout, a firewall, an
+// administrator) or the server restarted: the very next statement connects
+// again and succeeds, a lookup, a save and a transaction alike; nothing is
+// reported as missing or away.
+TEST_P(ShorthandTableTest, DroppedSessionIsReplacedAtTheNextStatement) {
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  Add(u"K0003", u"反向 3");
+  CADODataBase admin;
+  ASSERT_TRUE(admin.Open(db.ConnectionString()));
+  const auto terminate = [&] {
+    CADORecordset own;
+    ASSERT_TRUE(own.Open(db.Connection(), u"select pg_backend_pid()", kStatementDefault, {}));
+    std::u16string pid;
+    ASSERT_TRUE(own.FieldText(0, pid));
+    own.Close();
+    CADORecordset killer;
+    ASSERT_TRUE(killer.Open(admin.Connection(), u"select pg_terminate_backend(?1)", kStatementDefault,
+                            {DbValue(static_cast<int64_t>(std::stoll(text::Utf16ToUtf8(pid))))}));
+    killer.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the backend has gone
+  };
+  terminate();
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+  EXPECT_FALSE(db.ServerAway());
+  terminate();
+  EXPECT_EQ(Listed(u"K"), std::vector<std::u16string>{u"K0003"});
+  terminate();
+  Add(u"K0004", u"反向 4");
+  EXPECT_EQ(LookedUp(u"K0004"), u"反向 4");
+  // A transaction whose first statement meets the dropped link starts again on a new one.
+  terminate();
+  ASSERT_TRUE(db.BeginTrans()) << text::Utf16ToUtf8(db.LastErrorText());
+  EXPECT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"K0005")), u"K0005", u"反向 5"));
+  EXPECT_TRUE(db.CommitTrans()) << text::Utf16ToUtf8(db.LastErrorText());
+  EXPECT_EQ(LookedUp(u"K0005"), u"反向 5");
+#ifdef _WIN32
+  const std::string shell = "start /wait /unix /bin/bash ";
+#else
+  const std::string shell = "bash ";
+#endif
+  const char* script = std::getenv("KWO_PG_CLUSTER_SCRIPT");
+  ASSERT_NE(script, nullptr);
+  ASSERT_EQ(std::system((shell + script + " pause").c_str()), 0);
+  ASSERT_EQ(std::system((shell + script + " resume").c_str()), 0);
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+  EXPECT_FALSE(db.ServerAway());
+}
+
+// The failed logins the server has logged for role kwo_login.
+int RefusedLogins() {
+  const char* dir = std::getenv("KWO_PG_DIR");
+  if (dir == nullptr) return -1;
+#ifdef _WIN32
+  std::ifstream log(std::string("Z:") + dir + "/data/server.log");
+#else
+  std::ifstream log(std::string(dir) + "/data/server.log");
+#endif
+  int count = 0;
+  for (std::string line; std::getline(log, line);) {
+    count += line.find("password authentication failed for user \"kwo_login\"") != std::string::npos;
+  }
+  return count;
+}
+
+// A wrong password and a database that does not exist are told as such, not
+// as a server away; after a refusal the session logs in again only when
+// asked, however many statements come meanwhile.
+TEST_P(ShorthandTableTest, RefusedLoginIsToldAndNotRepeatedUntilAsked) {
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  const char* login = std::getenv("KWO_PG_LOGIN_CONN");
+  ASSERT_NE(login, nullptr);
+  std::u16string wrong = text::Utf8ToUtf16(login);
+  wrong.replace(wrong.find(u"Pwd=kwo-login"), 13, u"Pwd=wrong");
+  const int before = RefusedLogins();
+  CADODataBase refused;
+  ASSERT_TRUE(refused.Open(wrong)) << text::Utf16ToUtf8(refused.LastErrorText());
+  EXPECT_EQ(refused.Refusal(), DbFailure::LoginRefused);
+  EXPECT_FALSE(refused.ServerAway());
+  CADORecordset rs;
+  for (int typed = 0; typed < 20; ++typed) {
+    EXPECT_FALSE(OpenLookup(rs, refused.Connection(), ShortKeyId(u"A")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // past the pause after a failed connect
+  }
+  EXPECT_EQ(rs.LastFailure(), DbFailure::LoginRefused);
+  EXPECT_EQ(RefusedLogins() - before, 1);
+  refused.RetryLogin();
+  EXPECT_FALSE(OpenLookup(rs, refused.Connection(), ShortKeyId(u"A")));
+  EXPECT_EQ(RefusedLogins() - before, 2);
+
+  std::u16string missing = text::Utf8ToUtf16(login);
+  missing.replace(missing.find(u"Database=kwo"), 12, u"Database=nope");
+  CADODataBase nowhere;
+  ASSERT_TRUE(nowhere.Open(missing));
+  EXPECT_EQ(nowhere.Refusal(), DbFailure::DatabaseMissing);
+  // The right password: the refusal is over once asked again.
+  CADODataBase right;
+  ASSERT_TRUE(right.Open(text::Utf8ToUtf16(login)));
+  EXPECT_EQ(right.Refusal(), DbFailure::Other);
+}
+
+// kwo's server process stopped (SIGSTOP: as a paused machine or a link that
+// drops packets, it accepted the statement and never answers): the search
+// gives up instead of waiting for it, and the next one runs on a new session.
+TEST_P(ShorthandTableTest, HungServerProcessIsGivenUpAndReplaced) {
+#ifdef _WIN32
+  GTEST_SKIP() << "stops a server process of the host";
+#else
+  if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  Add(u"K0003", u"反向 3");
+  CADORecordset own;
+  ASSERT_TRUE(own.Open(db.Connection(), u"select pg_backend_pid()", kStatementDefault, {}));
+  std::u16string pid;
+  ASSERT_TRUE(own.FieldText(0, pid));
+  own.Close();
+  const std::string stopped = text::Utf16ToUtf8(pid);
+  ASSERT_EQ(std::system(("kill -STOP " + stopped).c_str()), 0);
+  struct Resume {
+    std::string pid;
+    ~Resume() { (void)std::system(("kill -CONT " + pid).c_str()); }
+  } resume{stopped};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(LookedUp(u"K0003"), u"");
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  std::printf("a search on the stopped server process gave up after %lld ms\n", static_cast<long long>(waited.count()));
+  EXPECT_TRUE(db.ServerAway());
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");  // a new session, the old process still stopped
+  EXPECT_EQ(Listed(u"K0"), std::vector<std::u16string>{u"K0003"});
+  EXPECT_FALSE(db.ServerAway());
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ShorthandTableTest, ::testing::ValuesIn(testing::TestEngines()),

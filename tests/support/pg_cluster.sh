@@ -11,6 +11,9 @@
 #   KWO_PG_CONN     the DSN-less ODBC connection string of the test database
 #   KWO_PG_PORT, KWO_PG_DIR, KWO_PG_BIN, KWO_PG_PSQL (a psql command line),
 #   KWO_PG_CLUSTER_SCRIPT (this script: "bash $KWO_PG_CLUSTER_SCRIPT pause|resume")
+#   KWO_PG_LOGIN_CONN  the connection string of role kwo_login, whose password
+#                   (kwo-login) the server checks: for refused-login tests; the
+#                   server's log ($KWO_PG_DIR/data/server.log) names each refusal
 # kwo_pg_stop stops the server and removes the folder; kwo_pg_pause and
 # kwo_pg_resume stop and restart the server, for fault tests.
 
@@ -44,6 +47,8 @@ kwo_pg_start() {
   [ "$(id -u)" -eq 0 ] && chown postgres "$KWO_PG_DIR/data"
   kwo_pg_as_owner "$KWO_PG_BIN/initdb" -D "$KWO_PG_DIR/data" -U kwo -E UTF8 --locale=C.UTF-8 \
     --auth=trust >"$KWO_PG_DIR/initdb.log" 2>&1 || { cat "$KWO_PG_DIR/initdb.log" >&2; return 1; }
+  # One role whose password is checked; the rest trust as before.
+  kwo_pg_as_owner sed -i '1i host all kwo_login 127.0.0.1/32 scram-sha-256' "$KWO_PG_DIR/data/pg_hba.conf"
   local tries
   for tries in 1 2 3 4 5; do
     KWO_PG_PORT=$(kwo_pg_free_port) || return 1
@@ -51,7 +56,8 @@ kwo_pg_start() {
     [ "$tries" -eq 5 ] && return 1
   done
   kwo_pg_as_owner "$KWO_PG_BIN/psql" -h 127.0.0.1 -p "$KWO_PG_PORT" -U kwo -d postgres -qAt \
-    -c "alter role kwo password 'kwo-test'" -c "create database kwo encoding 'UTF8' template template0" >/dev/null ||
+    -c "alter role kwo password 'kwo-test'" -c "create database kwo encoding 'UTF8' template template0" \
+    -c "create role kwo_login login password 'kwo-login' in role kwo" >/dev/null ||
     return 1
   local driver=/usr/lib/x86_64-linux-gnu/odbc
   cat >"$KWO_PG_DIR/odbc/odbcinst.ini" <<INI
@@ -75,6 +81,7 @@ INI
   export ODBCSYSINI="$KWO_PG_DIR/odbc" ODBCINI="$KWO_PG_DIR/odbc/odbc.ini"
   export KWO_PG_DIR KWO_PG_PORT KWO_PG_BIN
   export KWO_PG_CONN="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$KWO_PG_PORT;Database=kwo;Uid=kwo;Pwd=kwo-test"
+  export KWO_PG_LOGIN_CONN="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$KWO_PG_PORT;Database=kwo;Uid=kwo_login;Pwd=kwo-login"
   export KWO_PG_PSQL="$KWO_PG_BIN/psql -h 127.0.0.1 -p $KWO_PG_PORT -U kwo -d kwo -qAt"
   KWO_PG_CLUSTER_SCRIPT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/$(basename "${BASH_SOURCE[0]}")"
   export KWO_PG_CLUSTER_SCRIPT

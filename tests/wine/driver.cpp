@@ -52,6 +52,10 @@
 //   message WINDOW MSG WPARAM LPARAM [--send]
 //                                 any message with numeric arguments; --send
 //                                 prints the result
+//   ping WINDOW MS                for MS milliseconds, a WM_NULL round trip to the
+//                                 window's thread every 100 ms; prints the
+//                                 longest in milliseconds (how long the window
+//                                 was frozen at most)
 //   control-message WINDOW CONTROL MSG WPARAM LPARAM [--send]
 //                                 the same, to a control
 //   click WINDOW CONTROL          posts BM_CLICK to a button (posted, so that a
@@ -409,6 +413,30 @@ int CmdMessage(std::vector<std::wstring> args) {
   return SendOrPost(args[0], msg, wParam, lParam, send);
 }
 
+int CmdPing(const std::vector<std::wstring>& args) {
+  if (args.size() < 2) return Usage(L"ping WINDOW MS");
+  HWND hwnd = FindTopWindow(args[0]);
+  if (!hwnd) {
+    WriteErr(L"driver: no window '" + args[0] + L"'\n");
+    return 1;
+  }
+  const ULONGLONG end = GetTickCount64() + std::wcstoul(args[1].c_str(), nullptr, 10);
+  ULONGLONG longest = 0;
+  while (GetTickCount64() < end) {
+    const ULONGLONG sent = GetTickCount64();
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) {
+      WriteErr(L"driver: the window did not answer within 60 s\n");
+      return 1;
+    }
+    const ULONGLONG took = GetTickCount64() - sent;
+    if (took > longest) longest = took;
+    Sleep(100);
+  }
+  WriteOut(std::to_wstring(longest) + L"\n");
+  return 0;
+}
+
 int CmdControlMessage(std::vector<std::wstring> args) {
   bool send = HasFlag(args, L"--send");
   if (args.size() < 5) return Usage(L"control-message WINDOW CONTROL MSG WPARAM LPARAM [--send]");
@@ -498,6 +526,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"set-text") return CmdSetText(args);
   if (command == L"command") return CmdCommand(args);
   if (command == L"message") return CmdMessage(args);
+  if (command == L"ping") return CmdPing(args);
   if (command == L"control-message") return CmdControlMessage(args);
   if (command == L"click") return CmdClick(args);
   if (command == L"control-state") return CmdControlState(args);

@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# kwo.exe on a PostgreSQL server that misbehaves, run inside
+# tests/support/pg_cluster.sh: a connection string that cannot be opened ends
+# the start with its password shown as "******"; kwo's session ended on the
+# server is replaced at the next statement, so that the edit dialog shows
+# the stored content; a lookup that failed is never taken for a new key:
+# "确定" then shows the stored entry instead of replacing it; a wrong
+# password is told as such (server, database, user, never the password) and
+# kwo does not log in again while the user types, only at "重试"; a folder
+# that refuses writing is used read-only; a stopped server process never
+# freezes the window.
+#   server_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+# KWO_SHOTS=NAME takes screenshots of the dialogs it changes (NAME-*.png in the artifacts folder).
+set -uo pipefail
+KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+[ -n "${KWO_PG_CONN:-}" ] || { echo "run inside tests/support/pg_cluster.sh"; exit 1; }
+
+wh_init e2e-server 280
+# What the read-only cases below make immutable goes back first, so that the harness can remove it.
+_server_undo() {
+  local rc=$?
+  [ -z "${APP:-}" ] || chattr -i "$APP" "$APP/kwo.ini" "$APP/kwo.db" 2>/dev/null
+  [ -z "${EMPTY:-}" ] || chattr -i "$EMPTY" 2>/dev/null
+  [ -z "${STOPPED:-}" ] || kill -CONT $STOPPED 2>/dev/null
+  return "$rc"
+}
+trap '_server_undo; _wh_on_exit' EXIT
+e2e_stage
+notice_says() {  # notice_says TEXT: a "温馨提示" box with TEXT appears
+  wh_driver wait-text "温馨提示" 65535 "$(wh_file notice.txt "$1")" 15000 >/dev/null
+}
+other_box() {
+  wh_driver windows | awk -v t="\"$1\"" '$3 == "v" && $4 == "#32770" && $5 == t { print $1; exit }'
+}
+box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
+
+# A folder that refuses writing to everyone (chattr +i: root included, as a
+# write-protected stick): kwo starts read-only, finds and lists entries, and a
+# save says why it cannot. An empty such folder gets a message about the folder.
+e2e_ini 0 0 '' ''
+chattr +i "$APP/kwo.ini" "$APP/kwo.db" "$APP" || wh_fail "chattr +i is not available"
+e2e_start_kwo
+wh_driver command "$KWO" 32799 >/dev/null
+wh_driver set-text "$KWO" 1001 AB >/dev/null
+check readonly_folder_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '此致{ENTER}敬礼！')" 5000
+wh_driver command "$KWO" 1003 >/dev/null
+wh_driver wait "编辑速记" visible 5000 >/dev/null
+wh_driver set-text "编辑速记" 1001 NEWRO >/dev/null
+wh_driver set-text "编辑速记" 1002 '只读' >/dev/null
+wh_driver command "编辑速记" 1 >/dev/null
+check readonly_folder_save_says_why wh_wait_until 15 box_appears "温馨提示"
+check readonly_folder_save_reason contains "$(wh_driver text "$BOX" 65535)" '不能写入'
+wh_driver wait "温馨提示" gone 10000 >/dev/null
+wh_driver command "编辑速记" 2 >/dev/null
+wh_driver wait "编辑速记" gone 5000 >/dev/null
+e2e_exit_kwo
+chattr -i "$APP/kwo.ini" "$APP/kwo.db" "$APP"
+EMPTY="$WH_DIR/empty"
+mkdir -p "$EMPTY" && cp "$APP/kwo.exe" "$EMPTY/" && chattr +i "$EMPTY"
+wh_start empty-readonly "$EMPTY/kwo.exe"
+pid=$!
+check readonly_empty_told wh_wait_until 20 box_appears "疾书精灵"
+check readonly_empty_names_folder contains "$(wh_driver text "$BOX" 65535)" '文件夹不能写入'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+check readonly_empty_ends wh_wait_until 10 e2e_gone "$pid"
+chattr -i "$EMPTY"
+psql_kwo() { $KWO_PG_PSQL "$@"; }
+psql_kwo -c "drop table if exists kwo" -c "create table kwo(id bigint primary key, shortkey text, content text)" ||
+  wh_fail "cannot make the table on the server"
+sqlite3 -csv "$APP/kwo.db" "select * from kwo" | psql_kwo -c "\\copy kwo from pstdin csv" ||
+  wh_fail "cannot copy the entries to the server"
+rm -f "$APP/kwo.db"
+row() { psql_kwo -c "select id || '|' || shortkey || '|' || content from kwo where shortkey='$1';"; }
+# Ends every session of kwo's database but psql's own.
+end_sessions() {
+  psql_kwo -c "select count(pg_terminate_backend(pid)) from pg_stat_activity where datname = 'kwo' and pid <> pg_backend_pid()" >/dev/null
+}
+
+# A connection string that cannot be opened: the message shows it with the password masked.
+e2e_write_ini '[sys]' 'connectionString=DSN=nichtda;Uid=kwo;Pwd=Geheim#42'
+wh_start start-failure "$APP/kwo.exe"
+pid=$!
+check start_failure_told wh_wait_until 20 box_appears "疾书精灵"
+text=$(wh_driver text "$BOX" 65535)
+check start_failure_names_string contains "$text" '连接字符串：DSN=nichtda;Uid=kwo;Pwd=******'
+fails start_failure_hides_password contains "$text" 'Geheim#42'
+wh_driver activate "$BOX" >/dev/null
+wh_driver keys RETURN
+check start_failure_ends wh_wait_until 10 e2e_gone "$pid"
+
+e2e_write_ini '[sys]' "connectionString=$KWO_PG_CONN" '[Options]' 'EnablePre=0' 'EnableAfter=0'
+e2e_start_kwo
+wh_driver command "$KWO" 32799 >/dev/null
+wh_driver wait "$KWO" visible 5000 >/dev/null || wh_fail "the main window did not open"
+EDIT="编辑速记"
+open_edit() {  # open_edit KEY
+  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver wait "$EDIT" visible 5000 >/dev/null || return 1
+  wh_driver set-text "$EDIT" 1001 "$1" >/dev/null
+}
+content_is() { wh_driver wait-text "$EDIT" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
+line_is() { wh_driver wait-text "$EDIT" 1044 "$(wh_file line.txt "$1")" 5000 >/dev/null; }
+closed() { wh_driver wait "$EDIT" gone 5000 >/dev/null; }
+
+# kwo's session ended on the server: the next lookup connects again and finds the entry.
+end_sessions
+check dropped_edit_opens open_edit K0
+check dropped_edit_shows_stored content_is '内容K0'
+wh_driver command "$EDIT" 2 >/dev/null
+check dropped_edit_closes closed
+end_sessions
+wh_driver set-text "$KWO" 1001 K1 >/dev/null
+check dropped_search_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K1')" 5000
+fails dropped_search_no_notice wh_driver wait "温馨提示" visible 2000
+
+# The lookup fails (the server is down): the dialog says so and is not in new-entry mode;
+# the server is back at "确定": the stored entry is shown, not replaced.
+bash "$KWO_PG_CLUSTER_SCRIPT" pause
+check failed_edit_opens open_edit K2
+check failed_lookup_said line_is '查不到这个速记符：数据库不能访问，不知道它是否已有内容。按“确定”时会再查一次，查到之前不会保存。'
+[ -z "${KWO_SHOTS:-}" ] || wh_screenshot "$KWO_SHOTS-lookup-failed"
+wh_driver set-text "$EDIT" 1002 '新的内容' >/dev/null
+bash "$KWO_PG_CLUSTER_SCRIPT" resume
+# Past the pause after kwo's failed connect; a "确定" sooner is refused as "lookup failed", also right.
+sleep 1.5
+wh_driver command "$EDIT" 1 >/dev/null
+check failed_lookup_shows_stored notice_says $'速记符“K2”已经有内容（刚才查不到，所以没有显示）：\n内容K2\n速记没有保存。您输入的内容仍在对话框里；再按“确定”会用它替换原有的内容。'
+check failed_lookup_not_replaced equals "$(row K2)" "$(e2e_short_key_id K2)|K2|内容K2"
+check failed_lookup_dialog_stays content_is '新的内容'
+wh_driver wait "温馨提示" gone 10000 >/dev/null
+wh_driver command "$EDIT" 2 >/dev/null
+check failed_edit_closes closed
+
+# kwo's server process stops (SIGSTOP: a paused machine, a link that drops
+# packets): while the user types, the window answers a message round trip
+# every 100 ms, none later than 2.5 s; once it runs again, searches find.
+wh_driver set-text "$KWO" 1001 A >/dev/null  # a session for the searches
+STOPPED=$(psql_kwo -c "select pid from pg_stat_activity where datname = 'kwo' and pid <> pg_backend_pid() and backend_type = 'client backend'")
+[ -n "$STOPPED" ] || wh_fail "kwo has no session on the server"
+kill -STOP $STOPPED
+( for key in K0 K1 AB K2; do wh_driver set-text "$KWO" 1001 "$key" >/dev/null; sleep 0.2; done ) &
+typing=$!
+longest=$(wh_driver ping "$KWO" 6000)
+wait $typing
+echo "longest round trip to the window while kwo's server process was stopped: ${longest:-none} ms"
+check hung_window_answers test "${longest:-99999}" -le 2500
+wh_driver set-text "$KWO" 1001 K1 >/dev/null
+check hung_next_search_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K1')" 8000
+kill -CONT $STOPPED
+STOPPED=
+
+e2e_exit_kwo
+
+# A wrong password: one message naming server, database and user; typing does not log in again; "重试" does.
+refusals() { grep -c 'password authentication failed for user "kwo_login"' "$KWO_PG_DIR/data/server.log"; }
+before=$(refusals)
+e2e_write_ini '[sys]' "connectionString=${KWO_PG_LOGIN_CONN/Pwd=kwo-login/Pwd=Geheim#42}"
+wh_start kwo "$APP/kwo.exe"
+KWO_PID=$!
+KWO=$(wh_driver wait "$KWO_TITLE" exists 20000) || wh_fail "kwo.exe did not create its main window"
+refused_box() {  # the message, not the main window (which has the same title)
+  BOX=$(wh_driver windows | awk -v main="$KWO" '$3 == "v" && $4 == "#32770" && $5 == "\"疾书精灵\"" && $1 != main { print $1; exit }')
+  [ -n "$BOX" ]
+}
+check refused_told wh_wait_until 20 refused_box
+text=$(wh_driver text "$BOX" 65535)
+[ -z "${KWO_SHOTS:-}" ] || wh_screenshot "$KWO_SHOTS-login-refused"
+check refused_says_why contains "$text" '数据库服务器拒绝了登录'
+check refused_names_where contains "$text" $'服务器：127.0.0.1\n数据库：kwo\n用户：kwo_login'
+fails refused_hides_password contains "$text" 'Geheim#42'
+check refused_one_login equals "$(($(refusals) - before))" 1
+wh_driver command "$BOX" 4 >/dev/null  # 重试
+wh_driver wait "$BOX" gone 5000 >/dev/null
+check refused_retry_asks_again wh_wait_until 20 refused_box
+check refused_retry_logs_in_once equals "$(($(refusals) - before))" 2
+wh_driver command "$BOX" 2 >/dev/null  # 取消
+wh_driver wait "$BOX" gone 5000 >/dev/null
+wh_driver command "$KWO" 32799 >/dev/null
+for key in A AB K K0 K1 K2 ZZ; do wh_driver set-text "$KWO" 1001 "$key" >/dev/null; sleep 0.3; done
+fails refused_told_once refused_box
+check refused_typing_logs_in_no_more equals "$(($(refusals) - before))" 2
+wh_driver command "$KWO" 1009 >/dev/null
+check refused_exits wh_wait_until 10 e2e_gone "$KWO_PID"
+e2e_finish
