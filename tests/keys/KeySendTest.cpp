@@ -222,27 +222,28 @@ TEST_F(KeySequence, RefusedInputStopsTheSequenceAndReleasesHeldKeys) {
 // Esc or the hotkey during a pause: nothing after it is sent, keys the
 // sequence holds are released, and the result says where it stopped.
 TEST_F(KeySequence, CancelledDuringAPauseSendsNothingMoreAndReleasesHeldKeys) {
-  const std::u16string text = u"{CTRL+}{SHIFT+}ab{DELAY 99999999}cd{SHIFT-}{CTRL-}";
-  platform.cancelAtSleep = 1;
-  platform.Clear();
-  const SendResult result = SendKeySequence(text.c_str(), state, platform);
-  EXPECT_EQ(result.stop, SendStop::Cancelled);
-  EXPECT_EQ(Transcript(platform), "D17 D16 'a' 'b' S99999999 U16 U17");
-  EXPECT_EQ(text.substr(result.stoppedAt), u"cd{SHIFT-}{CTRL-}");
-  // A default pause between the keys is cut short the same way, on its third wait.
-  platform.cancelAtSleep = 3;
-  platform.Clear();
-  const std::u16string slow = u"{DELAY=10}xyz{BEEP 800 10}";
-  const SendResult slowResult = SendKeySequence(slow.c_str(), state, platform);
-  EXPECT_EQ(slowResult.stop, SendStop::Cancelled);
-  EXPECT_EQ(Transcript(platform), "S10 'x' S10 'y' S10");
-  EXPECT_EQ(slow.substr(slowResult.stoppedAt), u"z{BEEP 800 10}");
-  // Elements that press no key stop too once cancelled: the beep does not sound.
-  platform.cancelAtSleep = 1;
-  platform.Clear();
-  EXPECT_EQ(SendKeySequence(u"{DELAY 5}{CTRL+}{BEEP 800 10}{APPACTIVATE x}", state, platform).stop,
-            SendStop::Cancelled);
-  EXPECT_EQ(Transcript(platform), "S5");
+  struct Case {
+    std::u16string text;
+    size_t cancelAtSleep;
+    std::string transcript;
+    std::u16string notSent;
+  };
+  const std::vector<Case> cases = {
+      {u"{CTRL+}{SHIFT+}ab{DELAY 99999999}cd{SHIFT-}{CTRL-}", 1, "D17 D16 'a' 'b' S99999999 U16 U17",
+       u"cd{SHIFT-}{CTRL-}"},
+      // A default pause between the keys is cut short the same way, here on its third wait.
+      {u"{DELAY=10}xyz{BEEP 800 10}", 3, "S10 'x' S10 'y' S10", u"z{BEEP 800 10}"},
+      // Elements that press no key stop too once cancelled: the beep does not sound.
+      {u"{DELAY 5}{CTRL+}{BEEP 800 10}{APPACTIVATE x}", 1, "S5", u"{CTRL+}{BEEP 800 10}{APPACTIVATE x}"},
+  };
+  for (const Case& c : cases) {
+    platform.cancelAtSleep = c.cancelAtSleep;
+    platform.Clear();
+    const SendResult result = SendKeySequence(c.text.c_str(), state, platform);
+    EXPECT_EQ(result.stop, SendStop::Cancelled) << text::Utf16ToUtf8(c.text);
+    EXPECT_EQ(Transcript(platform), c.transcript);
+    EXPECT_EQ(text::Utf16ToUtf8(c.text.substr(result.stoppedAt)), text::Utf16ToUtf8(c.notSent));
+  }
   platform.cancelAtSleep = SIZE_MAX;
 }
 
