@@ -15,7 +15,7 @@ KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} TOO
 LOADED=${KWO_LOADED_EXPANSIONS:-40}
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
-wh_init e2e-send $(( 240 + LOADED * 4 ))
+wh_init e2e-send $(( 330 + LOADED * 4 ))
 e2e_stage
 e2e_start_receiver "Send Editor"
 
@@ -259,7 +259,7 @@ e2e_ini 1 1 '【前】' '{ENTER}——后缀'
 e2e_start_kwo
 load=()
 for _ in 1 2; do
-  timeout $(( 240 + LOADED * 4 )) sh -c 'while :; do :; done' &
+  timeout $(( 330 + LOADED * 4 )) sh -c 'while :; do :; done' &
   load+=($!)
 done
 mixed=$(WH_RUN_TIMEOUT=$(( 60 + LOADED * 4 )) wh_run "$TOOL" expand-mix "$KWO" "$RCV" "$LOADED" \
