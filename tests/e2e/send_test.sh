@@ -219,10 +219,11 @@ RCV=$RCV_FAST
 # with the Shift the entry holds) or the hotkey cancels the rest, the held
 # key is released, and a notice names what was not sent.
 cancel_notice() {  # cancel_notice NOT-SENT-TEXT
-  local box
+  local box text
   box=$(wh_driver wait "温馨提示" visible 10000) || return 1
-  wh_driver text "$box" 65535 | tee /dev/stderr | grep -q "发送已按 Esc 或热键取消" || return 1
-  wh_driver text "$box" 65535 | grep -qF "没有发送的部分：$1"
+  text=$(wh_driver text "$box" 65535)
+  echo "$text" >&2
+  grep -q "发送已按 Esc 或热键取消" <<<"$text" && grep -qF "没有发送的部分：$1" <<<"$text"
 }
 # Stopped part-way, the key stays in the box (as after any stop): emptied for the next case.
 close_notice() {
