@@ -26,6 +26,23 @@ class SendingScope {
   keys::WinKeyPlatform& platform_;
 };
 
+// The keys already sent wait in the queue of the window in front until its
+// thread takes them; a notice that comes to the front before would take
+// them instead (seen under Wine: "ok" of a sending stopped after it arrived
+// as "o"). Two round trips of WM_NULL: the second one is answered only after
+// the thread has gone back to its queue, where the keys are next. Bounded, so
+// that a hung window does not hold the notice back.
+void LetTargetTakeItsKeys() {
+  constexpr UINT kTimeoutMs = 1000;
+  const HWND front = GetForegroundWindow();
+  DWORD process = 0;
+  if (front == nullptr || (GetWindowThreadProcessId(front, &process), process == GetCurrentProcessId())) return;
+  for (int trip = 0; trip < 2; ++trip) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(front, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored)) return;
+  }
+}
+
 // A sending already runs (its pause answers messages, among them a timer's or
 // a click on the tray menu): a second one would type into the middle of it.
 const wchar_t kBusyText[] = L"内容没有发送：上一条内容还在发送中。\n按 Esc 可以取消它。";
@@ -111,6 +128,7 @@ SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count
             ? keys::SendContent(pieces[i]->c_str(), pasteAbove, sendState, keyPlatform, clipboardPlatform)
             : keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
     if (result) continue;
+    LetTargetTakeItsKeys();
     std::u16string notSent = pieces[i]->substr(std::min(result.stoppedAt, pieces[i]->size()));
     for (size_t j = i + 1; j < count; ++j) notSent += *pieces[j];
     return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed, notSent));

@@ -667,7 +667,13 @@ bool ExpandWithNotice(HWND kwo, HWND receiver, const std::wstring& key, const st
   if (!PollUntil([&] { return (box = FindTopWindow(L"温馨提示")) != nullptr; }, kStepTimeoutMs)) {
     return Report(L"no notice came up");
   }
-  if (!PollUntil([&] { return TextIs(edit, arrives); }, kStepTimeoutMs)) return Report(L"the notice's text did not arrive");
+  if (!PollUntil([&] { return TextIs(edit, arrives); }, kStepTimeoutMs)) {
+    std::wstring actual, said;
+    ReadControlText(edit, actual);
+    ReadControlText(GetDlgItem(box, 0xFFFF), said);
+    return Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(arrives) + L"\"; the notice says \"" +
+                  Escaped(said) + L"\"");
+  }
   if (!BringToFront(box)) return Report(L"the notice cannot be brought to the front");
   SendChord({}, VK_RETURN);
   if (!PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, kStepTimeoutMs)) {
