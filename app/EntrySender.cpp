@@ -35,8 +35,10 @@ class SendingScope {
 void LetTargetTakeItsKeys() {
   constexpr UINT kTimeoutMs = 1000;
   const HWND front = GetForegroundWindow();
+  if (front == nullptr) return;
   DWORD process = 0;
-  if (front == nullptr || (GetWindowThreadProcessId(front, &process), process == GetCurrentProcessId())) return;
+  GetWindowThreadProcessId(front, &process);
+  if (process == GetCurrentProcessId()) return;
   for (int trip = 0; trip < 2; ++trip) {
     DWORD_PTR ignored = 0;
     if (!SendMessageTimeoutW(front, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored)) return;
