@@ -528,6 +528,27 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// After an expansion that went wrong kwo may still be up, showing a notice or
+// holding the key: the next one starts afresh.
+void StartAfresh(HWND kwo) {
+  PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
+  if (IsWindowVisible(kwo)) {
+    BringToFront(kwo);
+    SendChord({}, VK_ESCAPE);
+    PollUntil([&] { return !IsWindowVisible(kwo); }, 5000);
+  }
+  SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+}
+
+// Counts a failed expansion and names it on a line of its own.
+void CountFailure(Expansion outcome, int number, const std::wstring& key, int& lost, int& refused, int& misdirected) {
+  const wchar_t* what = outcome == Expansion::Lost      ? L" lost\n"
+                        : outcome == Expansion::Refused ? L" refused\n"
+                                                        : L" misdirected\n";
+  (outcome == Expansion::Lost ? lost : outcome == Expansion::Refused ? refused : misdirected) += 1;
+  WriteOut(L"expansion " + std::to_wstring(number) + L" " + key + what);
+}
+
 int CmdExpandMix(const std::vector<std::wstring>& args) {
   if (args.size() < 5 || (args.size() - 3) % 2 != 0) {
     return Usage(L"expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]");
@@ -552,19 +573,8 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
       times.push_back(ms);
       continue;
     }
-    const wchar_t* what = outcome == Expansion::Lost      ? L" lost\n"
-                          : outcome == Expansion::Refused ? L" refused\n"
-                                                          : L" misdirected\n";
-    (outcome == Expansion::Lost ? lost : outcome == Expansion::Refused ? refused : misdirected) += 1;
-    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key + what);
-    // kwo may still be up, showing a notice or holding the key: start the next one afresh.
-    PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
-    if (IsWindowVisible(kwo)) {
-      BringToFront(kwo);
-      SendChord({}, VK_ESCAPE);
-      PollUntil([&] { return !IsWindowVisible(kwo); }, 5000);
-    }
-    SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    CountFailure(outcome, i + 1, key, lost, refused, misdirected);
+    StartAfresh(kwo);
   }
   WriteOut(L"expand-mix " + std::to_wstring(count) + L" lost " + std::to_wstring(lost) + L" misdirected " +
            std::to_wstring(misdirected) + L" refused " + std::to_wstring(refused) + L" median-ms " +
@@ -731,16 +741,8 @@ int CmdExpandChecked(const std::vector<std::wstring>& args) {
     if (outcome == Expansion::Done) {
       times.push_back(ms);
     } else {
-      (outcome == Expansion::Lost ? lost : outcome == Expansion::Refused ? refused : misdirected) += 1;
-      WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + c.key +
-               (outcome == Expansion::Lost ? L" lost\n" : outcome == Expansion::Refused ? L" refused\n" : L" misdirected\n"));
-      PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
-      if (IsWindowVisible(kwo)) {
-        BringToFront(kwo);
-        SendChord({}, VK_ESCAPE);
-        PollUntil([&] { return !IsWindowVisible(kwo); }, 5000);
-      }
-      SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+      CountFailure(outcome, i + 1, c.key, lost, refused, misdirected);
+      StartAfresh(kwo);
     }
     if (i % 3 == 2) {
       ++notices;
