@@ -1,5 +1,7 @@
 #include "app/EntrySender.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "keys/PopupPlacement.h"
@@ -10,6 +12,42 @@ namespace {
 using keys::TargetProblem;
 
 SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { return {result, std::move(notice)}; }
+
+// One sending of the key platform: Esc and the hotkey cancel it, its pauses
+// answer the program's messages.
+class SendingScope {
+ public:
+  explicit SendingScope(keys::WinKeyPlatform& platform) : platform_(platform) { platform_.BeginSending(); }
+  ~SendingScope() { platform_.EndSending(); }
+  SendingScope(const SendingScope&) = delete;
+  SendingScope& operator=(const SendingScope&) = delete;
+
+ private:
+  keys::WinKeyPlatform& platform_;
+};
+
+// The keys already sent wait in the queue of the window in front until its
+// thread takes them; a notice that comes to the front before would take
+// them instead (seen under Wine: "ok" of a sending stopped after it arrived
+// as "o"). Two round trips of WM_NULL: the second one is answered only after
+// the thread has gone back to its queue, where the keys are next. Bounded, so
+// that a hung window does not hold the notice back.
+void LetTargetTakeItsKeys() {
+  constexpr UINT kTimeoutMs = 1000;
+  const HWND front = GetForegroundWindow();
+  if (front == nullptr) return;
+  DWORD process = 0;
+  GetWindowThreadProcessId(front, &process);
+  if (process == GetCurrentProcessId()) return;
+  for (int trip = 0; trip < 2; ++trip) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(front, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored)) return;
+  }
+}
+
+// A sending already runs (its pause answers messages, among them a timer's or
+// a click on the tray menu): a second one would type into the middle of it.
+const wchar_t kBusyText[] = L"内容没有发送：上一条内容还在发送中。\n按 Esc 可以取消它。";
 
 }  // namespace
 
@@ -31,6 +69,7 @@ void CEntrySender::PlaceNearTarget(HWND dialog) {
 }
 
 SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
+  if (keyPlatform.Sending()) return Report(SendOutcome::Result::NotSent, kBusyText);
   // Held down, the Enter that started the sending would repeat into the target.
   if (!keys::WaitForKeysUp(targetPlatform, {VK_RETURN}, times.keysMs, times.pollMs)) {
     return Report(SendOutcome::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false, hotKeyText));
@@ -65,6 +104,7 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
 }
 
 SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
+  if (keyPlatform.Sending()) return Report(SendOutcome::Result::Skipped);
   const keys::Target front = keys::CaptureForeground(targetPlatform);
   const TargetProblem problem = keys::LockTarget(targetPlatform, front, times);
   switch (problem) {
@@ -83,12 +123,17 @@ SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
 
 SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed,
                                const std::u16string* content) {
+  const SendingScope sending(keyPlatform);
   for (size_t i = 0; i < count; ++i) {
     const keys::SendResult result =
         pieces[i] == content
             ? keys::SendContent(pieces[i]->c_str(), pasteAbove, sendState, keyPlatform, clipboardPlatform)
             : keys::SendKeySequence(pieces[i]->c_str(), sendState, keyPlatform);
-    if (!result) return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed));
+    if (result) continue;
+    LetTargetTakeItsKeys();
+    std::u16string notSent = pieces[i]->substr(std::min(result.stoppedAt, pieces[i]->size()));
+    for (size_t j = i + 1; j < count; ++j) notSent += *pieces[j];
+    return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed, notSent));
   }
   return Report(SendOutcome::Result::Typed);
 }
@@ -115,7 +160,7 @@ std::wstring NotSentText(TargetProblem problem, bool timed, const std::wstring& 
   return text;
 }
 
-std::wstring StoppedText(keys::SendStop stop, bool timed) {
+std::wstring StoppedText(keys::SendStop stop, bool timed, const std::u16string& notSent) {
   std::wstring text = timed ? L"定时输入的内容没有全部发送：" : L"内容没有全部发送：";
   switch (stop) {
     case keys::SendStop::None:
@@ -125,6 +170,13 @@ std::wstring StoppedText(keys::SendStop stop, bool timed) {
     case keys::SendStop::InputRefused:
       return text + L"Windows 拒绝了模拟的键盘输入，输入已停止。\n"
                     L"如果目标窗口以管理员身份运行，请以管理员身份运行疾书精灵。";
+    case keys::SendStop::Cancelled: {
+      // The rest as written in the entry, cut short when long.
+      constexpr size_t kShown = 80;
+      std::wstring rest(notSent.begin(), notSent.begin() + static_cast<std::ptrdiff_t>(std::min(notSent.size(), kShown)));
+      if (notSent.size() > kShown) rest += L"…";
+      return text + L"发送已按 Esc 或热键取消。\n没有发送的部分：" + (rest.empty() ? L"（无）" : rest);
+    }
   }
   return text;
 }

@@ -54,7 +54,8 @@ class CEntrySender {
   SendOutcome SendEntry(HWND dialog, const EntryTexts& texts);
 
   // The timed sequence, into the window in front; skipped while no window
-  // of another program is in front or a modifier stays held.
+  // of another program is in front, a modifier stays held, or a sending runs.
+  // Esc or the hotkey during either sending cancels the rest of it.
   SendOutcome SendTimed(const std::u16string& sequence);
 
   // How notices name the hotkey that calls the main window up.
@@ -77,7 +78,8 @@ class CEntrySender {
 
 // The notice for a target that could not take the keys.
 std::wstring NotSentText(keys::TargetProblem problem, bool timed, const std::wstring& hotKeyText = L"Win + 空格");
-// The notice for a sequence that stopped part-way.
-std::wstring StoppedText(keys::SendStop stop, bool timed);
+// The notice for a sequence that stopped part-way; notSent: what was not
+// sent, as written in the entry (named when the user cancelled).
+std::wstring StoppedText(keys::SendStop stop, bool timed, const std::u16string& notSent = {});
 
 }  // namespace kwo::app

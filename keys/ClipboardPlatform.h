@@ -11,7 +11,9 @@ class ClipboardPlatform {
   virtual ~ClipboardPlatform() = default;
   // Saves what the clipboard holds and puts `text` there as Unicode text.
   // False, with the clipboard untouched, when it cannot be opened (another
-  // program holds it open).
+  // program holds it open), and while the text of an earlier paste has not
+  // been taken: that paste still waits in the target and would bring in
+  // whatever the clipboard holds when it is carried out.
   virtual bool PutText(std::u16string_view text) = 0;
   // Returns once the window in front has taken the text from the clipboard,
   // or after a bounded wait.

@@ -35,6 +35,10 @@ class KeyPlatform {
   // Brings the top-level window with this title (exact, case-insensitive) or
   // whose title contains it (case-sensitive) to the front; false if none.
   virtual bool ActivateWindow(std::u16string_view title) = 0;
+  // True once the user has asked to stop the sending (Esc or the hotkey
+  // while it runs): a pause ends early, and the interpreter sends nothing
+  // more but the releases of the keys it holds.
+  virtual bool Cancelled() { return false; }
 };
 
 }  // namespace kwo::keys

@@ -11,8 +11,9 @@ bool IsVirtualKey(uint16_t code) { return code >= 1 && code <= 254; }
 
 // The pending pause is taken once; otherwise the default pause becomes the
 // pending one and is taken. A negative pause is no pause: handed to Sleep
-// as an unsigned count it would block for weeks.
-void TakePause(KeyPlatform& platform, KeySendState& state) {
+// as an unsigned count it would block for weeks. False when the sending was
+// cancelled: the key event that was to follow is not sent.
+bool TakePause(KeyPlatform& platform, KeySendState& state) {
   int32_t delay = state.pendingDelayMs;
   if (delay == 0) {
     delay = state.defaultDelayMs;
@@ -20,6 +21,7 @@ void TakePause(KeyPlatform& platform, KeySendState& state) {
   }
   if (delay > 0) platform.Sleep(static_cast<uint32_t>(delay));
   state.pendingDelayMs = 0;
+  return !platform.Cancelled();
 }
 
 uint32_t DownFlags(bool extended) { return extended ? kExtendedKey : 0u; }
@@ -32,15 +34,14 @@ bool PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t coun
   const uint16_t scan = platform.ScanCode(code);
   const KeyEvent pair[2] = {{code, scan, DownFlags(extended)}, {code, scan, UpFlags(extended)}};
   for (uint16_t i = 0; i < count; ++i) {
-    TakePause(platform, state);
-    if (!platform.SendEvents(pair, 2)) return false;
+    if (!TakePause(platform, state) || !platform.SendEvents(pair, 2)) return false;
   }
   return true;
 }
 
 bool KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state) {
   if (!IsVirtualKey(code)) return true;
-  TakePause(platform, state);
+  if (!TakePause(platform, state)) return false;
   const KeyEvent down[1] = {{code, platform.ScanCode(code), DownFlags(extended)}};
   return platform.SendEvents(down, 1);
 }
@@ -52,9 +53,21 @@ bool KeyUp(KeyPlatform& platform, uint16_t code, bool extended) {
 }
 
 bool TypeChar(KeyPlatform& platform, char16_t unit, KeySendState& state) {
-  TakePause(platform, state);
+  if (!TakePause(platform, state)) return false;
   const KeyEvent pair[2] = {{0, unit, kUnicode}, {0, unit, kUnicode | kKeyUp}};
   return platform.SendEvents(pair, 2);
+}
+
+bool TakePendingPause(KeyPlatform& platform, KeySendState& state) {
+  if (state.pendingDelayMs <= 0) return !platform.Cancelled();
+  platform.Sleep(static_cast<uint32_t>(state.pendingDelayMs));
+  if (platform.Cancelled()) {
+    state.pendingDelayMs = 0;
+    return false;
+  }
+  // Taken: the next key event takes no pause at all, not even the default one.
+  state.pendingDelayMs = -1;
+  return true;
 }
 
 }  // namespace kwo::keys

@@ -130,6 +130,9 @@ class Interpreter {
   // {KEY+} stay held from one call to the next, as within one call.
   SendStop Run(std::u16string_view text, size_t position = 0) {
     while (position < text.size() && !refused_) {
+      stoppedAt_ = position;
+      // Elements that press nothing (a beep, a window switch) end here too.
+      if (!Check(!platform_.Cancelled())) break;
       const SequenceElement element = ScanElement(text, position);
       switch (element.kind) {
         case ElementKind::Unit:
@@ -153,6 +156,7 @@ class Interpreter {
           }
           if (length > kLongestGroup) {
             ReleaseHeldKeys();
+            stoppedAt_ = position;
             return SendStop::GroupTooLong;
           }
           RunGroup(text.data() + position + 1, length);
@@ -163,8 +167,12 @@ class Interpreter {
     }
     if (!refused_) return SendStop::None;
     ReleaseHeldKeys();
-    return SendStop::InputRefused;
+    return Stop();
   }
+
+  // Why the sending stopped once a key event was not sent.
+  SendStop Stop() const { return platform_.Cancelled() ? SendStop::Cancelled : SendStop::InputRefused; }
+  size_t stoppedAt() const { return stoppedAt_; }
 
   enum class PasteOutcome { Pasted, NotOnClipboard, Refused };
 
@@ -173,7 +181,11 @@ class Interpreter {
   // nothing pressed, when the clipboard cannot be had or a key held by the
   // sequence would turn Ctrl+V into another shortcut.
   PasteOutcome Paste(std::u16string_view text, ClipboardPlatform& clipboard) {
-    if (!held_.empty() || !clipboard.PutText(text)) return PasteOutcome::NotOnClipboard;
+    if (!held_.empty()) return PasteOutcome::NotOnClipboard;
+    // A pause due before the Ctrl is waited out first: the user's clipboard
+    // stays theirs meanwhile.
+    if (!Check(TakePendingPause(platform_, state_))) return PasteOutcome::Refused;
+    if (!clipboard.PutText(text)) return PasteOutcome::NotOnClipboard;
     const RestoreAtEnd restore(clipboard);
     bool pasted = false;
     if (Check(KeyDown(platform_, kControlKey, false, state_))) {
@@ -331,7 +343,8 @@ class Interpreter {
   Checker* checker_;
   char16_t group_[kGroupBufferSize];
   std::vector<HeldKey> held_;  // pressed by {KEY+} and not yet released
-  bool refused_ = false;
+  bool refused_ = false;  // a key event was refused, or not sent because the sending was cancelled
+  size_t stoppedAt_ = 0;   // the element being carried out
 };
 
 }  // namespace
@@ -341,6 +354,7 @@ SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatfor
   if (text != nullptr) {
     Interpreter interpreter(state, platform);
     result.stop = interpreter.Run(text);
+    result.stoppedAt = interpreter.stoppedAt();
   }
   state.defaultDelayMs = 0;
   return result;
@@ -357,12 +371,14 @@ SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& st
       if (piece.paste) {
         const auto outcome = interpreter.Paste(piece.text, clipboard);
         if (outcome == Interpreter::PasteOutcome::Refused) {
-          result.stop = SendStop::InputRefused;
+          result.stop = interpreter.Stop();
+          result.stoppedAt = piece.begin;
           break;
         }
         if (outcome == Interpreter::PasteOutcome::Pasted) continue;
       }
       result.stop = interpreter.Run(source, piece.begin);
+      result.stoppedAt = interpreter.stoppedAt();
       if (!result) break;
     }
   }

@@ -21,18 +21,23 @@ enum class SendStop {
   None,          // carried out to the end
   GroupTooLong,  // a brace group longer than 299 code units
   InputRefused,  // the system took fewer input records than asked
+  Cancelled,     // the user stopped it (KeyPlatform::Cancelled)
 };
 
 // The outcome of SendKeySequence; true when the whole sequence was carried out.
 struct SendResult {
   SendStop stop = SendStop::None;
+  // Stopped: where in the text the element begins that was not (wholly)
+  // carried out; nothing from there on was sent.
+  size_t stoppedAt = 0;
   explicit operator bool() const { return stop == SendStop::None; }
 };
 
 // Carries out the whole key sequence (NUL-terminated UTF-16). Stops at a
-// brace group longer than 299 code units, and at the first key event the
-// system does not take: nothing after it is typed, and keys it pressed
-// with {KEY+} and did not release yet are released.
+// brace group longer than 299 code units, at the first key event the
+// system does not take, and once the platform says the sending was
+// cancelled: nothing after it is typed, and keys it pressed with {KEY+} and
+// did not release yet are released.
 SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatform& platform);
 
 // SendKeySequence for an entry's content: each run of plain text longer than
@@ -47,11 +52,15 @@ SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& st
 // the pending pause once, else the default one; a pause below 1 ms sleeps not
 // at all. Codes outside 1..254 are no virtual keys: PressKey, KeyDown and
 // KeyUp send nothing for them and take no pause; so does a count of 0.
-// Each returns false when the system refused its records; PressKey then
-// stops repeating.
+// Each returns false when the system refused its records, or, sending
+// nothing, when the sending was cancelled before or during its pause;
+// PressKey then stops repeating. KeyUp sends even then: it releases keys.
 bool PressKey(KeyPlatform& platform, uint16_t code, bool extended, uint16_t count, KeySendState& state);
 bool KeyDown(KeyPlatform& platform, uint16_t code, bool extended, KeySendState& state);
 bool KeyUp(KeyPlatform& platform, uint16_t code, bool extended);
 bool TypeChar(KeyPlatform& platform, char16_t unit, KeySendState& state);
+// Takes the pending pause now, if there is one, so that the key event after
+// it takes none; false when the sending was cancelled.
+bool TakePendingPause(KeyPlatform& platform, KeySendState& state);
 
 }  // namespace kwo::keys

@@ -16,9 +16,10 @@ class Splitter {
     size_t position = 0;
     while (position < content_.size()) {
       const SequenceElement element = ScanElement(content_, position);
-      if (element.kind == ElementKind::Enter) {
-        Extend(position, element.end, u"\r\n", 1);
-      } else if (element.kind == ElementKind::Unit && element.unit >= 0x20) {
+      // A line end is pressed as Enter, as when typed, and ends the run:
+      // pasted, it would do what the window does with a pasted line break (a
+      // one-line box keeps only the first line, a chat box sends nothing).
+      if (element.kind == ElementKind::Unit && element.unit >= 0x20) {
         Extend(position, element.end, std::u16string_view(&element.unit, 1), IsLowSurrogate(element.unit) ? 0 : 1);
       } else {
         CloseRun();

@@ -1,7 +1,8 @@
 #pragma once
 // A KeyPlatform that carries nothing out and records everything it is asked
 // to do, in order: each SendEvents call with its records, pauses, beeps and
-// window activations; it can be told to refuse SendEvents calls. Used by
+// window activations; it can be told to refuse SendEvents calls, and to be
+// cancelled by the user during a pause. Used by
 // the tests, the fuzzer and the benchmark.
 #include <cstddef>
 #include <cstdint>
@@ -63,6 +64,7 @@ class RecordingKeyPlatform final : public KeyPlatform {
     return FakeScanCode(vk);
   }
   void Sleep(uint32_t milliseconds) override {
+    if (++sleepCalls_ == cancelAtSleep) cancelled_ = true;
     sleptMs_ += milliseconds;
     Action action;
     action.kind = Kind::Sleep;
@@ -84,10 +86,13 @@ class RecordingKeyPlatform final : public KeyPlatform {
     return activateResult;
   }
 
+  bool Cancelled() override { return cancelled_; }
+
   void Clear() {
     events_.clear();
     actions_.clear();
-    sendCalls_ = eventCount_ = scanCodeCalls_ = 0;
+    sendCalls_ = eventCount_ = scanCodeCalls_ = sleepCalls_ = 0;
+    cancelled_ = false;
     sleptMs_ = 0;
     truncated_ = false;
   }
@@ -107,6 +112,9 @@ class RecordingKeyPlatform final : public KeyPlatform {
   // refuses: they return false and record nothing.
   size_t refuseFirstCall = SIZE_MAX;
   size_t refuseLastCall = SIZE_MAX;
+  // The Sleep call (counted from 1 since the last Clear) during which the
+  // user cancels the sending: from then on Cancelled() is true.
+  size_t cancelAtSleep = SIZE_MAX;
 
  private:
   void Store(Action&& action) {
@@ -119,6 +127,8 @@ class RecordingKeyPlatform final : public KeyPlatform {
   size_t sendCalls_ = 0;
   size_t eventCount_ = 0;
   size_t scanCodeCalls_ = 0;
+  size_t sleepCalls_ = 0;
+  bool cancelled_ = false;
   uint64_t sleptMs_ = 0;
   bool truncated_ = false;
 };

@@ -181,6 +181,11 @@ bool WinClipboardPlatform::EnsureWindow() {
 
 bool WinClipboardPlatform::PutText(std::u16string_view text) {
   if (pending_ || !EnsureWindow()) return false;
+  // The text of an earlier paste not yet asked for: its Ctrl+V still waits
+  // in the target's queue and brings in whatever the clipboard holds when
+  // the target gets to it. Neither another text nor the user's clipboard may
+  // be there then: this run is typed instead.
+  if (restoreDue_ && !handedOut_) return false;
   // The user's clipboard of an earlier paste first: saved now, the pasted
   // text would take its place for good.
   if (restoreDue_ && !PutBack(1)) return false;
@@ -209,7 +214,8 @@ bool WinClipboardPlatform::PutText(std::u16string_view text) {
     if (mark && SetClipboardData(exclude, mark.get()) != nullptr) mark.release();
   }
   targetProcess_ = 0;
-  if (const HWND front = GetForegroundWindow()) GetWindowThreadProcessId(front, &targetProcess_);
+  targetWindow_ = GetForegroundWindow();
+  if (targetWindow_ != nullptr) GetWindowThreadProcessId(targetWindow_, &targetProcess_);
   pending_ = true;
   taken_ = false;
   handedOut_ = false;
@@ -277,7 +283,10 @@ bool WinClipboardPlatform::PutBack(int tries) {
 }
 
 void WinClipboardPlatform::RetryRestore() {
-  const bool late = GetTickCount64() >= restoreDeadline_;
+  // A target that has stopped answering has not got to its Ctrl+V yet: the
+  // text waits for it, however long that takes.
+  const bool late = GetTickCount64() >= restoreDeadline_ &&
+                    !(IsWindow(targetWindow_) && IsHungAppWindow(targetWindow_));
   if (restoreDue_ && (handedOut_ || late) && PutBack(1)) return;
   if (restoreDue_ && !late) return;
   // Held for good: the pasted text stays.

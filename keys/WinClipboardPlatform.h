@@ -55,7 +55,8 @@ class WinClipboardPlatform final : public ClipboardPlatform {
 
   HWND window_ = nullptr;
   std::u16string text_;       // on the clipboard, not yet handed out
-  DWORD targetProcess_ = 0;   // the process of the window in front at PutText
+  HWND targetWindow_ = nullptr;  // the window in front at PutText
+  DWORD targetProcess_ = 0;   // its process
   bool pending_ = false;      // PutText succeeded, Restore not yet done
   bool taken_ = false;        // the target process asked for the text
   bool handedOut_ = false;    // any program asked for it

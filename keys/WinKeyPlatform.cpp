@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,16 @@ namespace kwo::keys {
 namespace {
 
 constexpr int kTitleBufferSize = 300;
+// Hotkey ids of Esc while a sending runs (ids up to 0xBFFF are the
+// program's own): one per combination of the four modifiers, since a
+// modifier the sequence holds down is part of the user's press.
+constexpr int kEscapeHotKeyId = 0xBF00;
+constexpr UINT kModifierCombinations = 16;  // MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN
+// Between key events without a pause, the messages are looked at this often.
+constexpr uint64_t kPumpEveryMs = 10;
+// A pause looks at the Esc key at least this often: pressed with a modifier
+// the sequence holds, Esc is no hotkey and shows only in the key state.
+constexpr DWORD kEscapePollMs = 30;
 
 INPUT ToInput(const KeyEvent& event) {
   INPUT input{};
@@ -87,8 +98,82 @@ HWND FindWindowByTitle(const std::wstring& title) {
 
 }  // namespace
 
+WinKeyPlatform::~WinKeyPlatform() { HoldEscape(false); }
+
+void WinKeyPlatform::BeginSending() {
+  sending_ = true;
+  cancelled_ = false;
+  lastPumpMs_ = GetTickCount64();
+  HoldEscape(true);
+}
+
+void WinKeyPlatform::EndSending() {
+  HoldEscape(false);
+  sending_ = false;
+  cancelled_ = false;
+  escapePressedHere_ = false;
+}
+
+void WinKeyPlatform::HoldEscape(bool hold) {
+  if (hold == escapeHeld_) return;
+  escapeHeld_ = hold;
+  for (UINT modifiers = 0; modifiers < kModifierCombinations; ++modifiers) {
+    const int id = kEscapeHotKeyId + static_cast<int>(modifiers);
+    // A combination the system or another program keeps is left out: Esc
+    // still shows in the key state, which the pauses look at as well.
+    if (hold) {
+      RegisterHotKey(nullptr, id, modifiers, VK_ESCAPE);
+    } else {
+      UnregisterHotKey(nullptr, id);
+    }
+  }
+}
+
+void WinKeyPlatform::Pump() {
+  lastPumpMs_ = GetTickCount64();
+  if (!escapePressedHere_ && (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0) cancelled_ = true;
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_HOTKEY) {
+      // Esc or the activation hotkey: the user wants the sending stopped,
+      // and nothing else done with that press.
+      cancelled_ = true;
+      continue;
+    }
+    if (message.message == WM_QUIT) {
+      // The program is ending: the sending stops, the message loop gets the quit back.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      cancelled_ = true;
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+bool WinKeyPlatform::Cancelled() {
+  if (sending_ && !cancelled_ && GetTickCount64() - lastPumpMs_ >= kPumpEveryMs) Pump();
+  return cancelled_;
+}
+
 bool WinKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
   if (count == 0) return true;
+  // Esc pressed by the sequence itself is no cancel: the hotkey is let go for it.
+  bool escape = false;
+  for (size_t i = 0; i < count; ++i) escape = escape || events[i].vk == VK_ESCAPE;
+  if (!escape) return SendInputs(events, count);
+  const bool held = escapeHeld_;
+  HoldEscape(false);
+  const bool sent = SendInputs(events, count);
+  HoldEscape(held);
+  // Held down by the sequence ({ESC+}), Esc is no cancel until let go.
+  for (size_t i = 0; i < count; ++i) {
+    if (events[i].vk == VK_ESCAPE) escapePressedHere_ = (events[i].flags & kKeyUp) == 0;
+  }
+  return sent;
+}
+
+bool WinKeyPlatform::SendInputs(const KeyEvent* events, size_t count) {
   constexpr size_t kOnStack = 8;
   if (count <= kOnStack) {
     INPUT inputs[kOnStack];
@@ -104,7 +189,22 @@ uint16_t WinKeyPlatform::ScanCode(uint16_t vk) {
   return static_cast<uint16_t>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
 }
 
-void WinKeyPlatform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void WinKeyPlatform::Sleep(uint32_t milliseconds) {
+  if (!sending_) {
+    ::Sleep(milliseconds);
+    return;
+  }
+  // However long the pause, the program keeps answering, and Esc or the
+  // hotkey ends it.
+  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  for (;;) {
+    Pump();
+    const ULONGLONG now = GetTickCount64();
+    if (cancelled_ || now >= deadline) return;
+    const DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kEscapePollMs));
+    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}
 
 void WinKeyPlatform::Beep(uint32_t frequency, uint32_t milliseconds) { ::Beep(frequency, milliseconds); }
 

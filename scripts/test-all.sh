@@ -91,6 +91,8 @@ measure_all() {
   # Short versions; the full counts are run by hand (100 kills per kind, 10,000 expansions).
   bash "$root/scripts/crash-trials.sh" "$dir" "${KWO_CRASH_KILLS:-3}" || ok=1
   bash "$root/scripts/soak.sh" "$dir" "${KWO_SOAK_EXPANSIONS:-60}" "${KWO_SOAK_EVERY:-30}" || ok=1
+  # 500 expansions by hand.
+  bash "$root/scripts/paste-soak.sh" "$dir" "${KWO_PASTE_SOAK_EXPANSIONS:-9}" || ok=1
   return $ok
 }
 

@@ -11,7 +11,8 @@
 #   e2e_start_kwo                starts $APP/kwo.exe, waits for its main window
 #                                (hidden), sets $KWO to its handle
 #   e2e_exit_kwo                 exit command 1009, waits until the process ended
-#   e2e_start_receiver TITLE     starts receiver.exe, sets $RCV to its handle
+#   e2e_start_receiver TITLE [X Y [OPTION...]]
+#                                starts receiver.exe, sets $RCV to its handle
 #   e2e_call_up                  receiver to the top, Win + Space, waits until
 #                                the main window is in front
 #   e2e_open_options             opens the options dialog, sets $DLG to its handle
@@ -108,7 +109,7 @@ e2e_exit_kwo() {
 e2e_gone() { ! kill -0 "$1" 2>/dev/null; }
 
 e2e_start_receiver() {
-  wh_start "receiver-$1" "$RECEIVER" "$1" "${2:-40}" "${3:-40}"
+  wh_start "receiver-$1" "$RECEIVER" "$1" "${2:-40}" "${3:-40}" "${@:4}"
   RCV=$(wh_driver wait "$1" visible 20000) || wh_fail "the receiver '$1' did not appear"
 }
 

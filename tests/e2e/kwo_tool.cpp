@@ -20,6 +20,18 @@
 //       typed nothing and showed a notice). The last line is "expand-mix COUNT
 //       lost L misdirected M refused R median-ms MS" (Enter until the text was
 //       complete); exit code 1 when any was lost or misdirected
+//   kwo_tool.exe expand-checked KWO_WINDOW SECRET_FILE NOTICE_RECEIVER NOTICE_KEY NOTICE_FILE COUNT
+//                RECEIVER KEY EXPECTED_FILE [RECEIVER KEY EXPECTED_FILE...]
+//       COUNT expansions as expand-mix, each case into its own receiver, with
+//       the text of SECRET_FILE put on the clipboard before each; after every
+//       third, NOTICE_KEY into NOTICE_RECEIVER, whose first part (NOTICE_FILE)
+//       arrives and whose notice is closed with Enter. Counts besides lost,
+//       misdirected and refused: leaked (the secret in the receiver),
+//       clipboard-not-restored (not the secret again within 10 s of the
+//       expansion) and notice-failures. The last line is "expand-checked COUNT
+//       lost L misdirected M refused R leaked S clipboard-not-restored C
+//       notices N notice-failures F median-ms MS"; exit code 1 when any but
+//       refused is not 0
 //   kwo_tool.exe hold FILE [exclusive]
 //       opens FILE for reading and lets others only read it (exclusive: for
 //       reading and writing, and lets nobody else open it), shows a hidden
@@ -524,6 +536,27 @@ int CmdExpandLoop(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// After an expansion that went wrong kwo may still be up, showing a notice or
+// holding the key: the next one starts afresh.
+void StartAfresh(HWND kwo) {
+  PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
+  if (IsWindowVisible(kwo)) {
+    BringToFront(kwo);
+    SendChord({}, VK_ESCAPE);
+    PollUntil([&] { return !IsWindowVisible(kwo); }, 5000);
+  }
+  SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+}
+
+// Counts a failed expansion and names it on a line of its own.
+void CountFailure(Expansion outcome, int number, const std::wstring& key, int& lost, int& refused, int& misdirected) {
+  const wchar_t* what = outcome == Expansion::Lost      ? L" lost\n"
+                        : outcome == Expansion::Refused ? L" refused\n"
+                                                        : L" misdirected\n";
+  (outcome == Expansion::Lost ? lost : outcome == Expansion::Refused ? refused : misdirected) += 1;
+  WriteOut(L"expansion " + std::to_wstring(number) + L" " + key + what);
+}
+
 int CmdExpandMix(const std::vector<std::wstring>& args) {
   if (args.size() < 5 || (args.size() - 3) % 2 != 0) {
     return Usage(L"expand-mix KWO_WINDOW RECEIVER_WINDOW COUNT KEY EXPECTED_FILE [KEY EXPECTED_FILE...]");
@@ -548,19 +581,8 @@ int CmdExpandMix(const std::vector<std::wstring>& args) {
       times.push_back(ms);
       continue;
     }
-    const wchar_t* what = outcome == Expansion::Lost      ? L" lost\n"
-                          : outcome == Expansion::Refused ? L" refused\n"
-                                                          : L" misdirected\n";
-    (outcome == Expansion::Lost ? lost : outcome == Expansion::Refused ? refused : misdirected) += 1;
-    WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + key + what);
-    // kwo may still be up, showing a notice or holding the key: start the next one afresh.
-    PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
-    if (IsWindowVisible(kwo)) {
-      BringToFront(kwo);
-      SendChord({}, VK_ESCAPE);
-      PollUntil([&] { return !IsWindowVisible(kwo); }, 5000);
-    }
-    SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    CountFailure(outcome, i + 1, key, lost, refused, misdirected);
+    StartAfresh(kwo);
   }
   WriteOut(L"expand-mix " + std::to_wstring(count) + L" lost " + std::to_wstring(lost) + L" misdirected " +
            std::to_wstring(misdirected) + L" refused " + std::to_wstring(refused) + L" median-ms " +
@@ -610,33 +632,142 @@ int CmdLockDb(const std::vector<std::wstring>& args) {
 
 // --- The clipboard ------------------------------------------------------------
 
-int CmdClipboardSet(const std::vector<std::wstring>& args) {
-  if (args.empty()) return Usage(L"clipboard-set FILE");
-  std::wstring text;
-  if (!ReadUtf8File(args[0], text)) return 1;
+// The text as the clipboard's only content; false with a message when that failed.
+bool PutClipboardText(const std::wstring& text) {
   kwo::OwnedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t)));
-  if (!memory) return Fail(L"out of memory");
+  if (!memory) return Report(L"out of memory");
   std::memcpy(GlobalLock(memory.get()), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
   GlobalUnlock(memory.get());
-  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Fail(L"cannot open the clipboard");
+  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Report(L"cannot open the clipboard");
   const bool put = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr;
   if (put) memory.release();
   CloseClipboard();
-  return put ? 0 : Fail(L"cannot put the text on the clipboard");
+  return put || Report(L"cannot put the text on the clipboard");
 }
 
-int CmdClipboardText() {
-  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Fail(L"cannot open the clipboard");
-  std::wstring text;
+// The Unicode text on the clipboard; false with a message when there is none.
+bool ReadClipboardText(std::wstring& text) {
+  if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5000)) return Report(L"cannot open the clipboard");
+  text.clear();
   const HANDLE data = GetClipboardData(CF_UNICODETEXT);
   if (const auto* units = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
     text = units;
     GlobalUnlock(data);
   }
   CloseClipboard();
-  if (data == nullptr) return Fail(L"no text on the clipboard");
+  return data != nullptr || Report(L"no text on the clipboard");
+}
+
+int CmdClipboardSet(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage(L"clipboard-set FILE");
+  std::wstring text;
+  if (!ReadUtf8File(args[0], text)) return 1;
+  return PutClipboardText(text) ? 0 : 1;
+}
+
+int CmdClipboardText() {
+  std::wstring text;
+  if (!ReadClipboardText(text)) return 1;
   WriteOut(text);
   return 0;
+}
+
+// --- Expansions the user must be able to trust ----------------------------------
+
+// The notice expansion: its first part arrives, the notice comes up and is
+// closed with Enter, as a user does. False with a message when a step did not happen.
+bool ExpandWithNotice(HWND kwo, HWND receiver, const std::wstring& key, const std::wstring& arrives) {
+  HWND edit = GetDlgItem(receiver, kReceiverEdit);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  if (!CallUpWithKey(kwo, receiver, key)) return false;
+  SendChord({}, VK_RETURN);
+  HWND box = nullptr;
+  if (!PollUntil([&] { return (box = FindTopWindow(L"温馨提示")) != nullptr; }, kStepTimeoutMs)) {
+    return Report(L"no notice came up");
+  }
+  if (!PollUntil([&] { return TextIs(edit, arrives); }, kStepTimeoutMs)) {
+    std::wstring actual, said;
+    ReadControlText(edit, actual);
+    ReadControlText(GetDlgItem(box, 0xFFFF), said);
+    return Report(L"the receiver holds \"" + Escaped(actual) + L"\", not \"" + Escaped(arrives) + L"\"; the notice says \"" +
+                  Escaped(said) + L"\"");
+  }
+  if (!BringToFront(box)) return Report(L"the notice cannot be brought to the front");
+  SendChord({}, VK_RETURN);
+  if (!PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, kStepTimeoutMs)) {
+    return Report(L"Enter did not close the notice");
+  }
+  // Stopped part-way, kwo keeps the key in its box: emptied, as the user would.
+  SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  return true;
+}
+
+int CmdExpandChecked(const std::vector<std::wstring>& args) {
+  if (args.size() < 9 || (args.size() - 6) % 3 != 0) {
+    return Usage(L"expand-checked KWO_WINDOW SECRET_FILE NOTICE_RECEIVER NOTICE_KEY NOTICE_FILE COUNT "
+                 L"RECEIVER KEY EXPECTED_FILE [RECEIVER KEY EXPECTED_FILE...]");
+  }
+  HWND kwo = FindTopWindow(args[0]);
+  HWND noticeReceiver = FindTopWindow(args[2]);
+  std::wstring secret, noticeText;
+  if (!kwo || !noticeReceiver) return Fail(L"kwo or the notice's receiver is missing");
+  if (!ReadUtf8File(args[1], secret) || !ReadUtf8File(args[4], noticeText)) return 1;
+  struct Case {
+    HWND receiver;
+    std::wstring key, expected;
+  };
+  std::vector<Case> cases;
+  for (size_t i = 6; i + 2 < args.size(); i += 3) {
+    Case c{FindTopWindow(args[i]), args[i + 1], {}};
+    if (!c.receiver) return Fail(L"no receiver " + args[i]);
+    if (!ReadUtf8File(args[i + 2], c.expected)) return 1;
+    cases.push_back(std::move(c));
+  }
+  const int count = std::max(1, _wtoi(args[5].c_str()));
+  int lost = 0, misdirected = 0, refused = 0, leaked = 0, notRestored = 0, notices = 0, noticeFailures = 0;
+  std::vector<double> times;
+  const auto leaks = [&](HWND receiver) {
+    std::wstring text;
+    return ReadControlText(GetDlgItem(receiver, kReceiverEdit), text) && text.find(secret) != std::wstring::npos;
+  };
+  for (int i = 0; i < count; ++i) {
+    const Case& c = cases[static_cast<size_t>(i) % cases.size()];
+    if (!PutClipboardText(secret)) return Fail(L"cannot set the clipboard");
+    double ms = 0;
+    const Expansion outcome = ExpandOnce(kwo, c.receiver, c.key, c.expected, ms);
+    if (leaks(c.receiver)) {
+      ++leaked;
+      WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + c.key + L" brought the user's clipboard in\n");
+    }
+    // Read only once the whole text has arrived: a read while a paste waits would count as the target's.
+    std::wstring clip;
+    if (!PollUntil([&] { return ReadClipboardText(clip) && clip == secret; }, 10000)) {
+      ++notRestored;
+      WriteOut(L"expansion " + std::to_wstring(i + 1) + L" " + c.key + L": the clipboard holds \"" + Escaped(clip) +
+               L"\"\n");
+    }
+    if (outcome == Expansion::Done) {
+      times.push_back(ms);
+    } else {
+      CountFailure(outcome, i + 1, c.key, lost, refused, misdirected);
+      StartAfresh(kwo);
+    }
+    if (i % 3 == 2) {
+      ++notices;
+      if (!ExpandWithNotice(kwo, noticeReceiver, args[3], noticeText)) {
+        ++noticeFailures;
+        WriteOut(L"notice after expansion " + std::to_wstring(i + 1) + L" failed\n");
+        PollUntil([&] { return FindTopWindow(L"温馨提示") == nullptr; }, 10000);
+        SendMessageW(GetDlgItem(kwo, kShortKeyBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+      }
+    }
+  }
+  WriteOut(L"expand-checked " + std::to_wstring(count) + L" lost " + std::to_wstring(lost) + L" misdirected " +
+           std::to_wstring(misdirected) + L" refused " + std::to_wstring(refused) + L" leaked " +
+           std::to_wstring(leaked) + L" clipboard-not-restored " + std::to_wstring(notRestored) + L" notices " +
+           std::to_wstring(notices) + L" notice-failures " + std::to_wstring(noticeFailures) + L" median-ms " +
+           Fixed(Median(times), 1) + L"\n");
+  return lost + misdirected + leaked + notRestored + noticeFailures == 0 ? 0 : 1;
 }
 
 int CmdHoldClipboard() {
@@ -843,6 +974,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"gdi") return CmdGdi(args);
   if (command == L"expand-loop") return CmdExpandLoop(args);
   if (command == L"expand-mix") return CmdExpandMix(args);
+  if (command == L"expand-checked") return CmdExpandChecked(args);
   if (command == L"hold") return CmdHold(args);
   if (command == L"lock-db") return CmdLockDb(args);
   if (command == L"clipboard-set") return CmdClipboardSet(args);

@@ -16,7 +16,7 @@ KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe} TOO
 LOADED=${KWO_LOADED_EXPANSIONS:-40}
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
-wh_init e2e-send $(( 240 + LOADED * 4 ))
+wh_init e2e-send $(( 330 + LOADED * 4 ))
 e2e_stage
 e2e_start_receiver "Send Editor"
 
@@ -163,6 +163,13 @@ printf "insert into kwo(id, shortkey, content) values(%s, 'PASTE', '%s' || char(
   sqlite3 "$APP/kwo.db" || wh_fail "cannot add the entry PASTE"
 PASTED='【前】开头\r\n第一段：一段很长的文字 {括号} and \\ 反斜杠。\r\nSecond line 第二行 😀 与更多文字。\t结尾——后缀'
 USER_CLIP='用户原来的剪贴板 clipboard'
+{
+  e2e_row SLOWA "'X{ENTER}abcdefghijklmnopqrstuvwxyz0123{ENTER}end'"
+  e2e_row SLOWB "'X{ENTER}abcdefghijklmnopqrstuvwxyz0123{TAB}ABCDEFGHIJKLMNOPQRSTUVWXYZ{ENTER}end'"
+  e2e_row LINES "'first line of the long text' || char(13, 10) || 'second line of the long text'"
+  e2e_row PAUSEA "'ab{SHIFT+}{DELAY 99999999}cd{SHIFT-}'"
+  e2e_row PAUSEB "'甲{DELAY 99999999}乙'"
+} | sqlite3 "$APP/kwo.db" || wh_fail "cannot add the slow paste entries"
 e2e_write_ini '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
   'EnableAfter=1' 'PreStr=【前】' 'AfterStr=——后缀' 'PasteAbove=20'
 e2e_start_kwo
@@ -170,17 +177,82 @@ paste_count() { wh_driver message "$RCV" 32769 0 0 --send; }
 clipboard_text() { wh_run "$TOOL" clipboard-text; }
 wh_run "$TOOL" clipboard-set "$(wh_file clip.txt "$USER_CLIP")" || wh_fail "cannot set the clipboard"
 pastes=$(paste_count)
+# Two lines, each pasted; the line end between them is pressed as Enter.
 expand_case paste_long_run PASTE "$PASTED"
-check paste_long_run_pasted_once equals "$(paste_count)" "$(( pastes + 1 ))"
+check paste_long_run_pasted_once_a_line equals "$(paste_count)" "$(( pastes + 2 ))"
 check paste_clipboard_restored equals "$(clipboard_text)" "$USER_CLIP"
 # Another program holds the clipboard open: the same text is typed, the clipboard untouched.
 wh_start clipboard-holder "$TOOL" hold-clipboard
 wh_driver wait "E2E Clipboard Holder" exists 20000 >/dev/null || wh_fail "the clipboard holder did not start"
 expand_case held_clipboard_typed PASTE "$PASTED"
-check held_clipboard_no_paste equals "$(paste_count)" "$(( pastes + 1 ))"
+check held_clipboard_no_paste equals "$(paste_count)" "$(( pastes + 2 ))"
 wh_driver close "E2E Clipboard Holder" >/dev/null
 wh_driver wait "E2E Clipboard Holder" gone 10000 >/dev/null
 check held_clipboard_untouched equals "$(clipboard_text)" "$USER_CLIP"
+# A window that handles its paste late (5 s, longer than kwo waits for it to
+# take the text), with a secret on the clipboard: each run arrives once and in
+# order, a run after one not yet taken is typed, the secret never arrives, and
+# the clipboard holds it again once the paste is done.
+SECRET='SECRET-密码123'
+secret_back() { [ "$(clipboard_text)" = "$SECRET" ]; }
+RCV_FAST=$RCV
+e2e_start_receiver "Slow Editor" 200 100 --slow-paste=5000
+wh_run "$TOOL" clipboard-set "$(wh_file clip.txt "$SECRET")" || wh_fail "cannot set the clipboard"
+pastes=$(paste_count)
+expand_case slow_paste_one_run SLOWA '【前】X\r\nabcdefghijklmnopqrstuvwxyz0123\r\nend——后缀'
+check slow_paste_one_run_pasted equals "$(paste_count)" "$(( pastes + 1 ))"
+check slow_paste_one_run_clipboard_back wh_wait_until 10 secret_back
+expand_case slow_paste_two_runs SLOWB \
+  '【前】X\r\nabcdefghijklmnopqrstuvwxyz0123\tABCDEFGHIJKLMNOPQRSTUVWXYZ\r\nend——后缀'
+check slow_paste_two_runs_second_typed equals "$(paste_count)" "$(( pastes + 2 ))"
+check slow_paste_two_runs_clipboard_back wh_wait_until 10 secret_back
+wh_driver close "$RCV" >/dev/null
+wh_driver wait "$RCV" gone 10000 >/dev/null
+# In a one-line box (a chat box) a pasted text keeps only its first line:
+# line ends are pressed as Enter between the pasted lines, as when typed.
+e2e_start_receiver "One-line Editor" 200 100 --one-line
+expand_case one_line_box_gets_every_line LINES '【前】first line of the long textsecond line of the long text——后缀'
+check one_line_box_clipboard_back wh_wait_until 10 secret_back
+wh_driver close "$RCV" >/dev/null
+wh_driver wait "$RCV" gone 10000 >/dev/null
+RCV=$RCV_FAST
+
+# A pause of 28 hours: kwo keeps answering its window meanwhile; Esc (even
+# with the Shift the entry holds) or the hotkey cancels the rest, the held
+# key is released, and a notice names what was not sent.
+cancel_notice() {  # cancel_notice NOT-SENT-TEXT
+  local box text
+  box=$(wh_driver wait "温馨提示" visible 10000) || return 1
+  text=$(wh_driver text "$box" 65535)
+  echo "$text" >&2
+  grep -q "发送已按 Esc 或热键取消" <<<"$text" && grep -qF "没有发送的部分：$1" <<<"$text"
+}
+# Stopped part-way, the key stays in the box (as after any stop): emptied for the next case.
+close_notice() {
+  wh_driver close "温馨提示" >/dev/null
+  wh_driver wait "温馨提示" gone 10000 >/dev/null
+  wh_driver set-text "$KWO" 1001 "" >/dev/null
+}
+empty_receiver
+check long_pause_types_first_part e2e_expand PAUSEA '【前】ab'
+answers() { wh_driver message "$KWO" 0 0 0 --send >/dev/null; }
+check long_pause_window_answers answers
+check long_pause_tray_answers wh_driver message "$KWO" 1024 0 512 --send
+wh_driver keys ESCAPE
+check long_pause_esc_cancels cancel_notice 'cd{SHIFT-}——后缀'
+close_notice
+# The key X, not a character: with Shift still down it would give X.
+wh_driver activate "$RCV" >/dev/null
+wh_driver keys 0x58
+check long_pause_shift_released wh_driver wait-text "$RCV" 100 "$(wh_file expected.txt '【前】abx')" 5000
+empty_receiver
+check long_pause_b_types_first_part e2e_expand PAUSEB '【前】甲'
+check long_pause_b_window_answers answers
+wh_driver hotkey
+check long_pause_hotkey_cancels cancel_notice '乙——后缀'
+check long_pause_hotkey_shows_no_window equals "$(wh_driver state "$KWO")" hidden
+close_notice
+expand_case after_cancel_expansion_arrives A '【前】您好，很高兴认识您！——后缀'
 e2e_exit_kwo
 
 # Under load: two processes spin on both cores (each ends by itself at the
@@ -190,7 +262,7 @@ e2e_ini 1 1 '【前】' '{ENTER}——后缀'
 e2e_start_kwo
 load=()
 for _ in 1 2; do
-  timeout $(( 240 + LOADED * 4 )) sh -c 'while :; do :; done' &
+  timeout $(( 330 + LOADED * 4 )) sh -c 'while :; do :; done' &
   load+=($!)
 done
 mixed=$(WH_RUN_TIMEOUT=$(( 60 + LOADED * 4 )) wh_run "$TOOL" expand-mix "$KWO" "$RCV" "$LOADED" \

@@ -219,6 +219,34 @@ TEST_F(KeySequence, RefusedInputStopsTheSequenceAndReleasesHeldKeys) {
   EXPECT_EQ(Transcript(platform), "D17 'a' U17");
 }
 
+// Esc or the hotkey during a pause: nothing after it is sent, keys the
+// sequence holds are released, and the result says where it stopped.
+TEST_F(KeySequence, CancelledDuringAPauseSendsNothingMoreAndReleasesHeldKeys) {
+  struct Case {
+    std::u16string text;
+    size_t cancelAtSleep;
+    std::string transcript;
+    std::u16string notSent;
+  };
+  const std::vector<Case> cases = {
+      {u"{CTRL+}{SHIFT+}ab{DELAY 99999999}cd{SHIFT-}{CTRL-}", 1, "D17 D16 'a' 'b' S99999999 U16 U17",
+       u"cd{SHIFT-}{CTRL-}"},
+      // A default pause between the keys is cut short the same way, here on its third wait.
+      {u"{DELAY=10}xyz{BEEP 800 10}", 3, "S10 'x' S10 'y' S10", u"z{BEEP 800 10}"},
+      // Elements that press no key stop too once cancelled: the beep does not sound.
+      {u"{DELAY 5}{CTRL+}{BEEP 800 10}{APPACTIVATE x}", 1, "S5", u"{CTRL+}{BEEP 800 10}{APPACTIVATE x}"},
+  };
+  for (const Case& c : cases) {
+    platform.cancelAtSleep = c.cancelAtSleep;
+    platform.Clear();
+    const SendResult result = SendKeySequence(c.text.c_str(), state, platform);
+    EXPECT_EQ(result.stop, SendStop::Cancelled) << text::Utf16ToUtf8(c.text);
+    EXPECT_EQ(Transcript(platform), c.transcript);
+    EXPECT_EQ(text::Utf16ToUtf8(c.text.substr(result.stoppedAt)), text::Utf16ToUtf8(c.notSent));
+  }
+  platform.cancelAtSleep = SIZE_MAX;
+}
+
 TEST_F(KeySequence, MixedSequence) {
   EXPECT_EQ(Send(u"Hi{TAB}\u4F60\u597D{ctrl+}{v}{ctrl-}\r\n{DELAY 5}{bs 2}."),
             "'H' 'i' P9 U+4F60 U+597D D17 P86 U17 P13 S5 P8 P8 '.'");
@@ -253,9 +281,13 @@ struct ContentPaste : ::testing::Test {
 };
 
 TEST_F(ContentPaste, LongRunIsPastedBetweenGroupsAndTheClipboardPutBackAfter) {
-  EXPECT_EQ(Send(u"{HOME}abcd\nef{TAB}xy", 4), "P36x <put:abcd\r\nef> D17 P86 U17 <wait> <restore> P9 'x' 'y'");
+  EXPECT_EQ(Send(u"{HOME}abcd\nef{TAB}xy", 3), "P36x <put:abcd> D17 P86 U17 <wait> <restore> P13 'e' 'f' P9 'x' 'y'");
+  // Line ends are pressed as Enter between the pasted lines, never pasted.
+  EXPECT_EQ(Send(u"abcd\r\n\nefgh", 3),
+            "<put:abcd> D17 P86 U17 <wait> <restore> P13 P13 <put:efgh> D17 P86 U17 <wait> <restore>");
   // A pending pause comes before the Ctrl; the default pause holds across pieces.
-  EXPECT_EQ(Send(u"{DELAY=5}{DELAY 20}abcde{TAB}", 4), "<put:abcde> S20 D17 S5 P86 U17 <wait> <restore> S5 P9");
+  // The pending pause is waited out before the text goes on the clipboard.
+  EXPECT_EQ(Send(u"{DELAY=5}{DELAY 20}abcde{TAB}", 4), "S20 <put:abcde> D17 S5 P86 U17 <wait> <restore> S5 P9");
   // Short runs and a limit of 0 leave the clipboard alone.
   EXPECT_EQ(Send(u"ab{TAB}", 2), "'a' 'b' P9");
   EXPECT_EQ(Send(u"abcdef", 0), "'a' 'b' 'c' 'd' 'e' 'f'");
@@ -267,6 +299,22 @@ TEST_F(ContentPaste, HeldClipboardOrHeldKeysTypeTheRun) {
   clipboard.held = false;
   // Shift held by the sequence would make Ctrl+V another shortcut.
   EXPECT_EQ(Send(u"{SHIFT+}abc{SHIFT-}", 2), "D16 'a' 'b' 'c' U16");
+}
+
+// Cancelled in the pause before a paste: the clipboard is not touched; during
+// the Ctrl+V: Ctrl is released and the user's clipboard put back.
+TEST_F(ContentPaste, CancelledPasteLeavesTheClipboardAndReleasesCtrl) {
+  platform.cancelAtSleep = 1;
+  const std::u16string text = u"abcde{DELAY 99999999}fghij{TAB}";
+  EXPECT_EQ(Send(text, 4, false), "<put:abcde> D17 P86 U17 <wait> <restore> S99999999");
+  platform.cancelAtSleep = 2;
+  EXPECT_EQ(Send(u"{DELAY=7}abcde", 4, false), "<put:abcde> S7 D17 S7 U17 <restore>");
+  platform.cancelAtSleep = 1;
+  platform.Clear();
+  const SendResult result = SendContent(text.c_str(), 4, state, platform, clipboard);
+  EXPECT_EQ(result.stop, SendStop::Cancelled);
+  EXPECT_EQ(text.substr(result.stoppedAt), u"fghij{TAB}");
+  platform.cancelAtSleep = SIZE_MAX;
 }
 
 TEST_F(ContentPaste, RefusedPasteKeyStopsReleasesCtrlAndStillRestores) {

@@ -36,9 +36,11 @@ TEST(PasteRuns, SplitsPlainRunsLongerThanTheLimitFromGroups) {
       {u"abcd", 4, "T[abcd]"},  // not longer than the limit
       {u"abcde", 4, "P[abcde]"},
       {u"{HOME}您好世界吧{ENTER 2}ab{TAB}", 4, "T[{HOME}] P[您好世界吧] T[{ENTER 2}ab{TAB}]"},
-      // Escapes are resolved; line ends of every kind become CR LF and count once.
+      // Escapes are resolved.
       {u"\\{a\\\\b\\}", 4, "P[{a\\b}]"},
-      {u"a\nb\r\nc\rd", 6, "P[a\r\nb\r\nc\r\nd]"},
+      // Line ends of every kind are typed and cut the run: each line is judged on its own.
+      {u"a\nb\r\nc\rd", 6, "T[a\nb\r\nc\rd]"},
+      {u"abcde\nb\r\nfghijk\rd\r\n\r\nlmnop", 4, "P[abcde] T[\nb\r\n] P[fghijk] T[\rd\r\n\r\n] P[lmnop]"},
       // Escaped control units and control keys are typed, and cut the run.
       {u"abc\\\tdef\tghi", 2, "P[abc] T[\\\t] P[def] T[\t] P[ghi]"},
       // A surrogate pair is one character.

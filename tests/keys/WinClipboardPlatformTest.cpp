@@ -116,6 +116,25 @@ TEST(WinClipboard, PutOffRestoresBringTheUserTextBackLater) {
   EXPECT_EQ(ClipboardAfterTheMessageLoop(L"earlier"), L"earlier");
 }
 
+// A paste not yet taken still waits in the target and brings in whatever the
+// clipboard holds when the target gets to it: no other text, and not the
+// user's clipboard, may take its place until then.
+TEST(WinClipboard, NoOtherTextWhileAPasteWaitsForItsTarget) {
+  SetClipboardText(L"SECRET-密码123");
+  WinClipboardPlatform clipboard;
+  ASSERT_TRUE(clipboard.PutText(u"first run"));
+  clipboard.WaitUntilTaken();  // nobody asks for it
+  clipboard.Restore();
+  EXPECT_FALSE(clipboard.PutText(u"second run"));
+  // The late target reads the first run, and only then may a second come.
+  EXPECT_EQ(ClipboardText(), L"first run");
+  ASSERT_TRUE(clipboard.PutText(u"second run"));
+  EXPECT_EQ(ClipboardText(), L"second run");
+  clipboard.WaitUntilTaken();
+  clipboard.Restore();
+  EXPECT_EQ(ClipboardText(), L"SECRET-密码123");
+}
+
 }  // namespace
 }  // namespace kwo::keys
 #endif

@@ -76,6 +76,34 @@ struct WinKeyPlatformTest : ::testing::Test {
   WinKeyPlatform platform;
 };
 
+// A pause of a sending answers the thread's messages, and a hotkey ends it
+// (were it not ended, the test would wait 27 hours); a quit ends it and stays
+// for the message loop.
+TEST_F(WinKeyPlatformTest, PauseOfASendingAnswersMessagesAndEndsAtAHotkeyOrQuit) {
+  TestWindow window(L"Kwo Pumped Window");
+  if (!window.get()) GTEST_SKIP() << kNoWindows;
+  platform.BeginSending();
+  PostMessageW(window.get(), WM_SYSCOMMAND, SC_RESTORE, 7);
+  PostMessageW(window.get(), WM_HOTKEY, 1, 0);
+  platform.Sleep(100000000);
+  EXPECT_TRUE(platform.Cancelled());
+  ASSERT_EQ(g_sysCommands.size(), 1u);
+  EXPECT_EQ(g_sysCommands[0].parameter, 7);
+  MSG message;
+  EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE));  // taken, not left for the loop
+  platform.EndSending();
+  EXPECT_FALSE(platform.Cancelled());
+
+  platform.BeginSending();
+  EXPECT_FALSE(platform.Cancelled());
+  PostQuitMessage(3);
+  platform.Sleep(100000000);
+  EXPECT_TRUE(platform.Cancelled());
+  platform.EndSending();
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 3u);
+}
+
 TEST_F(WinKeyPlatformTest, ExactTitleIgnoresCaseSubstringDoesNot) {
   TestWindow monthly(L"Monthly Kwo Report");
   TestWindow report(L"Kwo Report");

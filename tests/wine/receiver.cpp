@@ -1,7 +1,12 @@
 // A stand-in for the user's editor in end-to-end tests: one top-level window
 // with a multi-line edit control that fills it.
 //
-//   receiver.exe TITLE [X Y]
+//   receiver.exe TITLE [X Y [OPTION...]]
+//
+// Options: --slow-paste=MS makes the edit handle every paste MS milliseconds
+// late, its thread busy meanwhile (a busy program's Ctrl+V: the keys after it
+// wait in the queue); --one-line makes the edit a one-line box (a chat
+// box's: Enter adds nothing, a pasted text keeps only its first line).
 //
 // The edit (control id 100) takes the focus whenever the frame gets it, as real
 // editors do, so re-activating the window puts typed text into the edit. Tab
@@ -12,6 +17,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cwchar>
+
 namespace {
 
 constexpr int kEditId = 100;
@@ -20,18 +27,22 @@ constexpr wchar_t kClassName[] = L"KwoTestReceiver";
 
 WNDPROC editProc = nullptr;
 LRESULT pasteCount = 0;
+DWORD pasteDelayMs = 0;
+bool oneLine = false;
 
 LRESULT CALLBACK CountingEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_PASTE) ++pasteCount;
+  if (msg == WM_PASTE) {
+    ++pasteCount;
+    if (pasteDelayMs > 0) Sleep(pasteDelayMs);
+  }
   return CallWindowProcW(editProc, hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE: {
-      HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                      ES_WANTRETURN,
+      const DWORD lines = oneLine ? ES_AUTOHSCROLL : WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+      HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | lines,
                                   0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)),
                                   GetModuleHandleW(nullptr), nullptr);
       if (!edit) return -1;
@@ -65,6 +76,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const wchar_t* title = argc > 1 ? argv[1] : L"Receiver";
   int x = argc > 3 ? _wtoi(argv[2]) : CW_USEDEFAULT;
   int y = argc > 3 ? _wtoi(argv[3]) : CW_USEDEFAULT;
+  for (int i = 4; i < argc; ++i) {
+    const wchar_t kSlowPaste[] = L"--slow-paste=";
+    if (wcsncmp(argv[i], kSlowPaste, wcslen(kSlowPaste)) == 0) {
+      pasteDelayMs = static_cast<DWORD>(_wtoi(argv[i] + wcslen(kSlowPaste)));
+    } else if (wcscmp(argv[i], L"--one-line") == 0) {
+      oneLine = true;
+    }
+  }
 
   WNDCLASSW wc = {};
   wc.lpfnWndProc = ReceiverProc;
