@@ -304,17 +304,21 @@ void CMainDlg::ShowHotKey() {
 }
 
 void CMainDlg::SearchEntries() {
-  // The reads never meet the write lock of the content index filler's commit.
+  const auto connection = store.Connection();
+  // Typing must not freeze while another program holds the database locked;
+  // the reads never meet the write lock of the content index filler's commit.
   std::unique_lock<std::mutex> commitsHeld = indexFiller.HoldCommits();
-  if (searchMode.Search(store.Connection())) return;
+  const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
+  if (const auto searched = searchMode.Search(connection)) {
+    commitsHeld.unlock();
+    TrackStore(outages.Update(JudgeStore(searched->failed, searched->locked, store.ServerAway())));
+    return;
+  }
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
   // The list repaints once, when the rows are in (before any notice below).
   std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
   list.DeleteAllItems();
-  const auto connection = store.Connection();
-  // Typing must not freeze while another program holds the database locked.
-  const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {
     std::u16string content;

@@ -90,15 +90,17 @@ void CSearchMode::Leave() {
   InvalidateRect(box, nullptr, TRUE);
 }
 
-bool CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection) {
-  if (!active_) return false;
+std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection) {
+  if (!active_) return std::nullopt;
   const std::u16string text = text::FromWide(ui::WindowText(box_->Handle()));
   if (text.empty()) {
     Leave();
-    return false;
+    return std::nullopt;
   }
-  store::DbError ignored;  // a failed search lists nothing, like a failed short-key search
-  search_.Find(connection, text, found_, ignored);
+  store::DbError error;  // a failed search lists nothing, like a failed short-key search
+  Searched searched;
+  searched.failed = !search_.Find(connection, text, found_, error);
+  searched.locked = searched.failed && error.failure == store::DbFailure::Locked;
   chosen_ = -1;
   SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
   for (size_t i = 0; i < found_.size(); ++i) {
@@ -118,7 +120,7 @@ bool CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection)
   } else {
     Choose(0);
   }
-  return true;
+  return searched;
 }
 
 void CSearchMode::Choose(int row) {

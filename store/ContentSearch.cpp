@@ -328,7 +328,8 @@ bool ContentIndexWhole(DbSession& session) {
   return ReadIndexStatus(session, status, ignored) && status == IndexStatus::Ready;
 }
 
-bool ContentSearch::IndexReady(DbConnection& connection) {
+bool ContentSearch::IndexReady(DbConnection& connection, bool& failed, DbError& error) {
+  failed = false;
   if (indexConnection_ != &connection || indexGeneration_ != connection.Generation()) {
     indexConnection_ = &connection;
     indexGeneration_ = connection.Generation();
@@ -337,14 +338,16 @@ bool ContentSearch::IndexReady(DbConnection& connection) {
   if (state_ == IndexState::Unknown) {
     // Looked at again at every search until the index is whole; meanwhile the table is scanned.
     DbSession* session = connection.Session();
-    DbError ignored;
     IndexStatus status = IndexStatus::Missing;
     if (session == nullptr || !session->IsOwnDatabase()) {
       state_ = IndexState::Unavailable;
-    } else if (ReadIndexStatus(*session, status, ignored) && status == IndexStatus::Ready &&
+    } else if (!ReadIndexStatus(*session, status, error)) {
+      failed = true;  // the file is locked, say: the scan would wait as long again
+      return false;
+    } else if (status == IndexStatus::Ready &&
                session->Execute(u"create virtual table if not exists temp.kwo_search_terms using "
                                 u"fts5vocab(main, kwo_search, row)",
-                                ignored)) {
+                                error)) {
       state_ = IndexState::Ready;
     }
   }
@@ -391,7 +394,13 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
 
   std::vector<DbValue> parameters;
   std::u16string sql;
-  if (IndexReady(*connection)) {
+  bool failed = false;
+  const bool indexReady = IndexReady(*connection, failed, error);
+  if (failed) {
+    found.clear();
+    return false;
+  }
+  if (indexReady) {
     std::u16string match;
     std::set<std::u16string> trigrams;
     for (const std::u16string& word : words) {

@@ -70,7 +70,8 @@ class ContentSearch {
 
  private:
   enum class IndexState { Unknown, Ready, Unavailable };
-  bool IndexReady(DbConnection& connection);
+  // Whether the index can answer; `failed` when the database could not say.
+  bool IndexReady(DbConnection& connection, bool& failed, DbError& error);
 
   IndexState state_ = IndexState::Unknown;
   const DbConnection* indexConnection_ = nullptr;

@@ -236,7 +236,7 @@ TEST_F(ContentSearchTest, WindowReadsNeverMeetTheFillersWriteLock) {
   DbError error;
   DbSession& session = *db.Connection()->Session();
   ASSERT_TRUE(session.Execute(
-      u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 30000) "
+      u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 12000) "
       u"insert into kwo(id, shortkey, content) select i, 'K' || i, '第' || i || '条 content ' || i from n",
       error));
   IndexFillPace pace;
@@ -249,7 +249,7 @@ TEST_F(ContentSearchTest, WindowReadsNeverMeetTheFillersWriteLock) {
   session.SetBusyTimeout(0);
   int reads = 0, failures = 0;
   std::u16string failure;
-  const std::u16string texts[] = {u"K1", u"条 con", u"29999", u"ent 7"};
+  const std::u16string texts[] = {u"K1", u"条 con", u"11999", u"ent 7"};
   for (; !filler.Finished() && reads < 200000; ++reads) {
     const auto held = filler.HoldCommits();
     CADORecordset rs;
