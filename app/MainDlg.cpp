@@ -133,6 +133,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU) {
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DPICHANGED, &CMainDlg::OnDpiChanged);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
+  OnMessage(WM_NOTIFY, &CMainDlg::OnNotify);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
 
@@ -593,6 +594,21 @@ INT_PTR CMainDlg::OnCtlColor(WPARAM wParam, LPARAM) {
 INT_PTR CMainDlg::OnCtlColorEdit(WPARAM wParam, LPARAM lParam) {
   HBRUSH brush = searchMode.BoxBrush(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
   return brush != nullptr ? reinterpret_cast<INT_PTR>(brush) : FALSE;
+}
+
+INT_PTR CMainDlg::OnNotify(WPARAM, LPARAM lParam) {
+  const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+  switch (searchMode.OnListNotify(header)) {
+    case CSearchMode::ListResult::Chosen:  // typing goes on in the box, where Enter sends the chosen row
+      if (GetFocus() == header.hwndFrom) SetFocus(Item(IDC_SHORTKEY));
+      break;
+    case CSearchMode::ListResult::Send:
+      SendCurrentEntry();
+      break;
+    default:
+      break;
+  }
+  return FALSE;
 }
 
 bool CMainDlg::OnShortKeyKey(UINT key) {

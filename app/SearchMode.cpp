@@ -58,6 +58,30 @@ CSearchMode::KeyResult CSearchMode::OnBoxKey(UINT key) {
   }
 }
 
+CSearchMode::ListResult CSearchMode::OnListNotify(const NMHDR& header) {
+  if (!active_ || header.hwndFrom != list_) return ListResult::Ignored;
+  switch (header.code) {
+    case LVN_ITEMCHANGED: {  // a click, or a key pressed in the list
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      const bool selected = (change.uNewState & LVIS_SELECTED) != 0 && (change.uOldState & LVIS_SELECTED) == 0;
+      if (!selected || change.iItem == chosen_ || change.iItem < 0 ||
+          change.iItem >= static_cast<int>(found_.size())) {
+        return ListResult::Ignored;
+      }
+      Choose(change.iItem);
+      return ListResult::Chosen;
+    }
+    case NM_DBLCLK: {
+      const int row = reinterpret_cast<const NMITEMACTIVATE&>(header).iItem;
+      if (row < 0 || row >= static_cast<int>(found_.size())) return ListResult::Ignored;
+      if (row != chosen_) Choose(row);
+      return ListResult::Send;
+    }
+    default:
+      return ListResult::Ignored;
+  }
+}
+
 void CSearchMode::Enter() {
   active_ = true;
   box_->SetFreeText(true);

@@ -31,7 +31,12 @@ class CSearchMode {
     bool locked = false;
   };
 
+  // What a notification of the list asked for: a click chooses a row, a double-click sends it.
+  enum class ListResult { Ignored, Chosen, Send };
+
   KeyResult OnBoxKey(UINT key);
+  // In search mode only; in key mode the list's clicks do nothing.
+  ListResult OnListNotify(const NMHDR& header);
   // In search mode: searches for the box's text, fills the list and chooses
   // the best entry (nothing listed when the database failed). An empty box
   // ends the mode first: nothing, and the short-key search runs as usual.

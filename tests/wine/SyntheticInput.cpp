@@ -105,4 +105,18 @@ void TypeUnicode(const std::wstring& text) {
   }
 }
 
+void ClickAt(POINT point, bool twice) {
+  SetCursorPos(point.x, point.y);
+  std::vector<INPUT> inputs;
+  for (int n = twice ? 2 : 1; n > 0; --n) {
+    for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+      INPUT input{};
+      input.type = INPUT_MOUSE;
+      input.mi.dwFlags = flag;
+      inputs.push_back(input);
+    }
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 }  // namespace kwo::wine_test
