@@ -103,6 +103,15 @@ TEST(Chars, ParseDecimalFollowsWcstol) {
   EXPECT_EQ(ParseDecimal(u"\u3000 12"), 12);
 }
 
+TEST(Chars, FoldingForFindingIgnoresCaseInEveryScript) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"ÉCOLE École", u"école école"}, {u"ＡＢＣａｂｃ", u"ａｂｃａｂｃ"}, {u"ΣΟΦΊΑ σοφίας", u"σοφία σοφίασ"},
+      {u"МОСКВА ЁЖ Ѣ Ӂ", u"москва ёж ѣ ӂ"}, {u"ՀԱՅ", u"հայ"},           {u"ẠẸ Ỳ", u"ạẹ ỳ"},
+      {u"中文 123 {\\}", u"中文 123 {\\}"},
+  };
+  for (const auto& [text, folded] : cases) EXPECT_EQ(Fold(text), folded) << kwo::text::Utf16ToUtf8(text);
+}
+
 TEST(Chars, UpperCasingAndComparison) {
   EXPECT_EQ(Upper(u"enter ａｂ 中 é"), u"ENTER ＡＢ 中 É");
   EXPECT_TRUE(EqualNoCase(u"Options", u"oPTIONS"));
