@@ -600,7 +600,8 @@ INT_PTR CMainDlg::OnNotify(WPARAM, LPARAM lParam) {
   const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
   switch (searchMode.OnListNotify(header)) {
     case CSearchMode::ListResult::Chosen:  // typing goes on in the box, where Enter sends the chosen row
-      if (GetFocus() == header.hwndFrom) SetFocus(Item(IDC_SHORTKEY));
+      // Posted: the list is still handling the click.
+      PostMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_SHORTKEY)), TRUE);
       break;
     case CSearchMode::ListResult::Send:
       SendCurrentEntry();

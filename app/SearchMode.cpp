@@ -68,7 +68,9 @@ CSearchMode::ListResult CSearchMode::OnListNotify(const NMHDR& header) {
           change.iItem >= static_cast<int>(found_.size())) {
         return ListResult::Ignored;
       }
-      Choose(change.iItem);
+      // The list has selected the row itself: only the box follows.
+      chosen_ = change.iItem;
+      SetWindowTextW(content_, text::ToWide(found_[chosen_].content).c_str());
       return ListResult::Chosen;
     }
     case NM_DBLCLK: {
