@@ -195,7 +195,8 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
   storeCreated = StoreWillBeCreated(connectionString);
   if (!store.Open(connectionString)) {
-    const std::wstring detail = L"\n\n详细信息：" + ToWide(store.ErrorDescription());
+    const std::wstring detail =
+        L"\n\n详细信息：" + ToWide(store::FailureDetail(store.LastFailure(), store.ErrorDescription()));
     store::ConnectionSettings settings;
     std::u16string ignored;
     if (store.LastFailure() == store::DbFailure::Damaged &&
