@@ -144,6 +144,7 @@ CMainDlg::CMainDlg(ShellNotifier* shell) : CDialog(IDD_KWO_DIALOG), notifyIcon(I
   OnMessage(kFirstStartMessage, &CMainDlg::OnFirstStart);
   OnMessage(WM_DPICHANGED, &CMainDlg::OnDpiChanged);
   OnMessage(WM_DESTROY, &CMainDlg::OnDestroy);
+  OnMessage(WM_NOTIFY, &CMainDlg::OnNotify);
   taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
   if (taskbarCreatedMessage != 0) OnMessage(taskbarCreatedMessage, &CMainDlg::OnTaskbarCreated);
 
@@ -211,7 +212,8 @@ void CMainDlg::OpenStore(std::u16string connectionString) {
   if (connectionString.empty()) connectionString = store::DefaultConnectionString();
   storeCreated = StoreWillBeCreated(connectionString);
   if (!store.Open(connectionString)) {
-    const std::wstring detail = L"\n\n详细信息：" + ToWide(store.ErrorDescription());
+    const std::wstring detail =
+        L"\n\n详细信息：" + ToWide(store::FailureDetail(store.LastFailure(), store.ErrorDescription()));
     store::ConnectionSettings settings;
     std::u16string ignored;
     if (store.LastFailure() == store::DbFailure::Damaged &&
@@ -318,17 +320,21 @@ void CMainDlg::ShowHotKey() {
 }
 
 void CMainDlg::SearchEntries() {
-  // The reads never meet the write lock of the content index filler's commit.
+  const auto connection = store.Connection();
+  // Typing must not freeze while another program holds the database locked;
+  // the reads never meet the write lock of the content index filler's commit.
   std::unique_lock<std::mutex> commitsHeld = indexFiller.HoldCommits();
-  if (searchMode.Search(store.Connection())) return;
+  const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
+  if (const auto searched = searchMode.Search(connection)) {
+    commitsHeld.unlock();
+    TrackStore(outages.Update(JudgeStore(searched->failed, searched->locked, store.ServerAway())));
+    return;
+  }
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
   // The list repaints once, when the rows are in (before any notice below).
   std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
   list.DeleteAllItems();
-  const auto connection = store.Connection();
-  // Typing must not freeze while another program holds the database locked.
-  const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {
     std::u16string content;
@@ -639,6 +645,22 @@ INT_PTR CMainDlg::OnCtlColor(WPARAM wParam, LPARAM) {
 INT_PTR CMainDlg::OnCtlColorEdit(WPARAM wParam, LPARAM lParam) {
   HBRUSH brush = searchMode.BoxBrush(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
   return brush != nullptr ? reinterpret_cast<INT_PTR>(brush) : FALSE;
+}
+
+INT_PTR CMainDlg::OnNotify(WPARAM, LPARAM lParam) {
+  const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+  switch (searchMode.OnListNotify(header)) {
+    case CSearchMode::ListResult::Chosen:  // typing goes on in the box, where Enter sends the chosen row
+      // Posted: the list is still handling the click.
+      PostMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_SHORTKEY)), TRUE);
+      break;
+    case CSearchMode::ListResult::Send:
+      SendCurrentEntry();
+      break;
+    default:
+      break;
+  }
+  return FALSE;
 }
 
 bool CMainDlg::OnShortKeyKey(UINT key) {

@@ -107,6 +107,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnTimer(WPARAM, LPARAM);
   INT_PTR OnCtlColor(WPARAM, LPARAM);
   INT_PTR OnCtlColorEdit(WPARAM, LPARAM);
+  INT_PTR OnNotify(WPARAM, LPARAM);
   INT_PTR OnSysCommand(WPARAM, LPARAM);
   INT_PTR OnPaint(WPARAM, LPARAM);
   INT_PTR OnQueryDragIcon(WPARAM, LPARAM);

@@ -58,6 +58,32 @@ CSearchMode::KeyResult CSearchMode::OnBoxKey(UINT key) {
   }
 }
 
+CSearchMode::ListResult CSearchMode::OnListNotify(const NMHDR& header) {
+  if (!active_ || header.hwndFrom != list_) return ListResult::Ignored;
+  switch (header.code) {
+    case LVN_ITEMCHANGED: {  // a click, or a key pressed in the list
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      const bool selected = (change.uNewState & LVIS_SELECTED) != 0 && (change.uOldState & LVIS_SELECTED) == 0;
+      if (!selected || change.iItem == chosen_ || change.iItem < 0 ||
+          change.iItem >= static_cast<int>(found_.size())) {
+        return ListResult::Ignored;
+      }
+      // The list has selected the row itself: only the box follows.
+      chosen_ = change.iItem;
+      SetWindowTextW(content_, text::ToWide(found_[chosen_].content).c_str());
+      return ListResult::Chosen;
+    }
+    case NM_DBLCLK: {
+      const int row = reinterpret_cast<const NMITEMACTIVATE&>(header).iItem;
+      if (row < 0 || row >= static_cast<int>(found_.size())) return ListResult::Ignored;
+      if (row != chosen_) Choose(row);
+      return ListResult::Send;
+    }
+    default:
+      return ListResult::Ignored;
+  }
+}
+
 void CSearchMode::Enter() {
   active_ = true;
   box_->SetFreeText(true);
@@ -90,15 +116,17 @@ void CSearchMode::Leave() {
   InvalidateRect(box, nullptr, TRUE);
 }
 
-bool CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection) {
-  if (!active_) return false;
+std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection) {
+  if (!active_) return std::nullopt;
   const std::u16string text = text::FromWide(ui::WindowText(box_->Handle()));
   if (text.empty()) {
     Leave();
-    return false;
+    return std::nullopt;
   }
-  store::DbError ignored;  // a failed search lists nothing, like a failed short-key search
-  search_.Find(connection, text, found_, ignored);
+  store::DbError error;  // a failed search lists nothing, like a failed short-key search
+  Searched searched;
+  searched.failed = !search_.Find(connection, text, found_, error);
+  searched.locked = searched.failed && error.failure == store::DbFailure::Locked;
   chosen_ = -1;
   SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
   for (size_t i = 0; i < found_.size(); ++i) {
@@ -118,7 +146,7 @@ bool CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection)
   } else {
     Choose(0);
   }
-  return true;
+  return searched;
 }
 
 void CSearchMode::Choose(int row) {

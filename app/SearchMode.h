@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "controls/Edit37.h"
@@ -24,11 +25,22 @@ class CSearchMode {
   void Attach(HWND dialog, kwo::controls::CEdit37* box, HWND list, HWND content, HWND label);
   bool Active() const { return active_; }
 
+  // How a search went: whether the database failed, and whether for a lock.
+  struct Searched {
+    bool failed = false;
+    bool locked = false;
+  };
+
+  // What a notification of the list asked for: a click chooses a row, a double-click sends it.
+  enum class ListResult { Ignored, Chosen, Send };
+
   KeyResult OnBoxKey(UINT key);
+  // In search mode only; in key mode the list's clicks do nothing.
+  ListResult OnListNotify(const NMHDR& header);
   // In search mode: searches for the box's text, fills the list and chooses
-  // the best entry; true. An empty box ends the mode first: false, and the
-  // short-key search runs as usual.
-  bool Search(const std::shared_ptr<kwo::store::DbConnection>& connection);
+  // the best entry (nothing listed when the database failed). An empty box
+  // ends the mode first: nothing, and the short-key search runs as usual.
+  std::optional<Searched> Search(const std::shared_ptr<kwo::store::DbConnection>& connection);
   // The box's brush in search mode (WM_CTLCOLOREDIT); nullptr otherwise.
   HBRUSH BoxBrush(HWND control, HDC dc);
 

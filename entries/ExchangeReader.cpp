@@ -96,6 +96,13 @@ ExchangeReader::Result ExchangeReader::Next(ExchangeEntry& entry) {
   if (key.size() == kMaxKeyLength)
     keySequence = i < header.text.size() && header.text[i] == ':';
   entry.key = text::Ascii(key);
+  cutKey_.clear();
+  if (key.size() == kMaxKeyLength && i < header.text.size() && IsAsciiAlnum(header.text[i])) {
+    std::string written = key;
+    for (size_t j = i; j < header.text.size() && IsAsciiAlnum(header.text[j]); ++j)
+      written.push_back(AsciiUpper(header.text[j]));
+    cutKey_ = text::Ascii(written);
+  }
   // An empty key (id 0) is named as the empty text.
   if (entry.key.empty()) return Fail(header.number, std::u16string());
 

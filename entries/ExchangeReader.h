@@ -31,6 +31,9 @@ class ExchangeReader {
   // The key of the first entry read whose content held bytes that could not
   // be converted (they became U+FFFD); empty when there was none.
   const std::u16string& FirstUnconvertedKey() const { return unconvertedKey_; }
+  // The key of the last entry as the file wrote it when it was longer than
+  // six characters and cut to six; empty otherwise.
+  const std::u16string& CutKey() const { return cutKey_; }
 
  private:
   struct Line {
@@ -52,6 +55,7 @@ class ExchangeReader {
   Line current_;
   std::u16string errorMessage_;
   std::u16string unconvertedKey_;
+  std::u16string cutKey_;
 };
 
 }  // namespace kwo::entries

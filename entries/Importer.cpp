@@ -54,6 +54,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   ExchangeReader reader(bytes);
   ExchangeEntry entry;
   store::EntryUpsert upsert(database.Connection());
+  store::DbError error;
   for (;;) {
     const ExchangeReader::Result next = reader.Next(entry);
     if (next == ExchangeReader::Result::End) break;
@@ -61,6 +62,16 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
       result.status = ImportResult::Status::FormatError;
       result.errorMessage = reader.ErrorMessage();
       break;
+    }
+    if (!reader.CutKey().empty()) {
+      result.cutKeys.emplace_back(reader.CutKey(), entry.key);
+      if (!upsert.Flush(error)) return NotSaved(error.description, error.failure);
+      if (!store::OpenLookup(recordset, database.Connection(), store::ShortKeyId(entry.key))) {
+        recordset.Close();
+        return NotSaved(recordset.ErrorDescription(), recordset.LastFailure());
+      }
+      if (recordset.RecordCount() != 0) ++result.cutKeysReplacing;
+      recordset.Close();
     }
     std::u16string why;
     store::DbFailure failure = store::DbFailure::Other;
@@ -74,7 +85,6 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
   }
   recordset.Close();
-  store::DbError error;
   if (!upsert.Flush(error)) return NotSaved(error.description, error.failure);
   if (!transaction.Commit()) return NotSaved(transaction.Error(), transaction.Failure());
   result.unconvertedKey = reader.FirstUnconvertedKey();
@@ -116,6 +126,14 @@ std::u16string ImportOutcomeText(const ImportResult& result) {
   }
   if (!result.unconvertedKey.empty())
     text += u"\n速记符 " + result.unconvertedKey + u" 的内容里有不能转换成文字的字节，请检查。";
+  if (!result.cutKeys.empty()) {
+    text += u"\n\n速记符超过 6 个字符，已截为 6 个字符: ";
+    for (size_t i = 0; i < result.cutKeys.size(); ++i)
+      text += (i > 0 ? u"、" : u"") + result.cutKeys[i].first + u"→" + result.cutKeys[i].second;
+    if (result.cutKeysReplacing > 0)
+      text += u"\n其中 " + text::FormatDecimal(static_cast<int64_t>(result.cutKeysReplacing)) +
+              u" 条截短后与已有的速记符相同，替换了那条速记的内容。";
+  }
   if (!result.warnedKeys.empty()) {
     constexpr size_t kKeysNamed = 5;
     text += u"\n\n有 " + text::FormatDecimal(static_cast<int64_t>(result.warnedKeys.size())) +

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "store/AdoDataBase.h"
@@ -32,6 +33,11 @@ struct ImportResult {
   // Keys of the stored entries whose content the interpreter would not read
   // as it seems meant (see keys/SequenceCheck.h), in file order.
   std::vector<std::u16string> warnedKeys;
+  // Keys longer than six characters, as the file wrote them, each with the
+  // six it was stored under, in file order; how many of them replaced the
+  // content of an entry that was there (before the import or earlier in the file).
+  std::vector<std::pair<std::u16string, std::u16string>> cutKeys;
+  size_t cutKeysReplacing = 0;
 };
 
 ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& recordset, std::string_view bytes);

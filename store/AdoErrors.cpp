@@ -56,6 +56,22 @@ std::u16string WriteFailureReason(DbFailure failure) {
   return {};
 }
 
+std::u16string FailureDetail(DbFailure failure, const std::u16string& description) {
+  std::u16string reason;
+  switch (failure) {
+    case DbFailure::Damaged: reason = u"文件不是数据库，或已损坏"; break;
+    case DbFailure::Locked: reason = u"数据库正被其他程序占用"; break;
+    case DbFailure::ReadOnly: reason = u"文件或它所在的文件夹不能写入"; break;
+    case DbFailure::WriteDenied: reason = u"服务器不允许写入"; break;
+    case DbFailure::DiskFull: reason = u"磁盘已满"; break;
+    case DbFailure::FileMoved: reason = u"文件已被删除、改名或移走"; break;
+    case DbFailure::IoError: reason = u"读写文件时出错"; break;
+    case DbFailure::Unreachable: reason = u"连不上数据库服务器"; break;
+    case DbFailure::Other: return description;
+  }
+  return description.empty() ? reason : reason + u"（" + description + u"）";
+}
+
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description) {
   DbError error;
   error.code = code;

@@ -19,6 +19,11 @@ constexpr uint32_t kErrorNotUpdatable = 0x800A0CB3;     // the result has no tab
 // empty for a failure that says nothing more than its own description.
 std::u16string WriteFailureReason(DbFailure failure);
 
+// The detail line of a failure for the user: the reason in Chinese, then the
+// engine's own words in brackets ("文件不是数据库，或已损坏（file is not a
+// database）"); the engine's words alone when there is nothing more to say.
+std::u16string FailureDetail(DbFailure failure, const std::u16string& description);
+
 DbError LayerError(uint32_t code, const std::u16string& source, const std::u16string& description);
 
 // "<header> Error\n\tCode = %08lx\n\tCode meaning = %s\n\tSource = %s\n\tDescription = %s\n"

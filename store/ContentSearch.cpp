@@ -95,6 +95,13 @@ bool FoldsOnlyAscii(std::u16string_view word) {
   return true;
 }
 
+// Text the index holds as the user reads it, folded as kwo_holds folds it:
+// no backslash or brace, which the stored form may escape, and no letter
+// whose case the index may fold otherwise.
+bool IndexedAsRead(std::u16string_view text) {
+  return FoldsOnlyAscii(text) && text.find_first_of(u"\\{") == std::u16string_view::npos;
+}
+
 std::u16string Quoted(std::u16string_view term) {
   std::u16string quoted = u"\"";
   for (char16_t c : term) {
@@ -113,12 +120,41 @@ std::u16string LikePattern(std::u16string_view word) {
   return pattern + u"%";
 }
 
-std::u16string WordChecks(size_t words, size_t firstParameter) {
+// A word as the program stores it in a content: backslashes doubled, opening braces escaped.
+std::u16string Stored(std::u16string_view word) {
+  std::u16string stored;
+  for (char16_t c : word) {
+    if (c == u'\\' || c == u'{') stored += u'\\';
+    stored += c;
+  }
+  return stored;
+}
+
+// The check of every word and its parameters, from ?firstParameter on. In a
+// file of our own kwo_holds folds every script's case and reads the content
+// as its user does; elsewhere like ignores the case as the engine can (the
+// server's ilike folds every script), and a word with a backslash or a brace
+// is also looked for as it is stored.
+std::u16string WordChecks(const std::vector<std::u16string>& words, size_t firstParameter, bool ownFile,
+                          std::vector<DbValue>& parameters) {
   std::u16string checks;
-  for (size_t i = 0; i < words; ++i) {
-    const std::u16string n = text::FormatDecimal(static_cast<int64_t>(firstParameter + i));
-    if (i > 0) checks += u" and ";
-    checks += u"(kwo.shortkey like ?" + n + u" escape '\\' or kwo.content like ?" + n + u" escape '\\')";
+  size_t next = firstParameter;
+  for (const std::u16string& word : words) {
+    const std::u16string n = text::FormatDecimal(static_cast<int64_t>(next++));
+    if (!checks.empty()) checks += u" and ";
+    if (ownFile) {
+      checks += u"kwo_holds(kwo.shortkey, kwo.content, ?" + n + u")";
+      parameters.emplace_back(text::Fold(word));
+      continue;
+    }
+    checks += u"(kwo.shortkey like ?" + n + u" escape '\\' or kwo.content like ?" + n + u" escape '\\'";
+    parameters.emplace_back(LikePattern(word));
+    if (Stored(word) != word) {
+      const std::u16string m = text::FormatDecimal(static_cast<int64_t>(next++));
+      checks += u" or kwo.content like ?" + m + u" escape '\\'";
+      parameters.emplace_back(LikePattern(Stored(word)));
+    }
+    checks += u")";
   }
   return checks;
 }
@@ -265,6 +301,17 @@ std::vector<std::u16string> SearchWords(std::u16string_view text) {
   return words;
 }
 
+bool EntryHolds(std::u16string_view key, std::u16string_view content, std::u16string_view foldedWord) {
+  if (text::Fold(key).find(foldedWord) != std::u16string::npos) return true;
+  std::u16string read;
+  read.reserve(content.size());
+  for (size_t i = 0; i < content.size(); ++i) {  // an escaping backslash dropped, the next unit kept
+    if (content[i] == u'\\' && ++i == content.size()) break;
+    read += text::FoldUnit(content[i]);
+  }
+  return read.find(foldedWord) != std::u16string::npos;
+}
+
 int KeyRank(std::u16string_view shortKey, std::u16string_view text) {
   const std::u16string_view wanted = text::TrimSpace(text);
   if (wanted.empty() || shortKey.size() < wanted.size()) return 2;
@@ -328,7 +375,8 @@ bool ContentIndexWhole(DbSession& session) {
   return ReadIndexStatus(session, status, ignored) && status == IndexStatus::Ready;
 }
 
-bool ContentSearch::IndexReady(DbConnection& connection) {
+bool ContentSearch::IndexReady(DbConnection& connection, bool& failed, DbError& error) {
+  failed = false;
   if (indexConnection_ != &connection || indexGeneration_ != connection.Generation()) {
     indexConnection_ = &connection;
     indexGeneration_ = connection.Generation();
@@ -337,14 +385,16 @@ bool ContentSearch::IndexReady(DbConnection& connection) {
   if (state_ == IndexState::Unknown) {
     // Looked at again at every search until the index is whole; meanwhile the table is scanned.
     DbSession* session = connection.Session();
-    DbError ignored;
     IndexStatus status = IndexStatus::Missing;
     if (session == nullptr || !session->IsOwnDatabase()) {
       state_ = IndexState::Unavailable;
-    } else if (ReadIndexStatus(*session, status, ignored) && status == IndexStatus::Ready &&
+    } else if (!ReadIndexStatus(*session, status, error)) {
+      failed = true;  // the file is locked, say: the scan would wait as long again
+      return false;
+    } else if (status == IndexStatus::Ready &&
                session->Execute(u"create virtual table if not exists temp.kwo_search_terms using "
                                 u"fts5vocab(main, kwo_search, row)",
-                                ignored)) {
+                                error)) {
       state_ = IndexState::Ready;
     }
   }
@@ -391,7 +441,13 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
 
   std::vector<DbValue> parameters;
   std::u16string sql;
-  if (IndexReady(*connection)) {
+  bool failed = false;
+  const bool indexReady = IndexReady(*connection, failed, error);
+  if (failed) {
+    found.clear();
+    return false;
+  }
+  if (indexReady) {
     std::u16string match;
     std::set<std::u16string> trigrams;
     for (const std::u16string& word : words) {
@@ -399,9 +455,10 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
       if (points.size() >= 3) {
         for (size_t i = 0; i + 3 <= points.size() && trigrams.size() < kMostTrigramsPerQuery; ++i) {
           const std::u16string trigram = points[i] + points[i + 1] + points[i + 2];
-          if (trigrams.insert(trigram).second) match += (match.empty() ? u"" : u" AND ") + Quoted(trigram);
+          if (IndexedAsRead(trigram) && trigrams.insert(trigram).second)
+            match += (match.empty() ? u"" : u" AND ") + Quoted(trigram);
         }
-      } else if (points.size() == 2 && FoldsOnlyAscii(word)) {
+      } else if (points.size() == 2 && IndexedAsRead(word)) {
         std::vector<std::u16string> terms;
         if (!TrigramsBeginning(*session, word, terms, error)) {
           state_ = IndexState::Unknown;
@@ -424,15 +481,14 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
       parameters.emplace_back(match);
       sql = u"select kwo.id, kwo.shortkey, kwo.content from kwo_search cross join kwo on kwo.id = kwo_search.rowid "
             u"where kwo_search match ?1 and " +
-            WordChecks(words.size(), 2) + u" order by kwo_search.rowid";
+            WordChecks(words, 2, true, parameters) + u" order by kwo_search.rowid";
     }
   }
   if (sql.empty()) {
     // Ascending id order; the reading stops once enough rows are found.
-    sql = u"select kwo.id, kwo.shortkey, kwo.content from kwo where " + WordChecks(words.size(), 1) +
-          u" order by kwo.id";
+    sql = u"select kwo.id, kwo.shortkey, kwo.content from kwo where " +
+          WordChecks(words, 1, session->IsOwnDatabase(), parameters) + u" order by kwo.id";
   }
-  for (const std::u16string& word : words) parameters.emplace_back(LikePattern(word));
 
   auto statement = session->Prepare(sql, error);
   // Rows already listed are skipped: the reading may pass over as many.

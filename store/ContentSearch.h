@@ -1,6 +1,7 @@
 #pragma once
 // Finding entries by what they contain: every word of a search text must
-// occur in the key or the content (Latin letters without regard to case).
+// occur in the key or the content as the user reads it (escaping backslashes
+// dropped: "C:\\path" is found by C:\path), without regard to case.
 // The best come first: the entry whose key is the text, then keys that begin
 // with it, then the rest, each group in id order; at most 37.
 //
@@ -30,6 +31,11 @@ struct FoundEntry {
 // The words of a search text: the runs between white space (the ideographic
 // space included).
 std::vector<std::u16string> SearchWords(std::u16string_view text);
+
+// Whether the key, or the content as the user reads it, holds `foldedWord`
+// (text::Fold) without regard to case. On a SQLite file of the program's own
+// this runs inside the database as kwo_holds(shortkey, content, word).
+bool EntryHolds(std::u16string_view key, std::u16string_view content, std::u16string_view foldedWord);
 
 // 0 when the key is the text, 1 when it begins with it, 2 otherwise; Latin
 // letters compared without regard to case, white space around the text ignored.
@@ -70,7 +76,8 @@ class ContentSearch {
 
  private:
   enum class IndexState { Unknown, Ready, Unavailable };
-  bool IndexReady(DbConnection& connection);
+  // Whether the index can answer; `failed` when the database could not say.
+  bool IndexReady(DbConnection& connection, bool& failed, DbError& error);
 
   IndexState state_ = IndexState::Unknown;
   const DbConnection* indexConnection_ = nullptr;

@@ -3,11 +3,13 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <string_view>
 #include <map>
 #include <string>
 #include <utility>
 
 #include "store/AdoErrors.h"
+#include "store/ContentSearch.h"
 #include "text/Utf.h"
 
 #ifdef _WIN32
@@ -295,6 +297,19 @@ class SqliteSession final : public DbSession {
   std::shared_ptr<StatementPool> pool_;
 };
 
+std::u16string_view TextArgument(sqlite3_value* value) {
+  const auto* text = static_cast<const char16_t*>(sqlite3_value_text16(value));
+  return text ? std::u16string_view(text, static_cast<size_t>(sqlite3_value_bytes16(value)) / 2)
+              : std::u16string_view();
+}
+
+// kwo_holds(shortkey, content, folded word): see EntryHolds.
+void HoldsFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+  const std::u16string_view key = TextArgument(arguments[0]);
+  const std::u16string_view content = TextArgument(arguments[1]);
+  sqlite3_result_int(context, EntryHolds(key, content, TextArgument(arguments[2])) ? 1 : 0);
+}
+
 std::string FileNameUtf8(const std::u16string& dataSource) {
   if (dataSource == u":memory:") return ":memory:";
   std::error_code ignored;
@@ -340,6 +355,8 @@ std::unique_ptr<DbSession> OpenSqliteSession(const ConnectionSettings& settings,
     return nullptr;
   }
   sqlite3_busy_timeout(raw, settings.busyTimeoutMs);
+  sqlite3_create_function_v2(raw, "kwo_holds", 3, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr, &HoldsFunction,
+                             nullptr, nullptr, nullptr);
   auto session = std::make_unique<SqliteSession>(db);
   // A rollback journal, never WAL: WAL's shared memory does not work on a network share.
   if (!session->Execute(u"PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", error)) return nullptr;

@@ -45,6 +45,31 @@ char16_t LowerUnit(char16_t u) {
   return u;
 }
 
+char16_t FoldUnit(char16_t u) {
+  if (u < 0x370 || (u >= 0xFF21 && u <= 0xFF3A)) return LowerUnit(u);
+  auto pairs = [u](char16_t first, char16_t last) {  // upper case on the even units, lower on the odd
+    return u >= first && u <= last && (u & 1) == 0;
+  };
+  if (u == 0x386) return 0x3AC;                                             // Greek with tonos
+  if (u >= 0x388 && u <= 0x38A) return static_cast<char16_t>(u + 0x25);
+  if (u == 0x38C) return 0x3CC;
+  if (u == 0x38E || u == 0x38F) return static_cast<char16_t>(u + 0x3F);
+  if (u == 0x3C2) return 0x3C3;
+  if (u < 0x460) return LowerUnit(u);
+  if (pairs(0x460, 0x481) || pairs(0x48A, 0x4BF) || pairs(0x4D0, 0x52F)) return static_cast<char16_t>(u + 1);
+  if (u == 0x4C0) return 0x4CF;
+  if (u >= 0x4C1 && u <= 0x4CE && (u & 1) != 0) return static_cast<char16_t>(u + 1);
+  if (u >= 0x531 && u <= 0x556) return static_cast<char16_t>(u + 0x30);  // Armenian
+  if (pairs(0x1E00, 0x1E95) || pairs(0x1EA0, 0x1EFF)) return static_cast<char16_t>(u + 1);  // Latin Extended Additional
+  return u;
+}
+
+std::u16string Fold(std::u16string_view s) {
+  std::u16string out(s);
+  for (char16_t& u : out) u = FoldUnit(u);
+  return out;
+}
+
 std::u16string Upper(std::u16string_view s) {
   std::u16string out(s);
   for (char16_t& u : out) u = UpperUnit(u);

@@ -15,6 +15,11 @@ bool IsSpace(char16_t unit);
 char16_t UpperUnit(char16_t unit);
 char16_t LowerUnit(char16_t unit);
 std::u16string Upper(std::u16string_view s);
+// For finding text without regard to case: lower case of one code unit in
+// every script that has case and fits one unit (Latin with its extensions,
+// Greek, Cyrillic, Armenian, full-width Latin); final sigma folds with sigma.
+char16_t FoldUnit(char16_t unit);
+std::u16string Fold(std::u16string_view s);
 
 // Case-insensitive comparison (<0, 0, >0), code unit by code unit after lower-casing.
 int CompareNoCase(std::u16string_view a, std::u16string_view b);

@@ -30,17 +30,36 @@ namespace {
 constexpr unsigned kCodePage = 936;
 }  // namespace
 
+namespace {
+// The characters of `bytes` appended to `out`; false when they are not valid code page 936.
+bool AppendDecoded(std::string_view bytes, std::u16string& out) {
+  const int n = static_cast<int>(bytes.size());
+  const int needed = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0);
+  if (needed <= 0) return false;
+  const size_t at = out.size();
+  out.resize(at + static_cast<size_t>(needed));
+  MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), n, reinterpret_cast<wchar_t*>(&out[at]),
+                      needed);
+  return true;
+}
+}  // namespace
+
 bool DecodeCp936(std::string_view bytes, std::u16string& out) {
   out.clear();
-  if (bytes.empty()) return true;
-  const int n = static_cast<int>(bytes.size());
-  int needed = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0);
-  const bool valid = needed > 0;
-  const DWORD flags = valid ? MB_ERR_INVALID_CHARS : 0;
-  if (!valid) needed = MultiByteToWideChar(kCodePage, 0, bytes.data(), n, nullptr, 0);
-  out.resize(static_cast<size_t>(needed));
-  MultiByteToWideChar(kCodePage, flags, bytes.data(), n, reinterpret_cast<wchar_t*>(out.data()), needed);
-  return valid;
+  if (bytes.empty() || AppendDecoded(bytes, out)) return true;
+  // Character by character: a byte that begins no character becomes one
+  // replacement character, and the next byte is read on its own (the system's
+  // conversion would take it as the second half of the bad one).
+  out.clear();
+  for (size_t i = 0; i < bytes.size();) {
+    if (i + 1 < bytes.size() && AppendDecoded(bytes.substr(i, 2), out)) {
+      i += 2;
+    } else {
+      if (!AppendDecoded(bytes.substr(i, 1), out)) out.push_back(0xFFFD);
+      ++i;
+    }
+  }
+  return false;
 }
 
 namespace {

@@ -208,6 +208,7 @@ lock_db() {
   wh_start locker "$TOOL" lock-db "$(wh_winpath "$APP/kwo.db")"
   wh_driver wait "E2E Db Locker" exists 20000 >/dev/null || wh_fail "the database locker did not start"
 }
+unlock_db() { wh_driver close "E2E Db Locker"; wh_driver wait "E2E Db Locker" gone 10000 >/dev/null; }
 list_rows() { wh_driver listview "$KWO" 1000 | grep -c .; }
 typed_in() {  # typed_in KEYS: types into the short-key box, waits until it shows them; prints the time taken
   local start=$(date +%s%N)
@@ -247,6 +248,30 @@ wh_driver activate "$KWO" >/dev/null
 wh_driver keys ESCAPE
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check expands_after_outage_notice e2e_expand A '您好，很高兴认识您！'
+# The same in search mode: a keystroke waits at most the short time, the list shows nothing,
+# one notice says why. Two keystrokes show in the box within a few seconds, far from the
+# five-second wait of other reads.
+e2e_call_up
+wh_driver set-text "$KWO" 1001 "" >/dev/null
+check unlocked_again_lists wh_driver wait-text "$KWO" 1002 "$(wh_file none.txt '')" 5000
+lock_db
+wh_driver activate "$KWO" >/dev/null
+wh_driver keys CTRL+F
+wh_driver type a
+check locked_search_mode_reported wh_wait_until 10 box_appears "温馨提示"
+check locked_search_mode_says_why contains "$(box_text)" "占用"
+wh_driver wait "$BOX" gone 15000 >/dev/null
+wh_driver activate "$KWO" >/dev/null
+start=$(date +%s%N)
+wh_driver type bc
+check locked_search_mode_keys_short wh_driver wait-text "$KWO" 1001 "$(wh_file abc.txt abc)" 3000
+echo "     (keystrokes 'bc' in search mode with kwo.db locked: $(( ($(date +%s%N) - start) / 1000000 )) ms until the box showed them)"
+check locked_search_mode_lists_nothing equals "$(wh_driver listview "$KWO" 1000)" ""
+fails locked_search_mode_reported_once wh_wait_until 3 box_appears "温馨提示"
+unlock_db
+wh_driver activate "$KWO" >/dev/null
+wh_driver keys BACK BACK
+check unlocked_search_mode_finds wh_driver wait-text "$KWO" 1002 "$(wh_file a2.txt '您好，很高兴认识您！')" 5000
 e2e_exit_kwo
 
 # Writes the database refuses: the edit dialog says why in a notice and keeps what was typed; an
@@ -286,7 +311,6 @@ refused_import() {  # refused_import NAME FILE TEXT: "出错啦" says nothing wa
   close_box
 }
 close_box() { wh_driver activate "$BOX" >/dev/null; wh_driver keys RETURN; wh_driver wait "$BOX" gone 5000 >/dev/null; }
-unlock_db() { wh_driver close "E2E Db Locker"; wh_driver wait "E2E Db Locker" gone 10000 >/dev/null; }
 
 # kwo.db locked at OK and at delete: the wait, the notice; with the lock gone the same button works.
 e2e_write_ini '[sys]' "$CONNECTION;Busy Timeout=1500"

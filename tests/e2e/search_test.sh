@@ -131,6 +131,26 @@ check esc_hides wh_driver wait "$KWO" hidden 5000
 e2e_call_up
 check focus_again equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit 1001"
 
+# Key mode: a click on a row does nothing. Search mode: a click chooses the row, the content
+# box and Enter follow it; a double-click sends the row.
+check type_k_click key_typed k K
+wh_driver click-row "$KWO" 1000 3
+check key_mode_click_keeps_content content_is '内容K'
+clear_key
+e2e_call_up
+wh_driver keys F3
+check type_z_click key_typed z z
+wh_driver click-row "$KWO" 1000 2
+check click_chooses content_is '六位键 UZZZZZ 超过 2147483647'
+check click_selects equals "$(wh_driver listview-selected "$KWO" 1000)" 2
+wh_driver keys RETURN
+check enter_sends_clicked wh_driver wait-text "$RCV" 100 "$(wh_file sent2.txt '[最后一条 ZZZZZZ][六位键 UZZZZZ 超过 2147483647]')" 10000
+e2e_call_up
+wh_driver keys F3
+check type_z_double key_typed z z
+wh_driver click-row "$KWO" 1000 1 double
+check double_click_sends wh_driver wait-text "$RCV" 100 "$(wh_file sent3.txt '[最后一条 ZZZZZZ][六位键 UZZZZZ 超过 2147483647][内容KZ]')" 10000
+
 # The content index is filled while the program sits idle after start-up.
 index_whole() { [ "$(sqlite3 "$APP/kwo.db" 'select count(*) from kwo_search_fill' 2>/dev/null)" = 0 ]; }
 check index_filled_when_idle wh_wait_until 30 index_whole

@@ -56,6 +56,26 @@ TEST(Import, InsertsNewKeysAndReplacesOnlyTheContentOfExistingOnes) {
   EXPECT_EQ(rows.at(u"KEEP"), (Row{kwo::store::IdText(kwo::store::ShortKeyId(u"KEEP")), u"untouched"}));
 }
 
+// A key of more than six characters is cut to six; the closing notice names
+// every cut, and counts the cut keys that replaced an entry that was there.
+TEST(Import, CutKeysAreNamedAndTheOnesThatReplacedAnEntryCounted) {
+  TempStore s;
+  s.Put(u"HIJKLM", u"old");
+  const auto r = ImportEntries(
+      s.database, s.recordset,
+      Gbk(u"#ABCDEFG:\r\nfirst\r\n#hijklmn\r\nnew\r\n#SHORT\r\nx\r\n#ABCDEFXY\r\nsecond\r\n"));
+  EXPECT_EQ(r.status, ImportResult::Status::Imported);
+  EXPECT_EQ(r.stored, 4u);
+  using Cut = std::pair<std::u16string, std::u16string>;
+  EXPECT_EQ(r.cutKeys,
+            (std::vector<Cut>{{u"ABCDEFG", u"ABCDEF"}, {u"HIJKLMN", u"HIJKLM"}, {u"ABCDEFXY", u"ABCDEF"}}));
+  EXPECT_EQ(r.cutKeysReplacing, 2u);  // HIJKLM was there; ABCDEF came earlier in the file
+  EXPECT_EQ(s.Rows().at(u"HIJKLM").content, u"new");
+  EXPECT_EQ(ImportOutcomeText(r),
+            u"导入OK！\n\n速记符超过 6 个字符，已截为 6 个字符: ABCDEFG→ABCDEF、HIJKLMN→HIJKLM、ABCDEFXY→ABCDEF"
+            u"\n其中 2 条截短后与已有的速记符相同，替换了那条速记的内容。");
+}
+
 TEST(Import, TableWithoutAUniqueIdGetsTheSameRows) {
   // A table made by another tool, without the primary key.
   TempStore s;

@@ -154,6 +154,7 @@ TEST(CADODataBase, EngineFailuresCarrySqliteCodeAndMessage) {
   EXPECT_EQ(db.LastFailure(), DbFailure::Damaged);
   EXPECT_NE(db.LastErrorText().find(u"\tCode = 0000001a\n\tCode meaning = file is not a database\n\tSource = SQLite\n"),
             std::u16string::npos);
+  EXPECT_EQ(FailureDetail(db.LastFailure(), db.ErrorDescription()), u"文件不是数据库，或已损坏（file is not a database）");
 
   EXPECT_FALSE(db.Open(ConnectionTo(folder, u"no such folder/kwo.db")));
   EXPECT_EQ(db.LastErrorCode() & 0xff, static_cast<uint32_t>(SQLITE_CANTOPEN));
@@ -176,6 +177,15 @@ TEST(CADODataBase, ServerRefusalsAreNamedAsTheFileEnginesAre) {
   }
   EXPECT_EQ(reasons.count(u""), 0u);
   EXPECT_EQ(WriteFailureReason(DbFailure::Other), u"");
+  // Every failure but the unnamed one puts its Chinese reason before the engine's words.
+  std::set<std::u16string> details;
+  for (DbFailure failure : {DbFailure::Locked, DbFailure::ReadOnly, DbFailure::WriteDenied, DbFailure::DiskFull,
+                            DbFailure::FileMoved, DbFailure::IoError, DbFailure::Damaged, DbFailure::Unreachable}) {
+    const std::u16string detail = FailureDetail(failure, u"engine text");
+    EXPECT_TRUE(details.insert(detail.substr(0, detail.find(u'（'))).second);
+    EXPECT_EQ(detail.substr(detail.find(u'（')), u"（engine text）");
+  }
+  EXPECT_EQ(FailureDetail(DbFailure::Other, u"engine text"), u"engine text");
 }
 
 TEST(CADODataBase, TransactionsCommitAndRollBack) {

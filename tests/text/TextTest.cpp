@@ -66,6 +66,16 @@ TEST(CodePage936, MarksWhatItCannotHold) {
   std::u16string back;
   EXPECT_FALSE(DecodeCp936("a\x81", back));  // lead byte without trail byte
   EXPECT_EQ(back.substr(0, 1), u"a");
+  // A byte that begins no character is one replacement character; the byte after it is read on its own.
+  const std::pair<std::string, std::u16string> cases[] = {
+      {"ab\x81\x20" "cd", u"ab\uFFFD cd"},
+      {"\xD6\x20\xD0\xD0", u"\uFFFD 行"},
+      {"\xD6\xD0\x81\x7F\xCE\xC4", u"中\uFFFD\x7F文"},
+  };
+  for (const auto& [bytes, text] : cases) {
+    EXPECT_FALSE(DecodeCp936(bytes, back));
+    EXPECT_EQ(back, text) << Utf16ToUtf8(back);
+  }
 }
 
 TEST(CodePage936, MixedTextEncodesAsItsCharactersOneByOne) {
@@ -101,6 +111,15 @@ TEST(Chars, ParseDecimalFollowsWcstol) {
   EXPECT_EQ(ParseDecimal(u"99999999999"), 2147483647);
   EXPECT_EQ(ParseDecimal(u"-99999999999"), -2147483647 - 1);
   EXPECT_EQ(ParseDecimal(u"\u3000 12"), 12);
+}
+
+TEST(Chars, FoldingForFindingIgnoresCaseInEveryScript) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"ÉCOLE École", u"école école"}, {u"ＡＢＣａｂｃ", u"ａｂｃａｂｃ"}, {u"ΣΟΦΊΑ σοφίας", u"σοφία σοφίασ"},
+      {u"МОСКВА ЁЖ Ѣ Ӂ", u"москва ёж ѣ ӂ"}, {u"ՀԱՅ", u"հայ"},           {u"ẠẸ Ỳ", u"ạẹ ỳ"},
+      {u"中文 123 {\\}", u"中文 123 {\\}"},
+  };
+  for (const auto& [text, folded] : cases) EXPECT_EQ(Fold(text), folded) << kwo::text::Utf16ToUtf8(text);
 }
 
 TEST(Chars, UpperCasingAndComparison) {

@@ -107,6 +107,18 @@ bool ReadListView(HWND listView, std::vector<std::vector<std::wstring>>& rows) {
   return true;
 }
 
+bool ListViewRowRect(HWND listView, int row, RECT& rect) {
+  const ui::OwnedHandle process = OpenWindowProcess(listView);
+  RemoteBuffer remote(process.get(), sizeof(RECT));
+  rect = RECT{};
+  rect.left = LVIR_BOUNDS;
+  LRESULT found = 0;
+  return process && remote && remote.Write(0, &rect, sizeof rect) &&
+         Send(listView, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.Address()),
+              found) &&
+         found != 0 && remote.Read(0, &rect, sizeof rect);
+}
+
 bool ReadListViewSelection(HWND listView, std::vector<int>& rows) {
   rows.clear();
   LRESULT row = -1;

@@ -16,5 +16,7 @@ bool ReadControlText(HWND control, std::wstring& text);
 // All rows, each with the text of every column (one column if there is no header).
 bool ReadListView(HWND listView, std::vector<std::vector<std::wstring>>& rows);
 bool ReadListViewSelection(HWND listView, std::vector<int>& rows);
+// A row's whole rectangle, in the list-view's client coordinates.
+bool ListViewRowRect(HWND listView, int row, RECT& rect);
 
 }  // namespace kwo::wine_test

@@ -105,4 +105,25 @@ void TypeUnicode(const std::wstring& text) {
   }
 }
 
+void ClickAt(POINT point, bool twice) {
+  // Every event carries the point: a button event alone would be taken where
+  // the pointer is when it is handled, which a cursor move may not have reached yet.
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  const LONG x = static_cast<LONG>((point.x * 65535LL + width / 2) / (width - 1));
+  const LONG y = static_cast<LONG>((point.y * 65535LL + height / 2) / (height - 1));
+  std::vector<INPUT> inputs;
+  for (int n = twice ? 2 : 1; n > 0; --n) {
+    for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+      INPUT input{};
+      input.type = INPUT_MOUSE;
+      input.mi.dx = x;
+      input.mi.dy = y;
+      input.mi.dwFlags = flag | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+      inputs.push_back(input);
+    }
+  }
+  SetCursorPos(point.x, point.y);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 }  // namespace kwo::wine_test

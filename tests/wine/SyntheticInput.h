@@ -15,5 +15,7 @@ void SendKeyEvent(WORD vk, bool up);
 bool ParseChord(const std::wstring& chord, std::vector<WORD>& keys);
 // One Unicode down/up pair per UTF-16 code unit, one SendInput call per pair.
 void TypeUnicode(const std::wstring& text);
+// The left mouse button pressed and released at a point of the screen, once or twice (a double-click).
+void ClickAt(POINT point, bool twice);
 
 }  // namespace kwo::wine_test

@@ -74,6 +74,9 @@
 //                                 columns separated by tabs
 //   listview-selected WINDOW CONTROL
 //                                 prints the indexes of the selected rows
+//   click-row WINDOW CONTROL ROW [double]
+//                                 clicks a list-view row with the mouse (twice:
+//                                 a double-click); the window must be in front
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -476,6 +479,21 @@ int CmdControlState(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+int CmdClickRow(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) return Usage(L"click-row WINDOW CONTROL ROW [double]");
+  HWND control = TargetOrReport(args);
+  if (!control) return 1;
+  RECT rect{};
+  if (!ListViewRowRect(control, _wtoi(args[2].c_str()), rect)) {
+    WriteErr(L"driver: no such list-view row\n");
+    return 1;
+  }
+  POINT point{rect.left + 20, (rect.top + rect.bottom) / 2};
+  MapWindowPoints(control, nullptr, &point, 1);
+  ClickAt(point, args.size() > 3 && args[3] == L"double");
+  return 0;
+}
+
 int CmdListView(const std::vector<std::wstring>& args, bool selectedOnly) {
   if (args.size() < 2) return Usage(L"listview WINDOW CONTROL");
   HWND control = TargetOrReport(args);
@@ -532,5 +550,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (command == L"control-state") return CmdControlState(args);
   if (command == L"listview") return CmdListView(args, false);
   if (command == L"listview-selected") return CmdListView(args, true);
+  if (command == L"click-row") return CmdClickRow(args);
   return Usage(L"unknown command: " + command);
 }
