@@ -44,6 +44,9 @@ constexpr UINT kTrayIconMissingMessage = WM_APP + 22;
 // installer (installer/kwo.nsi) reads it.
 constexpr LRESULT kExitRefused = 1;
 constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
+// After the hotkey: how often and how long the window makes sure it is in front.
+constexpr UINT kFrontCheckMs = 50;
+constexpr int kFrontChecks = 10;
 // The list's column widths in pixels at 100 %.
 constexpr int kKeyColumnWidth = 60;
 constexpr int kContentColumnWidth = 600;
@@ -432,6 +435,21 @@ void CMainDlg::SendCurrentEntry() {
   ShowQuietNotice(report.notice, kSendNoticeTimeoutMs);
 }
 
+void CMainDlg::KeepInFront() {
+  if (!IsWindowVisible(Handle()) || frontChecksLeft <= 0) {
+    KillTimer(Handle(), KWO_FRONT_TIMER_ID);
+    return;
+  }
+  --frontChecksLeft;
+  if (GetForegroundWindow() == Handle()) return;
+  // Another window of this program (a notice, a dialog) in front is the user's doing.
+  DWORD process = 0;
+  GetWindowThreadProcessId(GetForegroundWindow(), &process);
+  if (process == GetCurrentProcessId()) return;
+  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(Handle());
+}
+
 void CMainDlg::ComeToFront() {
   showAllowed = true;
   SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
@@ -597,6 +615,10 @@ INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
+  // An activation still on its way to the window the user was in can take the
+  // foreground back a moment later: looked at again for a short while.
+  frontChecksLeft = kFrontChecks;
+  SetTimer(Handle(), KWO_FRONT_TIMER_ID, kFrontCheckMs, nullptr);
   // A key kept from before (Esc, a sending that could not start) is
   // selected: Enter still sends it, the first key typed replaces it.
   SendMessageW(Item(IDC_SHORTKEY), EM_SETSEL, 0, -1);
@@ -624,6 +646,10 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
+  if (wParam == KWO_FRONT_TIMER_ID) {
+    KeepInFront();
+    return FALSE;
+  }
   if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {
     const SendOutcome report = sender.SendTimed(options.timerStr);
     if (!report.notice.empty()) ShowQuietNotice(report.notice, kSendNoticeTimeoutMs);

@@ -105,6 +105,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnWindowPosChanging(WPARAM, LPARAM);
   INT_PTR OnActivate(WPARAM, LPARAM);
   INT_PTR OnTimer(WPARAM, LPARAM);
+  void KeepInFront();
   INT_PTR OnCtlColor(WPARAM, LPARAM);
   INT_PTR OnCtlColorEdit(WPARAM, LPARAM);
   INT_PTR OnNotify(WPARAM, LPARAM);
@@ -138,6 +139,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::controls::CEdit37 keyEdit;
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
+  int frontChecksLeft = 0;  // checks left after the hotkey that the window is in front
   kwo::store::ContentIndexFiller indexFiller;
   kwo::settings::Options options;  // as read from kwo.ini, then as the options dialog returns them
   int32_t timerOn = 0;             // timed sending, for this run only

@@ -69,3 +69,4 @@
 // Other fixed numbers
 #define KWO_HOTKEY_ID 1001
 #define KWO_SEND_TIMER_ID 2
+#define KWO_FRONT_TIMER_ID 3

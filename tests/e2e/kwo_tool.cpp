@@ -421,7 +421,10 @@ bool CallUpWithKey(HWND kwo, HWND receiver, const std::wstring& key) {
   if (GetForegroundWindow() != receiver && !BringToFront(receiver)) return Report(L"the receiver is not in front");
   SendChord({VK_LWIN}, VK_SPACE);
   if (!PollUntil([&] { return GetForegroundWindow() == kwo; }, kStepTimeoutMs)) {
-    return Report(L"Win + Space did not call kwo up");
+    wchar_t front[200] = L"";
+    GetWindowTextW(GetForegroundWindow(), front, 200);
+    return Report(std::wstring(L"Win + Space did not call kwo up (kwo ") +
+                  (IsWindowVisible(kwo) ? L"shown" : L"hidden") + L", in front: \"" + front + L"\")");
   }
   // Keys typed before the activation has put the focus into the box would go to the dialog itself.
   HWND keyBox = GetDlgItem(kwo, kShortKeyBox);
