@@ -696,6 +696,10 @@ class OdbcStatement final : public DbStatement {
   DbStep Step(DbError& error) override {
     if (!executed_ && !Execute(error)) return DbStep::Failed;
     if (columns_.empty()) return DbStep::Done;
+    if (Stranded()) {  // the rest of a result on a link given up since
+      error = shared_->awayError;
+      return DbStep::Failed;
+    }
     const SQLRETURN rc = SQLFetch(statement_->handle);
     if (rc == SQL_NO_DATA) return DbStep::Done;
     if (!Succeeded(rc)) {
