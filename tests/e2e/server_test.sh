@@ -208,6 +208,19 @@ wh_driver command "$KWO" 32799 >/dev/null
 for key in A AB K K0 K1 K2 ZZ; do wh_driver set-text "$KWO" 1001 "$key" >/dev/null; sleep 0.3; done
 fails refused_told_once refused_box
 check refused_typing_logs_in_no_more equals "$(($(refusals) - before))" 2
+# "重试" in the tray menu (the command it sends) logs in once more.
+wh_driver command "$KWO" 32808 >/dev/null
+check refused_tray_retry_asks_again wh_wait_until 20 refused_box
+check refused_tray_retry_logs_in_once equals "$(($(refusals) - before))" 3
+wh_driver command "$BOX" 2 >/dev/null  # 取消
+wh_driver wait "$BOX" gone 5000 >/dev/null
+# kwo.ini gets the right password: the next search logs in with it and finds.
+sleep 1  # a write time that differs on file systems that keep whole seconds
+e2e_write_ini '[sys]' "connectionString=$KWO_PG_LOGIN_CONN"
+wh_driver set-text "$KWO" 1001 K1 >/dev/null
+check refused_mended_ini_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K1')" 8000
+fails refused_mended_ini_no_box refused_box
+check refused_mended_ini_no_more_refusals equals "$(($(refusals) - before))" 3
 wh_driver command "$KWO" 1009 >/dev/null
 check refused_exits wh_wait_until 10 e2e_gone "$KWO_PID"
 e2e_finish
