@@ -163,6 +163,8 @@ CMainDlg::CMainDlg(ShellNotifier* shell) : CDialog(IDD_KWO_DIALOG), notifyIcon(I
   OnCommandId(ID_OPEN, &CMainDlg::OnOpen);
   OnCommandId(ID_OPTIONS, &CMainDlg::OnOptions);
   OnCommandId(ID_CHECK_VERSION, &CMainDlg::OnCheckVersion);
+  OnCommandId(ID_RETRY_LOGIN, &CMainDlg::OnRetryLogin);
+  notifyIcon.HideCommand(ID_RETRY_LOGIN, true);  // shown while a login is refused
   OnNotification(IDC_SHORTKEY, EN_CHANGE, &CMainDlg::OnShortKeyChanged);
   OnNotification(IDC_SHORTKEY, EN_SETFOCUS, &CMainDlg::OnShortKeySetFocus);
   OnNotification(IDC_SHORTKEY, EN_KILLFOCUS, &CMainDlg::OnShortKeyKillFocus);
@@ -181,6 +183,8 @@ void CMainDlg::ReadSettings() {
     settings::CIniFile ini;
     ini.Load(std::filesystem::path(IniPath()));
     connectionString = settings::ReadConnectionString(ini);
+    std::error_code unknown;
+    iniWritten = std::filesystem::last_write_time(std::filesystem::path(IniPath()), unknown);
     options = settings::ReadOptions(ini);
     timerOn = 0;
     const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
@@ -323,6 +327,7 @@ void CMainDlg::ShowHotKey() {
 }
 
 void CMainDlg::SearchEntries() {
+  ReopenChangedStore();
   const auto connection = store.Connection();
   // Typing must not freeze while another program holds the database locked;
   // the reads never meet the write lock of the content index filler's commit.
@@ -388,6 +393,7 @@ void CMainDlg::TrackStore(bool tell) {
 
 bool CMainDlg::TrackRefusal() {
   const store::DbFailure refusal = store.Refusal();
+  notifyIcon.HideCommand(ID_RETRY_LOGIN, !store::IsRefusal(refusal));
   if (!store::IsRefusal(refusal)) {
     refusalTold = false;
     return false;
@@ -403,11 +409,39 @@ INT_PTR CMainDlg::OnLoginRefused(WPARAM databaseMissing, LPARAM) {
   const std::wstring title = ui::LoadStringResource(IDS_APP_TITLE);
   if (MessageBoxW(Handle(), text.c_str(), title.c_str(), MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND) ==
       IDRETRY) {
-    store.RetryLogin();
-    refusalTold = false;
-    SearchEntries();
+    OnRetryLogin();
   }
   return TRUE;
+}
+
+void CMainDlg::OnRetryLogin() {
+  store.RetryLogin();
+  refusalTold = false;
+  SearchEntries();
+}
+
+// While a login is refused, a kwo.ini written since it was read (its write
+// time, cheap to ask) with another connection string (a mended password)
+// is opened: that is a new login.
+void CMainDlg::ReopenChangedStore() {
+  if (!store::IsRefusal(store.Refusal())) return;
+  std::error_code unknown;
+  const auto written = std::filesystem::last_write_time(std::filesystem::path(IniPath()), unknown);
+  if (unknown || written == iniWritten) return;
+  iniWritten = written;
+  std::u16string connectionString;
+  try {
+    settings::CIniFile ini;
+    ini.Load(std::filesystem::path(IniPath()));
+    connectionString = settings::ReadConnectionString(ini);
+  } catch (const settings::IniError&) {
+    return;  // being written, or unreadable: the session stays as it is
+  }
+  if (connectionString.empty()) connectionString = store::DefaultConnectionString();
+  const std::u16string before = store.ConnectionString();
+  if (connectionString == before) return;
+  if (!store.Open(connectionString)) store.Open(before);
+  refusalTold = false;
 }
 
 void CMainDlg::RefreshTip() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -76,6 +77,8 @@ class CMainDlg : public kwo::ui::CDialog {
   void TrackStore(bool tell);
   // True while the server refuses the login; the user is asked once per refusal.
   bool TrackRefusal();
+  void OnRetryLogin();
+  void ReopenChangedStore();
   void RefreshTip();
   // A part of the content index, at a timer tick (the queue is empty then).
   // Brings the window of ours that runs modally to the front; false when none does.
@@ -151,6 +154,7 @@ class CMainDlg : public kwo::ui::CDialog {
   OutageWatch outages;
   bool tipShowsServerAway = false;
   bool refusalTold = false;
+  std::filesystem::file_time_type iniWritten;  // of kwo.ini when it was read
   bool storeCreated = false;  // this start created the database
 };
 

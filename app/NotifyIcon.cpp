@@ -58,6 +58,11 @@ bool CNotifyIcon::Restore() {
   return false;
 }
 
+void CNotifyIcon::HideCommand(UINT command, bool hidden) {
+  hidden_.erase(std::remove(hidden_.begin(), hidden_.end(), command), hidden_.end());
+  if (hidden) hidden_.push_back(command);
+}
+
 LRESULT CNotifyIcon::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
   if (wParam != data_.uID) return 0;
   const UINT mouse = LOWORD(lParam);
@@ -66,6 +71,7 @@ LRESULT CNotifyIcon::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
   if (!menu) return 0;
   HMENU popup = GetSubMenu(menu.get(), 0);
   if (popup == nullptr) return 0;
+  for (UINT command : hidden_) DeleteMenu(popup, command, MF_BYCOMMAND);
   if (mouse == WM_RBUTTONUP) {
     SetMenuDefaultItem(popup, 0, TRUE);
     POINT cursor{};

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <string_view>
+#include <vector>
 
 namespace kwo::app {
 
@@ -43,6 +44,9 @@ class CNotifyIcon {
   // sends the owner the menu's first command. 1 when handled.
   LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
 
+  // Leaves a command out of the popup menu (or puts it back): one that does not apply now.
+  void HideCommand(UINT command, bool hidden);
+
   HICON Icon() const { return data_.hIcon; }
   const wchar_t* Tip() const { return data_.szTip; }
 
@@ -50,6 +54,7 @@ class CNotifyIcon {
   NOTIFYICONDATAW data_;
   SystemShellNotifier systemShell_;
   ShellNotifier* shell_;
+  std::vector<UINT> hidden_;
 };
 
 }  // namespace kwo::app

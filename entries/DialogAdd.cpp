@@ -157,7 +157,11 @@ void CDialogAdd::OnOK() {
   if (state_.WarnOnSave()) kwo::ui::ShowTimedNotice(L"您可能忘了转义了", kForgotEscapeNoticeMs);
   // The lookup of the current key failed: try it once more rather than save blindly.
   const bool retried = state_.lookupFailed();
-  if (!lookup_.IsOpen()) LookupKeepingContent(key);
+  if (!lookup_.IsOpen()) {
+    // Asked again by the user: connect at once, not refused by the pause after a failed connect.
+    if (kwo::store::DbSession* session = connection_ ? connection_->Session() : nullptr) session->SkipRetryPause();
+    LookupKeepingContent(key);
+  }
   switch (state_.StepAfterLookup(retried)) {
     case EditState::SaveStep::Refuse:
       TellWriteFailure(L"查不到这个速记符是否已有内容（数据库不能访问），速记没有保存！");

@@ -120,6 +120,7 @@ class CADORecordset {
  private:
   struct Impl;
   void RecordError(const DbError& error);
+  void RecordNotUpdatable(const std::u16string& description);
   bool RequireOpen();
   bool RequireRow();
   bool Fetch(size_t count);

@@ -376,7 +376,7 @@ bool CADORecordset::StoreNewRow() {
   Impl& d = *impl_;
   RowWrite write;
   if (!InsertStatement(d.Origins(), d.pending, write)) {
-    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
+    RecordNotUpdatable(u"The fields do not come from one table");
     return false;
   }
   if (!FitsColumns()) return false;
@@ -406,6 +406,17 @@ bool CADORecordset::StoreNewRow() {
   return true;
 }
 
+// The columns' table could not be told: because the server stopped
+// answering while it was asked, the write failed for that reason.
+void CADORecordset::RecordNotUpdatable(const std::u16string& description) {
+  DbError error = LayerError(kErrorNotUpdatable, kSource, description);
+  if (impl_->connection && impl_->connection->ServerAway()) {
+    error.failure = DbFailure::Unreachable;
+    error.description = u"数据库服务器没有回答。";
+  }
+  RecordError(error);
+}
+
 bool CADORecordset::StoreEditedRow() {
   Impl& d = *impl_;
   if (!RequireRow()) return false;
@@ -415,7 +426,7 @@ bool CADORecordset::StoreEditedRow() {
   Row& row = *d.current();
   RowWrite write;
   if (!UpdateStatement(d.Origins(), d.pending, row, write)) {
-    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The fields do not come from one table"));
+    RecordNotUpdatable(u"The fields do not come from one table");
     return false;
   }
   if (!RunWrite(write, true)) return false;
@@ -435,7 +446,7 @@ bool CADORecordset::Delete() {
   Impl& d = *impl_;
   RowWrite write;
   if (!DeleteStatement(d.Origins(), *d.current(), write)) {
-    RecordError(LayerError(kErrorNotUpdatable, kSource, u"The row does not come from a table"));
+    RecordNotUpdatable(u"The row does not come from a table");
     return false;
   }
   if (!RunWrite(write, true)) return false;

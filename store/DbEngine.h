@@ -117,6 +117,10 @@ class DbSession {
   // not log in again until RetryLogin.
   virtual DbFailure Refusal() const { return DbFailure::Other; }
   virtual void RetryLogin() {}
+  // The next statement connects at once, even within the pause that follows
+  // a failed connect: for a call the user asked for again (a save's second
+  // lookup), which must not be refused for a server that is back by now.
+  virtual void SkipRetryPause() {}
   // How long a statement waits for another process's lock before it fails.
   virtual void SetBusyTimeout(int milliseconds) = 0;
 };

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -33,9 +34,10 @@ constexpr int kListingTimeoutSeconds = 120;
 // waiting for the login timeout on every keystroke. A link found broken by a
 // statement is replaced at once: the server is most likely there.
 constexpr auto kRetryPause = std::chrono::milliseconds(1000);
-// How long a search statement may keep the caller (the window's thread)
+// How long a call that may reach the server (a search, a prepare, a
+// catalog listing, a connect) may keep the caller (the window's thread)
 // waiting for a server that accepted it and stopped answering.
-constexpr auto kSearchDeadline = std::chrono::milliseconds(1500);
+constexpr auto kServerDeadline = std::chrono::milliseconds(1500);
 
 SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
 
@@ -134,20 +136,14 @@ struct Link {
   Handle env;
   Handle dbc;
   bool connected = false;
+  // A call on it passed its deadline: a thread may still be inside the
+  // driver with the connection locked, so nothing more is called on it from
+  // here; its statements' handles wait in `orphans` and go with it.
+  bool givenUp = false;
+  std::vector<std::unique_ptr<Handle>> orphans;
   ~Link() {
+    orphans.clear();
     if (connected) SQLDisconnect(dbc.handle);
-  }
-  // psqlODBC reports a session ended by the server as a general error
-  // ("The connection has been lost") and may not mark the link dead: a
-  // statement of its own tells.
-  bool Answers() const {
-    SQLHANDLE raw = SQL_NULL_HANDLE;
-    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc.handle, &raw))) return false;
-    Handle statement(SQL_HANDLE_STMT, raw);
-    const SQLULEN seconds = kOdbcSearchTimeoutSeconds;
-    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
-    std::u16string probe = u"select 1";
-    return Succeeded(SQLExecDirectW(raw, reinterpret_cast<SQLWCHAR*>(&probe[0]), SQL_NTS));
   }
   bool Dead() const {
     SQLUINTEGER dead = SQL_CD_FALSE;
@@ -238,6 +234,22 @@ DbType KindOf(SQLSMALLINT sqlType, SQLSMALLINT digits) {
   }
 }
 
+// What a driver call given up by its caller leaves to the thread still
+// inside the driver: the handles and buffers it uses, freed there once the
+// driver returns, statements before their link.
+using Keep = std::vector<std::shared_ptr<void>>;
+
+struct PendingCall {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool abandoned = false;
+  SQLRETURN rc = SQL_ERROR;
+  Keep keep;
+  std::multimap<std::u16string, std::unique_ptr<Handle>> idle;
+  std::shared_ptr<Link> link;
+};
+
 // What the session and its statements share: the link, which the session
 // replaces when the server comes back, and the state of the connection.
 class Shared {
@@ -323,18 +335,103 @@ class Shared {
     return true;
   }
 
-  bool LinkAnswers() const { return link && link->Answers(); }
+  // psqlODBC reports a session ended by the server as a general error
+  // ("The connection has been lost") and may not mark the link dead: a
+  // statement of its own tells.
+  bool LinkAnswers() {
+    SQLHANDLE raw = SQL_NULL_HANDLE;
+    if (!link || !Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc.handle, &raw))) return false;
+    auto statement = std::make_shared<Handle>(SQL_HANDLE_STMT, raw);
+    const SQLULEN seconds = kOdbcSearchTimeoutSeconds;
+    SQLSetStmtAttrW(raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+    SQLRETURN rc = SQL_ERROR;
+    DbError ignored;
+    return ByDeadline(
+               [raw] {
+                 std::u16string probe = u"select 1";
+                 return SQLExecDirectW(raw, Wide(probe), SQL_NTS);
+               },
+               [&statement](Keep& keep) { keep.push_back(std::move(statement)); }, rc, ignored) &&
+           Succeeded(rc);
+  }
 
-  // The link's server stopped answering a statement: the link is given up
-  // (the thread still waiting in the driver frees it), and the next
-  // statement connects anew.
+  // Runs a driver call that may wait for the server on a thread of its own;
+  // the caller waits at most kServerDeadline. Why: the query timeout is the
+  // server's to keep, and a server that accepted the call and stopped (its
+  // process stopped, its machine paused, packets dropped) never answers,
+  // while keep-alives are answered by its system all the same. Past the
+  // deadline the link is given up: `handOver` moves what the call uses into
+  // the keep of the thread still waiting, which frees it when the driver
+  // returns. Then false, with the error "server away"; the next statement
+  // connects anew after the retry pause.
+  bool ByDeadline(std::function<SQLRETURN()> call, const std::function<void(Keep&)>& handOver, SQLRETURN& rc,
+                  DbError& error) {
+    auto pending = std::make_shared<PendingCall>();
+    std::thread worker([pending, call = std::move(call)]() mutable {
+      const SQLRETURN result = call();
+      call = nullptr;  // what it holds goes before the link
+      std::unique_lock<std::mutex> lock(pending->mutex);
+      pending->rc = result;
+      pending->done = true;
+      pending->finished.notify_all();
+      if (!pending->abandoned) return;
+      Keep keep = std::move(pending->keep);
+      auto idle = std::move(pending->idle);
+      auto link = std::move(pending->link);
+      lock.unlock();
+      for (auto& item : keep) item.reset();  // in the order handed over: handles before their buffers
+      idle.clear();
+      link.reset();
+    });
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    if (pending->finished.wait_for(lock, kServerDeadline, [&pending] { return pending->done; })) {
+      lock.unlock();
+      worker.join();
+      rc = pending->rc;
+      return true;
+    }
+    pending->abandoned = true;
+    pending->link = link;
+    AbandonLink(pending->idle);
+    if (handOver) handOver(pending->keep);
+    lock.unlock();
+    worker.detach();
+    rc = SQL_ERROR;
+    error = awayError;
+    return false;
+  }
+
+  // The link's server stopped answering: the link is given up (the thread
+  // still waiting in the driver frees it). Like after a failed connect, the
+  // next statement waits for the retry pause, so that one action of the
+  // user meets one deadline at most.
   void AbandonLink(std::multimap<std::u16string, std::unique_ptr<Handle>>& graveyard) {
     graveyard = std::move(idle);
     idle.clear();
+    if (link) link->givenUp = true;
     link.reset();
     away = true;
     awayError = PlainError(u"数据库服务器没有回答。", u"HYT00");
-    retryAfter = std::chrono::steady_clock::time_point();
+    retryAfter = std::chrono::steady_clock::now() + kRetryPause;
+  }
+
+  // A catalog listing (`list` fills the names) on a statement of its own, by the deadline.
+  std::vector<std::u16string> Catalog(std::function<void(SQLHANDLE, std::vector<std::u16string>&)> list) {
+    SQLHANDLE raw = SQL_NULL_HANDLE;
+    if (!link || !Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc.handle, &raw))) return {};
+    auto statement = std::make_shared<Handle>(SQL_HANDLE_STMT, raw);
+    auto names = std::make_shared<std::vector<std::u16string>>();
+    SQLRETURN rc = SQL_ERROR;
+    DbError ignored;
+    if (!ByDeadline(
+            [raw, names, list = std::move(list)] {
+              list(raw, *names);
+              return SQLRETURN(SQL_SUCCESS);
+            },
+            [&statement](Keep& keep) { keep.push_back(std::move(statement)); }, rc, ignored)) {
+      return {};
+    }
+    return std::move(*names);
   }
 
   const std::vector<std::u16string>& PrimaryKey(const std::u16string& table);
@@ -365,10 +462,22 @@ bool Shared::Connect(DbSession& session, DbError& error) {
   next->dbc.handle = dbc;
   SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kOdbcLoginTimeoutSeconds), 0);
   SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(kOdbcLoginTimeoutSeconds), 0);
-  std::u16string in = connectString_;
-  SQLWCHAR out[2048];
-  SQLSMALLINT outLength = 0;
-  const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, Wide(in), SQL_NTS, out, 2048, &outLength, SQL_DRIVER_NOPROMPT);
+  // A server that takes the connection and does not answer the login keeps
+  // the driver past its login timeout: the connect runs by the deadline too.
+  SQLRETURN rc = SQL_ERROR;
+  Link* connecting = next.get();
+  if (!ByDeadline(
+          [connecting, dbc, in = connectString_]() mutable {
+            SQLWCHAR out[2048];
+            SQLSMALLINT outLength = 0;
+            const SQLRETURN result =
+                SQLDriverConnectW(dbc, nullptr, Wide(in), SQL_NTS, out, 2048, &outLength, SQL_DRIVER_NOPROMPT);
+            connecting->connected = Succeeded(result);
+            return result;
+          },
+          [&next](Keep& keep) { keep.push_back(std::move(next)); }, rc, error)) {
+    return false;
+  }
   if (!Succeeded(rc)) {
     error = Diagnose(SQL_HANDLE_DBC, dbc);
     error.failure = LoginFailure(error);
@@ -382,7 +491,6 @@ bool Shared::Connect(DbSession& session, DbError& error) {
     if (away) awayError = error;
     return false;
   }
-  next->connected = true;
   retryAfter = std::chrono::steady_clock::time_point();
   SQLWCHAR name[128] = {};
   SQLSMALLINT nameLength = 0;
@@ -406,35 +514,34 @@ const std::vector<std::u16string>& Shared::PrimaryKey(const std::u16string& tabl
   auto found = keys.find(table);
   if (found != keys.end()) return found->second;
   std::vector<std::u16string>& columns = keys[table];
-  SQLHANDLE raw = SQL_NULL_HANDLE;
-  if (!link || !Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc.handle, &raw))) return columns;
-  Handle statement(SQL_HANDLE_STMT, raw);
-  std::u16string name = table;
-  // Keys, or else the columns of the first unique index (drivers without SQLPrimaryKeys).
-  bool listed = Succeeded(SQLPrimaryKeysW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS));
-  SQLUSMALLINT columnField = 4;
-  if (!listed) {
-    listed = Succeeded(SQLStatisticsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, SQL_INDEX_UNIQUE,
-                                      SQL_QUICK));
-    columnField = 9;
-  }
-  std::u16string firstIndex;
-  while (listed && Succeeded(SQLFetch(raw))) {
-    SQLWCHAR column[256] = {};
-    SQLLEN length = 0;
-    if (!Succeeded(SQLGetData(raw, columnField, SQL_C_WCHAR, column, sizeof column, &length)) ||
-        length == SQL_NULL_DATA) {
-      continue;
+  columns = Catalog([table](SQLHANDLE raw, std::vector<std::u16string>& columns) {
+    std::u16string name = table;
+    // Keys, or else the columns of the first unique index (drivers without SQLPrimaryKeys).
+    bool listed = Succeeded(SQLPrimaryKeysW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS));
+    SQLUSMALLINT columnField = 4;
+    if (!listed) {
+      listed = Succeeded(SQLStatisticsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, SQL_INDEX_UNIQUE,
+                                        SQL_QUICK));
+      columnField = 9;
     }
-    if (columnField == 9) {
-      SQLWCHAR index[256] = {};
-      SQLGetData(raw, 6, SQL_C_WCHAR, index, sizeof index, &length);
-      const std::u16string indexName = reinterpret_cast<const char16_t*>(index);
-      if (firstIndex.empty()) firstIndex = indexName;
-      if (indexName != firstIndex) continue;
+    std::u16string firstIndex;
+    while (listed && Succeeded(SQLFetch(raw))) {
+      SQLWCHAR column[256] = {};
+      SQLLEN length = 0;
+      if (!Succeeded(SQLGetData(raw, columnField, SQL_C_WCHAR, column, sizeof column, &length)) ||
+          length == SQL_NULL_DATA) {
+        continue;
+      }
+      if (columnField == 9) {
+        SQLWCHAR index[256] = {};
+        SQLGetData(raw, 6, SQL_C_WCHAR, index, sizeof index, &length);
+        const std::u16string indexName = reinterpret_cast<const char16_t*>(index);
+        if (firstIndex.empty()) firstIndex = indexName;
+        if (indexName != firstIndex) continue;
+      }
+      columns.push_back(reinterpret_cast<const char16_t*>(column));
     }
-    columns.push_back(reinterpret_cast<const char16_t*>(column));
-  }
+  });
   return columns;
 }
 
@@ -442,18 +549,17 @@ const std::vector<std::u16string>& Shared::Columns(const std::u16string& table) 
   auto found = columns.find(table);
   if (found != columns.end()) return found->second;
   std::vector<std::u16string>& names = columns[table];
-  SQLHANDLE raw = SQL_NULL_HANDLE;
-  if (!link || !Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc.handle, &raw))) return names;
-  Handle statement(SQL_HANDLE_STMT, raw);
-  std::u16string name = table;
-  if (!Succeeded(SQLColumnsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, nullptr, 0))) return names;
-  while (Succeeded(SQLFetch(raw))) {
-    SQLWCHAR column[256] = {};
-    SQLLEN length = 0;
-    if (Succeeded(SQLGetData(raw, 4, SQL_C_WCHAR, column, sizeof column, &length)) && length != SQL_NULL_DATA) {
-      names.push_back(reinterpret_cast<const char16_t*>(column));
+  names = Catalog([table](SQLHANDLE raw, std::vector<std::u16string>& names) {
+    std::u16string name = table;
+    if (!Succeeded(SQLColumnsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, nullptr, 0))) return;
+    while (Succeeded(SQLFetch(raw))) {
+      SQLWCHAR column[256] = {};
+      SQLLEN length = 0;
+      if (Succeeded(SQLGetData(raw, 4, SQL_C_WCHAR, column, sizeof column, &length)) && length != SQL_NULL_DATA) {
+        names.push_back(reinterpret_cast<const char16_t*>(column));
+      }
     }
-  }
+  });
   return names;
 }
 
@@ -468,8 +574,22 @@ class OdbcStatement final : public DbStatement {
   // Gives the prepared handle back for another statement of the same text.
   void Release() {
     Unbind();
-    std::unique_ptr<Handle> statement = std::move(statement_);
     executed_ = false;
+    DropStatement();
+  }
+
+  // A link given up while a thread may still be inside the driver on it:
+  // no call on its handles from here.
+  bool Stranded() const { return link_ && link_->givenUp; }
+
+  // The handle goes back to the idle ones of its link, goes with a link given
+  // up, or is freed.
+  void DropStatement() {
+    std::unique_ptr<Handle> statement = std::move(statement_);
+    if (statement && Stranded()) {
+      link_->orphans.push_back(std::move(statement));
+      return;
+    }
     if (!statement || link_ != shared_->link || shared_->closed || shared_->idle.size() >= 64) return;
     if (!shared_->dialect.reusesStatements) return;
     SQLFreeStmt(statement->handle, SQL_CLOSE);
@@ -477,52 +597,30 @@ class OdbcStatement final : public DbStatement {
     shared_->idle.emplace(sql_, std::move(statement));
   }
 
-  // Statements with parameters are the searches typed in the popup, which
-  // must give up soon; the rest (listings, bulk writes) may take long.
+  // Statements with parameters are the searches typed in the popup and the
+  // lookups and writes of the edit dialog, which must give up soon; the rest
+  // (listings, bulk writes) may take long.
   bool IsSearch() const { return !longRun_ && (limit_ > 0 || order_.size() > 0); }
 
-  // The query timeout is the server's to keep: a server that accepted the
-  // statement and stopped (its process stopped, its machine paused, packets
-  // dropped) never answers, and keep-alives are answered by its system all
-  // the same. So a search runs where the caller can stop waiting for it;
-  // past the deadline the link is given up and the search fails as "server
-  // away", and the next statement connects anew.
-  SQLRETURN ExecuteByDeadline(DbError& error) {
-    auto call = std::make_shared<PendingCall>();
-    SQLHANDLE s = statement_->handle;
-    std::thread worker([call, s] {
-      const SQLRETURN rc = SQLExecute(s);
-      std::unique_lock<std::mutex> lock(call->mutex);
-      call->rc = rc;
-      call->done = true;
-      call->finished.notify_all();
-      if (!call->abandoned) return;
-      // Given up by the caller: its handles are freed here, statements before their link.
-      auto idle = std::move(call->idle);
-      auto statement = std::move(call->statement);
-      auto link = std::move(call->link);
-      auto bound = std::move(call->bound);
-      lock.unlock();
-      idle.clear();
-      statement.reset();
-      link.reset();
-    });
-    std::unique_lock<std::mutex> lock(call->mutex);
-    if (call->finished.wait_for(lock, kSearchDeadline, [&call] { return call->done; })) {
-      lock.unlock();
-      worker.join();
-      return call->rc;
+  // A driver call on this statement by the deadline (Shared::ByDeadline):
+  // false when given up; the handle and the buffers the driver may still
+  // read then go with the call.
+  bool ByDeadline(std::function<SQLRETURN()> call, SQLRETURN& rc, DbError& error) {
+    if (shared_->ByDeadline(std::move(call),
+                            [this](Keep& keep) {
+                              keep.push_back(std::shared_ptr<Handle>(std::move(statement_)));
+                              keep.push_back(std::make_shared<std::vector<Bound>>(std::move(bound_)));
+                              keep.push_back(std::make_shared<std::vector<std::u16string>>(std::move(boundText_)));
+                              keep.push_back(std::make_shared<std::vector<SQLLEN>>(std::move(boundLength_)));
+                            },
+                            rc, error)) {
+      return true;
     }
-    call->abandoned = true;
-    shared_->AbandonLink(call->idle);
-    call->statement = std::move(statement_);
-    call->link = std::move(link_);
-    call->bound = std::move(bound_);
-    lock.unlock();
-    worker.detach();
+    boundText_.clear();
+    boundLength_.clear();
+    link_.reset();
     abandoned_ = true;
-    error = shared_->awayError;
-    return SQL_ERROR;
+    return false;
   }
 
   void SetTimeout() {
@@ -533,7 +631,7 @@ class OdbcStatement final : public DbStatement {
   bool PrepareOnLink(DbError& error) {
     // A handle of the link replaced goes first, while its connection is there.
     Unbind();
-    statement_.reset();
+    DropStatement();
     link_ = shared_->link;
     auto found = shared_->idle.find(sql_);
     if (found != shared_->idle.end()) {
@@ -548,7 +646,14 @@ class OdbcStatement final : public DbStatement {
     }
     statement_ = std::make_unique<Handle>(SQL_HANDLE_STMT, raw);
     SetTimeout();
-    if (!Succeeded(SQLPrepareW(raw, Wide(sql_), SQL_NTS))) {
+    // Some drivers ask the server at once; a transaction's (an import's) may wait for locks.
+    SQLRETURN rc = SQL_ERROR;
+    if (shared_->inTransaction) {
+      rc = SQLPrepareW(raw, Wide(sql_), SQL_NTS);
+    } else if (!ByDeadline([raw, text = sql_]() mutable { return SQLPrepareW(raw, Wide(text), SQL_NTS); }, rc, error)) {
+      return false;
+    }
+    if (!Succeeded(rc)) {
       error = Diagnose(SQL_HANDLE_STMT, raw);
       return false;
     }
@@ -591,6 +696,10 @@ class OdbcStatement final : public DbStatement {
   DbStep Step(DbError& error) override {
     if (!executed_ && !Execute(error)) return DbStep::Failed;
     if (columns_.empty()) return DbStep::Done;
+    if (Stranded()) {  // the rest of a result on a link given up since
+      error = shared_->awayError;
+      return DbStep::Failed;
+    }
     const SQLRETURN rc = SQLFetch(statement_->handle);
     if (rc == SQL_NO_DATA) return DbStep::Done;
     if (!Succeeded(rc)) {
@@ -614,7 +723,7 @@ class OdbcStatement final : public DbStatement {
 
   void Reset() override {
     Unbind();
-    if (statement_ && executed_) SQLFreeStmt(statement_->handle, SQL_CLOSE);
+    if (statement_ && executed_ && !Stranded()) SQLFreeStmt(statement_->handle, SQL_CLOSE);
     executed_ = false;
     failure_ = DbError();
   }
@@ -655,7 +764,8 @@ class OdbcStatement final : public DbStatement {
     origin.type = KindOf(column.sqlType, column.digits);
     origin.narrowInteger = column.sqlType == SQL_INTEGER || column.sqlType == SQL_SMALLINT ||
                            column.sqlType == SQL_TINYINT;
-    return origin;
+    // Given up on the way: what was read may be half, and no write may go by it.
+    return Stranded() || !statement_ ? DbColumnOrigin() : origin;
   }
 
  private:
@@ -754,8 +864,12 @@ class OdbcStatement final : public DbStatement {
         return false;
       }
     }
-    const SQLRETURN rc = IsSearch() ? ExecuteByDeadline(error) : SQLExecute(s);
-    if (abandoned_) return false;
+    SQLRETURN rc = SQL_ERROR;
+    if (!IsSearch()) {
+      rc = SQLExecute(s);
+    } else if (!ByDeadline([s] { return SQLExecute(s); }, rc, error)) {
+      return false;
+    }
     if (Succeeded(rc) || rc == SQL_NO_DATA) return true;
     error = Diagnose(SQL_HANDLE_STMT, s);
     // The SQLite driver reports its failures as general errors with SQLite's own code.
@@ -858,7 +972,7 @@ class OdbcStatement final : public DbStatement {
 
   void Unbind() {
     if (boundText_.empty()) return;
-    if (statement_) SQLFreeStmt(statement_->handle, SQL_UNBIND);
+    if (statement_ && !Stranded()) SQLFreeStmt(statement_->handle, SQL_UNBIND);
     boundText_.clear();
     boundLength_.clear();
   }
@@ -879,14 +993,24 @@ class OdbcStatement final : public DbStatement {
     return field;
   }
 
+  // psqlODBC may ask the server's catalog for a column's table: by the deadline.
   std::u16string Attribute(int index, SQLUSMALLINT attribute) const {
-    SQLWCHAR buffer[256] = {};
-    SQLSMALLINT length = 0;
-    if (!Succeeded(SQLColAttributeW(statement_->handle, static_cast<SQLUSMALLINT>(index + 1), attribute, buffer,
-                                    sizeof buffer, &length, nullptr))) {
+    if (!statement_ || Stranded()) return {};
+    auto buffer = std::make_shared<std::vector<SQLWCHAR>>(256);
+    const SQLHANDLE s = statement_->handle;
+    SQLRETURN rc = SQL_ERROR;
+    DbError ignored;
+    if (!const_cast<OdbcStatement*>(this)->ByDeadline(
+            [s, buffer, index, attribute] {
+              SQLSMALLINT length = 0;
+              return SQLColAttributeW(s, static_cast<SQLUSMALLINT>(index + 1), attribute, buffer->data(),
+                                      static_cast<SQLSMALLINT>(buffer->size() * sizeof(SQLWCHAR)), &length, nullptr);
+            },
+            rc, ignored) ||
+        !Succeeded(rc)) {
       return {};
     }
-    return reinterpret_cast<const char16_t*>(buffer);
+    return reinterpret_cast<const char16_t*>(buffer->data());
   }
 
   struct Bound {
@@ -894,20 +1018,6 @@ class OdbcStatement final : public DbStatement {
     int64_t integer = 0;
     double real = 0;
     SQLLEN indicator = 0;
-  };
-
-  // One SQLExecute run by a thread of its own, and what the caller left it
-  // when it stopped waiting: the handles, freed there once the driver returns.
-  struct PendingCall {
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    bool abandoned = false;
-    SQLRETURN rc = SQL_ERROR;
-    std::multimap<std::u16string, std::unique_ptr<Handle>> idle;
-    std::unique_ptr<Handle> statement;
-    std::shared_ptr<Link> link;
-    std::vector<Bound> bound;  // the parameters the driver may still read
   };
 
   std::shared_ptr<Shared> shared_;
@@ -996,6 +1106,7 @@ class OdbcSession final : public DbSession {
     shared_->refusal = DbFailure::Other;
     shared_->retryAfter = std::chrono::steady_clock::time_point();
   }
+  void SkipRetryPause() override { shared_->retryAfter = std::chrono::steady_clock::time_point(); }
   // A server makes readers wait for no writer; its statements have their own timeouts.
   void SetBusyTimeout(int milliseconds) override { (void)milliseconds; }
 

@@ -177,6 +177,23 @@ TEST_F(NotifyIconMouse, DoubleClickSendsTheMenusFirstCommand) {
   EXPECT_EQ(g_commands[0], static_cast<WPARAM>(ID_TOGGLE_RUNNING));
 }
 
+// A command that does not apply now ("重试" while no login is refused) is
+// left out of the menu, and comes back.
+TEST_F(NotifyIconMouse, HiddenCommandIsLeftOutOfTheMenu) {
+  HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+  ASSERT_NE(menu, nullptr);
+  EXPECT_NE(GetMenuState(GetSubMenu(menu, 0), ID_RETRY_LOGIN, MF_BYCOMMAND), static_cast<UINT>(-1));
+  DestroyMenu(menu);
+  icon_.HideCommand(ID_TOGGLE_RUNNING, true);
+  icon_.HideCommand(ID_TOGGLE_RUNNING, true);
+  EXPECT_EQ(icon_.OnTrayNotification(IDR_TRAY_MENU, WM_LBUTTONDBLCLK), 1);
+  icon_.HideCommand(ID_TOGGLE_RUNNING, false);
+  EXPECT_EQ(icon_.OnTrayNotification(IDR_TRAY_MENU, WM_LBUTTONDBLCLK), 1);
+  ASSERT_EQ(g_commands.size(), 2u);
+  EXPECT_EQ(g_commands[0], static_cast<WPARAM>(ID_OPEN));
+  EXPECT_EQ(g_commands[1], static_cast<WPARAM>(ID_TOGGLE_RUNNING));
+}
+
 TEST_F(NotifyIconMouse, OtherIconsAndOtherMouseEventsAreIgnored) {
   EXPECT_EQ(icon_.OnTrayNotification(IDR_TRAY_MENU + 1, WM_LBUTTONDBLCLK), 0);
   EXPECT_EQ(icon_.OnTrayNotification(IDR_TRAY_MENU, WM_LBUTTONUP), 0);
