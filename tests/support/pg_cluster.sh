@@ -96,9 +96,28 @@ kwo_pg_resume() {
     -o "-p $KWO_PG_PORT -c listen_addresses=127.0.0.1 -k $KWO_PG_DIR/data -c fsync=off" start >/dev/null
 }
 
+# The server's processes: the postmaster (from its pid file) and its children.
+_kwo_pg_processes() {
+  local main stat
+  main=$(head -1 "$KWO_PG_DIR/data/postmaster.pid" 2>/dev/null) || return 0
+  [ -n "$main" ] && [ -d "/proc/$main" ] || return 0
+  echo "$main"
+  for stat in /proc/[0-9]*/stat; do
+    # Field 4 of stat is the parent; the name in field 2 may hold spaces, so cut after its ")".
+    [ "$(sed 's/^.*) [A-Za-z] \([0-9]*\) .*$/\1/' "$stat" 2>/dev/null)" = "$main" ] && basename "$(dirname "$stat")"
+  done
+  return 0
+}
+
 kwo_pg_stop() {
   [ -n "${KWO_PG_DIR:-}" ] && [ -d "$KWO_PG_DIR" ] || return 0
+  # A fault test that stopped a server process and then failed leaves it
+  # stopped: it could neither end nor let the server end.
+  local pids; pids=$(_kwo_pg_processes)
+  [ -n "$pids" ] && kill -CONT $pids 2>/dev/null
   kwo_pg_pause
+  pids=$(_kwo_pg_processes)
+  [ -n "$pids" ] && kill -KILL $pids 2>/dev/null
   rm -rf "$KWO_PG_DIR"
   KWO_PG_DIR=
 }
