@@ -40,6 +40,10 @@ constexpr unsigned kHotkeyNoticeTimeoutMs = 5000;
 constexpr int kKeyColumnWidth = 60;
 constexpr int kContentColumnWidth = 600;
 constexpr unsigned kSearchNoticeTimeoutMs = 3000;
+// The search put off while typing waited runs when the queue holds no more
+// (a timer's message comes only after every key and character).
+constexpr UINT_PTR kSearchAgainTimerId = KWO_SEND_TIMER_ID + 1;
+constexpr UINT kSearchAgainMs = USER_TIMER_MINIMUM;
 // A search waits this long at most for another program's lock on the database.
 constexpr int kSearchWaitMs = 200;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
@@ -305,21 +309,33 @@ void CMainDlg::ShowHotKey() {
   RefreshTip();
 }
 
+void CMainDlg::OnShortKeyChanged() {
+  if (searchMode.GiveWayToTyping()) {
+    searchPending = true;
+    SetTimer(Handle(), kSearchAgainTimerId, kSearchAgainMs, nullptr);
+    return;
+  }
+  SearchEntries();
+}
+
 void CMainDlg::SearchEntries() {
+  if (searchPending) KillTimer(Handle(), kSearchAgainTimerId);
+  searchPending = false;
   const auto connection = store.Connection();
   // Typing must not freeze while another program holds the database locked;
   // the reads never meet the write lock of the content index filler's commit.
   std::unique_lock<std::mutex> commitsHeld = indexFiller.HoldCommits();
   const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
+  // The list repaints once, when the rows are in (before any notice below).
+  std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
   if (const auto searched = searchMode.Search(connection)) {
     commitsHeld.unlock();
+    pause.reset();
     TrackStore(outages.Update(JudgeStore(searched->failed, searched->locked, store.ServerAway())));
     return;
   }
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
-  // The list repaints once, when the rows are in (before any notice below).
-  std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
   list.DeleteAllItems();
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {
@@ -376,6 +392,8 @@ void CMainDlg::RefreshTip() {
 }
 
 void CMainDlg::SendCurrentEntry() {
+  // Enter typed right after the text: what it sends is found first.
+  if (searchPending) SearchEntries();
   EntryTexts texts;
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
@@ -574,6 +592,10 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 }
 
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
+  if (wParam == kSearchAgainTimerId) {
+    SearchEntries();  // kills the timer
+    return FALSE;
+  }
   if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {
     const SendOutcome report = sender.SendTimed(options.timerStr);
     if (!report.notice.empty()) ui::ShowTimedNotice(report.notice, kSendNoticeTimeoutMs);

@@ -91,7 +91,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void OnOpen();
   void OnOptions();
   void OnCheckVersion() {}
-  void OnShortKeyChanged() { SearchEntries(); }
+  void OnShortKeyChanged();
   void OnShortKeySetFocus();
   void OnShortKeyKillFocus();
   bool OnShortKeyKey(UINT key);
@@ -133,6 +133,8 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::controls::CEdit37 keyEdit;
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
+  // A search put off for typing that waited (see OnShortKeyChanged).
+  bool searchPending = false;
   kwo::store::ContentIndexFiller indexFiller;
   kwo::settings::Options options;  // as read from kwo.ini, then as the options dialog returns them
   int32_t timerOn = 0;             // timed sending, for this run only

@@ -25,6 +25,15 @@ void ChangeStyle(HWND window, LONG_PTR add, LONG_PTR remove) {
   SetWindowLongPtrW(window, GWL_STYLE, (style | add) & ~remove);
 }
 
+// A key press or a character (typed, or from the input method) waiting in the thread's queue.
+bool TypingQueued() {
+  MSG message;
+  for (UINT kind : {WM_KEYDOWN, WM_CHAR, WM_IME_CHAR, WM_IME_COMPOSITION}) {
+    if (PeekMessageW(&message, nullptr, kind, kind, PM_NOREMOVE | PM_NOYIELD)) return true;
+  }
+  return false;
+}
+
 bool IsFindKey(UINT key) { return key == VK_F3 || (key == 'F' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0); }
 
 }  // namespace
@@ -95,10 +104,7 @@ void CSearchMode::Enter() {
   ChangeStyle(list_, LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0);
   SetInputMethodOpen(dialog_, true);
   InvalidateRect(box, nullptr, TRUE);
-  if (GetWindowTextLengthW(box) == 0) {
-    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-    SetWindowTextW(content_, L"");
-  }
+  if (GetWindowTextLengthW(box) == 0) ShowNothing();
 }
 
 void CSearchMode::Leave() {
@@ -129,6 +135,7 @@ std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<s
   searched.locked = searched.failed && error.failure == store::DbFailure::Locked;
   chosen_ = -1;
   SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  // The caller pauses the list's redrawing: it repaints once, with every row in.
   for (size_t i = 0; i < found_.size(); ++i) {
     const std::wstring key = text::ToWide(found_[i].shortKey), content = text::ToWide(found_[i].content);
     LVITEMW item{};
@@ -147,6 +154,19 @@ std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<s
     Choose(0);
   }
   return searched;
+}
+
+bool CSearchMode::GiveWayToTyping() {
+  if (!active_ || !TypingQueued()) return false;
+  ShowNothing();
+  return true;
+}
+
+void CSearchMode::ShowNothing() {
+  found_.clear();
+  chosen_ = -1;
+  SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  SetWindowTextW(content_, L"");
 }
 
 void CSearchMode::Choose(int row) {
