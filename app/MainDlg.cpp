@@ -84,22 +84,6 @@ BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
   return FALSE;
 }
 
-// Stops a window's redrawing for a scope, then repaints it once. A list-view
-// that is not redrawing also skips its scroll-bar update after every row.
-class RedrawPause {
- public:
-  explicit RedrawPause(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
-  ~RedrawPause() {
-    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(window_, nullptr, TRUE);
-  }
-  RedrawPause(const RedrawPause&) = delete;
-  RedrawPause& operator=(const RedrawPause&) = delete;
-
- private:
-  HWND window_;
-};
-
 }  // namespace
 
 StartupError::StartupError(std::wstring text)
@@ -326,16 +310,15 @@ void CMainDlg::SearchEntries() {
   // the reads never meet the write lock of the content index filler's commit.
   std::unique_lock<std::mutex> commitsHeld = indexFiller.HoldCommits();
   const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
-  // The list repaints once, when the rows are in (before any notice below).
-  std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
   if (const auto searched = searchMode.Search(connection)) {
     commitsHeld.unlock();
-    pause.reset();
     TrackStore(outages.Update(JudgeStore(searched->failed, searched->locked, store.ServerAway())));
     return;
   }
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
+  // The list repaints once, when the rows are in (before any notice below).
+  std::optional<ui::RedrawPause> pause(std::in_place, Item(IDC_LIST));
   list.DeleteAllItems();
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {

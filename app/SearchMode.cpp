@@ -110,6 +110,7 @@ void CSearchMode::Enter() {
 void CSearchMode::Leave() {
   active_ = false;
   found_.clear();
+  shown_.clear();
   chosen_ = -1;
   box_->SetFreeText(false);
   HWND box = box_->Handle();
@@ -134,8 +135,23 @@ std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<s
   searched.failed = !search_.Find(connection, text, found_, error);
   searched.locked = searched.failed && error.failure == store::DbFailure::Locked;
   chosen_ = -1;
+  if (found_ != shown_ || SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(found_.size())) {
+    Show();
+  }
+  if (found_.empty()) {
+    SetWindowTextW(content_, L"");
+  } else {
+    Choose(0);
+  }
+  return searched;
+}
+
+// Another letter often finds the same rows: the list is rebuilt, and
+// repainted once with every row in, only when they differ from the shown.
+void CSearchMode::Show() {
+  ui::RedrawPause pause(list_);
+  shown_ = found_;
   SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-  // The caller pauses the list's redrawing: it repaints once, with every row in.
   for (size_t i = 0; i < found_.size(); ++i) {
     const std::wstring key = text::ToWide(found_[i].shortKey), content = text::ToWide(found_[i].content);
     LVITEMW item{};
@@ -148,12 +164,6 @@ std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<s
     item.pszText = const_cast<wchar_t*>(content.c_str());
     SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
   }
-  if (found_.empty()) {
-    SetWindowTextW(content_, L"");
-  } else {
-    Choose(0);
-  }
-  return searched;
 }
 
 bool CSearchMode::GiveWayToTyping() {
@@ -164,6 +174,7 @@ bool CSearchMode::GiveWayToTyping() {
 
 void CSearchMode::ShowNothing() {
   found_.clear();
+  shown_.clear();
   chosen_ = -1;
   SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
   SetWindowTextW(content_, L"");

@@ -54,6 +54,7 @@ class CSearchMode {
   void Leave();
   void Choose(int row);
   void ShowNothing();
+  void Show();
 
   bool active_ = false;
   HWND dialog_ = nullptr;
@@ -64,6 +65,7 @@ class CSearchMode {
   int chosen_ = -1;
   kwo::store::ContentSearch search_;
   std::vector<kwo::store::FoundEntry> found_;
+  std::vector<kwo::store::FoundEntry> shown_;  // the rows the list holds
   kwo::ui::ColourBrush boxBrush_;
 };
 
