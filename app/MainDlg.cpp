@@ -51,6 +51,10 @@ constexpr int kFrontChecks = 10;
 constexpr int kKeyColumnWidth = 60;
 constexpr int kContentColumnWidth = 600;
 constexpr unsigned kSearchNoticeTimeoutMs = 3000;
+// The search put off while typing waited runs when the queue holds no more
+// (a timer's message comes only after every key and character).
+constexpr UINT_PTR kSearchAgainTimerId = KWO_SEARCH_AGAIN_TIMER_ID;
+constexpr UINT kSearchAgainMs = USER_TIMER_MINIMUM;
 // A search waits this long at most for another program's lock on the database.
 constexpr int kSearchWaitMs = 200;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
@@ -91,22 +95,6 @@ BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
   search->found = window;
   return FALSE;
 }
-
-// Stops a window's redrawing for a scope, then repaints it once. A list-view
-// that is not redrawing also skips its scroll-bar update after every row.
-class RedrawPause {
- public:
-  explicit RedrawPause(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
-  ~RedrawPause() {
-    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(window_, nullptr, TRUE);
-  }
-  RedrawPause(const RedrawPause&) = delete;
-  RedrawPause& operator=(const RedrawPause&) = delete;
-
- private:
-  HWND window_;
-};
 
 }  // namespace
 
@@ -326,7 +314,18 @@ void CMainDlg::ShowHotKey() {
   RefreshTip();
 }
 
+void CMainDlg::OnShortKeyChanged() {
+  if (searchMode.GiveWayToTyping()) {
+    searchPending = true;
+    SetTimer(Handle(), kSearchAgainTimerId, kSearchAgainMs, nullptr);
+    return;
+  }
+  SearchEntries();
+}
+
 void CMainDlg::SearchEntries() {
+  if (searchPending) KillTimer(Handle(), kSearchAgainTimerId);
+  searchPending = false;
   ReopenChangedStore();
   const auto connection = store.Connection();
   // Typing must not freeze while another program holds the database locked;
@@ -341,7 +340,7 @@ void CMainDlg::SearchEntries() {
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
   // The list repaints once, when the rows are in (before any notice below).
-  std::optional<RedrawPause> pause(std::in_place, Item(IDC_LIST));
+  std::optional<ui::RedrawPause> pause(std::in_place, Item(IDC_LIST));
   list.DeleteAllItems();
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {
@@ -452,6 +451,8 @@ void CMainDlg::RefreshTip() {
 }
 
 void CMainDlg::SendCurrentEntry() {
+  // Enter typed right after the text: what it sends is found first.
+  if (searchPending) SearchEntries();
   EntryTexts texts;
   texts.content = FromWide(ui::ItemText(Handle(), IDC_CONTENT));
   if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
@@ -682,6 +683,10 @@ INT_PTR CMainDlg::OnActivate(WPARAM wParam, LPARAM) {
 INT_PTR CMainDlg::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == KWO_FRONT_TIMER_ID) {
     KeepInFront();
+    return FALSE;
+  }
+  if (wParam == kSearchAgainTimerId) {
+    SearchEntries();  // kills the timer
     return FALSE;
   }
   if (wParam == sendTimerId && timerOn != 0 && options.interval > 0 && !IsWindowVisible(Handle())) {

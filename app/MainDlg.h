@@ -97,7 +97,7 @@ class CMainDlg : public kwo::ui::CDialog {
   void OnOpen();
   void OnOptions();
   void OnCheckVersion();
-  void OnShortKeyChanged() { SearchEntries(); }
+  void OnShortKeyChanged();
   void OnShortKeySetFocus();
   void OnShortKeyKillFocus();
   bool OnShortKeyKey(UINT key);
@@ -143,6 +143,8 @@ class CMainDlg : public kwo::ui::CDialog {
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;
   int frontChecksLeft = 0;  // checks left after the hotkey that the window is in front
+  // A search put off for typing that waited (see OnShortKeyChanged).
+  bool searchPending = false;
   kwo::store::ContentIndexFiller indexFiller;
   kwo::settings::Options options;  // as read from kwo.ini, then as the options dialog returns them
   int32_t timerOn = 0;             // timed sending, for this run only

@@ -25,6 +25,15 @@ void ChangeStyle(HWND window, LONG_PTR add, LONG_PTR remove) {
   SetWindowLongPtrW(window, GWL_STYLE, (style | add) & ~remove);
 }
 
+// A key press or a character (typed, or from the input method) waiting in the thread's queue.
+bool TypingQueued() {
+  MSG message;
+  for (UINT kind : {WM_KEYDOWN, WM_CHAR, WM_IME_CHAR, WM_IME_COMPOSITION}) {
+    if (PeekMessageW(&message, nullptr, kind, kind, PM_NOREMOVE | PM_NOYIELD)) return true;
+  }
+  return false;
+}
+
 bool IsFindKey(UINT key) { return key == VK_F3 || (key == 'F' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0); }
 
 }  // namespace
@@ -95,15 +104,13 @@ void CSearchMode::Enter() {
   ChangeStyle(list_, LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0);
   SetInputMethodOpen(dialog_, true);
   InvalidateRect(box, nullptr, TRUE);
-  if (GetWindowTextLengthW(box) == 0) {
-    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-    SetWindowTextW(content_, L"");
-  }
+  if (GetWindowTextLengthW(box) == 0) ShowNothing();
 }
 
 void CSearchMode::Leave() {
   active_ = false;
   found_.clear();
+  shown_.clear();
   chosen_ = -1;
   box_->SetFreeText(false);
   HWND box = box_->Handle();
@@ -128,6 +135,22 @@ std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<s
   searched.failed = !search_.Find(connection, text, found_, error);
   searched.locked = searched.failed && error.failure == store::DbFailure::Locked;
   chosen_ = -1;
+  if (found_ != shown_ || SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(found_.size())) {
+    Show();
+  }
+  if (found_.empty()) {
+    SetWindowTextW(content_, L"");
+  } else {
+    Choose(0);
+  }
+  return searched;
+}
+
+// Another letter often finds the same rows: the list is rebuilt, and
+// repainted once with every row in, only when they differ from the shown.
+void CSearchMode::Show() {
+  ui::RedrawPause pause(list_);
+  shown_ = found_;
   SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
   for (size_t i = 0; i < found_.size(); ++i) {
     const std::wstring key = text::ToWide(found_[i].shortKey), content = text::ToWide(found_[i].content);
@@ -141,12 +164,20 @@ std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<s
     item.pszText = const_cast<wchar_t*>(content.c_str());
     SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
   }
-  if (found_.empty()) {
-    SetWindowTextW(content_, L"");
-  } else {
-    Choose(0);
-  }
-  return searched;
+}
+
+bool CSearchMode::GiveWayToTyping() {
+  if (!active_ || !TypingQueued()) return false;
+  ShowNothing();
+  return true;
+}
+
+void CSearchMode::ShowNothing() {
+  found_.clear();
+  shown_.clear();
+  chosen_ = -1;
+  SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  SetWindowTextW(content_, L"");
 }
 
 void CSearchMode::Choose(int row) {

@@ -41,6 +41,11 @@ class CSearchMode {
   // the best entry (nothing listed when the database failed). An empty box
   // ends the mode first: nothing, and the short-key search runs as usual.
   std::optional<Searched> Search(const std::shared_ptr<kwo::store::DbConnection>& connection);
+  // In search mode, when more typing waits in the thread's queue: the search
+  // for the box's text now would be stale before it is shown, so the list
+  // and the content box are emptied instead, and true returned; the caller
+  // searches once the typing has been handled.
+  bool GiveWayToTyping();
   // The box's brush in search mode (WM_CTLCOLOREDIT); nullptr otherwise.
   HBRUSH BoxBrush(HWND control, HDC dc);
 
@@ -48,6 +53,8 @@ class CSearchMode {
   void Enter();
   void Leave();
   void Choose(int row);
+  void ShowNothing();
+  void Show();
 
   bool active_ = false;
   HWND dialog_ = nullptr;
@@ -58,6 +65,7 @@ class CSearchMode {
   int chosen_ = -1;
   kwo::store::ContentSearch search_;
   std::vector<kwo::store::FoundEntry> found_;
+  std::vector<kwo::store::FoundEntry> shown_;  // the rows the list holds
   kwo::ui::ColourBrush boxBrush_;
 };
 

@@ -27,13 +27,15 @@ using namespace kwo::store;
 using kwo::bench::TableOf;
 
 // What is searched for: a common two-character Chinese word, a four-character
-// Chinese word in three rows only, a Latin word, two words, and a word in no row.
-const std::u16string kTexts[] = {u"", u"稀有词语", u"address", u"", u"zqxj"};
-const char* const kTextNames[] = {"chinese-2", "chinese-rare-4", "latin", "two-words", "absent"};
+// Chinese word in three rows only, a Latin word, two words, a word in no row,
+// and two texts met while "meeting" is typed: two letters, and six.
+const std::u16string kTexts[] = {u"", u"稀有词语", u"address", u"", u"zqxj", u"me", u"meetin"};
+const char* const kTextNames[] = {"chinese-2", "chinese-rare-4", "latin", "two-words", "absent", "typing-2", "typing-6"};
+constexpr int64_t kTextCount = 7;
 
 struct Table : kwo::bench::BenchDatabase {
   ContentSearch search;
-  std::u16string texts[5];
+  std::u16string texts[kTextCount];
 
   explicit Table(size_t size) : BenchDatabase("kwo-bench-search-") {
     std::mt19937 random(7);
@@ -67,6 +69,8 @@ struct Table : kwo::bench::BenchDatabase {
     texts[2] = kTexts[2];
     texts[3] = words[1] + u" " + kTexts[2];
     texts[4] = kTexts[4];
+    texts[5] = kTexts[5];
+    texts[6] = kTexts[6];
 
     // Filled part by part, as the main window does when idle: the longest
     // part is how long a keystroke may wait meanwhile.
@@ -130,7 +134,7 @@ void BM_LikeScan(benchmark::State& state) {
 
 void Sizes(benchmark::internal::Benchmark* b) {
   for (int64_t size : {1000, 100000, 1000000}) {
-    for (int64_t text = 0; text < 5; ++text) b->Args({size, text});
+    for (int64_t text = 0; text < kTextCount; ++text) b->Args({size, text});
   }
 }
 

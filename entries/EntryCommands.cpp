@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "entries/ExchangeFile.h"
 #include "entries/Exporter.h"
 #include "entries/Importer.h"
 #include "text/Utf.h"
@@ -21,15 +22,17 @@ constexpr unsigned kNoticeMs = 2000;
 constexpr unsigned kWarningNoticeMs = 8000;
 constexpr wchar_t kErrorTitle[] = L"出错啦";
 
-// The system Open dialog for import; the Save dialog for export, which asks
-// before an existing file is replaced. False when the user cancels.
+// The system Open dialog for import; the Save dialog for export, which
+// offers `path` when it is set. False when the user cancels.
 bool ChooseFile(HWND owner, bool forExport, std::filesystem::path& path) {
   kwo::ui::FileDialogRequest request;
   request.forSave = forExport;
   request.title = forExport ? L"导出" : L"打开";
   request.types = {{L"文本文件 (*.txt)", L"*.txt"}, {L"所有文件 (*.*)", L"*.*"}};
   request.defaultExtension = L"txt";
-  if (forExport) request.defaultName = L"速记导出.txt";
+  // Export asks itself, naming the file's state (see ChooseExportFile).
+  request.askBeforeReplacing = false;
+  if (forExport) request.defaultName = path.empty() ? L"速记导出.txt" : path.wstring();
   // The program's folder, which stays the current one.
   std::error_code unknown;
   request.defaultFolder = std::filesystem::current_path(unknown);
@@ -38,6 +41,20 @@ bool ChooseFile(HWND owner, bool forExport, std::filesystem::path& path) {
 
 void ShowError(HWND owner, const std::wstring& text) {
   MessageBoxW(owner, text.c_str(), kErrorTitle, MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL | MB_SETFOREGROUND);
+}
+
+// The file export writes. Before an existing file is replaced the user is
+// asked, told when it is read-only (it stays so); "否" goes back to the dialog.
+bool ChooseExportFile(HWND owner, std::filesystem::path& path) {
+  for (;;) {
+    if (!ChooseFile(owner, true, path)) return false;
+    const FileState state = StateOf(path);
+    if (state == FileState::Missing) return true;
+    std::wstring question = L"“" + path.filename().wstring() + L"”已经存在";
+    question += state == FileState::ReadOnly ? L"，而且是只读文件。\n替换它吗？替换后它仍是只读的。" : L"。\n替换它吗？";
+    const UINT icon = state == FileState::ReadOnly ? MB_ICONWARNING : MB_ICONQUESTION;
+    if (MessageBoxW(owner, question.c_str(), L"导出", MB_YESNO | MB_DEFBUTTON2 | icon) == IDYES) return true;
+  }
 }
 
 // Errors that escape the store end the command here, told to the user.
@@ -81,7 +98,7 @@ bool RunImport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
 
 void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADORecordset& results) {
   std::filesystem::path path;
-  if (!ChooseFile(owner, true, path)) return;
+  if (!ChooseExportFile(owner, path)) return;
   Guarded(owner, [&] {
     const ExportResult result = ExportFile(database, results, path);
     switch (result.status) {
@@ -93,6 +110,10 @@ void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
         break;
       case ExportResult::Status::WriteFailed:
         ShowError(owner, L"导出文件没有写完整（磁盘满了、文件只读或者不能访问），原有的文件没有改动！");
+        break;
+      case ExportResult::Status::Refused:
+        ShowError(owner, L"系统不允许替换“" + path.filename().wstring() +
+                             L"”（文件受保护、正被别的程序使用，或者没有权限），原有的文件没有改动！");
         break;
       case ExportResult::Status::Exported:
         kwo::ui::ShowTimedNotice(L"导出OK！", kNoticeMs);

@@ -6,6 +6,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -30,10 +31,24 @@ bool FlushToDisk(std::FILE* file) {
 #endif
 }
 
+// Puts temp in path's place; the new file keeps the old one's read-only state
+// (the system will not replace a read-only file, so it is lifted for the move
+// and set again after it, or on the old file when the move fails).
 bool ReplaceWith(const std::filesystem::path& temp, const std::filesystem::path& path) {
 #ifdef _WIN32
-  return MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  const DWORD old = GetFileAttributesW(path.c_str());
+  const bool readOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly && !SetFileAttributesW(path.c_str(), old & ~FILE_ATTRIBUTE_READONLY)) return false;
+  const bool moved =
+      MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (readOnly) {
+    const DWORD now = GetFileAttributesW(path.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(path.c_str(), now | FILE_ATTRIBUTE_READONLY);
+  }
+  return moved;
 #else
+  struct stat old {};
+  if (stat(path.c_str(), &old) == 0 && chmod(temp.c_str(), old.st_mode & 07777) != 0) return false;
   return std::rename(temp.c_str(), path.c_str()) == 0;
 #endif
 }
@@ -47,6 +62,18 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
   return std::ferror(file.get()) == 0;
+}
+
+FileState StateOf(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FileState::Missing;
+  return (attributes & FILE_ATTRIBUTE_READONLY) ? FileState::ReadOnly : FileState::Writable;
+#else
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return FileState::Missing;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) ? FileState::Writable : FileState::ReadOnly;
+#endif
 }
 
 OutputFile::~OutputFile() { Abandon(); }
@@ -65,6 +92,7 @@ bool OutputFile::Create(const std::filesystem::path& path) {
   temp_ += ".tmp";
   file_.reset(OpenFile(temp_, true));
   failed_ = false;
+  refused_ = false;
   return static_cast<bool>(file_);
 }
 
@@ -78,7 +106,7 @@ bool OutputFile::Close() {
   if (!file_) return false;
   if (failed_ || !FlushToDisk(file_.get())) failed_ = true;
   if (std::fclose(file_.release()) != 0) failed_ = true;
-  if (!failed_ && !ReplaceWith(temp_, path_)) failed_ = true;
+  if (!failed_ && !ReplaceWith(temp_, path_)) failed_ = refused_ = true;
   if (failed_) {
     std::error_code ignored;
     std::filesystem::remove(temp_, ignored);

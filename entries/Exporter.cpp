@@ -28,7 +28,8 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
   }
   result.entries = writer.Count();
   const bool written = file.Write(writer.Bytes(&result.utf8));
-  if (!file.Close() || !written) result.status = ExportResult::Status::WriteFailed;
+  if (!file.Close() || !written)
+    result.status = written && file.Refused() ? ExportResult::Status::Refused : ExportResult::Status::WriteFailed;
   return result;
 }
 

@@ -14,6 +14,7 @@ struct ExportResult {
     CannotCreate,  // the file could not be created; nothing written
     QueryFailed,   // the table could not be read to its end; nothing written
     WriteFailed,   // the file could not be written completely; an existing one is unchanged
+    Refused,       // written completely, but the system refused to replace the existing file
   };
   Status status = Status::Exported;
   size_t entries = 0;

@@ -26,6 +26,11 @@ struct FoundEntry {
   int64_t id = 0;
   std::u16string shortKey;
   std::u16string content;
+
+  bool operator==(const FoundEntry& other) const {
+    return id == other.id && shortKey == other.shortKey && content == other.content;
+  }
+  bool operator!=(const FoundEntry& other) const { return !(*this == other); }
 };
 
 // The words of a search text: the runs between white space (the ideographic

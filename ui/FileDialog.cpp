@@ -72,7 +72,9 @@ Outcome ShowItemDialog(IFileDialog& dialog, HWND owner, const FileDialogRequest&
   FILEOPENDIALOGOPTIONS options = 0;
   dialog.GetOptions(&options);
   options |= FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST | FOS_NOCHANGEDIR;
-  options |= request.forSave ? FOS_OVERWRITEPROMPT | FOS_NOREADONLYRETURN : FOS_FILEMUSTEXIST;
+  if (!request.forSave) options |= FOS_FILEMUSTEXIST;
+  else if (request.askBeforeReplacing) options |= FOS_OVERWRITEPROMPT | FOS_NOREADONLYRETURN;
+  else options &= ~static_cast<FILEOPENDIALOGOPTIONS>(FOS_OVERWRITEPROMPT | FOS_NOREADONLYRETURN);
   if (FAILED(dialog.SetOptions(options))) return Outcome::Unavailable;
 
   const HRESULT shown = dialog.Show(owner);
@@ -130,8 +132,9 @@ bool ChooseWithCommonDialog(HWND owner, const FileDialogRequest& request, std::f
   ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
   const std::wstring folder = request.defaultFolder.wstring();
   ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  ofn.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
-              (request.forSave ? OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN : OFN_FILEMUSTEXIST);
+  ofn.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!request.forSave) ofn.Flags |= OFN_FILEMUSTEXIST;
+  else if (request.askBeforeReplacing) ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
   if (!(request.forSave ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return false;
   path = std::filesystem::path(file.c_str());
   return true;

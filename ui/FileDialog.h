@@ -22,6 +22,9 @@ struct FileDialogRequest {
   // Where the dialog opens when the system remembers no folder of the
   // program's last use; empty: the system's choice.
   std::filesystem::path defaultFolder;
+  // Save: the dialog itself asks before an existing file is chosen (and
+  // refuses a read-only one). False when the caller asks on its own.
+  bool askBeforeReplacing = true;
 };
 
 // The file the user chose; false when the user cancelled.

@@ -39,4 +39,20 @@ class CWindowRef {
   HWND hwnd_ = nullptr;
 };
 
+// Stops a window's redrawing for a scope, then repaints it once. A list-view
+// that is not redrawing also skips its scroll-bar update after every row.
+class RedrawPause {
+ public:
+  explicit RedrawPause(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawPause() {
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  HWND window_;
+};
+
 }  // namespace kwo::ui

@@ -11,6 +11,8 @@
 #ifndef _WIN32
 #include <sys/resource.h>
 
+#include <cstdlib>
+
 #include <csignal>
 #endif
 
@@ -366,6 +368,39 @@ TEST(Export, FileThatCannotBeWrittenCompletelyIsReportedAndKeepsTheOldOne) {
     EXPECT_EQ(ReadBytes(path), "old contents");
     EXPECT_FALSE(std::filesystem::exists(s.folder.path() / "out.txt.tmp"));
   }
+#endif
+}
+
+// A read-only file that the user lets export replace stays read-only; a file
+// the system will not let go (immutable, which holds for root too) is
+// reported as refused and stays as it was, with no temporary file left.
+TEST(Export, ReadOnlyFileStaysReadOnlyAndARefusedReplaceIsToldApart) {
+  using kwo::entries::FileState;
+  using kwo::entries::StateOf;
+  TempStore s;
+  s.Put(u"A", u"x");
+  const auto path = s.folder.path() / "out.txt";
+  EXPECT_EQ(StateOf(path), FileState::Missing);
+  WriteBytes(path, "old contents");
+  EXPECT_EQ(StateOf(path), FileState::Writable);
+  namespace fs = std::filesystem;
+  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ASSERT_EQ(StateOf(path), FileState::ReadOnly);
+  EXPECT_EQ(ExportFile(s.database, s.recordset, path).status, ExportResult::Status::Exported);
+  EXPECT_EQ(ReadBytes(path), Gbk(u"#A:\r\nx\r\n"));
+  EXPECT_EQ(StateOf(path), FileState::ReadOnly);
+#ifdef _WIN32
+  GTEST_SKIP() << "needs chattr";
+#else
+  const std::string quoted = "'" + path.string() + "'";
+  if (std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "chattr +i not allowed here";
+  s.Put(u"B", u"y");
+  const auto status = ExportFile(s.database, s.recordset, path).status;
+  std::system(("chattr -i " + quoted).c_str());
+  EXPECT_EQ(status, ExportResult::Status::Refused);
+  EXPECT_EQ(ReadBytes(path), Gbk(u"#A:\r\nx\r\n"));
+  EXPECT_FALSE(fs::exists(s.folder.path() / "out.txt.tmp"));
 #endif
 }
 

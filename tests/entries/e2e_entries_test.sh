@@ -174,7 +174,12 @@ save_as() {  # save_as WINDOWS-PATH: types the name over the selected default, E
   wh_driver type "$1"
   wh_driver keys RETURN
 }
-# The question before a file is replaced: a second box titled "导出".
+save_dialog_again() {
+  local again
+  again=$(wh_driver wait "class:#32770|导出" visible 1000) || return 1
+  [ "$again" != "$ASK" ] && SAVE=$again && wh_driver activate "$SAVE" >/dev/null
+}
+# The question before a file is replaced: a box titled "导出" beside the Save dialog.
 replace_question() {
   ASK=$(wh_driver windows | awk -v save="$SAVE" '$3 == "v" && $4 == "#32770" && $5 == "\"导出\"" && $1 != save { print $1; exit }')
   [ -n "$ASK" ]
@@ -197,10 +202,11 @@ printf 'keep me\r\n' >"$WH_DIR/existing.txt"
 check overwrite_save_dialog export_dialog
 save_as "$(wh_winpath "$WH_DIR/existing.txt")"
 check overwrite_asks wh_wait_until 10 replace_question
+check overwrite_asks_plainly equals "$(wh_driver text "$ASK" 65535)" $'“existing.txt”已经存在。\n替换它吗？'
 wh_driver command "$ASK" 7 >/dev/null  # IDNO
-check overwrite_no_keeps_dialog wh_driver wait "$ASK" gone 5000
 check overwrite_no_keeps_file equals "$(cat "$WH_DIR/existing.txt")" $'keep me\r'
-wh_driver activate "$SAVE" >/dev/null
+# "否" goes back to the Save dialog with the same file offered.
+check overwrite_no_back_to_dialog wh_wait_until 10 save_dialog_again
 wh_driver keys RETURN
 check overwrite_asks_again wh_wait_until 10 replace_question
 wh_driver command "$ASK" 6 >/dev/null  # IDYES
@@ -208,6 +214,33 @@ check overwrite_notice notice_says '导出OK！'
 check overwrite_yes_closes wh_driver wait "$SAVE" gone 10000
 check overwrite_replaced cmp "$WH_DIR/existing.txt" "$WH_DIR/first-export.txt"
 check overwrite_no_temp_left equals "$(ls "$WH_DIR" | grep -c '\.tmp$')" 0
+# Over a read-only file: the question says so, and the file stays read-only.
+printf 'read only\r\n' >"$WH_DIR/readonly.txt"
+chmod a-w "$WH_DIR/readonly.txt"
+check readonly_save_dialog export_dialog
+save_as "$(wh_winpath "$WH_DIR/readonly.txt")"
+check readonly_asks wh_wait_until 10 replace_question
+check readonly_question_names_it equals "$(wh_driver text "$ASK" 65535)" \
+  $'“readonly.txt”已经存在，而且是只读文件。\n替换它吗？替换后它仍是只读的。'
+wh_driver command "$ASK" 6 >/dev/null  # IDYES
+check readonly_notice notice_says '导出OK！'
+check readonly_replaced cmp "$WH_DIR/readonly.txt" "$WH_DIR/first-export.txt"
+check readonly_stays_read_only test -z "$(find "$WH_DIR/readonly.txt" -perm /222)"
+# A file the system will not let go (immutable, even for root): a clear refusal, the file unchanged.
+if chattr +i "$WH_DIR/existing.txt" 2>/dev/null; then
+  cp "$WH_DIR/existing.txt" "$WH_DIR/before-refusal.txt"
+  check refused_save_dialog export_dialog
+  save_as "$(wh_winpath "$WH_DIR/existing.txt")"
+  check refused_asks wh_wait_until 10 replace_question
+  wh_driver command "$ASK" 6 >/dev/null  # IDYES
+  refusal_box() { BOX=$(wh_driver wait "出错啦" visible 1000); }
+  check refused_told wh_wait_until 15 refusal_box
+  check refused_says_why contains "$(wh_driver text "$BOX" 65535)" '系统不允许替换“existing.txt”'
+  wh_driver command "$BOX" 1 >/dev/null
+  chattr -i "$WH_DIR/existing.txt"
+  check refused_file_unchanged cmp "$WH_DIR/existing.txt" "$WH_DIR/before-refusal.txt"
+  check refused_no_temp_left equals "$(ls "$WH_DIR" | grep -c '\.tmp$')" 0
+fi
 # The default name alone goes into the program's folder.
 check default_save_dialog export_dialog
 wh_driver keys RETURN
