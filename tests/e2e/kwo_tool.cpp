@@ -974,13 +974,6 @@ int CmdMeasurePopup(const std::vector<std::wstring>& args) {
   return behind == 0 ? 0 : 1;
 }
 
-double Percentile(std::vector<double> values, double share) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t at = static_cast<size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(at, values.size() - 1)];
-}
-
 int CmdMeasureTyping(const std::vector<std::wstring>& args) {
   if (args.size() < 3) return Usage(L"measure-typing NAME WINDOW KEYS_FILE");
   HWND window = FindTopWindow(args[1]);
