@@ -135,6 +135,8 @@ SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count
     for (size_t j = i + 1; j < count; ++j) notSent += *pieces[j];
     return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed, notSent));
   }
+  // A hotkey pressed as the last keys went out found nothing left to cancel.
+  keyPlatform.GiveBackUnusedHotKey();
   return Report(SendOutcome::Result::Typed);
 }
 

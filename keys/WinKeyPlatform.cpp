@@ -103,6 +103,7 @@ WinKeyPlatform::~WinKeyPlatform() { HoldEscape(false); }
 void WinKeyPlatform::BeginSending() {
   sending_ = true;
   cancelled_ = false;
+  takenHotKeyWindow_ = nullptr;
   lastPumpMs_ = GetTickCount64();
   HoldEscape(true);
 }
@@ -138,6 +139,11 @@ void WinKeyPlatform::Pump() {
       // Esc or the activation hotkey: the user wants the sending stopped,
       // and nothing else done with that press.
       cancelled_ = true;
+      if (message.hwnd != nullptr) {
+        takenHotKeyWindow_ = message.hwnd;
+        takenHotKeyId_ = message.wParam;
+        takenHotKeyKeys_ = message.lParam;
+      }
       continue;
     }
     if (message.message == WM_QUIT) {
@@ -149,6 +155,12 @@ void WinKeyPlatform::Pump() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+}
+
+void WinKeyPlatform::GiveBackUnusedHotKey() {
+  if (takenHotKeyWindow_ == nullptr) return;
+  PostMessageW(static_cast<HWND>(takenHotKeyWindow_), WM_HOTKEY, takenHotKeyId_, takenHotKeyKeys_);
+  takenHotKeyWindow_ = nullptr;
 }
 
 bool WinKeyPlatform::Cancelled() {

@@ -28,6 +28,10 @@ class WinKeyPlatform final : public KeyPlatform {
   void BeginSending();
   void EndSending();
   bool Sending() const { return sending_; }
+  // A window's hotkey pressed while the sending ran was taken as a cancel. A
+  // sending that had sent everything by then cancelled nothing: the press is
+  // posted back, so that it does what it does outside a sending.
+  void GiveBackUnusedHotKey();
 
  private:
   // Dispatches the thread's waiting messages; notes a cancel.
@@ -40,6 +44,10 @@ class WinKeyPlatform final : public KeyPlatform {
   bool escapeHeld_ = false;  // Esc registered as this thread's hotkey, with every modifier
   bool escapePressedHere_ = false;  // Esc held down by the sequence
   uint64_t lastPumpMs_ = 0;
+  // The last window hotkey taken during the sending (window, id, keys): Esc's are the thread's, with no window.
+  void* takenHotKeyWindow_ = nullptr;
+  uintptr_t takenHotKeyId_ = 0;
+  intptr_t takenHotKeyKeys_ = 0;
 };
 
 }  // namespace kwo::keys
