@@ -1,7 +1,7 @@
 // Arbitrary UTF-8 text as the HotKey value of kwo.ini: a combination that
 // parses is written in a form that parses to the same combination and is
-// written the same way again; one that does not falls back to Win + Space
-// and is flagged. The first two bytes are also taken as a combination the
+// written the same way again; one that does not, or that is refused as a
+// hotkey, falls back to Win + Space and is flagged. The first two bytes are also taken as a combination the
 // options box may hand over: it is written only when it reads back.
 #include <cstddef>
 #include <cstdint>
@@ -42,7 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(parsed->key != 0 && (parsed->modifiers & ~0xFu) == 0);
     Check(!FormatHotKey(*parsed).empty());
     CheckWrittenReadsBack(*parsed);
-    Check(!setting.malformed && setting.hotKey == *parsed);
+    // A combination that parses but would eat typing (or that Windows keeps)
+    // is refused with a reason, and Win + Space is used.
+    const std::u16string refusal = kwo::keys::HotKeyRefusal(*parsed);
+    if (refusal.empty()) {
+      Check(!setting.malformed && setting.hotKey == *parsed);
+    } else {
+      Check(setting.malformed && setting.hotKey == kwo::keys::kDefaultHotKey && setting.refusal == refusal);
+    }
   } else {
     // Blank is the default unflagged; anything else is flagged.
     bool blank = true;

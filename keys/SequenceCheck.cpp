@@ -39,8 +39,9 @@ std::u16string DescribeSequenceProblem(const SequenceProblem& problem) {
       what = u"暂停超过 60 秒，这期间疾书精灵不能输入别的内容";
       break;
     case SequenceProblemKind::PausesTooLong:
-      return u"所有暂停加起来有 " + text::FormatDecimal(problem.pauseMs / 1000) +
+      what = u"使所有暂停加起来有 " + text::FormatDecimal(problem.pauseMs / 1000) +
              u" 秒，超过 60 秒，这期间疾书精灵不能输入别的内容";
+      break;
     case SequenceProblemKind::KeyNeverReleased: {
       std::u16string release = problem.group;
       if (release.size() >= 2 && release[release.size() - 2] == u'+') release[release.size() - 2] = u'-';

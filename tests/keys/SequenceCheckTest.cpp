@@ -68,7 +68,7 @@ TEST(SequenceCheck, DescribesTheProblemWithItsPosition) {
   EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{CTRL+}c")),
             u"第 1 个字符处的 {CTRL+} 按下的键后面没有放开（缺少 {CTRL-}），会一直按着");
   EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{DELAY=30000}abc")),
-            u"所有暂停加起来有 90 秒，超过 60 秒，这期间疾书精灵不能输入别的内容");
+            u"第 1 个字符处的 {DELAY=30000} 使所有暂停加起来有 90 秒，超过 60 秒，这期间疾书精灵不能输入别的内容");
   EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{DELAY 99999999}")),
             u"第 1 个字符处的 {DELAY 99999999} 暂停超过 60 秒，这期间疾书精灵不能输入别的内容");
   EXPECT_EQ(DescribeSequenceProblem(CheckKeySequence(u"{{}")),
