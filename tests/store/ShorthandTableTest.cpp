@@ -57,6 +57,19 @@ class ShorthandTableTest : public ::testing::TestWithParam<std::string> {
     return content;
   }
 
+  // Under Wine the host's shell stops and starts the test server on its own
+  // time: a test that restarted it waits (at most 20 s) until it answers.
+  void WaitForServerUnderWine() {
+#ifdef _WIN32
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+      db.Connection()->Session()->SkipRetryPause();
+      if (OpenLookup(rs, db.Connection(), ShortKeyId(u"A"))) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+#endif
+  }
+
   TempFolder folder;
   CADODataBase db;
   CADORecordset rs;
@@ -454,6 +467,7 @@ TEST_P(ShorthandTableTest, DroppedSessionIsReplacedAtTheNextStatement) {
   ASSERT_NE(script, nullptr);
   ASSERT_EQ(std::system((shell + script + " pause").c_str()), 0);
   ASSERT_EQ(std::system((shell + script + " resume").c_str()), 0);
+  WaitForServerUnderWine();
   EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
   EXPECT_FALSE(db.ServerAway());
 #ifndef _WIN32  // under Wine the host's shell stops and starts the server on its own time
@@ -489,6 +503,7 @@ int RefusedLogins() {
 // asked, however many statements come meanwhile.
 TEST_P(ShorthandTableTest, RefusedLoginIsToldAndNotRepeatedUntilAsked) {
   if (GetParam() != "PostgreSQL") GTEST_SKIP() << "needs a database server";
+  WaitForServerUnderWine();  // a test before may have restarted it
   const char* login = std::getenv("KWO_PG_LOGIN_CONN");
   ASSERT_NE(login, nullptr);
   std::u16string wrong = text::Utf8ToUtf16(login);
