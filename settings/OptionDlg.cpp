@@ -9,6 +9,7 @@
 #include "settings/Options.h"
 #include "text/Utf.h"
 #include "ui/Controls.h"
+#include "ui/UnsavedChanges.h"
 
 namespace kwo::settings {
 
@@ -20,6 +21,7 @@ COptionDlg::COptionDlg() : CDialog(IDD_OPTIONS) {
   // open another chooser over the first.
   OnNotification(IDC_COLOUR, STN_CLICKED, &COptionDlg::OnSwatchClicked);
   OnMessage(WM_DRAWITEM, &COptionDlg::OnDrawItem);
+  OnMessage(kwo::ui::kQueryUnsavedChanges, &COptionDlg::OnQueryUnsaved);
 }
 
 BOOL COptionDlg::OnInitDialog() {
@@ -40,8 +42,22 @@ BOOL COptionDlg::OnInitDialog() {
   hotKeyBox_.Attach(Item(IDC_HOTKEY));
   hotKeyBox_.Show(hotKey);
   hotKeyAtStart_ = hotKey;
+  valuesAtStart_ = ControlValues();
   return TRUE;
 }
+
+std::wstring COptionDlg::ControlValues() const {
+  HWND dialog = Handle();
+  std::wstring values;
+  for (const int id : {IDC_PRE_STR, IDC_AFTER_STR, IDC_TIMER_STR, IDC_INTERVAL, IDC_PASTE_ABOVE, IDC_HOTKEY}) {
+    values += ui::ItemText(dialog, id);
+    values += L'\0';  // no box can hold it, so no two sets of boxes join to the same text
+  }
+  for (const int id : {IDC_ENABLE_PRE, IDC_ENABLE_AFTER, IDC_TIMER_ON}) values += ui::IsItemChecked(dialog, id) ? L'1' : L'0';
+  return values + std::to_wstring(chosenColour_);
+}
+
+INT_PTR COptionDlg::OnQueryUnsaved(WPARAM, LPARAM) { return SetMessageResult(ControlValues() != valuesAtStart_ ? 1 : 0); }
 
 void COptionDlg::OnSwatchClicked() {
   static COLORREF customColours[16] = {};

@@ -50,6 +50,10 @@ class COptionDlg : public kwo::ui::CDialog {
   // True when the sequences are sound, or the user saves them in spite of the warning.
   bool SequencesAccepted();
   void OnSwatchClicked();
+  // Asked before the program ends: nonzero once a value differs from the one shown at the start.
+  INT_PTR OnQueryUnsaved(WPARAM, LPARAM);
+  // Every value the user can change, as one text to compare.
+  std::wstring ControlValues() const;
   INT_PTR OnDrawItem(WPARAM wParam, LPARAM lParam);
   // The options as the controls show them.
   Options ChosenOptions() const;
@@ -64,6 +68,7 @@ class COptionDlg : public kwo::ui::CDialog {
 
   COLORREF chosenColour_ = RGB(0, 0, 0);  // the swatch
   kwo::keys::HotKey hotKeyAtStart_;        // in force when the dialog opened
+  std::wstring valuesAtStart_;             // ControlValues() once the dialog was filled
   kwo::ui::ColourBrush swatchBrush_;
   CHotKeyBox hotKeyBox_;
 };

@@ -11,10 +11,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "UnitWinSupport.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
+#include "ui/UnsavedChanges.h"
 
 namespace kwo::settings {
 namespace {
@@ -134,11 +136,26 @@ TEST_F(OptionDialog, OkWritesTheOptionsAndKeepsTheOtherSections) {
 
 TEST_F(OptionDialog, CancelWritesNothingAndKeepsTheCopies) {
   const std::string before = ReadBytes(ini_);
-  RunWith([](HWND dialog) {
+  // Asked before the program ends: only a value the user changed counts as
+  // unsaved, and a change typed back is none.
+  std::vector<LRESULT> unsaved;
+  const auto ask = [&unsaved](HWND dialog) { unsaved.push_back(SendMessageW(dialog, ui::kQueryUnsavedChanges, 0, 0)); };
+  RunWith([&](HWND dialog) {
+    ask(dialog);
+    SetDlgItemTextW(dialog, IDC_PRE_STR, L"changed");
+    ask(dialog);
+    SetDlgItemTextW(dialog, IDC_PRE_STR, L"old");
+    ask(dialog);
+    CheckDlgButton(dialog, IDC_ENABLE_PRE, BST_CHECKED);
+    ask(dialog);
+    CheckDlgButton(dialog, IDC_ENABLE_PRE, BST_UNCHECKED);
+    SetDlgItemTextW(dialog, IDC_HOTKEY, L"Ctrl+Alt+K");
+    ask(dialog);
     CheckDlgButton(dialog, IDC_ENABLE_PRE, BST_CHECKED);
     SetDlgItemTextW(dialog, IDC_PRE_STR, L"changed");
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   });
+  EXPECT_EQ(unsaved, (std::vector<LRESULT>{0, 1, 0, 1, 1}));
   EXPECT_EQ(result_, IDCANCEL);
   EXPECT_EQ(dialog_.options.enablePre, 0);
   EXPECT_EQ(dialog_.options.preStr, u"old");
