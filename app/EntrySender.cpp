@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <utility>
 
-#include "keys/PopupPlacement.h"
+#include "desktop/PopupPlacement.h"
 
 namespace kwo::app {
 namespace {
 
-using keys::TargetProblem;
+using desktop::TargetProblem;
 
 SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { return {result, std::move(notice)}; }
 
@@ -17,13 +17,13 @@ SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { retur
 // answer the program's messages.
 class SendingScope {
  public:
-  explicit SendingScope(keys::WinKeyPlatform& platform) : platform_(platform) { platform_.BeginSending(); }
+  explicit SendingScope(desktop::WinKeyPlatform& platform) : platform_(platform) { platform_.BeginSending(); }
   ~SendingScope() { platform_.EndSending(); }
   SendingScope(const SendingScope&) = delete;
   SendingScope& operator=(const SendingScope&) = delete;
 
  private:
-  keys::WinKeyPlatform& platform_;
+  desktop::WinKeyPlatform& platform_;
 };
 
 // The keys already sent wait in the queue of the window in front until its
@@ -52,7 +52,7 @@ const wchar_t kBusyText[] = L"内容没有发送：上一条内容还在发送�
 }  // namespace
 
 void CEntrySender::RememberTarget(bool keepWhenNone) {
-  const keys::Target front = keys::CaptureForeground(targetPlatform);
+  const desktop::Target front = desktop::CaptureForeground(targetPlatform);
   if (front.window != 0 || !keepWhenNone) target = front;
 }
 
@@ -61,8 +61,8 @@ void CEntrySender::PlaceNearTarget(HWND dialog) {
   for (int pass = 0; pass < 2; ++pass) {
     RECT now{};
     if (!GetWindowRect(dialog, &now)) return;
-    const keys::ScreenRect from{now.left, now.top, now.right, now.bottom};
-    const keys::ScreenRect to = keys::PlaceForTarget(targetPlatform, target, from);
+    const desktop::ScreenRect from{now.left, now.top, now.right, now.bottom};
+    const desktop::ScreenRect to = desktop::PlaceForTarget(targetPlatform, target, from);
     if (to == from) return;
     SetWindowPos(dialog, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -71,7 +71,7 @@ void CEntrySender::PlaceNearTarget(HWND dialog) {
 SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
   if (keyPlatform.Sending()) return Report(SendOutcome::Result::NotSent, kBusyText);
   // Held down, the Enter that started the sending would repeat into the target.
-  if (!keys::WaitForKeysUp(targetPlatform, {VK_RETURN}, times.keysMs, times.pollMs)) {
+  if (!desktop::WaitForKeysUp(targetPlatform, {VK_RETURN}, times.keysMs, times.pollMs)) {
     return Report(SendOutcome::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false, hotKeyText));
   }
   ShowWindow(dialog, SW_HIDE);
@@ -82,17 +82,17 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
     return Report(SendOutcome::Result::Typed);
   }
 
-  keys::Target lockOn = target;
+  desktop::Target lockOn = target;
   if (lockOn.window == 0) {
     // Called up while no other program's window was in front (from the
     // notification icon): the window the system activates now is taken.
     const uint64_t start = targetPlatform.NowMs();
-    while ((lockOn = keys::CaptureForeground(targetPlatform)).window == 0 &&
+    while ((lockOn = desktop::CaptureForeground(targetPlatform)).window == 0 &&
            targetPlatform.NowMs() - start < times.frontMs) {
       targetPlatform.Wait(times.pollMs);
     }
   }
-  const TargetProblem problem = keys::LockTarget(targetPlatform, lockOn, times);
+  const TargetProblem problem = desktop::LockTarget(targetPlatform, lockOn, times);
   if (problem != TargetProblem::None) return Report(SendOutcome::Result::NotSent, NotSentText(problem, false, hotKeyText));
 
   const std::u16string* pieces[4] = {&delay};
@@ -105,8 +105,8 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
 
 SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
   if (keyPlatform.Sending()) return Report(SendOutcome::Result::Skipped);
-  const keys::Target front = keys::CaptureForeground(targetPlatform);
-  const TargetProblem problem = keys::LockTarget(targetPlatform, front, times);
+  const desktop::Target front = desktop::CaptureForeground(targetPlatform);
+  const TargetProblem problem = desktop::LockTarget(targetPlatform, front, times);
   switch (problem) {
     case TargetProblem::None: {
       const std::u16string* pieces[1] = {&sequence};

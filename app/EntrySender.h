@@ -9,10 +9,10 @@
 #include <string>
 
 #include "keys/KeySend.h"
-#include "keys/TargetLock.h"
-#include "keys/WinClipboardPlatform.h"
-#include "keys/WinKeyPlatform.h"
-#include "keys/WinTargetPlatform.h"
+#include "desktop/TargetLock.h"
+#include "desktop/WinClipboardPlatform.h"
+#include "desktop/WinKeyPlatform.h"
+#include "desktop/WinTargetPlatform.h"
 
 namespace kwo::app {
 
@@ -69,15 +69,15 @@ class CEntrySender {
                    const std::u16string* content = nullptr);
 
   keys::KeySendState sendState;
-  keys::WinKeyPlatform keyPlatform;
-  keys::WinTargetPlatform targetPlatform;
-  keys::WinClipboardPlatform clipboardPlatform;
-  keys::LockTimes times;
-  keys::Target target;
+  desktop::WinKeyPlatform keyPlatform;
+  desktop::WinTargetPlatform targetPlatform;
+  desktop::WinClipboardPlatform clipboardPlatform;
+  desktop::LockTimes times;
+  desktop::Target target;
 };
 
 // The notice for a target that could not take the keys.
-std::wstring NotSentText(keys::TargetProblem problem, bool timed, const std::wstring& hotKeyText = L"Win + 空格");
+std::wstring NotSentText(desktop::TargetProblem problem, bool timed, const std::wstring& hotKeyText = L"Win + 空格");
 // The notice for a sequence that stopped part-way; notSent: what was not
 // sent, as written in the entry (named when the user cancelled).
 std::wstring StoppedText(keys::SendStop stop, bool timed, const std::u16string& notSent = {});

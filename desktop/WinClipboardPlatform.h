@@ -13,7 +13,7 @@
 #include "base/UniqueResource.h"
 #include "keys/ClipboardPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 // One format of clipboard data: a global memory block, or for the GDI
 // formats a bitmap, palette or (enhanced) metafile.
@@ -31,7 +31,7 @@ struct ClipboardDataTraits {
 };
 using OwnedClipboardData = UniqueResource<ClipboardDataTraits>;
 
-class WinClipboardPlatform final : public ClipboardPlatform {
+class WinClipboardPlatform final : public keys::ClipboardPlatform {
  public:
   WinClipboardPlatform() = default;
   ~WinClipboardPlatform() override;
@@ -67,4 +67,4 @@ class WinClipboardPlatform final : public ClipboardPlatform {
   std::vector<OwnedClipboardData> saved_;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

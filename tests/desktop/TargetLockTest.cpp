@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "keys/RecordingTargetPlatform.h"
-#include "keys/TargetLock.h"
+#include "desktop/RecordingTargetPlatform.h"
+#include "desktop/TargetLock.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 constexpr WindowId kEditor = 0x100;
@@ -138,4 +138,4 @@ TEST_F(TargetLockTest, HeldModifiersAreWaitedForUpToTheirLimit) {
 }
 
 }  // namespace
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -1,8 +1,8 @@
 #pragma once
 // The TargetPlatform of the real desktop.
-#include "keys/TargetPlatform.h"
+#include "desktop/TargetPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 class WinTargetPlatform final : public TargetPlatform {
  public:
@@ -24,4 +24,4 @@ class WinTargetPlatform final : public TargetPlatform {
   void Wait(uint32_t milliseconds) override;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -10,9 +10,9 @@
 #include <optional>
 #include <vector>
 
-#include "keys/TargetPlatform.h"
+#include "desktop/TargetPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 class RecordingTargetPlatform final : public TargetPlatform {
  public:
@@ -119,4 +119,4 @@ class RecordingTargetPlatform final : public TargetPlatform {
   uint64_t requestedAtMs_ = 0;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -1,11 +1,11 @@
-#include "keys/WinClipboardPlatform.h"
+#include "desktop/WinClipboardPlatform.h"
 
 #include <cstring>
 #include <utility>
 
 #include "base/KernelHandle.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 constexpr wchar_t kOwnerClass[] = L"KwoClipboardOwner";
@@ -316,4 +316,4 @@ LRESULT CALLBACK WinClipboardPlatform::OwnerProc(HWND window, UINT message, WPAR
   }
 }
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

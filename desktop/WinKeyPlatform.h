@@ -5,16 +5,16 @@
 
 #include "keys/KeyPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
-class WinKeyPlatform final : public KeyPlatform {
+class WinKeyPlatform final : public keys::KeyPlatform {
  public:
   WinKeyPlatform() = default;
   ~WinKeyPlatform() override;
   WinKeyPlatform(const WinKeyPlatform&) = delete;
   WinKeyPlatform& operator=(const WinKeyPlatform&) = delete;
 
-  bool SendEvents(const KeyEvent* events, size_t count) override;
+  bool SendEvents(const keys::KeyEvent* events, size_t count) override;
   uint16_t ScanCode(uint16_t vk) override;
   void Sleep(uint32_t milliseconds) override;
   void Beep(uint32_t frequency, uint32_t milliseconds) override;
@@ -37,7 +37,7 @@ class WinKeyPlatform final : public KeyPlatform {
   // Dispatches the thread's waiting messages; notes a cancel.
   void Pump();
   void HoldEscape(bool hold);
-  static bool SendInputs(const KeyEvent* events, size_t count);
+  static bool SendInputs(const keys::KeyEvent* events, size_t count);
 
   bool sending_ = false;
   bool cancelled_ = false;
@@ -50,4 +50,4 @@ class WinKeyPlatform final : public KeyPlatform {
   intptr_t takenHotKeyKeys_ = 0;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -1,4 +1,4 @@
-#include "keys/WinTargetPlatform.h"
+#include "desktop/WinTargetPlatform.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "base/KernelHandle.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(window); }
@@ -131,4 +131,4 @@ void WinTargetPlatform::Wait(uint32_t milliseconds) {
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

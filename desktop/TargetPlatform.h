@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 // A top-level window as a number (an HWND on Windows); 0 is no window.
 using WindowId = uintptr_t;
@@ -67,4 +67,4 @@ class TargetPlatform {
   virtual void Wait(uint32_t milliseconds) = 0;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop
