@@ -25,13 +25,13 @@ class WinKeyPlatform final : public keys::KeyPlatform {
   // answer the messages of this thread (its windows, the notification icon),
   // and Esc (a hotkey of this thread for that while) or any other hotkey of
   // this thread cancels the sending: WM_HOTKEY is taken, not dispatched.
-  void BeginSending();
-  void EndSending();
-  bool Sending() const { return sending_; }
+  void BeginSending() override;
+  void EndSending() override;
+  bool Sending() const override { return sending_; }
   // A window's hotkey pressed while the sending ran was taken as a cancel. A
   // sending that had sent everything by then cancelled nothing: the press is
   // posted back, so that it does what it does outside a sending.
-  void GiveBackUnusedHotKey();
+  void GiveBackUnusedHotKey() override;
 
  private:
   // Dispatches the thread's waiting messages; notes a cancel.

@@ -77,6 +77,12 @@ void WinTargetPlatform::RequestForeground(WindowId window) {
   SetForegroundWindow(hwnd);
 }
 
+void WinTargetPlatform::HideWindow(WindowId window) { ShowWindow(ToHwnd(window), SW_HIDE); }
+
+void WinTargetPlatform::PlaceWindow(WindowId window, int32_t left, int32_t top) {
+  SetWindowPos(ToHwnd(window), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool WinTargetPlatform::ThreadHasFocus(uint32_t thread) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
