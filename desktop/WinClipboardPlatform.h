@@ -8,28 +8,11 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "base/UniqueResource.h"
+#include "desktop/ClipboardSnapshot.h"
 #include "keys/ClipboardPlatform.h"
 
 namespace kwo::desktop {
-
-// One format of clipboard data: a global memory block, or for the GDI
-// formats a bitmap, palette or (enhanced) metafile.
-struct ClipboardData {
-  UINT format = 0;
-  HANDLE data = nullptr;
-  friend bool operator==(const ClipboardData& a, const ClipboardData& b) {
-    return a.format == b.format && a.data == b.data;
-  }
-  friend bool operator!=(const ClipboardData& a, const ClipboardData& b) { return !(a == b); }
-};
-struct ClipboardDataTraits {
-  using Handle = ClipboardData;
-  static void Release(ClipboardData data);  // as the format needs
-};
-using OwnedClipboardData = UniqueResource<ClipboardDataTraits>;
 
 class WinClipboardPlatform final : public keys::ClipboardPlatform {
  public:
@@ -47,24 +30,34 @@ class WinClipboardPlatform final : public keys::ClipboardPlatform {
   bool EnsureWindow();
   // WM_RENDERFORMAT: the text to the program that asks for it (the clipboard is open).
   void Render();
-  // Puts the saved clipboard back, trying to open it this many times; false
-  // while another program holds it open.
-  bool PutBack(int tries);
+  // The one way the user's clipboard goes back (in phase Due*, or at the end
+  // of a paste not yet over): once the text was asked for, or late, with
+  // this many tries to open the clipboard. True once nothing is left to put
+  // back; false while the text waits to be asked for or another program
+  // holds the clipboard open.
+  bool TryRestore(int tries, bool late);
   // The timer's try at a restore put off.
   void RetryRestore();
+
+  // Where the paste stands, from PutText to the user's clipboard back.
+  enum class Phase {
+    Idle,        // nothing of ours on the clipboard
+    Offered,     // the text is on the clipboard, no program has asked for it yet
+    HandedOut,   // another program asked for it (a clipboard monitor), not the target
+    Taken,       // the target asked for it: the paste has arrived
+    DueUnasked,  // Restore put off: the text was never asked for, the target may still paste it
+    DueAsked,    // Restore put off: the text was asked for, the clipboard was held open
+  };
+  bool Pasting() const { return phase_ == Phase::Offered || phase_ == Phase::HandedOut || phase_ == Phase::Taken; }
+  bool RestoreDue() const { return phase_ == Phase::DueUnasked || phase_ == Phase::DueAsked; }
 
   HWND window_ = nullptr;
   std::u16string text_;       // on the clipboard, not yet handed out
   HWND targetWindow_ = nullptr;  // the window in front at PutText
   DWORD targetProcess_ = 0;   // its process
-  bool pending_ = false;      // PutText succeeded, Restore not yet done
-  bool taken_ = false;        // the target process asked for the text
-  bool handedOut_ = false;    // any program asked for it
-  bool restoreDue_ = false;   // Restore put off (text not asked for, or clipboard held): the timer's task
-  ULONGLONG restoreDeadline_ = 0;
-  // The user's clipboard, format by format in its order; copies that outlive
-  // the clipboard's own data.
-  std::vector<OwnedClipboardData> saved_;
+  Phase phase_ = Phase::Idle;
+  ULONGLONG restoreDeadline_ = 0;  // Due*: the timer tries until then (longer while the target hangs)
+  ClipboardSnapshot saved_;   // the user's clipboard
 };
 
 }  // namespace kwo::desktop
