@@ -50,6 +50,15 @@ struct Desk {
   bool Hidden() const { return !desktop.hidden.empty() && desktop.hidden.front().window == kMain; }
 };
 
+// No notice when `part` is empty; else one that holds it.
+void ExpectNotice(const SendOutcome& outcome, const wchar_t* part) {
+  if (*part == 0) {
+    EXPECT_EQ(outcome.notice, L"");
+  } else {
+    EXPECT_NE(outcome.notice.find(part), std::wstring::npos) << ::testing::PrintToString(outcome.notice);
+  }
+}
+
 struct FlowCase {
   const char* name;
   std::function<void(Desk&)> script;  // what differs from the desk above
@@ -125,11 +134,7 @@ TEST(EntrySender, EntryFlows) {
     const SendOutcome outcome = desk.sender.SendEntry(kMain, desk.texts);
     EXPECT_EQ(outcome.result, c.result);
     EXPECT_EQ(desk.Keys(), c.keys);
-    if (*c.notice == 0) {
-      EXPECT_EQ(outcome.notice, L"");
-    } else {
-      EXPECT_NE(outcome.notice.find(c.notice), std::wstring::npos);
-    }
+    ExpectNotice(outcome, c.notice);
     EXPECT_EQ(desk.Hidden(), c.hidden);
   }
 }
@@ -203,11 +208,7 @@ TEST(EntrySender, TimedFlows) {
     const SendOutcome outcome = desk.sender.SendTimed(u"{CTRL+}s{CTRL-}");
     EXPECT_EQ(outcome.result, c.result);
     EXPECT_EQ(desk.Keys(), c.keys);
-    if (*c.notice == 0) {
-      EXPECT_EQ(outcome.notice, L"");
-    } else {
-      EXPECT_NE(outcome.notice.find(c.notice), std::wstring::npos);
-    }
+    ExpectNotice(outcome, c.notice);
     EXPECT_TRUE(desk.desktop.hidden.empty());
   }
 }
