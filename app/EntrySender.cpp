@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
-#include "keys/PopupPlacement.h"
+#include "desktop/PopupPlacement.h"
 
 namespace kwo::app {
 namespace {
 
-using keys::TargetProblem;
+using desktop::TargetProblem;
 
 SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { return {result, std::move(notice)}; }
 
@@ -17,33 +18,16 @@ SendOutcome Report(SendOutcome::Result result, std::wstring notice = {}) { retur
 // answer the program's messages.
 class SendingScope {
  public:
-  explicit SendingScope(keys::WinKeyPlatform& platform) : platform_(platform) { platform_.BeginSending(); }
+  explicit SendingScope(keys::KeyPlatform& platform) : platform_(platform) { platform_.BeginSending(); }
   ~SendingScope() { platform_.EndSending(); }
   SendingScope(const SendingScope&) = delete;
   SendingScope& operator=(const SendingScope&) = delete;
 
  private:
-  keys::WinKeyPlatform& platform_;
+  keys::KeyPlatform& platform_;
 };
 
-// The keys already sent wait in the queue of the window in front until its
-// thread takes them; a notice that comes to the front before would take
-// them instead (seen under Wine: "ok" of a sending stopped after it arrived
-// as "o"). Two round trips of WM_NULL: the second one is answered only after
-// the thread has gone back to its queue, where the keys are next. Bounded, so
-// that a hung window does not hold the notice back.
-void LetTargetTakeItsKeys() {
-  constexpr UINT kTimeoutMs = 1000;
-  const HWND front = GetForegroundWindow();
-  if (front == nullptr) return;
-  DWORD process = 0;
-  GetWindowThreadProcessId(front, &process);
-  if (process == GetCurrentProcessId()) return;
-  for (int trip = 0; trip < 2; ++trip) {
-    DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutW(front, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &ignored)) return;
-  }
-}
+constexpr uint16_t kEnterKey = 0x0D;  // VK_RETURN
 
 // A sending already runs (its pause answers messages, among them a timer's or
 // a click on the tray menu): a second one would type into the middle of it.
@@ -51,30 +35,42 @@ const wchar_t kBusyText[] = L"内容没有发送：上一条内容还在发送�
 
 }  // namespace
 
+void CEntrySender::LetTargetTakeItsKeys() {
+  // Seen under Wine: "ok" of a sending stopped after it arrived as "o" when a
+  // notice came up at once. Two round trips of WM_NULL: the second one is
+  // answered only after the thread has gone back to its queue, where the keys
+  // are next. Bounded, so that a hung window does not hold the notice back.
+  constexpr uint32_t kTimeoutMs = 1000;
+  const desktop::WindowId front = targetPlatform.ForegroundWindow();
+  if (front == 0 || !targetPlatform.CanBeTarget(front)) return;
+  for (int trip = 0; trip < 2; ++trip) {
+    if (!targetPlatform.WindowAnswers(front, kTimeoutMs)) return;
+  }
+}
+
 void CEntrySender::RememberTarget(bool keepWhenNone) {
-  const keys::Target front = keys::CaptureForeground(targetPlatform);
+  const desktop::Target front = desktop::CaptureForeground(targetPlatform);
   if (front.window != 0 || !keepWhenNone) target = front;
 }
 
-void CEntrySender::PlaceNearTarget(HWND dialog) {
+void CEntrySender::PlaceNearTarget(desktop::WindowId dialog) {
   // Moved onto a monitor of another DPI the dialog changes its size: placed once more at the new size.
   for (int pass = 0; pass < 2; ++pass) {
-    RECT now{};
-    if (!GetWindowRect(dialog, &now)) return;
-    const keys::ScreenRect from{now.left, now.top, now.right, now.bottom};
-    const keys::ScreenRect to = keys::PlaceForTarget(targetPlatform, target, from);
-    if (to == from) return;
-    SetWindowPos(dialog, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const auto from = targetPlatform.WindowRect(dialog);
+    if (!from) return;
+    const desktop::ScreenRect to = desktop::PlaceForTarget(targetPlatform, target, *from);
+    if (to == *from) return;
+    targetPlatform.PlaceWindow(dialog, to.left, to.top);
   }
 }
 
-SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
+SendOutcome CEntrySender::SendEntry(desktop::WindowId dialog, const EntryTexts& texts) {
   if (keyPlatform.Sending()) return Report(SendOutcome::Result::NotSent, kBusyText);
   // Held down, the Enter that started the sending would repeat into the target.
-  if (!keys::WaitForKeysUp(targetPlatform, {VK_RETURN}, times.keysMs, times.pollMs)) {
+  if (!desktop::WaitForKeysUp(targetPlatform, {kEnterKey}, times.keysMs, times.pollMs)) {
     return Report(SendOutcome::Result::NotSent, NotSentText(TargetProblem::KeysHeld, false, hotKeyText));
   }
-  ShowWindow(dialog, SW_HIDE);
+  targetPlatform.HideWindow(dialog);
   // Leaves the pause pending, as it always did, even when nothing is typed.
   const std::u16string delay = u"{DELAY 50}";
   if (texts.content.empty()) {
@@ -82,17 +78,17 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
     return Report(SendOutcome::Result::Typed);
   }
 
-  keys::Target lockOn = target;
+  desktop::Target lockOn = target;
   if (lockOn.window == 0) {
     // Called up while no other program's window was in front (from the
     // notification icon): the window the system activates now is taken.
     const uint64_t start = targetPlatform.NowMs();
-    while ((lockOn = keys::CaptureForeground(targetPlatform)).window == 0 &&
+    while ((lockOn = desktop::CaptureForeground(targetPlatform)).window == 0 &&
            targetPlatform.NowMs() - start < times.frontMs) {
       targetPlatform.Wait(times.pollMs);
     }
   }
-  const TargetProblem problem = keys::LockTarget(targetPlatform, lockOn, times);
+  const TargetProblem problem = desktop::LockTarget(targetPlatform, lockOn, times);
   if (problem != TargetProblem::None) return Report(SendOutcome::Result::NotSent, NotSentText(problem, false, hotKeyText));
 
   const std::u16string* pieces[4] = {&delay};
@@ -105,8 +101,8 @@ SendOutcome CEntrySender::SendEntry(HWND dialog, const EntryTexts& texts) {
 
 SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
   if (keyPlatform.Sending()) return Report(SendOutcome::Result::Skipped);
-  const keys::Target front = keys::CaptureForeground(targetPlatform);
-  const TargetProblem problem = keys::LockTarget(targetPlatform, front, times);
+  const desktop::Target front = desktop::CaptureForeground(targetPlatform);
+  const TargetProblem problem = desktop::LockTarget(targetPlatform, front, times);
   switch (problem) {
     case TargetProblem::None: {
       const std::u16string* pieces[1] = {&sequence};

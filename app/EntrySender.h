@@ -4,15 +4,18 @@
 // brings that window back, waits until it has the focus and no modifier is
 // held, and only then types. What cannot arrive is not typed, and the user is
 // told why.
-#include <windows.h>
-
+//
+// The sender works through the three seams (keys, clipboard, desktop), which
+// its owner hands it: the Windows platforms in the program, the recording
+// twins in the tests.
+#include <cstddef>
 #include <string>
 
+#include "desktop/TargetLock.h"
+#include "desktop/TargetPlatform.h"
+#include "keys/ClipboardPlatform.h"
+#include "keys/KeyPlatform.h"
 #include "keys/KeySend.h"
-#include "keys/TargetLock.h"
-#include "keys/WinClipboardPlatform.h"
-#include "keys/WinKeyPlatform.h"
-#include "keys/WinTargetPlatform.h"
 
 namespace kwo::app {
 
@@ -36,6 +39,13 @@ struct EntryTexts {
 
 class CEntrySender {
  public:
+  // The platforms outlive the sender.
+  CEntrySender(keys::KeyPlatform& keyPlatform, keys::ClipboardPlatform& clipboardPlatform,
+               desktop::TargetPlatform& targetPlatform)
+      : keyPlatform(keyPlatform), clipboardPlatform(clipboardPlatform), targetPlatform(targetPlatform) {}
+  CEntrySender(const CEntrySender&) = delete;
+  CEntrySender& operator=(const CEntrySender&) = delete;
+
   // The window in front becomes the target of the next sending. When it is
   // a window of this program or the taskbar, the target is none, or stays
   // as it was with keepWhenNone.
@@ -44,14 +54,14 @@ class CEntrySender {
   // Moves the hidden dialog to where the user looks: on the target's monitor,
   // below its text caret or centred on it; without a target it stays where
   // it was, inside a work area.
-  void PlaceNearTarget(HWND dialog);
+  void PlaceNearTarget(desktop::WindowId dialog);
 
   // Enter in the main window: waits for the Enter key to be released, hides
   // the dialog, locks the target and types "{DELAY 50}", prefix, content,
   // suffix; runs of plain text in the content longer than pasteAbove
   // characters are pasted. Without a remembered target the window the system activates
   // after the hiding is taken.
-  SendOutcome SendEntry(HWND dialog, const EntryTexts& texts);
+  SendOutcome SendEntry(desktop::WindowId dialog, const EntryTexts& texts);
 
   // The timed sequence, into the window in front; skipped while no window
   // of another program is in front, a modifier stays held, or a sending runs.
@@ -62,22 +72,27 @@ class CEntrySender {
   std::wstring hotKeyText = L"Win + 空格";
   // [Options] PasteAbove: longer plain runs of a content are pasted; 0: never.
   size_t pasteAbove = 0;
+  // Bounds of the waits for the target and for released keys.
+  desktop::LockTimes times;
 
  private:
   // Types the pieces in order; the one that is `content` may be pasted in part.
   SendOutcome Type(const std::u16string* const* pieces, size_t count, bool timed,
                    const std::u16string* content = nullptr);
 
+  // The keys that went out wait in the queue of the window in front until its
+  // thread takes them: a notice must not come to the front before.
+  void LetTargetTakeItsKeys();
+
   keys::KeySendState sendState;
-  keys::WinKeyPlatform keyPlatform;
-  keys::WinTargetPlatform targetPlatform;
-  keys::WinClipboardPlatform clipboardPlatform;
-  keys::LockTimes times;
-  keys::Target target;
+  keys::KeyPlatform& keyPlatform;
+  keys::ClipboardPlatform& clipboardPlatform;
+  desktop::TargetPlatform& targetPlatform;
+  desktop::Target target;
 };
 
 // The notice for a target that could not take the keys.
-std::wstring NotSentText(keys::TargetProblem problem, bool timed, const std::wstring& hotKeyText = L"Win + 空格");
+std::wstring NotSentText(desktop::TargetProblem problem, bool timed, const std::wstring& hotKeyText = L"Win + 空格");
 // The notice for a sequence that stopped part-way; notSent: what was not
 // sent, as written in the entry (named when the user cancelled).
 std::wstring StoppedText(keys::SendStop stop, bool timed, const std::u16string& notSent = {});

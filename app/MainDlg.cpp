@@ -458,7 +458,7 @@ void CMainDlg::SendCurrentEntry() {
   if (!texts.content.empty() && options.enablePre == 1) texts.prefix = options.preStr;
   if (!texts.content.empty() && options.enableAfter == 1) texts.suffix = options.afterStr;
   sender.pasteAbove = static_cast<size_t>(std::max<int32_t>(0, options.pasteAbove));
-  const SendOutcome report = sender.SendEntry(Handle(), texts);
+  const SendOutcome report = sender.SendEntry(reinterpret_cast<desktop::WindowId>(Handle()), texts);
   // Once typing has begun the key is done with, as after a whole sending:
   // Enter again would type the beginning twice.
   if (report.result != SendOutcome::Result::NotSent) ClearShortKey();
@@ -646,7 +646,7 @@ INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
   if (BringModalWindowToFront()) return TRUE;
   const bool inFront = GetForegroundWindow() == Handle();
   RememberTarget();
-  if (!inFront) sender.PlaceNearTarget(Handle());
+  if (!inFront) sender.PlaceNearTarget(reinterpret_cast<desktop::WindowId>(Handle()));
   showAllowed = true;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());

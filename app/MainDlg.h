@@ -17,6 +17,9 @@
 #include "app/NotifyIcon.h"
 #include "app/SearchMode.h"
 #include "controls/Edit37.h"
+#include "desktop/WinClipboardPlatform.h"
+#include "desktop/WinKeyPlatform.h"
+#include "desktop/WinTargetPlatform.h"
 #include "keys/HotKey.h"
 #include "settings/Options.h"
 #include "store/AdoDataBase.h"
@@ -138,7 +141,11 @@ class CMainDlg : public kwo::ui::CDialog {
   BOOL imeWasOpen = FALSE;
   kwo::ui::CListView list;
   CNotifyIcon notifyIcon;
-  CEntrySender sender;
+  // The desktop that entries are typed into, and the sender that works through it.
+  kwo::desktop::WinKeyPlatform keyPlatform;
+  kwo::desktop::WinTargetPlatform targetPlatform;
+  kwo::desktop::WinClipboardPlatform clipboardPlatform;
+  CEntrySender sender{keyPlatform, clipboardPlatform, targetPlatform};
   kwo::controls::CEdit37 keyEdit;
   CSearchMode searchMode;
   UINT_PTR sendTimerId = 0;

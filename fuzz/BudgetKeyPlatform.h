@@ -32,6 +32,10 @@ class BudgetKeyPlatform final : public keys::KeyPlatform {
   void Sleep(uint32_t milliseconds) override { inner_.Sleep(milliseconds); }
   void Beep(uint32_t frequency, uint32_t milliseconds) override { inner_.Beep(frequency, milliseconds); }
   bool ActivateWindow(std::u16string_view title) override { return inner_.ActivateWindow(title); }
+  void BeginSending() override { inner_.BeginSending(); }
+  void EndSending() override { inner_.EndSending(); }
+  bool Sending() const override { return inner_.Sending(); }
+  void GiveBackUnusedHotKey() override { inner_.GiveBackUnusedHotKey(); }
 
   // True once a call was refused for the budget.
   bool Refused() const { return refused_; }

@@ -66,6 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case RecordingKeyPlatform::Kind::Activate:
         Check(action.title.size() <= 299 - 12);
         break;
+      case RecordingKeyPlatform::Kind::BeginSending:
+      case RecordingKeyPlatform::Kind::EndSending:
+      case RecordingKeyPlatform::Kind::GiveBack:
+        Check(false);  // the sender's, never the interpreter's
+        break;
     }
   }
   size_t stops = 0;

@@ -39,6 +39,16 @@ class KeyPlatform {
   // while it runs): a pause ends early, and the interpreter sends nothing
   // more but the releases of the keys it holds.
   virtual bool Cancelled() { return false; }
+
+  // A sending (an entry or the timed sequence, all its pieces) runs from
+  // BeginSending to EndSending; Sending() tells whether one runs. Only then
+  // can the user cancel it.
+  virtual void BeginSending() {}
+  virtual void EndSending() {}
+  virtual bool Sending() const { return false; }
+  // A hotkey the sending took as a cancel after everything had been sent
+  // cancelled nothing: it is given back, to do what it does outside a sending.
+  virtual void GiveBackUnusedHotKey() {}
 };
 
 }  // namespace kwo::keys

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <map>
 #include <string_view>
 #include <vector>
 
+#include "keys/CheckingPlatform.h"
 #include "keys/ClipboardPlatform.h"
 #include "keys/KeyNameTable.h"
 #include "keys/PasteRuns.h"
@@ -50,80 +50,10 @@ bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-// The platform of the checking mode: it carries nothing out, and notes the
-// problems the interpreter reports and the keys its events leave pressed,
-// each at the group being run.
-class Checker final : public KeyPlatform {
- public:
-  void BeginGroup(size_t position, std::u16string_view written) {
-    position_ = position;
-    constexpr size_t kShown = 24;
-    group_.assign(written.substr(0, kShown));
-    if (written.size() > kShown) group_ += u"…";
-  }
-  void Note(SequenceProblemKind kind, std::u16string wanted = std::u16string()) {
-    problems_.push_back({kind, position_, group_, std::move(wanted)});
-  }
-  // Pauses the interpreter would take, for the problem of their sum.
-  void AddPause(long long milliseconds) {
-    pausesMs_ += milliseconds;
-    if (pausesMs_ > kLongestCheckedPauseMs && overAt_ == std::u16string::npos) {
-      overAt_ = position_;
-      overGroup_ = group_;
-    }
-  }
-  // `pendingMs`: the pause left for the next key event, after the text.
-  std::vector<SequenceProblem> Finish(int32_t pendingMs) {
-    if (pendingMs > 0) AddPause(pendingMs);
-    // One pause too long already says it; the sum is told when only the sum is.
-    const bool longPauseNoted = std::any_of(problems_.begin(), problems_.end(), [](const SequenceProblem& p) {
-      return p.kind == SequenceProblemKind::PauseTooLong;
-    });
-    if (overAt_ != std::u16string::npos && !longPauseNoted) {
-      problems_.push_back({SequenceProblemKind::PausesTooLong, overAt_, overGroup_, std::u16string(), pausesMs_});
-    }
-    for (const auto& key : held_) problems_.push_back({SequenceProblemKind::KeyNeverReleased, key.second.first,
-                                                        key.second.second, std::u16string()});
-    std::stable_sort(problems_.begin(), problems_.end(),
-                     [](const SequenceProblem& a, const SequenceProblem& b) { return a.position < b.position; });
-    return std::move(problems_);
-  }
-
-  bool SendEvents(const KeyEvent* events, size_t count) override {
-    for (size_t i = 0; i < count; ++i) {
-      if (events[i].flags & kUnicode) continue;
-      if (events[i].flags & kKeyUp) {
-        held_.erase(events[i].vk);
-      } else if (i + 1 < count && events[i + 1].vk == events[i].vk && (events[i + 1].flags & kKeyUp)) {
-        // Pressed and let go in one call, as every repeat of {KEY n} is:
-        // the key ends up, without noting where it went down.
-        held_.erase(events[i].vk);
-        ++i;
-      } else {
-        held_[events[i].vk] = {position_, group_};
-      }
-    }
-    return true;
-  }
-  uint16_t ScanCode(uint16_t) override { return 0; }
-  void Sleep(uint32_t milliseconds) override { AddPause(milliseconds); }
-  void Beep(uint32_t, uint32_t) override {}
-  bool ActivateWindow(std::u16string_view) override { return true; }
-
- private:
-  size_t position_ = 0;
-  std::u16string group_;
-  long long pausesMs_ = 0;
-  size_t overAt_ = std::u16string::npos;  // the group where the pauses passed a minute
-  std::u16string overGroup_;
-  std::vector<SequenceProblem> problems_;
-  std::map<uint16_t, std::pair<size_t, std::u16string>> held_;  // key code -> where it was pressed
-};
-
 class Interpreter {
  public:
   // With a checker the interpreter runs in checking mode: `platform` is the checker.
-  Interpreter(KeySendState& state, KeyPlatform& platform, Checker* checker = nullptr)
+  Interpreter(KeySendState& state, KeyPlatform& platform, CheckingPlatform* checker = nullptr)
       : state_(state), platform_(platform), checker_(checker) {}
 
   // Carries out the elements of `text` from `position` on. Keys pressed by
@@ -340,7 +270,7 @@ class Interpreter {
 
   KeySendState& state_;
   KeyPlatform& platform_;
-  Checker* checker_;
+  CheckingPlatform* checker_;
   char16_t group_[kGroupBufferSize];
   std::vector<HeldKey> held_;  // pressed by {KEY+} and not yet released
   bool refused_ = false;  // a key event was refused, or not sent because the sending was cancelled
@@ -386,14 +316,8 @@ SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& st
   return result;
 }
 
-std::vector<SequenceProblem> FindSequenceProblems(const std::u16string& text) {
-  // Every problem is in a group: a text without "{" is typed as it stands
-  // (import checks every content, most of them plain text).
-  if (text.find(u'{') == std::u16string::npos) return {};
-  Checker checker;
-  KeySendState state;
-  Interpreter(state, checker, &checker).Run(std::u16string_view(text.c_str()));
-  return checker.Finish(state.pendingDelayMs);
+void RunChecking(std::u16string_view text, KeySendState& state, CheckingPlatform& checker) {
+  Interpreter(state, checker, &checker).Run(text);
 }
 
 }  // namespace kwo::keys

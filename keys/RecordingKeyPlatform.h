@@ -1,7 +1,7 @@
 #pragma once
 // A KeyPlatform that carries nothing out and records everything it is asked
 // to do, in order: each SendEvents call with its records, pauses, beeps and
-// window activations; it can be told to refuse SendEvents calls, and to be
+// window activations, and where a sending begins and ends; it can be told to refuse SendEvents calls, and to be
 // cancelled by the user during a pause. Used by
 // the tests, the fuzzer and the benchmark.
 #include <cstddef>
@@ -16,7 +16,7 @@ namespace kwo::keys {
 
 class RecordingKeyPlatform final : public KeyPlatform {
  public:
-  enum class Kind { Send, Sleep, Beep, Activate };
+  enum class Kind { Send, Sleep, Beep, Activate, BeginSending, EndSending, GiveBack };
 
   // One thing the interpreter did. For Send, the records are
   // events()[first, first + count); for Sleep, `value` is the pause; for
@@ -88,6 +88,17 @@ class RecordingKeyPlatform final : public KeyPlatform {
 
   bool Cancelled() override { return cancelled_; }
 
+  void BeginSending() override {
+    sending_ = true;
+    Mark(Kind::BeginSending);
+  }
+  void EndSending() override {
+    sending_ = false;
+    Mark(Kind::EndSending);
+  }
+  bool Sending() const override { return sending_; }
+  void GiveBackUnusedHotKey() override { Mark(Kind::GiveBack); }
+
   void Clear() {
     events_.clear();
     actions_.clear();
@@ -117,6 +128,11 @@ class RecordingKeyPlatform final : public KeyPlatform {
   size_t cancelAtSleep = SIZE_MAX;
 
  private:
+  void Mark(Kind kind) {
+    Action action;
+    action.kind = kind;
+    Store(std::move(action));
+  }
   void Store(Action&& action) {
     if (!truncated_) actions_.push_back(std::move(action));
   }
@@ -131,6 +147,7 @@ class RecordingKeyPlatform final : public KeyPlatform {
   bool cancelled_ = false;
   uint64_t sleptMs_ = 0;
   bool truncated_ = false;
+  bool sending_ = false;
 };
 
 }  // namespace kwo::keys

@@ -1,9 +1,76 @@
-// What the checking mode of the interpreter found, in words for the user.
+// The checking mode of the interpreter: its platform, and what it found in
+// words for the user.
 #include "keys/SequenceCheck.h"
 
+#include <algorithm>
+
+#include "keys/CheckingPlatform.h"
 #include "text/Chars.h"
 
 namespace kwo::keys {
+
+void CheckingPlatform::BeginGroup(size_t position, std::u16string_view written) {
+  position_ = position;
+  constexpr size_t kShown = 24;
+  group_.assign(written.substr(0, kShown));
+  if (written.size() > kShown) group_ += u"…";
+}
+
+void CheckingPlatform::Note(SequenceProblemKind kind, std::u16string wanted) {
+  problems_.push_back({kind, position_, group_, std::move(wanted)});
+}
+
+void CheckingPlatform::AddPause(long long milliseconds) {
+  pausesMs_ += milliseconds;
+  if (pausesMs_ > kLongestCheckedPauseMs && overAt_ == std::u16string::npos) {
+    overAt_ = position_;
+    overGroup_ = group_;
+  }
+}
+
+std::vector<SequenceProblem> CheckingPlatform::Finish(int32_t pendingMs) {
+  if (pendingMs > 0) AddPause(pendingMs);
+  // One pause too long already says it; the sum is told when only the sum is.
+  const bool longPauseNoted = std::any_of(problems_.begin(), problems_.end(), [](const SequenceProblem& p) {
+    return p.kind == SequenceProblemKind::PauseTooLong;
+  });
+  if (overAt_ != std::u16string::npos && !longPauseNoted) {
+    problems_.push_back({SequenceProblemKind::PausesTooLong, overAt_, overGroup_, std::u16string(), pausesMs_});
+  }
+  for (const auto& key : held_) {
+    problems_.push_back({SequenceProblemKind::KeyNeverReleased, key.second.first, key.second.second, std::u16string()});
+  }
+  std::stable_sort(problems_.begin(), problems_.end(),
+                   [](const SequenceProblem& a, const SequenceProblem& b) { return a.position < b.position; });
+  return std::move(problems_);
+}
+
+bool CheckingPlatform::SendEvents(const KeyEvent* events, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (events[i].flags & kUnicode) continue;
+    if (events[i].flags & kKeyUp) {
+      held_.erase(events[i].vk);
+    } else if (i + 1 < count && events[i + 1].vk == events[i].vk && (events[i + 1].flags & kKeyUp)) {
+      // Pressed and let go in one call, as every repeat of {KEY n} is:
+      // the key ends up, without noting where it went down.
+      held_.erase(events[i].vk);
+      ++i;
+    } else {
+      held_[events[i].vk] = {position_, group_};
+    }
+  }
+  return true;
+}
+
+std::vector<SequenceProblem> FindSequenceProblems(const std::u16string& text) {
+  // Every problem is in a group: a text without "{" is typed as it stands
+  // (import checks every content, most of them plain text).
+  if (text.find(u'{') == std::u16string::npos) return {};
+  CheckingPlatform checker;
+  KeySendState state;
+  RunChecking(std::u16string_view(text.c_str()), state, checker);
+  return checker.Finish(state.pendingDelayMs);
+}
 
 SequenceProblem CheckKeySequence(const std::u16string& text) {
   std::vector<SequenceProblem> problems = FindSequenceProblems(text);

@@ -5,6 +5,7 @@
 //   P13 / P46x    a press-and-release pair of a virtual key (x: extended)
 //   D16 / U16     a single press or release record
 //   S50           a pause of 50 ms;  B800,200  a beep;  A[TITLE]  an activation
+//   < / >         a sending begins / ends;  G  an unused hotkey given back
 //   ?             a SendEvents call of any other shape
 // Key records must carry the recorder's scan code of their key, or they show as "?".
 #include <cstdio>
@@ -54,6 +55,15 @@ inline std::string Transcript(const RecordingKeyPlatform& platform) {
         break;
       case RecordingKeyPlatform::Kind::Activate:
         out += "A[" + text::Utf16ToUtf8(action.title) + "]";
+        break;
+      case RecordingKeyPlatform::Kind::BeginSending:
+        out += "<";
+        break;
+      case RecordingKeyPlatform::Kind::EndSending:
+        out += ">";
+        break;
+      case RecordingKeyPlatform::Kind::GiveBack:
+        out += "G";
         break;
     }
   }

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "keys/KeySend.h"
-#include "keys/WinKeyPlatform.h"
+#include "desktop/WinKeyPlatform.h"
 #include "tests/wine/Poll.h"
 #include "tests/wine/RemoteControl.h"
 #include "tests/wine/SyntheticInput.h"
@@ -138,7 +138,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   WriteOut(L"typing benchmark: " + std::to_wstring(text.size()) + L" characters (" + std::to_wstring(chinese) +
            L" CJK), " + std::to_wstring(rounds) + L" rounds, into \"" + args[1] + L"\"\n");
 
-  kwo::keys::WinKeyPlatform platform;
+  kwo::desktop::WinKeyPlatform platform;
   auto bare = [&] { TypeUnicode(text); };
   auto engine = [&] {
     kwo::keys::KeySendState state;

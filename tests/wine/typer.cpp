@@ -11,7 +11,7 @@
 #include <string>
 
 #include "keys/KeySend.h"
-#include "keys/WinKeyPlatform.h"
+#include "desktop/WinKeyPlatform.h"
 #include "tests/wine/TestIo.h"
 #include "text/Utf.h"
 
@@ -29,6 +29,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   const std::u16string text = kwo::text::FromWide(sequence);
   kwo::keys::KeySendState state;
-  kwo::keys::WinKeyPlatform platform;
+  kwo::desktop::WinKeyPlatform platform;
   return kwo::keys::SendKeySequence(text.c_str(), state, platform) ? 0 : 3;
 }

@@ -1,14 +1,14 @@
 #pragma once
 // The narrow seam between the target lock and the desktop: which window is in
 // front, whether a window still exists and answers, whose thread has the
-// focus, which keys are held, the integrity of a window's process, where a
+// focus, which keys are held, hiding and moving this program's windows, the integrity of a window's process, where a
 // window and its text caret lie on the screen, and the clock.
 // WinTargetPlatform forwards to the Windows functions;
 // RecordingTargetPlatform plays a scripted desktop for the tests.
 #include <cstdint>
 #include <optional>
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 // A top-level window as a number (an HWND on Windows); 0 is no window.
 using WindowId = uintptr_t;
@@ -48,6 +48,10 @@ class TargetPlatform {
   virtual bool WindowAnswers(WindowId window, uint32_t timeoutMs) = 0;
   // Restores the window if it is minimised and asks for it to be put in front.
   virtual void RequestForeground(WindowId window) = 0;
+  // Hides one of this program's windows (the system then activates another one).
+  virtual void HideWindow(WindowId window) = 0;
+  // Moves one of this program's windows, keeping its size and its place in the z-order, without activating it.
+  virtual void PlaceWindow(WindowId window, int32_t left, int32_t top) = 0;
   // True when the thread has a window with the keyboard focus.
   virtual bool ThreadHasFocus(uint32_t thread) = 0;
   // The physical state of a virtual key (GetAsyncKeyState).
@@ -67,4 +71,4 @@ class TargetPlatform {
   virtual void Wait(uint32_t milliseconds) = 0;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "keys/RecordingTargetPlatform.h"
-#include "keys/TargetLock.h"
+#include "desktop/RecordingTargetPlatform.h"
+#include "desktop/TargetLock.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 constexpr WindowId kEditor = 0x100;
@@ -86,6 +86,32 @@ TEST_F(TargetLockTest, ATargetThatDoesNotComeBackIsGivenUpAfterTheLimit) {
   EXPECT_EQ(LockTarget(desk, editor, times), TargetProblem::NotInFront);
 }
 
+// The wait of a window activation that asked by its own means: it asks no
+// more when askAgainMs reaches the limit, and a window closed meanwhile ends it.
+TEST_F(TargetLockTest, AwaitFrontAsksAgainOnlyBelowTheLimit) {
+  desk.RequestForeground(kEditor);
+  desk.frontDelayMs = 30;
+  desk.focusDelayMs = 20;
+  LockTimes once = times;
+  once.askAgainMs = once.frontMs;
+  EXPECT_EQ(AwaitFront(desk, editor, once), TargetProblem::None);
+  EXPECT_GE(desk.now, 50u);
+  EXPECT_LE(desk.now, 50u + once.pollMs);
+  EXPECT_EQ(desk.requests, 1);
+
+  desk.Activate(kOurs);
+  desk.frontDelayMs = RecordingTargetPlatform::kNever;
+  const uint64_t start = desk.now;
+  EXPECT_EQ(AwaitFront(desk, editor, once), TargetProblem::NotInFront);
+  EXPECT_GE(desk.now - start, once.frontMs);
+  EXPECT_EQ(desk.requests, 1);
+  EXPECT_EQ(AwaitFront(desk, editor, times), TargetProblem::NotInFront);
+  EXPECT_GE(desk.requests, 1 + 9);  // asked again every 100 ms
+
+  desk.windows[kEditor].closesAtMs = desk.now + 70;
+  EXPECT_EQ(AwaitFront(desk, editor, once), TargetProblem::Gone);
+}
+
 TEST_F(TargetLockTest, AnotherProgramInFrontIsNeverTakenForTheTarget) {
   desk.Activate(kOther);
   desk.frontDelayMs = RecordingTargetPlatform::kNever;
@@ -138,4 +164,4 @@ TEST_F(TargetLockTest, HeldModifiersAreWaitedForUpToTheirLimit) {
 }
 
 }  // namespace
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -5,16 +5,16 @@
 
 #include "keys/KeyPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
-class WinKeyPlatform final : public KeyPlatform {
+class WinKeyPlatform final : public keys::KeyPlatform {
  public:
   WinKeyPlatform() = default;
   ~WinKeyPlatform() override;
   WinKeyPlatform(const WinKeyPlatform&) = delete;
   WinKeyPlatform& operator=(const WinKeyPlatform&) = delete;
 
-  bool SendEvents(const KeyEvent* events, size_t count) override;
+  bool SendEvents(const keys::KeyEvent* events, size_t count) override;
   uint16_t ScanCode(uint16_t vk) override;
   void Sleep(uint32_t milliseconds) override;
   void Beep(uint32_t frequency, uint32_t milliseconds) override;
@@ -25,19 +25,19 @@ class WinKeyPlatform final : public KeyPlatform {
   // answer the messages of this thread (its windows, the notification icon),
   // and Esc (a hotkey of this thread for that while) or any other hotkey of
   // this thread cancels the sending: WM_HOTKEY is taken, not dispatched.
-  void BeginSending();
-  void EndSending();
-  bool Sending() const { return sending_; }
+  void BeginSending() override;
+  void EndSending() override;
+  bool Sending() const override { return sending_; }
   // A window's hotkey pressed while the sending ran was taken as a cancel. A
   // sending that had sent everything by then cancelled nothing: the press is
   // posted back, so that it does what it does outside a sending.
-  void GiveBackUnusedHotKey();
+  void GiveBackUnusedHotKey() override;
 
  private:
   // Dispatches the thread's waiting messages; notes a cancel.
   void Pump();
   void HoldEscape(bool hold);
-  static bool SendInputs(const KeyEvent* events, size_t count);
+  static bool SendInputs(const keys::KeyEvent* events, size_t count);
 
   bool sending_ = false;
   bool cancelled_ = false;
@@ -50,4 +50,4 @@ class WinKeyPlatform final : public KeyPlatform {
   intptr_t takenHotKeyKeys_ = 0;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

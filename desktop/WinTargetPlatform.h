@@ -1,8 +1,8 @@
 #pragma once
 // The TargetPlatform of the real desktop.
-#include "keys/TargetPlatform.h"
+#include "desktop/TargetPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 class WinTargetPlatform final : public TargetPlatform {
  public:
@@ -12,6 +12,8 @@ class WinTargetPlatform final : public TargetPlatform {
   bool WindowExists(WindowId window) override;
   bool WindowAnswers(WindowId window, uint32_t timeoutMs) override;
   void RequestForeground(WindowId window) override;
+  void HideWindow(WindowId window) override;
+  void PlaceWindow(WindowId window, int32_t left, int32_t top) override;
   bool ThreadHasFocus(uint32_t thread) override;
   bool KeyIsDown(uint16_t vk) override;
   IntegrityProbe WindowIntegrity(WindowId window) override;
@@ -24,4 +26,4 @@ class WinTargetPlatform final : public TargetPlatform {
   void Wait(uint32_t milliseconds) override;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

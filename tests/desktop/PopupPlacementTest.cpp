@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "keys/PopupPlacement.h"
-#include "keys/RecordingTargetPlatform.h"
+#include "desktop/PopupPlacement.h"
+#include "desktop/RecordingTargetPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 constexpr ScreenRect kWork{0, 0, 1920, 1040};
@@ -73,4 +73,4 @@ TEST_F(PlaceForTargetTest, WithoutATargetStaysWhereItWasInsideAWorkArea) {
 }
 
 }  // namespace
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

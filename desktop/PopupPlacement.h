@@ -3,10 +3,10 @@
 // window the user works in, just below its text caret (above it when there is
 // no room below), else centred on that window; always inside the monitor's
 // work area.
-#include "keys/TargetLock.h"
-#include "keys/TargetPlatform.h"
+#include "desktop/TargetLock.h"
+#include "desktop/TargetPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 // The popup moved into the work area as little as possible; a popup larger
 // than the work area keeps its left or top edge on the work area's.
@@ -25,4 +25,4 @@ ScreenRect CentreOn(const ScreenRect& popup, const ScreenRect& window, const Scr
 // target the popup stays where it is, clamped into the nearest work area.
 ScreenRect PlaceForTarget(TargetPlatform& platform, const Target& target, const ScreenRect& popup);
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

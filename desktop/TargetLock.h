@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "keys/TargetPlatform.h"
+#include "desktop/TargetPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 struct Target {
   WindowId window = 0;
@@ -52,6 +52,12 @@ TargetProblem CheckTarget(TargetPlatform& platform, const Target& target, const 
 // a window of its thread is in front and that thread has the focus.
 TargetProblem BringBack(TargetPlatform& platform, const Target& target, const LockTimes& times);
 
+// Waits until a window of the target's thread is in front and that thread
+// has the focus, asking for the target to come to the front again every
+// askAgainMs (never when that is frontMs or more): NotInFront after frontMs,
+// Gone once the window is closed. BringBack's wait, after its first request.
+TargetProblem AwaitFront(TargetPlatform& platform, const Target& target, const LockTimes& times);
+
 // Waits until none of the keys is down; false when one still is after limitMs.
 bool WaitForKeysUp(TargetPlatform& platform, std::initializer_list<uint16_t> keys, uint32_t limitMs,
                    uint32_t pollMs);
@@ -60,4 +66,4 @@ bool WaitForKeysUp(TargetPlatform& platform, std::initializer_list<uint16_t> key
 // would turn typed letters into shortcuts): the whole lock before typing.
 TargetProblem LockTarget(TargetPlatform& platform, const Target& target, const LockTimes& times);
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

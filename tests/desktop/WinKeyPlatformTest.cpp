@@ -1,6 +1,6 @@
 // The Windows platform against real top-level windows of this thread.
 #ifdef _WIN32
-#include "keys/WinKeyPlatform.h"
+#include "desktop/WinKeyPlatform.h"
 
 #include "keys/KeySend.h"
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 // Wine creates no windows without an X display (set DISPLAY, e.g. under xvfb-run).
@@ -190,8 +190,8 @@ TEST_F(WinKeyPlatformTest, InjectedRecordsCarryTheirKeysAndFlags) {
   g_hooked.clear();
   KeyboardHook hook;
   if (!hook) GTEST_SKIP() << "no low-level keyboard hook here";
-  KeySendState state;
-  ASSERT_TRUE(SendKeySequence(u"\u4E2D{DEL}{SHIFT+}{SHIFT-}", state, platform));
+  keys::KeySendState state;
+  ASSERT_TRUE(keys::SendKeySequence(u"\u4E2D{DEL}{SHIFT+}{SHIFT-}", state, platform));
   if (!WaitForHookedKeys(6)) GTEST_SKIP() << "injected input reaches no hook here (" << g_hooked.size() << " seen)";
   ASSERT_EQ(g_hooked.size(), 6u);
   const DWORD deleteScan = MapVirtualKeyW(VK_DELETE, MAPVK_VK_TO_VSC);
@@ -228,5 +228,5 @@ TEST_F(WinKeyPlatformTest, ScanCodesComeFromTheKeyboardLayout) {
 }
 
 }  // namespace
-}  // namespace kwo::keys
+}  // namespace kwo::desktop
 #endif

@@ -1,4 +1,4 @@
-#include "keys/WinTargetPlatform.h"
+#include "desktop/WinTargetPlatform.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "base/KernelHandle.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 HWND ToHwnd(WindowId window) { return reinterpret_cast<HWND>(window); }
@@ -77,6 +77,12 @@ void WinTargetPlatform::RequestForeground(WindowId window) {
   SetForegroundWindow(hwnd);
 }
 
+void WinTargetPlatform::HideWindow(WindowId window) { ShowWindow(ToHwnd(window), SW_HIDE); }
+
+void WinTargetPlatform::PlaceWindow(WindowId window, int32_t left, int32_t top) {
+  SetWindowPos(ToHwnd(window), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool WinTargetPlatform::ThreadHasFocus(uint32_t thread) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -131,4 +137,4 @@ void WinTargetPlatform::Wait(uint32_t milliseconds) {
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

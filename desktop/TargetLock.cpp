@@ -1,6 +1,6 @@
-#include "keys/TargetLock.h"
+#include "desktop/TargetLock.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 constexpr uint32_t kHighIntegrity = 0x3000;
@@ -43,9 +43,13 @@ TargetProblem CheckTarget(TargetPlatform& platform, const Target& target, const 
 TargetProblem BringBack(TargetPlatform& platform, const Target& target, const LockTimes& times) {
   const TargetProblem problem = CheckTarget(platform, target, times);
   if (problem != TargetProblem::None) return problem;
-  const uint64_t start = platform.NowMs();
   if (InFront(platform, target)) return TargetProblem::None;
   platform.RequestForeground(target.window);
+  return AwaitFront(platform, target, times);
+}
+
+TargetProblem AwaitFront(TargetPlatform& platform, const Target& target, const LockTimes& times) {
+  const uint64_t start = platform.NowMs();
   uint64_t asked = start;
   for (;;) {
     if (InFront(platform, target)) return TargetProblem::None;
@@ -86,4 +90,4 @@ TargetProblem LockTarget(TargetPlatform& platform, const Target& target, const L
   return TargetProblem::None;
 }
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

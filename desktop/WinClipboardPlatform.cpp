@@ -1,11 +1,10 @@
-#include "keys/WinClipboardPlatform.h"
+#include "desktop/WinClipboardPlatform.h"
 
 #include <cstring>
-#include <utility>
 
 #include "base/KernelHandle.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 constexpr wchar_t kOwnerClass[] = L"KwoClipboardOwner";
@@ -44,124 +43,11 @@ class OpenedClipboard {
   bool open_ = false;
 };
 
-OwnedGlobal CopyGlobal(HGLOBAL source) {
-  const SIZE_T size = GlobalSize(source);
-  if (size == 0) return OwnedGlobal();
-  OwnedGlobal copy(GlobalAlloc(GMEM_MOVEABLE, size));
-  if (!copy) return copy;
-  const void* from = GlobalLock(source);
-  void* to = GlobalLock(copy.get());
-  const bool copied = from != nullptr && to != nullptr;
-  if (copied) std::memcpy(to, from, size);
-  if (to != nullptr) GlobalUnlock(copy.get());
-  if (from != nullptr) GlobalUnlock(source);
-  return copied ? std::move(copy) : OwnedGlobal();
-}
-
-// A metafile picture: the block holds a metafile handle, copied as well.
-OwnedGlobal CopyMetafilePicture(HGLOBAL source) {
-  OwnedGlobal copy = CopyGlobal(source);
-  if (!copy || GlobalSize(copy.get()) < sizeof(METAFILEPICT)) return OwnedGlobal();
-  auto* picture = static_cast<METAFILEPICT*>(GlobalLock(copy.get()));
-  if (picture == nullptr) return OwnedGlobal();
-  picture->hMF = CopyMetaFileW(picture->hMF, nullptr);
-  const bool copied = picture->hMF != nullptr;
-  GlobalUnlock(copy.get());
-  return copied ? std::move(copy) : OwnedGlobal();
-}
-
-HPALETTE CopyPalette(HPALETTE source) {
-  WORD count = 0;
-  if (GetObjectW(source, sizeof count, &count) == 0 || count == 0) return nullptr;
-  std::vector<char> buffer(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
-  auto* palette = reinterpret_cast<LOGPALETTE*>(buffer.data());
-  palette->palVersion = 0x300;
-  palette->palNumEntries = count;
-  if (GetPaletteEntries(source, 0, count, palette->palPalEntry) != count) return nullptr;
-  return CreatePalette(palette);
-}
-
-// Formats the system makes from another one; restoring the first of each
-// family lets it make the others again.
-int SynthesisFamily(UINT format) {
-  switch (format) {
-    case CF_TEXT:
-    case CF_OEMTEXT:
-    case CF_UNICODETEXT:
-      return 1;
-    case CF_BITMAP:
-    case CF_DIB:
-    case CF_DIBV5:
-      return 2;
-    case CF_ENHMETAFILE:
-    case CF_METAFILEPICT:
-      return 3;
-    default:
-      return 0;
-  }
-}
-
-// A copy of the clipboard's data in this format, or none for data that
-// cannot outlive its owner (owner display, private and GDI-object formats).
-OwnedClipboardData CopyFormat(UINT format) {
-  if (format == CF_OWNERDISPLAY || format == CF_DSPBITMAP || format == CF_DSPMETAFILEPICT ||
-      format == CF_DSPENHMETAFILE || (format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST) ||
-      (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST)) {
-    return OwnedClipboardData();
-  }
-  const HANDLE data = GetClipboardData(format);
-  if (data == nullptr) return OwnedClipboardData();
-  HANDLE copy = nullptr;
-  switch (format) {
-    case CF_BITMAP:
-      copy = CopyImage(data, IMAGE_BITMAP, 0, 0, 0);
-      break;
-    case CF_PALETTE:
-      copy = CopyPalette(static_cast<HPALETTE>(data));
-      break;
-    case CF_ENHMETAFILE:
-      copy = CopyEnhMetaFileW(static_cast<HENHMETAFILE>(data), nullptr);
-      break;
-    case CF_METAFILEPICT:
-      copy = CopyMetafilePicture(data).release();
-      break;
-    default:
-      copy = CopyGlobal(data).release();
-      break;
-  }
-  return OwnedClipboardData(copy != nullptr ? ClipboardData{format, copy} : ClipboardData{});
-}
-
 }  // namespace
 
-void ClipboardDataTraits::Release(ClipboardData data) {
-  switch (data.format) {
-    case CF_BITMAP:
-    case CF_PALETTE:
-      DeleteObject(data.data);
-      break;
-    case CF_ENHMETAFILE:
-      DeleteEnhMetaFile(static_cast<HENHMETAFILE>(data.data));
-      break;
-    case CF_METAFILEPICT:
-      if (const auto* picture = static_cast<METAFILEPICT*>(GlobalLock(data.data))) {
-        DeleteMetaFile(picture->hMF);
-        GlobalUnlock(data.data);
-      }
-      GlobalFree(data.data);
-      break;
-    default:
-      GlobalFree(data.data);
-      break;
-  }
-}
-
 WinClipboardPlatform::~WinClipboardPlatform() {
-  if (pending_ || restoreDue_) {
-    pending_ = false;
-    restoreDue_ = true;
-    PutBack(kPutTries);
-  }
+  // Going away: the user's clipboard goes back now, asked for or not.
+  if (phase_ != Phase::Idle) TryRestore(kPutTries, true);
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
@@ -180,30 +66,19 @@ bool WinClipboardPlatform::EnsureWindow() {
 }
 
 bool WinClipboardPlatform::PutText(std::u16string_view text) {
-  if (pending_ || !EnsureWindow()) return false;
-  // The text of an earlier paste not yet asked for: its Ctrl+V still waits
-  // in the target's queue and brings in whatever the clipboard holds when
-  // the target gets to it. Neither another text nor the user's clipboard may
-  // be there then: this run is typed instead.
-  if (restoreDue_ && !handedOut_) return false;
+  if (Pasting() || !EnsureWindow()) return false;
   // The user's clipboard of an earlier paste first: saved now, the pasted
-  // text would take its place for good.
-  if (restoreDue_ && !PutBack(1)) return false;
+  // text would take its place for good. An earlier text not yet asked for
+  // stays: its Ctrl+V still waits in the target's queue and brings in
+  // whatever the clipboard holds when the target gets to it. Neither another
+  // text nor the user's clipboard may be there then: this run is typed instead.
+  if (phase_ != Phase::Idle && !TryRestore(1, false)) return false;
   text_.assign(text);
   const OpenedClipboard clipboard(window_, kPutTries);
   if (!clipboard) return false;
-  saved_.clear();
-  bool familySaved[4] = {};
-  for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
-    const int family = SynthesisFamily(format);
-    if (familySaved[family] && family != 0) continue;
-    OwnedClipboardData copy = CopyFormat(format);
-    if (!copy) continue;
-    familySaved[family] = true;
-    saved_.push_back(std::move(copy));
-  }
+  saved_.Take();
   if (!EmptyClipboard()) {
-    saved_.clear();
+    saved_.Clear();
     return false;
   }
   // Delayed rendering: the text is handed out in WM_RENDERFORMAT.
@@ -216,9 +91,7 @@ bool WinClipboardPlatform::PutText(std::u16string_view text) {
   targetProcess_ = 0;
   targetWindow_ = GetForegroundWindow();
   if (targetWindow_ != nullptr) GetWindowThreadProcessId(targetWindow_, &targetProcess_);
-  pending_ = true;
-  taken_ = false;
-  handedOut_ = false;
+  phase_ = Phase::Offered;
   return true;
 }
 
@@ -230,17 +103,27 @@ void WinClipboardPlatform::Render() {
     GlobalUnlock(memory.get());
     if (SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr) memory.release();
   }
-  handedOut_ = true;
   // Clipboard monitors of other programs may ask first; only the target's
   // request (or one that names no window) means the paste was taken.
   DWORD reader = 0;
   const HWND opener = GetOpenClipboardWindow();
   if (opener != nullptr) GetWindowThreadProcessId(opener, &reader);
-  if (opener == nullptr || reader == targetProcess_) taken_ = true;
+  const bool byTarget = opener == nullptr || reader == targetProcess_;
+  switch (phase_) {
+    case Phase::Offered:
+    case Phase::HandedOut:
+      phase_ = byTarget ? Phase::Taken : Phase::HandedOut;
+      break;
+    case Phase::DueUnasked:
+      phase_ = Phase::DueAsked;
+      break;
+    default:
+      break;
+  }
 }
 
 void WinClipboardPlatform::WaitUntilTaken() {
-  if (!pending_) return;
+  if (!Pasting()) return;
   const ULONGLONG deadline = GetTickCount64() + kTakeTimeoutMs;
   for (;;) {
     // Only messages sent to this thread (WM_RENDERFORMAT among them) are
@@ -249,50 +132,52 @@ void WinClipboardPlatform::WaitUntilTaken() {
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     const ULONGLONG now = GetTickCount64();
-    if (taken_ || now >= deadline) return;
+    if (phase_ == Phase::Taken || now >= deadline) return;
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE, 0);
   }
 }
 
 void WinClipboardPlatform::Restore() {
-  if (!pending_) return;
-  pending_ = false;
-  restoreDue_ = true;
+  if (!Pasting()) return;
+  phase_ = phase_ == Phase::Offered ? Phase::DueUnasked : Phase::DueAsked;
   // Never asked for, the text stays a while: a target slower than the wait
   // is still on its way to the paste, which must not bring the user's
   // clipboard in. Held open by someone, it stays until the holder lets go.
-  if (handedOut_ && PutBack(kRestoreTries)) return;
+  if (TryRestore(kRestoreTries, false)) return;
   restoreDeadline_ = GetTickCount64() + kRestoreRetryMs;
   SetTimer(window_, kRestoreTimer, kRestoreTimerMs, nullptr);
 }
 
-bool WinClipboardPlatform::PutBack(int tries) {
+bool WinClipboardPlatform::TryRestore(int tries, bool late) {
+  if (phase_ == Phase::DueUnasked && !late) return false;
   const OpenedClipboard clipboard(window_, tries);
   if (!clipboard) return false;
-  restoreDue_ = false;
+  phase_ = Phase::Idle;
   KillTimer(window_, kRestoreTimer);
-  std::vector<OwnedClipboardData> saved = std::move(saved_);
-  saved_.clear();
   // Another program that wrote to the clipboard since owns it now: its data stays.
-  if (GetClipboardOwner() != window_ || !EmptyClipboard()) return true;
-  text_.clear();
-  for (OwnedClipboardData& data : saved) {
-    if (SetClipboardData(data.get().format, data.get().data) != nullptr) data.release();
+  if (GetClipboardOwner() != window_ || !EmptyClipboard()) {
+    saved_.Clear();
+    return true;
   }
+  text_.clear();
+  saved_.PutBack();
   return true;
 }
 
 void WinClipboardPlatform::RetryRestore() {
+  if (!RestoreDue()) {
+    KillTimer(window_, kRestoreTimer);
+    return;
+  }
   // A target that has stopped answering has not got to its Ctrl+V yet: the
   // text waits for it, however long that takes.
   const bool late = GetTickCount64() >= restoreDeadline_ &&
                     !(IsWindow(targetWindow_) && IsHungAppWindow(targetWindow_));
-  if (restoreDue_ && (handedOut_ || late) && PutBack(1)) return;
-  if (restoreDue_ && !late) return;
+  if (TryRestore(1, late) || !late) return;
   // Held for good: the pasted text stays.
   KillTimer(window_, kRestoreTimer);
-  restoreDue_ = false;
-  saved_.clear();
+  phase_ = Phase::Idle;
+  saved_.Clear();
 }
 
 LRESULT CALLBACK WinClipboardPlatform::OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -316,4 +201,4 @@ LRESULT CALLBACK WinClipboardPlatform::OwnerProc(HWND window, UINT message, WPAR
   }
 }
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -1,4 +1,4 @@
-#include "keys/WinKeyPlatform.h"
+#include "desktop/WinKeyPlatform.h"
 
 #include <windows.h>
 
@@ -7,7 +7,10 @@
 #include <string_view>
 #include <vector>
 
-namespace kwo::keys {
+#include "desktop/TargetLock.h"
+#include "desktop/WinTargetPlatform.h"
+
+namespace kwo::desktop {
 namespace {
 
 constexpr int kTitleBufferSize = 300;
@@ -21,8 +24,11 @@ constexpr uint64_t kPumpEveryMs = 10;
 // A pause looks at the Esc key at least this often: pressed with a modifier
 // the sequence holds, Esc is no hotkey and shows only in the key state.
 constexpr DWORD kEscapePollMs = 30;
+// The wait for an activated window to take the focus, and how often it looks.
+constexpr uint32_t kActivateWaitMs = 1000;
+constexpr uint32_t kActivatePollMs = 10;
 
-INPUT ToInput(const KeyEvent& event) {
+INPUT ToInput(const keys::KeyEvent& event) {
   INPUT input{};
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = event.vk;
@@ -50,26 +56,6 @@ BOOL CALLBACK MatchTitle(HWND window, LPARAM context) {
   }
   search.found = window;
   return FALSE;
-}
-
-// Keys sent before the window's thread has taken the activation are lost
-// (seen under Wine): wait, for a bounded time, until a window of that thread is
-// in front and has set its focus.
-void WaitUntilReadyForKeys(HWND window) {
-  constexpr ULONGLONG kTimeoutMs = 1000;
-  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
-  for (;;) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    const HWND front = GetForegroundWindow();
-    if (front != nullptr && GetWindowThreadProcessId(front, nullptr) == thread && GetGUIThreadInfo(thread, &info) &&
-        info.hwndFocus != nullptr) {
-      return;
-    }
-    if (GetTickCount64() >= deadline) return;
-    ::Sleep(10);
-  }
 }
 
 // Keys already sent belong to the window in front now. Before another window
@@ -168,7 +154,7 @@ bool WinKeyPlatform::Cancelled() {
   return cancelled_;
 }
 
-bool WinKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
+bool WinKeyPlatform::SendEvents(const keys::KeyEvent* events, size_t count) {
   if (count == 0) return true;
   // Esc pressed by the sequence itself is no cancel: the hotkey is let go for it.
   bool escape = false;
@@ -180,12 +166,12 @@ bool WinKeyPlatform::SendEvents(const KeyEvent* events, size_t count) {
   HoldEscape(held);
   // Held down by the sequence ({ESC+}), Esc is no cancel until let go.
   for (size_t i = 0; i < count; ++i) {
-    if (events[i].vk == VK_ESCAPE) escapePressedHere_ = (events[i].flags & kKeyUp) == 0;
+    if (events[i].vk == VK_ESCAPE) escapePressedHere_ = (events[i].flags & keys::kKeyUp) == 0;
   }
   return sent;
 }
 
-bool WinKeyPlatform::SendInputs(const KeyEvent* events, size_t count) {
+bool WinKeyPlatform::SendInputs(const keys::KeyEvent* events, size_t count) {
   constexpr size_t kOnStack = 8;
   if (count <= kOnStack) {
     INPUT inputs[kOnStack];
@@ -230,8 +216,16 @@ bool WinKeyPlatform::ActivateWindow(std::u16string_view title) {
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
   SetFocus(window);
-  WaitUntilReadyForKeys(window);
+  // Keys sent before the window's thread has taken the activation are lost
+  // (seen under Wine): wait, for a bounded time, until a window of that
+  // thread is in front and has set its focus. Asked once, by the calls above.
+  LockTimes times;
+  times.frontMs = kActivateWaitMs;
+  times.pollMs = kActivatePollMs;
+  times.askAgainMs = kActivateWaitMs;
+  WinTargetPlatform desktop;
+  AwaitFront(desktop, {reinterpret_cast<WindowId>(window), GetWindowThreadProcessId(window, nullptr)}, times);
   return true;
 }
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -3,16 +3,17 @@
 // advances the clock; a requested window comes to the front after a delay
 // (or never), its thread takes the focus a little later, windows close and
 // keys are released at given times; windows, carets and monitors lie where
-// the test puts them. Used by the tests of the target lock and the placement.
+// the test puts them, and it notes the windows hidden and moved. Used by the
+// tests of the target lock, the placement and the sender.
 #include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <vector>
 
-#include "keys/TargetPlatform.h"
+#include "desktop/TargetPlatform.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 
 class RecordingTargetPlatform final : public TargetPlatform {
  public:
@@ -44,6 +45,13 @@ class RecordingTargetPlatform final : public TargetPlatform {
 
   uint64_t now = 0;
   int requests = 0;
+  int placements = 0;
+  struct Hidden {
+    WindowId window;
+    uint64_t atMs;
+  };
+  std::vector<Hidden> hidden;
+  WindowId frontAfterHide = 0;
 
   // Puts a window in front at once (another program taking the front).
   void Activate(WindowId window) {
@@ -70,6 +78,21 @@ class RecordingTargetPlatform final : public TargetPlatform {
     if (pending_ == window) return;  // a repeated request does not restart the activation
     pending_ = window;
     requestedAtMs_ = now;
+  }
+  // Hiding the window in front leaves nothing in front; frontAfterHide, when
+  // set, comes to the front after frontDelayMs, as the system activates it.
+  void HideWindow(WindowId window) override {
+    hidden.push_back({window, now});
+    if (foreground != window) return;
+    foreground = 0;
+    if (frontAfterHide == 0) return;
+    pending_ = frontAfterHide;
+    requestedAtMs_ = now;
+  }
+  void PlaceWindow(WindowId window, int32_t left, int32_t top) override {
+    ScreenRect& rect = windows[window].rect;
+    rect = {left, top, left + rect.Width(), top + rect.Height()};
+    ++placements;
   }
   bool ThreadHasFocus(uint32_t thread) override {
     const WindowId front = ForegroundWindow();
@@ -119,4 +142,4 @@ class RecordingTargetPlatform final : public TargetPlatform {
   uint64_t requestedAtMs_ = 0;
 };
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -1,6 +1,6 @@
 // The Windows clipboard platform against the real clipboard.
 #ifdef _WIN32
-#include "keys/WinClipboardPlatform.h"
+#include "desktop/WinClipboardPlatform.h"
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 
 #include "base/KernelHandle.h"
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 std::wstring ClipboardText() {
@@ -136,5 +136,5 @@ TEST(WinClipboard, NoOtherTextWhileAPasteWaitsForItsTarget) {
 }
 
 }  // namespace
-}  // namespace kwo::keys
+}  // namespace kwo::desktop
 #endif

@@ -1,8 +1,8 @@
-#include "keys/PopupPlacement.h"
+#include "desktop/PopupPlacement.h"
 
 #include <algorithm>
 
-namespace kwo::keys {
+namespace kwo::desktop {
 namespace {
 
 // The start of a span of the given length moved into [low, high). The
@@ -51,4 +51,4 @@ ScreenRect PlaceForTarget(TargetPlatform& platform, const Target& target, const 
   return ClampInto(popup, work);
 }
 
-}  // namespace kwo::keys
+}  // namespace kwo::desktop

@@ -1,0 +1,44 @@
+#pragma once
+// A copy of the user's clipboard, format by format in its order, that
+// outlives the clipboard's own data: taken before a paste puts its text
+// there, put back once the paste is over.
+#include <windows.h>
+
+#include <vector>
+
+#include "base/UniqueResource.h"
+
+namespace kwo::desktop {
+
+// One format of clipboard data: a global memory block, or for the GDI
+// formats a bitmap, palette or (enhanced) metafile.
+struct ClipboardData {
+  UINT format = 0;
+  HANDLE data = nullptr;
+  friend bool operator==(const ClipboardData& a, const ClipboardData& b) {
+    return a.format == b.format && a.data == b.data;
+  }
+  friend bool operator!=(const ClipboardData& a, const ClipboardData& b) { return !(a == b); }
+};
+struct ClipboardDataTraits {
+  using Handle = ClipboardData;
+  static void Release(ClipboardData data);  // as the format needs
+};
+using OwnedClipboardData = UniqueResource<ClipboardDataTraits>;
+
+class ClipboardSnapshot {
+ public:
+  // Copies what the clipboard (opened by the caller) holds: every format
+  // whose data can outlive its owner, and of the formats the system makes
+  // from one another only the first, which lets it make the others again.
+  void Take();
+  // Hands the copies to the clipboard (opened and emptied by the caller) and
+  // forgets them.
+  void PutBack();
+  void Clear() { formats_.clear(); }
+
+ private:
+  std::vector<OwnedClipboardData> formats_;
+};
+
+}  // namespace kwo::desktop
