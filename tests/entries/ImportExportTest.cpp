@@ -86,7 +86,7 @@ TEST(Import, TableWithoutAUniqueIdGetsTheSameRows) {
   {
     kwo::store::DbConnection raw;
     kwo::store::DbError error;
-    ASSERT_TRUE(raw.Open(kwo::entries::testing::ConnectionStringFor(s.file), error));
+    ASSERT_TRUE(raw.Open(kwo::entries::testing::ConnectionStringFor(s.file), kwo::store::MissingFile::Create, error));
     ASSERT_TRUE(raw.Session()->Execute(u"drop table kwo", error));
     ASSERT_TRUE(raw.Session()->Execute(u"create table kwo(id INTEGER, shortkey TEXT, content TEXT)", error));
     ASSERT_TRUE(raw.Session()->Execute(u"insert into kwo values(11, 'A', 'old')", error));
