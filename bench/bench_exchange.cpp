@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/ReplacingFile.h"
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeWriter.h"
 #include "entries/Exporter.h"
@@ -69,7 +70,7 @@ struct Files {
     fs::remove_all(folder, ignored);
   }
   static void Write(const fs::path& path, const std::string& bytes) {
-    kwo::entries::OutputFile file;
+    kwo::ReplacingFile file;
     if (!file.Create(path) || !file.Write(bytes) || !file.Close()) std::abort();
   }
   fs::path FreshDatabase(const char* name) const {

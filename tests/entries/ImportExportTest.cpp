@@ -2,6 +2,7 @@
 
 #include "ExchangeTestUtil.h"
 #include "TempStore.h"
+#include "base/ReplacingFile.h"
 #include "entries/ExchangeFile.h"
 #include "entries/Exporter.h"
 #include "entries/Importer.h"
@@ -30,7 +31,7 @@ using Row = TempStore::Row;
 namespace {
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  kwo::entries::OutputFile file;
+  kwo::ReplacingFile file;
   ASSERT_TRUE(file.Create(path));
   ASSERT_TRUE(file.Write(bytes));
   ASSERT_TRUE(file.Close());
