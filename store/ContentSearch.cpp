@@ -7,6 +7,7 @@
 
 #include "store/ContentIndex.h"
 #include "store/ShorthandTable.h"
+#include "store/SqlDialect.h"
 #include "text/Chars.h"
 #include "text/Utf.h"
 
@@ -32,6 +33,12 @@ bool FoldsOnlyAscii(std::u16string_view word) {
     if (!unchanged) return false;
   }
   return true;
+}
+
+// No character of the word has a case, in any script and any collation.
+bool CaseFree(std::u16string_view word) {
+  return FoldsOnlyAscii(word) &&
+         std::none_of(word.begin(), word.end(), [](char16_t c) { return (c | 0x20) >= u'a' && (c | 0x20) <= u'z'; });
 }
 
 // Text the index holds as the user reads it, folded as kwo_holds folds it:
@@ -69,29 +76,39 @@ std::u16string Stored(std::u16string_view word) {
   return stored;
 }
 
-// The check of every word and its parameters, from ?firstParameter on. In a
-// file of our own kwo_holds folds every script's case and reads the content
-// as its user does; elsewhere like ignores the case as the engine can (the
-// server's ilike folds every script), and a word with a backslash or a brace
-// is also looked for as it is stored.
-std::u16string WordChecks(const std::vector<std::u16string>& words, size_t firstParameter, bool ownFile,
+// How the words are looked for: in a file of our own kwo_holds folds every
+// script's case and reads the content as its user does; elsewhere like
+// ignores the case as the engine can (the server's ilike folds every script),
+// and a word with a backslash or a brace is also looked for as it is stored.
+// On PostgreSQL a word in which no character has a case is found by strpos,
+// which gives what ilike gives at a fraction of its cost (ilike lower-cases
+// every row it reads).
+enum class WordCheck { OwnFile, Like, LikeOrPosition };
+
+std::u16string WordChecks(const std::vector<std::u16string>& words, size_t firstParameter, WordCheck check,
                           std::vector<DbValue>& parameters) {
   std::u16string checks;
   size_t next = firstParameter;
   for (const std::u16string& word : words) {
     const std::u16string n = text::FormatDecimal(static_cast<int64_t>(next++));
     if (!checks.empty()) checks += u" and ";
-    if (ownFile) {
+    if (check == WordCheck::OwnFile) {
       checks += u"kwo_holds(kwo.shortkey, kwo.content, ?" + n + u")";
       parameters.emplace_back(text::Fold(word));
       continue;
     }
-    checks += u"(kwo.shortkey like ?" + n + u" escape '\\' or kwo.content like ?" + n + u" escape '\\'";
-    parameters.emplace_back(LikePattern(word));
+    const bool position = check == WordCheck::LikeOrPosition && CaseFree(word);
+    if (position) {
+      checks += u"(strpos(kwo.shortkey, ?" + n + u") > 0 or strpos(kwo.content, ?" + n + u") > 0";
+      parameters.emplace_back(word);
+    } else {
+      checks += u"(kwo.shortkey like ?" + n + u" escape '\\' or kwo.content like ?" + n + u" escape '\\'";
+      parameters.emplace_back(LikePattern(word));
+    }
     if (Stored(word) != word) {
       const std::u16string m = text::FormatDecimal(static_cast<int64_t>(next++));
-      checks += u" or kwo.content like ?" + m + u" escape '\\'";
-      parameters.emplace_back(LikePattern(Stored(word)));
+      checks += position ? u" or strpos(kwo.content, ?" + m + u") > 0" : u" or kwo.content like ?" + m + u" escape '\\'";
+      parameters.emplace_back(position ? Stored(word) : LikePattern(Stored(word)));
     }
     checks += u")";
   }
@@ -296,13 +313,18 @@ bool ContentSearch::Find(const std::shared_ptr<DbConnection>& connection, std::u
       parameters.emplace_back(match);
       sql = u"select kwo.id, kwo.shortkey, kwo.content from kwo_search cross join kwo on kwo.id = kwo_search.rowid "
             u"where kwo_search match ?1 and " +
-            WordChecks(words, 2, true, parameters) + u" order by kwo_search.rowid";
+            WordChecks(words, 2, WordCheck::OwnFile, parameters) + u" order by kwo_search.rowid";
     }
   }
   if (sql.empty()) {
     // Ascending id order; the reading stops once enough rows are found.
     sql = u"select kwo.id, kwo.shortkey, kwo.content from kwo where " +
-          WordChecks(words, 1, session->IsOwnDatabase(), parameters) + u" order by kwo.id";
+          WordChecks(words, 1,
+                     session->IsOwnDatabase()                                         ? WordCheck::OwnFile
+                     : DialectFor(session->Dbms()).product == SqlProduct::PostgreSql ? WordCheck::LikeOrPosition
+                                                                                      : WordCheck::Like,
+                     parameters) +
+          u" order by kwo.id";
   }
 
   auto statement = session->Prepare(sql, error);
