@@ -112,6 +112,7 @@ DbSession* EntryUpsert::Session(DbError& error) {
     anyStored_.reset();
     askedEmpty_ = false;
     written_.clear();
+    transactionKnown_ = false;
     generation_ = connection_->Generation();
     if (!PrepareProbe(error)) return nullptr;
   }
@@ -119,6 +120,10 @@ DbSession* EntryUpsert::Session(DbError& error) {
 }
 
 bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error) {
+  if (queued_.empty()) {
+    queued_.reserve(BatchRows());
+    queuedAt_.reserve(BatchRows());
+  }
   const auto [at, added] = queuedAt_.emplace(id, queued_.size());
   if (!added) {
     queued_[at->second].content = content;
@@ -201,11 +206,16 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
       // The transaction's id before and after a failed insert tells whether
       // the driver undid the statement alone (it keeps the id) or the whole
       // transaction (a new id, or none yet), or left it aborted (the query fails).
-      DbField before, after;
-      const bool known = TransactionId(session, before);
+      // Once the transaction has written, its id stays what it is until it
+      // ends: it is asked for until it is there, then kept.
+      if (!transactionKnown_) transactionKnown_ = TransactionId(session, transaction_);
+      const bool known = transactionKnown_;
+      const DbField before = transaction_;
+      DbField after;
       if (run(*probe_)) {
         if (startedEmpty_)
           for (const Row& row : rows) written_.insert(row.id);
+        if (before.type == DbType::Null) transactionKnown_ = false;
         return true;
       }
       if (!IsDuplicateKey(error.state)) return false;

@@ -74,6 +74,8 @@ class EntryUpsert {
   std::unique_ptr<DbStatement> full_;  // for kUpsertBatchRows rows, prepared at the first full batch
   std::unique_ptr<DbStatement> arrayUpsert_;  // the arrays' upsert, once an id was found to exist
   std::unique_ptr<DbStatement> anyStored_;  // whether a batch meets a stored id
+  DbField transaction_;  // the id of the import's transaction (TransactionId), once it has one
+  bool transactionKnown_ = false;
   bool askedEmpty_ = false;
   bool startedEmpty_ = false;  // the table was empty at the first batch
   std::unordered_set<uint32_t> written_;  // then: the ids written since
