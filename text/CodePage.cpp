@@ -63,16 +63,15 @@ bool DecodeCp936(std::string_view bytes, std::u16string& out) {
 }
 
 namespace {
-// The code page 936 form of one code unit: one or two bytes, or kNoForm.
-constexpr uint16_t kNoForm = 0xFFFE;
-uint16_t EncodeUnit(char16_t unit) {
-  const wchar_t wide = static_cast<wchar_t>(unit);
-  char bytes[8];
+bool AppendEncoded(std::u16string_view text, std::string& out) {
+  const auto* src = reinterpret_cast<const wchar_t*>(text.data());
+  const int n = static_cast<int>(text.size());
   BOOL usedDefault = FALSE;
-  const int n = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, "?", &usedDefault);
-  if (usedDefault || n < 1 || n > 2) return kNoForm;
-  const auto byte = [&bytes](int i) { return static_cast<uint16_t>(static_cast<unsigned char>(bytes[i])); };
-  return n == 1 ? byte(0) : static_cast<uint16_t>(byte(0) << 8 | byte(1));
+  const int needed = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, src, n, nullptr, 0, "?", &usedDefault);
+  const size_t at = out.size();
+  out.resize(at + static_cast<size_t>(needed));
+  WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, src, n, out.data() + at, needed, "?", &usedDefault);
+  return !usedDefault;
 }
 }  // namespace
 
@@ -129,40 +128,16 @@ bool DecodeCp936(std::string_view bytes, std::u16string& out) {
 }
 
 namespace {
-// The code page 936 form of one code unit: one or two bytes, or kNoForm.
-constexpr uint16_t kNoForm = 0xFFFE;
-uint16_t EncodeUnit(char16_t unit) {
-  iconv_t cd = Encoder();
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* in = reinterpret_cast<char*>(&unit);
-  size_t inLeft = sizeof unit;
-  unsigned char bytes[8];
-  char* outPtr = reinterpret_cast<char*>(bytes);
-  size_t outLeft = sizeof bytes;
-  // A surrogate alone is no character: the converter refuses it.
-  if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return kNoForm;
-  switch (sizeof bytes - outLeft) {
-    case 1: return bytes[0];
-    case 2: return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
-    default: return kNoForm;
-  }
-}
-}  // namespace
-
-#endif
-
-namespace {
 // The code page 936 form of each code unit met so far on this thread: the
-// system's converter is asked once per character instead of once per piece
-// of text (under Wine a call costs far more than the table's lookup).
+// converter is asked once per character instead of once per piece of text.
 class EncodedUnits {
  public:
   // Appends the form of `unit`, or "?" (as Windows writes it) when the code
   // page has none; false then.
   bool Append(char16_t unit, std::string& out) {
     uint16_t& form = forms_[unit];
-    if (form == kUnknown) form = EncodeUnit(unit);
-    if (form == kNoForm) {
+    if (form == kUnknown) form = Convert(unit);
+    if (form == kNone) {
       out.push_back('?');
       return false;
     }
@@ -172,8 +147,26 @@ class EncodedUnits {
   }
 
  private:
-  // No double-byte form starts with 0xFF: this value and kNoForm are free.
+  // No double-byte form starts with 0xFF: these two values are free.
   static constexpr uint16_t kUnknown = 0xFFFF;
+  static constexpr uint16_t kNone = 0xFFFE;
+
+  static uint16_t Convert(char16_t unit) {
+    iconv_t cd = Encoder();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = reinterpret_cast<char*>(&unit);
+    size_t inLeft = sizeof unit;
+    unsigned char bytes[8];
+    char* outPtr = reinterpret_cast<char*>(bytes);
+    size_t outLeft = sizeof bytes;
+    // A surrogate alone is no character: the converter refuses it.
+    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return kNone;
+    switch (sizeof bytes - outLeft) {
+      case 1: return bytes[0];
+      case 2: return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+      default: return kNone;
+    }
+  }
 
   std::vector<uint16_t> forms_ = std::vector<uint16_t>(0x10000, kUnknown);
 };
@@ -185,6 +178,8 @@ bool AppendEncoded(std::u16string_view text, std::string& out) {
   return lossless;
 }
 }  // namespace
+
+#endif
 
 // ASCII is the same bytes in code page 936, and most of the text written is
 // ASCII: runs of it are copied, and only the text between them goes through
