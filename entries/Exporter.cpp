@@ -1,6 +1,6 @@
 #include "entries/Exporter.h"
 
-#include "entries/ExchangeFile.h"
+#include "base/ReplacingFile.h"
 #include "entries/ExchangeWriter.h"
 #include "store/ShorthandTable.h"
 
@@ -9,7 +9,7 @@ namespace kwo::entries {
 ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& recordset,
                         const std::filesystem::path& path) {
   ExportResult result;
-  OutputFile file;
+  kwo::ReplacingFile file;
   if (!file.Create(path)) {
     result.status = ExportResult::Status::CannotCreate;
     return result;
@@ -29,7 +29,8 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
   result.entries = writer.Count();
   const bool written = file.Write(writer.Bytes(&result.utf8));
   if (!file.Close() || !written)
-    result.status = written && file.Refused() ? ExportResult::Status::Refused : ExportResult::Status::WriteFailed;
+    result.status = written && file.FailedStep() == kwo::ReplacingFile::Step::Replace ? ExportResult::Status::Refused
+                                                                                      : ExportResult::Status::WriteFailed;
   return result;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Export: writes every entry, in id order, to an exchange file. The file is
-// replaced only by a complete export (see OutputFile).
+// replaced only by a complete export (see kwo::ReplacingFile).
 #include <cstddef>
 #include <filesystem>
 

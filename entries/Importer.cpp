@@ -1,5 +1,6 @@
 #include "entries/Importer.h"
 
+#include <memory>
 #include <string>
 
 #include "entries/ExchangeFile.h"
@@ -18,11 +19,11 @@ namespace {
 
 // One prepared upsert per entry where the engine takes it; otherwise the
 // recordset's save, which also refuses an id its column cannot hold.
-bool StoreEntry(store::EntryUpsert& upsert, store::CADODataBase& database, store::CADORecordset& recordset,
+bool StoreEntry(store::EntryUpsert* upsert, store::CADODataBase& database, store::CADORecordset& recordset,
                 const ExchangeEntry& entry, std::u16string& why, store::DbFailure& failure) {
   store::DbError error;
-  if (upsert.Available()) {
-    if (upsert.Store(store::ShortKeyId(entry.key), entry.key, entry.content, error)) return true;
+  if (upsert) {
+    if (upsert->Store(store::ShortKeyId(entry.key), entry.key, entry.content, error)) return true;
     why = error.description;
     failure = error.failure;
     return false;
@@ -53,7 +54,8 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
   ImportResult result;
   ExchangeReader reader(bytes);
   ExchangeEntry entry;
-  store::EntryUpsert upsert(database.Connection());
+  // Decided once: the engine takes the batched upsert, or every row goes through the recordset.
+  const std::unique_ptr<store::EntryUpsert> upsert = store::EntryUpsert::Prepare(database.Connection());
   store::DbError error;
   for (;;) {
     const ExchangeReader::Result next = reader.Next(entry);
@@ -65,7 +67,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
     if (!reader.CutKey().empty()) {
       result.cutKeys.emplace_back(reader.CutKey(), entry.key);
-      if (!upsert.Flush(error)) return NotSaved(error.description, error.failure);
+      if (upsert && !upsert->Flush(error)) return NotSaved(error.description, error.failure);
       if (!store::OpenLookup(recordset, database.Connection(), store::ShortKeyId(entry.key))) {
         recordset.Close();
         return NotSaved(recordset.ErrorDescription(), recordset.LastFailure());
@@ -75,7 +77,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
     std::u16string why;
     store::DbFailure failure = store::DbFailure::Other;
-    if (!StoreEntry(upsert, database, recordset, entry, why, failure)) {
+    if (!StoreEntry(upsert.get(), database, recordset, entry, why, failure)) {
       recordset.Close();
       return NotSaved(why, failure);
     }
@@ -85,7 +87,7 @@ ImportResult ImportEntries(store::CADODataBase& database, store::CADORecordset& 
     }
   }
   recordset.Close();
-  if (!upsert.Flush(error)) return NotSaved(error.description, error.failure);
+  if (upsert && !upsert->Flush(error)) return NotSaved(error.description, error.failure);
   if (!transaction.Commit()) return NotSaved(transaction.Error(), transaction.Failure());
   result.unconvertedKey = reader.FirstUnconvertedKey();
   return result;

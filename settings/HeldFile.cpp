@@ -1,8 +1,8 @@
 #include "settings/HeldFile.h"
 
-#include <algorithm>
 #include <utility>
 
+#include "base/ReplacingFile.h"
 #include "settings/IniFile.h"
 #include "text/Utf.h"
 
@@ -18,11 +18,7 @@
 
 namespace kwo::settings {
 
-std::filesystem::path TempPathFor(const std::filesystem::path& path) {
-  std::filesystem::path temp = path;
-  temp += ".tmp";
-  return temp;
-}
+using kwo::ReplacingFile;
 
 #ifdef _WIN32
 
@@ -43,7 +39,7 @@ std::u16string SystemMessage(DWORD error) {
 }
 
 // The cause an IniError gives for a failure of the system.
-std::u16string CauseOf(DWORD error) {
+std::u16string CauseOf(uint32_t error) {
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kInUseCause;
   return SystemMessage(error);
 }
@@ -58,8 +54,6 @@ SystemFile CreateOrThrow(const std::filesystem::path& path, DWORD access, DWORD 
 }
 
 }  // namespace
-
-void SystemFileTraits::Release(Handle file) { CloseHandle(static_cast<HANDLE>(file)); }
 
 HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
   const DWORD attributes = GetFileAttributesW(path_.c_str());
@@ -93,84 +87,16 @@ std::string HeldFile::ReadAll() {
   return bytes;
 }
 
-void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
-  const std::filesystem::path path = file.Path();
-  const std::filesystem::path temp = TempPathFor(path);
-  // Replacing would clear the read-only mark the user set.
-  if (file.ReadOnly()) throw IniError(kReadOnlyCause, path);
-  {
-    SystemFile out = CreateOrThrow(temp, GENERIC_WRITE, 0, CREATE_ALWAYS);
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-      DWORD written = 0;
-      if (!WriteFile(out.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
-        const DWORD error = GetLastError();
-        out.reset();
-        DeleteFileW(temp.c_str());
-        throw IniError(SystemMessage(error), temp);
-      }
-      done += written;
-    }
-    // Closed here, not at scope end: a failed close is a failed save, and the
-    // temporary file can be deleted only once it is closed.
-    const bool flushed = FlushFileBuffers(out.get()) != FALSE;
-    const DWORD flushError = GetLastError();
-    const bool closed = CloseHandle(out.release()) != FALSE;
-    if (!flushed || !closed) {
-      const DWORD error = flushed ? GetLastError() : flushError;
-      DeleteFileW(temp.c_str());
-      throw IniError(SystemMessage(error), temp);
-    }
-  }
-  if (beforeReplace) beforeReplace();
-  // Our own handle is let go for the swap: a replaced file that is still open
-  // cannot be renamed over on every Windows version.
-  file.Close();
-  if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = GetLastError();
-    DeleteFileW(temp.c_str());
-    try {
-      file = HeldFile(path);
-    } catch (const IniError&) {
-      // The failure to report is the one of the replace.
-    }
-    throw IniError(CauseOf(error), path);
-  }
-  file = HeldFile(path);
-}
-
 #else
 
 namespace {
 
-[[noreturn]] void ThrowErrno(int error, const std::filesystem::path& path) {
-  throw IniError(text::Utf8ToUtf16(std::strerror(error)), path);
-}
+// The cause an IniError gives for a failure of the system.
+std::u16string CauseOf(uint32_t error) { return text::Utf8ToUtf16(std::strerror(static_cast<int>(error))); }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-void SyncFolderOf(const std::filesystem::path& path) {
-  std::filesystem::path folder = path.parent_path();
-  if (folder.empty()) folder = ".";
-  const SystemFile dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir) ::fsync(dir.get());  // best effort: the rename itself is done
-}
+[[noreturn]] void ThrowErrno(int error, const std::filesystem::path& path) { throw IniError(CauseOf(error), path); }
 
 }  // namespace
-
-void SystemFileTraits::Release(Handle file) { ::close(file); }
 
 HeldFile::HeldFile(std::filesystem::path path) : path_(std::move(path)) {
   struct stat existing {};
@@ -203,32 +129,29 @@ std::string HeldFile::ReadAll() {
   return bytes;
 }
 
+#endif
+
 void ReplaceHeldFile(HeldFile& file, std::string_view bytes, const std::function<void()>& beforeReplace) {
   const std::filesystem::path path = file.Path();
-  const std::filesystem::path temp = TempPathFor(path);
+  // Replacing would clear the read-only mark the user set.
   if (file.ReadOnly()) throw IniError(kReadOnlyCause, path);
-  {
-    SystemFile out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!out) ThrowErrno(errno, temp);
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) ::fchmod(out.get(), old.st_mode & 07777);
-    // Closed here, not at scope end: a failed close is a failed save.
-    if (!WriteAll(out.get(), bytes) || ::fsync(out.get()) != 0 || ::close(out.release()) != 0) {
-      const int error = errno;
-      ::unlink(temp.c_str());
-      ThrowErrno(error, temp);
-    }
-  }
+  ReplacingFile out;
+  if (!out.Create(path) || !out.Write(bytes) || !out.Flush()) throw IniError(CauseOf(out.SystemError()), out.FailedPath());
+  // An exception here leaves the complete temporary file, as a crash would.
   if (beforeReplace) beforeReplace();
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    ThrowErrno(error, path);
+  // Our own handle is let go for the swap: a replaced file that is still open
+  // cannot be renamed over on every Windows version.
+  file.Close();
+  if (!out.Replace()) {
+    IniError failure(CauseOf(out.SystemError()), path);
+    try {
+      file = HeldFile(path);
+    } catch (const IniError&) {
+      // The failure to report is the one of the replace.
+    }
+    throw failure;
   }
-  SyncFolderOf(path);
   file = HeldFile(path);
 }
-
-#endif
 
 }  // namespace kwo::settings

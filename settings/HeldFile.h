@@ -7,21 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "base/UniqueResource.h"
+#include "base/ReplacingFile.h"
 
 namespace kwo::settings {
 
-// An open file of the system: a HANDLE on Windows, a descriptor elsewhere.
-struct SystemFileTraits {
-#ifdef _WIN32
-  using Handle = void*;  // HANDLE; a failed CreateFileW is never stored
-#else
-  using Handle = int;
-  static int Empty() { return -1; }
-#endif
-  static void Release(Handle file);
-};
-using SystemFile = kwo::UniqueResource<SystemFileTraits>;
+using kwo::SystemFile;
+using kwo::TempPathFor;
 
 class HeldFile {
  public:
@@ -51,10 +42,7 @@ class HeldFile {
   bool readOnly_ = false;
 };
 
-// Where a save writes the new content before it replaces the file.
-std::filesystem::path TempPathFor(const std::filesystem::path& path);
-
-// Writes `bytes` to TempPathFor(file.Path()), flushes that file to the disk,
+// Writes `bytes` to TempPathFor(file.Path()) (kwo::ReplacingFile), flushes that file to the disk,
 // calls `beforeReplace` (a hook for tests; an exception from it stops the save
 // as a crash would), then replaces the file with the new one and holds that.
 // On failure the old file is left as it was. Throws IniError, with the cause

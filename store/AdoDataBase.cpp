@@ -22,7 +22,8 @@ bool CADODataBase::Open(const std::u16string& connectionString) {
     return false;
   }
   DbError error;
-  if (!connection_->Open(connectionString_, error)) {
+  // The program's own store: a missing file is made, with an empty table.
+  if (!connection_->Open(connectionString_, MissingFile::Create, error)) {
     RecordError(error);
     return false;
   }

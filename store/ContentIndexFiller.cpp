@@ -46,7 +46,7 @@ void ContentIndexFiller::Run(std::u16string connectionString, IndexFillPace pace
   IndexFill fill = IndexFill::More;
   DbError error;
   // Only a file that is there: one deleted or renamed meanwhile must not be made anew, empty.
-  if (Pause(pace.delayMs) && connection.Open(connectionString, error, MissingFile::Fail)) {
+  if (Pause(pace.delayMs) && connection.Open(connectionString, MissingFile::Fail, error)) {
     // Never long in another program's lock, so that Stop is never kept waiting.
     connection.Session()->SetBusyTimeout(pace.lockWaitMs);
     // A part's pages stay in memory until its commit: spilling them to the

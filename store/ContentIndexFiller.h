@@ -1,5 +1,5 @@
 #pragma once
-// Fills the content index (FillContentIndex, store/ContentSearch.h) on a
+// Fills the content index (FillContentIndex, store/ContentIndex.h) on a
 // thread of its own, over a connection of its own to the same database file,
 // so that the window's thread never waits for a part. The two connections
 // meet in the file's locks: a write of the window's thread waits in the
@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "store/ContentSearch.h"
+#include "store/ContentIndex.h"
 
 namespace kwo::store {
 

@@ -6,18 +6,18 @@
 // with it, then the rest, each group in id order; at most 37.
 //
 // In a SQLite file of our own the search runs on a trigram full-text index
-// (kwo_search), kept in step with the table by triggers. The index is filled
-// part by part (FillContentIndex), on a thread of its own in the program
-// (store/ContentIndexFiller.h); until it is whole, and on other engines and tables
+// (kwo_search, store/ContentIndex.h), kept in step with the table by
+// triggers. The index is filled part by part (FillContentIndex), on a thread
+// of its own in the program (store/ContentIndexFiller.h); until it is whole, and on other engines and tables
 // that do not suit it, the table is scanned instead: the results are the
 // same, only slower.
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "store/ContentIndex.h"
 #include "store/DbEngine.h"
 
 namespace kwo::store {
@@ -48,26 +48,6 @@ int KeyRank(std::u16string_view shortKey, std::u16string_view text);
 
 // Orders by rank, then id, drops repeated ids and keeps the first `limit`.
 void RankFound(std::vector<FoundEntry>& found, std::u16string_view text, size_t limit);
-
-enum class IndexFill {
-  Ready,        // the index is whole
-  More,         // rows remain to be indexed
-  Unavailable,  // not a database of our own, or its table does not suit the index (no integer id key)
-  Failed,       // the database failed (locked, say): try again later; `error` says why
-};
-
-// Rows a part of the fill indexes: about a tenth of a second's work.
-constexpr int64_t kIndexFillRows = 1000;
-
-// One step of making the index: creates it, with its triggers, when it is
-// missing, then indexes the next `rows` rows of the table, each step in a
-// transaction of its own. Rows changed meanwhile are kept right. With
-// `commitTurn`, the commit (and a rollback after a failure) runs holding it.
-IndexFill FillContentIndex(DbSession& session, int64_t rows, DbError& error, std::mutex* commitTurn = nullptr);
-// The whole index at once; false when it cannot be made (see IndexFill).
-bool EnsureContentIndex(DbSession& session, DbError& error);
-// True when the index is there and whole: nothing is left to fill.
-bool ContentIndexWhole(DbSession& session);
 
 class ContentSearch {
  public:

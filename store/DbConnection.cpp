@@ -7,7 +7,7 @@
 
 namespace kwo::store {
 
-bool DbConnection::Open(const std::u16string& connectionString, DbError& error, MissingFile missing) {
+bool DbConnection::Open(const std::u16string& connectionString, MissingFile missing, DbError& error) {
   Close();
   ConnectionSettings settings;
   std::u16string message;

@@ -125,7 +125,9 @@ class DbSession {
   virtual void SetBusyTimeout(int milliseconds) = 0;
 };
 
-// Whether opening an SQLite file that is not there makes it anew.
+// What opening an SQLite file that is not there does: make it anew, empty
+// (the program's own store at start), or fail (a second connection to a
+// file that must already be there). Servers are not concerned.
 enum class MissingFile { Create, Fail };
 
 class DbConnection {
@@ -135,8 +137,9 @@ class DbConnection {
   DbConnection& operator=(const DbConnection&) = delete;
 
   // Parses the connection string, opens the engine it names and makes sure
-  // the shorthand table exists. Closes a session that is open.
-  bool Open(const std::u16string& connectionString, DbError& error, MissingFile missing = MissingFile::Create);
+  // the shorthand table exists. Closes a session that is open. Every caller
+  // says what a missing SQLite file means for it.
+  bool Open(const std::u16string& connectionString, MissingFile missing, DbError& error);
   void Close();
   bool IsOpen() const { return session_ != nullptr; }
   bool ServerAway() const { return session_ && session_->ServerAway(); }

@@ -1,6 +1,5 @@
 #include "store/EntryUpsert.h"
 
-#include <cassert>
 #include <utility>
 
 #include "store/AdoErrors.h"
@@ -82,6 +81,24 @@ std::u16string TextArrayLiteral(const std::vector<const std::u16string*>& items)
 
 EntryUpsert::EntryUpsert(std::shared_ptr<DbConnection> connection) : connection_(std::move(connection)) {}
 
+std::unique_ptr<EntryUpsert> EntryUpsert::Prepare(std::shared_ptr<DbConnection> connection) {
+  std::unique_ptr<EntryUpsert> upsert(new EntryUpsert(std::move(connection)));
+  DbError refused;
+  if (!upsert->connection_ || !upsert->connection_->Session()) return nullptr;
+  upsert->generation_ = upsert->connection_->Generation();
+  if (!upsert->PrepareProbe(refused)) return nullptr;
+  return upsert;
+}
+
+bool EntryUpsert::PrepareProbe(DbError& error) {
+  DbSession& session = *connection_->Session();
+  arrays_ = DialectFor(session.Dbms()).arrayParameters;
+  // A one-row upsert tells whether the server takes the statement; the full
+  // batch's statement, long to build and to prepare, waits for a full batch.
+  probe_ = PrepareImport(session, arrays_ ? std::u16string(kArrayInsert) : UpsertStatement(1), error);
+  return probe_ != nullptr;
+}
+
 DbSession* EntryUpsert::Session(DbError& error) {
   DbSession* session = connection_ ? connection_->Session() : nullptr;
   if (!session) {
@@ -90,36 +107,23 @@ DbSession* EntryUpsert::Session(DbError& error) {
   }
   // Statements of an earlier session are of no use after a reopen.
   if (generation_ != connection_->Generation()) {
-    probe_.reset();
     full_.reset();
     arrayUpsert_.reset();
     anyStored_.reset();
     askedEmpty_ = false;
     written_.clear();
-    arrays_ = false;
-    tried_ = false;
+    transactionKnown_ = false;
     generation_ = connection_->Generation();
+    if (!PrepareProbe(error)) return nullptr;
   }
   return session;
 }
 
-bool EntryUpsert::Available() {
-  DbError refused;
-  DbSession* session = Session(refused);
-  if (!session) return false;
-  if (!tried_) {
-    arrays_ = DialectFor(session->Dbms()).arrayParameters;
-    // A one-row upsert tells whether the server takes the statement; the full
-    // batch's statement, long to build and to prepare, waits for a full batch.
-    probe_ = PrepareImport(*session, arrays_ ? std::u16string(kArrayInsert) : UpsertStatement(1), refused);
-    tried_ = true;
-  }
-  return probe_ != nullptr;
-}
-
 bool EntryUpsert::Store(uint32_t id, const std::u16string& key, const std::u16string& content, DbError& error) {
-  // Callers ask Available() first: without the statement the recordset saves the row.
-  assert(probe_ != nullptr);
+  if (queued_.empty()) {
+    queued_.reserve(BatchRows());
+    queuedAt_.reserve(BatchRows());
+  }
   const auto [at, added] = queuedAt_.emplace(id, queued_.size());
   if (!added) {
     queued_[at->second].content = content;
@@ -202,11 +206,16 @@ bool EntryUpsert::WriteArrays(DbSession& session, const std::vector<Row>& rows, 
       // The transaction's id before and after a failed insert tells whether
       // the driver undid the statement alone (it keeps the id) or the whole
       // transaction (a new id, or none yet), or left it aborted (the query fails).
-      DbField before, after;
-      const bool known = TransactionId(session, before);
+      // Once the transaction has written, its id stays what it is until it
+      // ends: it is asked for until it is there, then kept.
+      if (!transactionKnown_) transactionKnown_ = TransactionId(session, transaction_);
+      const bool known = transactionKnown_;
+      const DbField before = transaction_;
+      DbField after;
       if (run(*probe_)) {
         if (startedEmpty_)
           for (const Row& row : rows) written_.insert(row.id);
+        if (before.type == DbType::Null) transactionKnown_ = false;
         return true;
       }
       if (!IsDuplicateKey(error.state)) return false;

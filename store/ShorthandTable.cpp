@@ -20,10 +20,8 @@ constexpr char16_t kEntriesQuery[] = u"select shortkey, content from kwo order b
 // ?1 the key, ?2 its length in characters.
 constexpr char16_t kPrefixScanQuery[] = u"select * from kwo where substring(shortkey,1,?2)=?1 order by id";
 
-// Keys of length n + k that begin with a key P of id p have ids from
-// p*37^k + lo(k) to p*37^k + hi(k), lo(k) = 1 + 37 + ... + 37^(k-1) (all
-// "0"s), hi(k) = 36*lo(k) (all "Z"s). The ranges for k = 0..6-n are disjoint
-// and ascending, and each is read in rowid order. SQLite merges the ordered
+// The ranges of KeyIdRanges, one per key length, padded with empty ones to
+// seven, and each is read in rowid order. SQLite merges the ordered
 // parts of a compound select lazily, so the limit stops the reading after 37
 // rows (plus at most one row looked ahead per range), however large the
 // table; a server is asked for no more than 37 rows.
@@ -64,17 +62,6 @@ int DigitValue(char16_t c) {
   return 0;
 }
 
-int64_t CodePointCount(std::u16string_view s) {
-  int64_t count = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const bool pairStart = s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-                           s[i + 1] <= 0xDFFF;
-    if (pairStart) ++i;
-    ++count;
-  }
-  return count;
-}
-
 }  // namespace
 
 uint32_t ShortKeyId(std::u16string_view key) {
@@ -95,6 +82,19 @@ bool IsShortKey(std::u16string_view key) {
     if (DigitValue(c) == 0) return false;
   }
   return true;
+}
+
+std::vector<IdRange> KeyIdRanges(std::u16string_view key) {
+  std::vector<IdRange> ranges;
+  const int64_t id = static_cast<int64_t>(ShortKeyId(key));
+  int64_t scale = 1;  // 37^k
+  int64_t low = 0;    // lo(k)
+  for (size_t k = 0; key.size() + k <= static_cast<size_t>(kMaxShortKeyLength); ++k) {
+    ranges.push_back(IdRange{id * scale + low, id * scale + 36 * low});
+    low += scale;
+    scale *= 37;
+  }
+  return ranges;
 }
 
 bool EnsureShorthandTable(DbSession& session, DbError& error) {
@@ -124,23 +124,19 @@ bool OpenLookup(CADORecordset& rs, const std::shared_ptr<DbConnection>& connecti
 
 bool OpenPrefix(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, std::u16string_view key) {
   rs.SetMaxRecords(kPrefixListLimit);
-  std::vector<DbValue> parameters{DbValue(std::u16string(key)), DbValue(CodePointCount(key))};
+  std::vector<DbValue> parameters{DbValue(std::u16string(key)),
+                                  DbValue(static_cast<int64_t>(text::CodePointCount(key)))};
   if (!IsShortKey(key)) return rs.Open(connection, kPrefixScanQuery, kStatementDefault, std::move(parameters));
 
-  const int n = static_cast<int>(key.size());
-  int64_t scale = 1;  // 37^k
-  int64_t low = 0;    // lo(k)
-  for (int k = 0; k <= kMaxShortKeyLength; ++k) {
-    if (n + k <= kMaxShortKeyLength) {
-      const int64_t base = static_cast<int64_t>(ShortKeyId(key)) * scale;
-      parameters.emplace_back(base + low);
-      parameters.emplace_back(base + 36 * low);
-    } else {  // an empty range keeps the statement the same for every key length
-      parameters.emplace_back(int64_t{1});
-      parameters.emplace_back(int64_t{0});
-    }
-    low += scale;
-    scale *= 37;
+  const std::vector<IdRange> ranges = KeyIdRanges(key);
+  for (const IdRange& range : ranges) {
+    parameters.emplace_back(range.low);
+    parameters.emplace_back(range.high);
+  }
+  // Empty ranges keep the statement the same for every key length.
+  for (size_t k = ranges.size(); k <= static_cast<size_t>(kMaxShortKeyLength); ++k) {
+    parameters.emplace_back(int64_t{1});
+    parameters.emplace_back(int64_t{0});
   }
   return rs.Open(connection, PrefixRangeQuery(), kStatementDefault, std::move(parameters));
 }

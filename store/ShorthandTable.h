@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/AdoDataBase.h"
 
@@ -40,6 +41,17 @@ bool EnsureShorthandTable(DbSession& session, DbError& error);
 
 // True for 1 to 6 digits and capitals: the keys whose ids are exact.
 bool IsShortKey(std::u16string_view key);
+
+// The ids of the keys that begin with `key` (IsShortKey): one range per key
+// length, from the key's own up to six characters, ascending and disjoint.
+// Keys of length n + k that begin with a key of id p have ids from
+// p*37^k + lo(k) to p*37^k + hi(k), lo(k) = 1 + 37 + ... + 37^(k-1) (all
+// "0"s), hi(k) = 36*lo(k) (all "Z"s).
+struct IdRange {
+  int64_t low = 0;
+  int64_t high = 0;
+};
+std::vector<IdRange> KeyIdRanges(std::u16string_view key);
 
 // The exact lookup: the row whose id is `id` (at most one).
 bool OpenLookup(CADORecordset& rs, const std::shared_ptr<DbConnection>& connection, uint32_t id);

@@ -32,15 +32,16 @@ constexpr unsigned kCodePage = 936;
 
 namespace {
 // The characters of `bytes` appended to `out`; false when they are not valid code page 936.
+// One call of the system per piece: no byte becomes more than one code unit,
+// so room for as many units as bytes is always enough.
 bool AppendDecoded(std::string_view bytes, std::u16string& out) {
   const int n = static_cast<int>(bytes.size());
-  const int needed = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0);
-  if (needed <= 0) return false;
   const size_t at = out.size();
-  out.resize(at + static_cast<size_t>(needed));
-  MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), n, reinterpret_cast<wchar_t*>(&out[at]),
-                      needed);
-  return true;
+  out.resize(at + bytes.size());
+  const int got =
+      MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes.data(), n, reinterpret_cast<wchar_t*>(&out[at]), n);
+  out.resize(at + static_cast<size_t>(got > 0 ? got : 0));
+  return got > 0;
 }
 }  // namespace
 

@@ -121,4 +121,24 @@ std::string Utf16ToUtf8(std::u16string_view in) {
 
 std::u16string Ascii(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
+namespace {
+// The code units of the code point that begins at `at`: 2 for a surrogate pair, else 1.
+size_t UnitsAt(std::u16string_view s, size_t at) {
+  return s[at] >= 0xD800 && s[at] <= 0xDBFF && at + 1 < s.size() && s[at + 1] >= 0xDC00 && s[at + 1] <= 0xDFFF ? 2
+                                                                                                                : 1;
+}
+}  // namespace
+
+std::vector<std::u16string_view> CodePointUnits(std::u16string_view s) {
+  std::vector<std::u16string_view> points;
+  for (size_t i = 0; i < s.size(); i += points.back().size()) points.push_back(s.substr(i, UnitsAt(s, i)));
+  return points;
+}
+
+size_t CodePointCount(std::u16string_view s) {
+  size_t count = 0;
+  for (size_t i = 0; i < s.size(); i += UnitsAt(s, i)) ++count;
+  return count;
+}
+
 }  // namespace kwo::text

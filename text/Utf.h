@@ -3,6 +3,7 @@
 // text in: UTF-16 in memory and at the Win32 API, UTF-8 in SQLite.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kwo::text {
 
@@ -12,6 +13,11 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 bool IsValidUtf8(std::string_view utf8);
 // A lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// The code points of a text, each as the one or two code units that hold it
+// (a surrogate without its partner counts as one of its own).
+std::vector<std::u16string_view> CodePointUnits(std::u16string_view s);
+size_t CodePointCount(std::u16string_view s);
 
 // ASCII literal or narrow text of the basic character set as UTF-16.
 std::u16string Ascii(std::string_view ascii);

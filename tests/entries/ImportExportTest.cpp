@@ -2,6 +2,7 @@
 
 #include "ExchangeTestUtil.h"
 #include "TempStore.h"
+#include "base/ReplacingFile.h"
 #include "entries/ExchangeFile.h"
 #include "entries/Exporter.h"
 #include "entries/Importer.h"
@@ -30,7 +31,7 @@ using Row = TempStore::Row;
 namespace {
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  kwo::entries::OutputFile file;
+  kwo::ReplacingFile file;
   ASSERT_TRUE(file.Create(path));
   ASSERT_TRUE(file.Write(bytes));
   ASSERT_TRUE(file.Close());
@@ -86,7 +87,7 @@ TEST(Import, TableWithoutAUniqueIdGetsTheSameRows) {
   {
     kwo::store::DbConnection raw;
     kwo::store::DbError error;
-    ASSERT_TRUE(raw.Open(kwo::entries::testing::ConnectionStringFor(s.file), error));
+    ASSERT_TRUE(raw.Open(kwo::entries::testing::ConnectionStringFor(s.file), kwo::store::MissingFile::Create, error));
     ASSERT_TRUE(raw.Session()->Execute(u"drop table kwo", error));
     ASSERT_TRUE(raw.Session()->Execute(u"create table kwo(id INTEGER, shortkey TEXT, content TEXT)", error));
     ASSERT_TRUE(raw.Session()->Execute(u"insert into kwo values(11, 'A', 'old')", error));

@@ -55,6 +55,32 @@ TEST(CADODataBase, CreatesAMissingDatabaseWithItsTable) {
   EXPECT_TRUE(rs.AtEnd());
 }
 
+// The missing-file rule of a connection: made anew, or left missing.
+TEST(DbConnection, MissingFileRule) {
+  struct Case {
+    MissingFile rule;
+    bool present;
+    bool opens;
+  };
+  const Case cases[] = {{MissingFile::Create, false, true},
+                        {MissingFile::Create, true, true},
+                        {MissingFile::Fail, false, false},
+                        {MissingFile::Fail, true, true}};
+  for (const Case& c : cases) {
+    TempFolder folder;
+    if (c.present) {
+      CADODataBase made;
+      ASSERT_TRUE(made.Open(ConnectionTo(folder, u"kwo.db")));
+    }
+    DbConnection connection;
+    DbError error;
+    const bool opened = connection.Open(ConnectionTo(folder, u"kwo.db"), c.rule, error);
+    EXPECT_EQ(opened, c.opens) << static_cast<int>(c.rule) << c.present;
+    EXPECT_EQ(opened, error.description.empty()) << static_cast<int>(c.rule) << c.present;
+    EXPECT_EQ(std::filesystem::exists(folder / u"kwo.db"), c.opens) << static_cast<int>(c.rule) << c.present;
+  }
+}
+
 TEST(CADODataBase, UsesARollbackJournalAndFullSync) {
   TempFolder folder;
   CADODataBase db;

@@ -313,7 +313,8 @@ TEST_P(ContentSearchEnginesTest, AgreesWithReadingEveryRow) {
 TEST_P(ContentSearchEnginesTest, FindsWhatTheUserReadsInAnyCase) {
   const std::pair<std::u16string, std::u16string> entries[] = {
       {u"P1", u"C:\\\\path\\\\file.txt"}, {u"P2", u"\\{ENTER} 花括号"}, {u"P3", u"École Française"},
-      {u"P4", u"ＡＢＣ全角"},              {u"P5", u"Москва ΣΟΦΊΑ"},       {u"P6", u"Ереван Հայաստան"}};
+      {u"P4", u"ＡＢＣ全角"},              {u"P5", u"Москва ΣΟΦΊΑ"},       {u"P6", u"Ереван Հայաստան"},
+      {u"P7", u"\\{100} 50%_折 \\\\9"}};
   for (const auto& [key, content] : entries) Store(key, content);
   const bool server = GetParam() == "PostgreSQL";
   struct Case {
@@ -326,6 +327,10 @@ TEST_P(ContentSearchEnginesTest, FindsWhatTheUserReadsInAnyCase) {
       {u"FRANÇAISE", {ShortKeyId(u"P3")}, false},        {u"ａｂｃ", {ShortKeyId(u"P4")}, false},
       {u"москва σοφία", {ShortKeyId(u"P5")}, false},     {u"ЕРЕВАН", {ShortKeyId(u"P6")}, false},
       {u"հԱՅԱՍՏԱՆ", {ShortKeyId(u"P6")}, false},
+      // Words without a letter (found on PostgreSQL by position, not by ilike).
+      {u"{100}", {ShortKeyId(u"P7")}, true},             {u"50%_折", {ShortKeyId(u"P7")}, true},
+      {u"%_", {ShortKeyId(u"P7")}, true},                {u"\\9", {ShortKeyId(u"P7")}, true},
+      {u"0%%", {}, true},                                 {u"_折 9", {ShortKeyId(u"P7")}, true},
   };
   for (const Case& c : cases) {
     if (!c.onEveryEngine && GetParam() == "OdbcSqlite") continue;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "store/ShorthandTable.h"
 
 namespace kwo::store {
@@ -25,6 +28,43 @@ TEST(ShortKeyId, EveryKeyLengthHasItsOwnRange) {
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(ShortKeyId(lowest[i]), low[i]) << i;
     EXPECT_EQ(ShortKeyId(highest[i]), high[i]) << i;
+  }
+}
+
+// The id ranges that the prefix listing and the content search read: every
+// key that begins with the given one falls into one of them, and no other key.
+TEST(ShortKeyId, KeysBeginningWithAKeyFillItsRanges) {
+  struct Case {
+    const char16_t* key;
+    std::vector<IdRange> ranges;
+  };
+  const Case cases[] = {
+      {u"ZZZZZZ", {{2565726408, 2565726408}}},
+      {u"ZZZZZ", {{69343956, 69343956}, {2565726372 + 1, 2565726372 + 36}}},
+      {u"A", {{11, 11}, {11 * 37 + 1, 11 * 37 + 36}, {11 * 1369 + 38, 11 * 1369 + 1368},
+              {11 * 50653 + 1407, 11 * 50653 + 50652}, {11 * 1874161LL + 52060, 11 * 1874161LL + 1874160},
+              {11 * 69343957LL + 1926221, 11 * 69343957LL + 69343956}}},
+      {u"10", {{75, 75}, {75 * 37 + 1, 75 * 37 + 36}, {75 * 1369 + 38, 75 * 1369 + 1368},
+               {75 * 50653 + 1407, 75 * 50653 + 50652}, {75 * 1874161LL + 52060, 75 * 1874161LL + 1874160}}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<IdRange> ranges = KeyIdRanges(c.key);
+    ASSERT_EQ(ranges.size(), c.ranges.size()) << std::string(c.key, c.key + std::char_traits<char16_t>::length(c.key));
+    for (size_t i = 0; i < ranges.size(); ++i) {
+      EXPECT_EQ(ranges[i].low, c.ranges[i].low) << i;
+      EXPECT_EQ(ranges[i].high, c.ranges[i].high) << i;
+    }
+  }
+  // Every longer key that begins with "A7" is in a range, each length in its own.
+  const std::vector<IdRange> ranges = KeyIdRanges(u"A7");
+  for (const char16_t* key : {u"A7", u"A70", u"A7Z", u"A7000", u"A7ZZZZ", u"A7K3Q"}) {
+    const int64_t id = ShortKeyId(key);
+    const size_t length = std::char_traits<char16_t>::length(key);
+    EXPECT_TRUE(ranges[length - 2].low <= id && id <= ranges[length - 2].high) << length;
+  }
+  for (const char16_t* key : {u"A6ZZZZ", u"A8", u"A80000", u"B7"}) {
+    const int64_t id = ShortKeyId(key);
+    for (const IdRange& range : ranges) EXPECT_FALSE(range.low <= id && id <= range.high);
   }
 }
 

@@ -172,28 +172,28 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   // The import's batches: an id twice in one batch and again in the next
   // keeps its first key and takes the last content, as row by row.
   ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"C")), u"c", u"stored"));  // a key not its id's
-  EntryUpsert upsert(db.Connection());
-  ASSERT_TRUE(upsert.Available());
+  const auto upsert = EntryUpsert::Prepare(db.Connection());
+  ASSERT_TRUE(upsert);
   ASSERT_TRUE(db.BeginTrans());
   DbError error;
-  ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"B", u"first", error));
-  ASSERT_TRUE(upsert.Store(ShortKeyId(u"C"), u"C", u"imported", error));
-  ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"b", u"second", error));
+  ASSERT_TRUE(upsert->Store(ShortKeyId(u"B"), u"B", u"first", error));
+  ASSERT_TRUE(upsert->Store(ShortKeyId(u"C"), u"C", u"imported", error));
+  ASSERT_TRUE(upsert->Store(ShortKeyId(u"B"), u"b", u"second", error));
   // Texts that a batch's encoding must carry unchanged.
   const std::vector<std::u16string> texts{u"", u"NULL", u"null", u"\"", u"\\", u"\\\"", u"a\\", u"{}", u"{a,b}",
                                           u"a,b", u" spaced ", u"'", u"{NULL}", u"中文，逗号", u"😀\U0001F468\u200D",
                                           u"\r\n\t", u"ARRAY[1]", u"$1", u"?"};
   for (size_t i = 0; i < texts.size(); ++i) {
     const std::u16string key = u"T" + text::Ascii(std::to_string(i));
-    ASSERT_TRUE(upsert.Store(ShortKeyId(key), texts[i] + key, texts[i], error));
+    ASSERT_TRUE(upsert->Store(ShortKeyId(key), texts[i] + key, texts[i], error));
   }
-  const size_t batch = upsert.BatchRows();
+  const size_t batch = upsert->BatchRows();
   for (size_t i = 0; i < batch; ++i) {
     const std::u16string key = u"K" + text::Ascii(std::to_string(100 + i));
-    ASSERT_TRUE(upsert.Store(ShortKeyId(key), key, key, error)) << text::Utf16ToUtf8(error.description);
+    ASSERT_TRUE(upsert->Store(ShortKeyId(key), key, key, error)) << text::Utf16ToUtf8(error.description);
   }
-  ASSERT_TRUE(upsert.Store(ShortKeyId(u"B"), u"B", u"third", error));
-  ASSERT_TRUE(upsert.Flush(error)) << text::Utf16ToUtf8(error.description);
+  ASSERT_TRUE(upsert->Store(ShortKeyId(u"B"), u"B", u"third", error));
+  ASSERT_TRUE(upsert->Flush(error)) << text::Utf16ToUtf8(error.description);
   ASSERT_TRUE(db.CommitTrans());
   EXPECT_EQ(Listed(u"B"), (std::vector<std::u16string>{u"B"}));
   EXPECT_EQ(LookedUp(u"B"), u"third");
@@ -234,16 +234,16 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
   for (const char16_t level : std::u16string(u"012")) {
     CADODataBase other;
     ASSERT_TRUE(other.Open(db.ConnectionString() + u";Protocol=7.4-" + level));
-    EntryUpsert levelled(other.Connection());
-    ASSERT_TRUE(levelled.Available());
+    const auto levelled = EntryUpsert::Prepare(other.Connection());
+    ASSERT_TRUE(levelled);
     ASSERT_TRUE(other.BeginTrans());
     const std::u16string prefix(1, static_cast<char16_t>(u'X' + (level - u'0'))), content(1, level);
     bool stored = true;
     for (size_t i = 0; i < batch && stored; ++i) {
       const std::u16string key = prefix + text::Ascii(std::to_string(10000 + i));
-      stored = levelled.Store(ShortKeyId(key), key, content, error);
+      stored = levelled->Store(ShortKeyId(key), key, content, error);
     }
-    stored = stored && levelled.Store(ShortKeyId(u"B"), u"B", content, error) && levelled.Flush(error);
+    stored = stored && levelled->Store(ShortKeyId(u"B"), u"B", content, error) && levelled->Flush(error);
     stored = stored ? other.CommitTrans() : !other.RollbackTrans() && false;
     EXPECT_EQ(LookedUp(prefix + u"10000"), stored ? content : u"") << static_cast<char>(level);
     EXPECT_EQ(LookedUp(u"B") == content, stored) << static_cast<char>(level);
@@ -254,15 +254,15 @@ TEST_P(ShorthandTableTest, SaveAndImportKeepOneRowPerId) {
     ASSERT_TRUE(db.Connection()->Session()->Execute(u"delete from kwo", error));
     CADODataBase other;
     ASSERT_TRUE(other.Open(db.ConnectionString() + u";Protocol=7.4-" + level));
-    EntryUpsert levelled(other.Connection());
-    ASSERT_TRUE(levelled.Available());
+    const auto levelled = EntryUpsert::Prepare(other.Connection());
+    ASSERT_TRUE(levelled);
     ASSERT_TRUE(other.BeginTrans());
     bool stored = true;
     for (size_t i = 0; i < batch && stored; ++i) {
       const std::u16string key = u"E" + text::Ascii(std::to_string(10000 + i));
-      stored = levelled.Store(ShortKeyId(key), key, u"first", error);
+      stored = levelled->Store(ShortKeyId(key), key, u"first", error);
     }
-    stored = stored && levelled.Store(ShortKeyId(u"E10000"), u"E10000", u"again", error) && levelled.Flush(error);
+    stored = stored && levelled->Store(ShortKeyId(u"E10000"), u"E10000", u"again", error) && levelled->Flush(error);
     stored = stored ? other.CommitTrans() : !other.RollbackTrans() && false;
     EXPECT_TRUE(stored) << static_cast<char>(level) << text::Utf16ToUtf8(error.description);
     EXPECT_EQ(LookedUp(u"E10000"), stored ? u"again" : u"") << static_cast<char>(level);
@@ -276,10 +276,10 @@ TEST_P(ShorthandTableTest, WritesTheServerRefusesAreNamed) {
   ASSERT_TRUE(db.Connection()->Session()->Execute(u"set session characteristics as transaction read only", error));
   EXPECT_FALSE(SaveEntry(rs, db.Connection(), u"RO", u"refused"));
   EXPECT_EQ(rs.LastFailure(), DbFailure::WriteDenied) << text::Utf16ToUtf8(rs.ErrorDescription());
-  EntryUpsert upsert(db.Connection());
-  ASSERT_TRUE(upsert.Available());
+  const auto upsert = EntryUpsert::Prepare(db.Connection());
+  ASSERT_TRUE(upsert);
   ASSERT_TRUE(db.BeginTrans());
-  EXPECT_FALSE(upsert.Store(ShortKeyId(u"RO"), u"RO", u"refused", error) && upsert.Flush(error));
+  EXPECT_FALSE(upsert->Store(ShortKeyId(u"RO"), u"RO", u"refused", error) && upsert->Flush(error));
   EXPECT_EQ(error.failure, DbFailure::WriteDenied) << text::Utf16ToUtf8(error.description);
   db.RollbackTrans();
 }
@@ -360,9 +360,9 @@ TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
   bool flushed = false;
   DbError flushError;
   std::thread importer([&] {
-    EntryUpsert upsert(db.Connection());
-    flushed = upsert.Available() && upsert.Store(ShortKeyId(u"NEW"), u"NEW", u"new", flushError) &&
-              upsert.Store(ShortKeyId(u"LATE"), u"LATE", u"mine", flushError) && upsert.Flush(flushError);
+    const auto upsert = EntryUpsert::Prepare(db.Connection());
+    flushed = upsert && upsert->Store(ShortKeyId(u"NEW"), u"NEW", u"new", flushError) &&
+              upsert->Store(ShortKeyId(u"LATE"), u"LATE", u"mine", flushError) && upsert->Flush(flushError);
   });
   CADORecordset waiting;
   waiting.SetConnection(other.Connection());

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "text/Chars.h"
 #include "text/CodePage.h"
 #include "text/Utf.h"
@@ -18,6 +21,28 @@ TEST(Utf, RoundTripsChineseAndSurrogatePairs) {
     EXPECT_EQ(Utf16ToUtf8(ascii + u"\u0100z"), std::string(run, 'a') + "\xC4\x80z") << run;
     EXPECT_EQ(Utf16ToUtf8(ascii + u"\u00FFzz"), std::string(run, 'a') + "\xC3\xBFzz") << run;
     EXPECT_EQ(Utf16ToUtf8(ascii), std::string(run, 'a'));
+  }
+}
+
+TEST(Utf, CodePointsKeepSurrogatePairsWhole) {
+  struct Case {
+    std::u16string text;
+    std::vector<std::u16string> points;
+  };
+  const Case cases[] = {
+      {u"", {}},
+      {u"ab", {u"a", u"b"}},
+      {u"中😀文", {u"中", u"😀", u"文"}},
+      {u"😀😀", {u"😀", u"😀"}},
+      {std::u16string(1, char16_t(0xD83D)) + u"a", {std::u16string(1, char16_t(0xD83D)), u"a"}},  // a high one alone
+      {u"a" + std::u16string(1, char16_t(0xDE00)), {u"a", std::u16string(1, char16_t(0xDE00))}},  // a low one alone
+      {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, {std::u16string(1, char16_t(0xDE00)),
+                                                            std::u16string(1, char16_t(0xD83D))}},  // the wrong way round
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::u16string_view> points = kwo::text::CodePointUnits(c.text);
+    EXPECT_EQ(std::vector<std::u16string>(points.begin(), points.end()), c.points) << kwo::text::Utf16ToUtf8(c.text);
+    EXPECT_EQ(kwo::text::CodePointCount(c.text), c.points.size());
   }
 }
 
