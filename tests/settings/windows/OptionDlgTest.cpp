@@ -12,7 +12,7 @@
 #include <iterator>
 #include <string>
 
-#include "UnitWinSupport.h"
+#include "support/WindowScript.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
 
@@ -20,8 +20,8 @@ namespace kwo::settings {
 namespace {
 
 namespace fs = std::filesystem;
-using app::test::FindThreadDialog;
-using app::test::ModalScript;
+using test::FindThreadDialog;
+using test::ModalScript;
 
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -31,7 +31,7 @@ std::string ReadBytes(const fs::path& path) {
 class OptionDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!app::test::CanCreateWindows()) GTEST_SKIP() << app::test::kNoWindows;
+    if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
     folder_ = fs::temp_directory_path() / ("kwo-options-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -157,7 +157,7 @@ TEST_F(OptionDialog, IntervalThatIsNoNumberIsRefusedAndTheDialogStaysOpen) {
       {[&] {
          HWND box = FindThreadDialog(L"疾书精灵");
          if (box == nullptr) return false;
-         notice = app::test::DialogText(box);
+         notice = test::DialogText(box);
          PostMessageW(box, WM_COMMAND, IDOK, 0);
          return true;
        },
@@ -188,7 +188,7 @@ TEST_F(OptionDialog, HotKeyThatTypesOrThatWindowsKeepsIsRefusedWithTheReason) {
     steps.push_back([&, i] {
       HWND box = FindThreadDialog(L"疾书精灵");
       if (box == nullptr) return false;
-      notices.push_back(app::test::DialogText(box));
+      notices.push_back(test::DialogText(box));
       PostMessageW(box, WM_COMMAND, IDOK, 0);
       return true;
     });
@@ -226,7 +226,7 @@ TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
     std::vector<std::function<bool()>> steps{[&] {
       HWND box = FindThreadDialog(L"疾书精灵");
       if (box == nullptr) return false;
-      warning = app::test::DialogText(box);
+      warning = test::DialogText(box);
       PostMessageW(box, WM_COMMAND, answer, 0);
       return true;
     }};
@@ -284,7 +284,7 @@ TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {
 
 // A dialog of this thread other than `except`: the colour chooser, when it is open.
 HWND OtherThreadDialog(HWND except) {
-  for (HWND dialog : app::test::ThreadDialogs()) {
+  for (HWND dialog : test::ThreadDialogs()) {
     if (dialog != except) return dialog;
   }
   return nullptr;
