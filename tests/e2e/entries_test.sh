@@ -8,10 +8,10 @@
 # Run inside tests/support/pg_cluster.sh (KWO_PG_CONN set) the same cases run
 # on PostgreSQL through ODBC (the kwo.db lock aside), followed by a search, a
 # send, and the server stopped and started again under the running program.
-#   e2e_entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+#   entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
-source "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
 PG=${KWO_PG_CONN:+1}
 wh_init "e2e-entries${PG:+-pg}" 280
