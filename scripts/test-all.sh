@@ -77,7 +77,7 @@ release_all() {
   "$root/scripts/release.sh" >/dev/null || return 1
   [ "$sums" = "$(cat "$root/out/release/SHA256SUMS")" ] || { echo "release: a second run gave other files"; return 1; }
   local dir=$root/build/windows
-  cmake --build "$dir" --target wine_driver wine_receiver -j "$(nproc)" >&2 || return 1
+  cmake --build "$dir" --target wine_driver wine_receiver kwo_ids -j "$(nproc)" >&2 || return 1
   bash "$root/tests/e2e/release_test.sh" "$root/out/release" "$dir/tests/wine/wine_driver.exe" \
     "$dir/tests/wine/wine_receiver.exe" "$root/build/host/help/kwo_keynames"
 }
