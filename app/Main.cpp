@@ -1,5 +1,6 @@
-// Start-up: one copy per logon, common controls, the C runtime's Chinese
-// locale, then the main dialog runs modally for the life of the process.
+// The entry point: one copy per logon, common controls, the C runtime's
+// Chinese locale, start-up (app/Startup.h), then the main dialog runs modally
+// for the life of the process.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -10,14 +11,14 @@
 #include "app/InstanceGuard.h"
 #include "app/MainDlg.h"
 #include "app/MainLogic.h"
-#include "res/resource.h"
+#include "app/Startup.h"
 #include "text/Utf.h"
 #include "ui/TimedNotice.h"
 #include "ui/Window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   using namespace kwo;
-  const std::wstring title = ui::LoadStringResource(IDS_APP_TITLE);
+  const std::wstring title = ui::ProgramName();
   app::CInstanceGuard guard(text::ToWide(app::InstanceGuardName(text::FromWide(title))));
   if (!guard.IsFirstInstance()) {
     ui::ShowTimedNotice(L"疾书精灵已运行", 2000);
@@ -29,7 +30,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   setlocale(LC_ALL, "chs");
 
   try {
-    app::CMainDlg dialog;
+    app::CStartup started(app::EnterProgramFolder());
+    app::CMainDlg dialog(started);
     dialog.firstStartNotice = true;
     dialog.DoModal(nullptr);
   } catch (const app::StartupError& failure) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 
 #include "app/FirstStart.h"
@@ -18,8 +17,6 @@
 #include "settings/IniFile.h"
 #include "settings/OptionDlg.h"
 #include "settings/Options.h"
-#include "store/AdoErrors.h"
-#include "store/ConnectionString.h"
 #include "store/ShorthandTable.h"
 #include "text/Utf.h"
 #include "ui/TimedNotice.h"
@@ -55,13 +52,7 @@ constexpr unsigned kSearchNoticeTimeoutMs = 3000;
 // (a timer's message comes only after every key and character).
 constexpr UINT_PTR kSearchAgainTimerId = KWO_SEARCH_AGAIN_TIMER_ID;
 constexpr UINT kSearchAgainMs = USER_TIMER_MINIMUM;
-// A search waits this long at most for another program's lock on the database.
-constexpr int kSearchWaitMs = 200;
 constexpr unsigned kSendNoticeTimeoutMs = 5000;
-// The content index is filled after start-up, a part at each tick of an idle
-// queue; a part that fails (the database locked) is tried again a few times.
-// Command ids of the links must fit in the 16 bits of a menu item id.
-constexpr size_t kMostMenuLinks = 0x10000 - kFirstMenuLinkId;
 
 // Commands that run a window of their own modally over the dialog.
 bool OpensModalWindow(UINT command) {
@@ -98,18 +89,21 @@ BOOL CALLBACK FindModalWindow(HWND window, LPARAM lParam) {
 
 }  // namespace
 
-StartupError::StartupError(std::wstring text)
-    : std::runtime_error(text::Utf16ToUtf8(FromWide(text))), text_(std::move(text)) {}
-
-CMainDlg::CMainDlg(ShellNotifier* shell) : CDialog(IDD_KWO_DIALOG), notifyIcon(IDR_TRAY_MENU, shell) {
+CMainDlg::CMainDlg(CStartup& started, ShellNotifier* shell)
+    : CDialog(IDD_KWO_DIALOG),
+      paths(started.paths),
+      hotKey(started.settings.hotKey),
+      settingsNotice(started.settings.notice),
+      notifyIcon(IDR_TRAY_MENU, shell),
+      options(started.settings.options),
+      menuLinks(started.settings.menuLinks),
+      store(started.store),
+      iniWritten(started.settings.written),
+      storeCreated(started.storeCreated) {
   programIcon = ui::LoadIconResource(IDI_RUNNING);
   smallIcon = ui::LoadIconResource(IDI_RUNNING, GetSystemMetrics(SM_CXSMICON));
   stoppedIcon = ui::LoadIconResource(IDI_STOPPED, GetSystemMetrics(SM_CXSMICON));
-
-  // Relative names (kwo.ini, kwo.chm, the database file) are taken from the program's folder.
-  const std::wstring folder = ui::ProgramFolder();
-  if (!folder.empty()) SetCurrentDirectoryW(folder.c_str());
-  ReadSettings();
+  results.SetConnection(store.Connection());
 
   OnMessage(WM_HOTKEY, &CMainDlg::OnHotKey);
   OnMessage(WM_WINDOWPOSCHANGING, &CMainDlg::OnWindowPosChanging);
@@ -160,77 +154,12 @@ CMainDlg::CMainDlg(ShellNotifier* shell) : CDialog(IDD_KWO_DIALOG), notifyIcon(I
 
 CMainDlg::~CMainDlg() = default;
 
-std::wstring CMainDlg::IniPath() {
-  // The full path, so that messages name the file exactly.
-  return ui::ProgramFolder() + L"kwo.ini";
-}
-
-void CMainDlg::ReadSettings() {
-  std::u16string connectionString;
-  try {
-    settings::CIniFile ini;
-    ini.Load(std::filesystem::path(IniPath()));
-    connectionString = settings::ReadConnectionString(ini);
-    std::error_code unknown;
-    iniWritten = std::filesystem::last_write_time(std::filesystem::path(IniPath()), unknown);
-    options = settings::ReadOptions(ini);
-    timerOn = 0;
-    const keys::HotKeySetting setting = keys::ResolveHotKey(options.hotKey);
-    hotKey = setting.hotKey;
-    settingsNotice = ToWide(SettingsNotice(options.hotKey, setting.malformed, setting.refusal, options.pasteAboveUnread));
-    if (const settings::CIniSection* links = ini.FindSection(u"Menu")) {
-      for (const auto& key : links->Keys()) {
-        if (menuLinks.size() == kMostMenuLinks) break;
-        menuLinks.emplace_back(ToWide(key->Name()), ToWide(key->Value()));
-      }
-    }
-  } catch (const settings::IniError& failure) {
-    const std::wstring file = failure.File().wstring();
-    if (failure.Cause() == settings::kFolderReadOnlyCause) {
-      throw StartupError(L"疾书精灵所在的文件夹不能写入，里面也没有设置文件，疾书精灵不能启动。\n文件夹：" +
-                         failure.File().parent_path().wstring() +
-                         L"\n请把疾书精灵放到可以写入的文件夹（例如解压到本机磁盘），"
-                         L"或者把 kwo.ini 和 kwo.db 一起放进这个文件夹，疾书精灵会以只读方式使用它们。");
-    }
-    if (failure.Cause() == settings::kKeyOutsideSectionCause) {
-      throw StartupError(L"设置文件的格式不对，疾书精灵不能启动。\n文件：" + file +
-                         L"\n请用记事本打开它，删去第一个 [节名] 行之前的设置行；"
-                         L"或者把它改名，疾书精灵会新建一个设置文件。\n\n详细信息：" + ToWide(failure.Cause()));
-    }
-    throw StartupError(L"无法读取设置文件，疾书精灵不能启动。\n文件：" + file +
-                       L"\n请确认这个文件可以读写，并且没有被其他程序占用。\n\n详细信息：" + ToWide(failure.Cause()));
-  }
-  OpenStore(connectionString);
-}
-
-void CMainDlg::OpenStore(std::u16string connectionString) {
-  if (connectionString.empty()) connectionString = store::DefaultConnectionString();
-  storeCreated = StoreWillBeCreated(connectionString);
-  if (!store.Open(connectionString)) {
-    const std::wstring detail =
-        L"\n\n详细信息：" + ToWide(store::FailureDetail(store.LastFailure(), store.ErrorDescription()));
-    store::ConnectionSettings settings;
-    std::u16string ignored;
-    if (store.LastFailure() == store::DbFailure::Damaged &&
-        store::ParseConnectionString(connectionString, settings, ignored)) {
-      std::error_code failure;
-      std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(settings.dataSource), failure);
-      if (failure) file = std::filesystem::path(settings.dataSource);
-      throw StartupError(L"数据库文件已损坏或不是数据库文件，疾书精灵不能启动。\n文件：" + file.wstring() +
-                         L"\n请把这个文件改名（例如在名字后加上 .bak）后再启动疾书精灵，"
-                         L"它会新建一个空的数据库；改名后的文件请留作备份。" + detail);
-    }
-    throw StartupError(ToWide(StartFailureText(connectionString, store.ErrorDescription())));
-  }
-  results.SetConnection(store.Connection());
-}
-
 BOOL CMainDlg::OnInitDialog() {
   HWND dialog = Handle();
   keyEdit.Attach(Item(IDC_SHORTKEY));
   ui::CEditBox(Item(IDC_SHORTKEY)).LimitText(store::kMaxShortKeyLength);
   list.Attach(Item(IDC_LIST));
-  searchMode.Attach(dialog, &keyEdit, Item(IDC_LIST), Item(IDC_CONTENT), Item(IDC_SHORTKEY_LABEL));
+  searchMode.Attach(dialog, &keyEdit, &list, Item(IDC_CONTENT), Item(IDC_SHORTKEY_LABEL));
   keyEdit.SetKeyHandler([this](UINT key) { return OnShortKeyKey(key); });
 
   const std::wstring aboutText = ui::LoadStringResource(IDS_ABOUTBOX);
@@ -240,7 +169,7 @@ BOOL CMainDlg::OnInitDialog() {
   }
   SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon.get()));
   SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
-  const std::wstring title = ui::LoadStringResource(IDS_APP_TITLE);
+  const std::wstring title = ui::ProgramName();
   SetWindowTextW(dialog, title.c_str());
 
   // An elevated copy would not be told that the taskbar came back otherwise.
@@ -251,8 +180,8 @@ BOOL CMainDlg::OnInitDialog() {
   const bool iconShown = notifyIcon.SetIcon(smallIcon.get());
 
   AddMenuLinks();
-  list.InsertColumn(0, L"速记符", ui::ScaledToWindow(dialog, kKeyColumnWidth));
-  list.InsertColumn(1, L"内容", ui::ScaledToWindow(dialog, kContentColumnWidth));
+  list.View().InsertColumn(0, L"速记符", ui::ScaledToWindow(dialog, kKeyColumnWidth));
+  list.View().InsertColumn(1, L"内容", ui::ScaledToWindow(dialog, kContentColumnWidth));
   SearchEntries();
 
   // The content index is filled by a thread of its own, on a database file of
@@ -328,20 +257,25 @@ void CMainDlg::SearchEntries() {
   searchPending = false;
   ReopenChangedStore();
   const auto connection = store.Connection();
-  // Typing must not freeze while another program holds the database locked;
-  // the reads never meet the write lock of the content index filler's commit.
-  std::unique_lock<std::mutex> commitsHeld = indexFiller.HoldCommits();
-  const store::ScopedBusyTimeout shortWait(connection, kSearchWaitMs);
-  if (const auto searched = searchMode.Search(connection)) {
-    commitsHeld.unlock();
-    TrackStore(outages.Update(JudgeStore(searched->failed, searched->locked, store.ServerAway())));
-    return;
+  std::optional<ListOutcome> outcome;
+  bool byKey = false;
+  {
+    const SearchWait wait(connection, indexFiller);
+    outcome = searchMode.Search(connection);
+    if (!outcome) {
+      byKey = true;
+      outcome = SearchShortKey(connection);
+    }
   }
+  // After the list has repainted with its rows, before any notice.
+  if (byKey && TrackRefusal()) return;
+  TrackStore(outages.Update(JudgeStore(outcome->failed, outcome->locked, store.ServerAway())));
+}
+
+ListOutcome CMainDlg::SearchShortKey(const std::shared_ptr<store::DbConnection>& connection) {
   const std::u16string key = FromWide(ui::ItemText(Handle(), IDC_SHORTKEY));
   ui::SetItemText(Handle(), IDC_CONTENT, L"");
-  // The list repaints once, when the rows are in (before any notice below).
-  std::optional<ui::RedrawPause> pause(std::in_place, Item(IDC_LIST));
-  list.DeleteAllItems();
+  std::vector<store::FoundEntry> rows;
   bool found = key.empty() || store::OpenLookup(results, connection, store::ShortKeyId(key));
   if (found && !key.empty() && results.RecordCount() != 0) {
     std::u16string content;
@@ -351,24 +285,21 @@ void CMainDlg::SearchEntries() {
     const uint32_t count = results.RecordCount();
     // A row that cannot be read ends the listing; the rows before it stay.
     for (uint32_t i = 0; i < count && !results.AtEnd(); ++i) {
-      std::u16string shortKey, content;
-      if (!results.FieldText(store::kColumnKey, shortKey) || !results.FieldText(store::kColumnContent, content))
+      store::FoundEntry row;
+      if (!results.FieldText(store::kColumnKey, row.shortKey) || !results.FieldText(store::kColumnContent, row.content))
         break;
-      const int row = list.InsertItem(static_cast<int>(i), ToWide(shortKey));
-      if (row < 0) break;
-      list.SetItemText(row, 0, ToWide(shortKey));
-      list.SetItemText(row, 1, ToWide(content));
+      rows.push_back(std::move(row));
       results.MoveNext();
     }
     results.Close();
   } else {
     found = false;
   }
-  commitsHeld.unlock();
-  pause.reset();
-  if (TrackRefusal()) return;
-  const bool locked = !found && results.LastFailure() == store::DbFailure::Locked;
-  TrackStore(outages.Update(JudgeStore(!found, locked, store.ServerAway())));
+  list.Show(rows);
+  ListOutcome outcome;
+  outcome.failed = !found;
+  outcome.locked = !found && results.LastFailure() == store::DbFailure::Locked;
+  return outcome;
 }
 
 void CMainDlg::TrackStore(bool tell) {
@@ -405,7 +336,7 @@ bool CMainDlg::TrackRefusal() {
 INT_PTR CMainDlg::OnLoginRefused(WPARAM databaseMissing, LPARAM) {
   // Not a notice that closes itself: nothing logs in again until "重试".
   const std::wstring text = ToWide(LoginRefusedText(store.ConnectionString(), databaseMissing != 0));
-  const std::wstring title = ui::LoadStringResource(IDS_APP_TITLE);
+  const std::wstring title = ui::ProgramName();
   if (MessageBoxW(Handle(), text.c_str(), title.c_str(), MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND) ==
       IDRETRY) {
     OnRetryLogin();
@@ -425,18 +356,15 @@ void CMainDlg::OnRetryLogin() {
 void CMainDlg::ReopenChangedStore() {
   if (!store::IsRefusal(store.Refusal())) return;
   std::error_code unknown;
-  const auto written = std::filesystem::last_write_time(std::filesystem::path(IniPath()), unknown);
+  const auto written = std::filesystem::last_write_time(std::filesystem::path(paths.iniFile), unknown);
   if (unknown || written == iniWritten) return;
   iniWritten = written;
   std::u16string connectionString;
   try {
-    settings::CIniFile ini;
-    ini.Load(std::filesystem::path(IniPath()));
-    connectionString = settings::ReadConnectionString(ini);
+    connectionString = ReadConnectionStringOf(paths.iniFile);
   } catch (const settings::IniError&) {
     return;  // being written, or unreadable: the session stays as it is
   }
-  if (connectionString.empty()) connectionString = store::DefaultConnectionString();
   const std::u16string before = store.ConnectionString();
   if (connectionString == before) return;
   if (!store.Open(connectionString)) store.Open(before);
@@ -445,7 +373,7 @@ void CMainDlg::ReopenChangedStore() {
 
 void CMainDlg::RefreshTip() {
   // Running, the tip names the hotkey in force.
-  const std::wstring base = hotkeyOn ? ui::LoadStringResource(IDS_APP_TITLE) + L"（" + HotKeyText() + L"）"
+  const std::wstring base = hotkeyOn ? ui::ProgramName() + L"（" + HotKeyText() + L"）"
                                      : ui::LoadStringResource(IDS_TIP_STOPPED);
   notifyIcon.SetTip(ToWide(TrayTip(FromWide(base), outages.ServerAway())));
 }
@@ -595,7 +523,7 @@ void CMainDlg::OnAbout() { controls::ShowAboutBox(Handle()); }
 void CMainDlg::OnCheckVersion() { controls::ShowVersionNotice(Handle()); }
 
 void CMainDlg::OnHelpFile() {
-  const std::wstring file = ui::ProgramFolder() + L"kwo.chm";
+  const std::wstring& file = paths.helpFile;
   const bool missing = GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES;
   OpenOrTell(Handle(), file, L"帮助文件", missing ? L"请重新安装疾书精灵。" : L"");
 }
@@ -613,7 +541,7 @@ void CMainDlg::OnOptions() {
   dialog.timerOn = timerOn;
   dialog.hotKey = hotKey;
   dialog.applyHotKey = [this](const keys::HotKey& chosen) { return ChangeHotKey(chosen); };
-  dialog.iniPath = IniPath();
+  dialog.iniPath = paths.iniFile;
   if (dialog.DoModal(Handle()) != IDOK) return;
 
   options = dialog.options;
@@ -662,8 +590,8 @@ INT_PTR CMainDlg::OnHotKey(WPARAM, LPARAM) {
 
 INT_PTR CMainDlg::OnDpiChanged(WPARAM wParam, LPARAM) {
   // The dialog manager scales the dialog and its fonts; the list's columns are in pixels.
-  list.SetColumnWidth(0, MulDiv(kKeyColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
-  list.SetColumnWidth(1, MulDiv(kContentColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
+  list.View().SetColumnWidth(0, MulDiv(kKeyColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
+  list.View().SetColumnWidth(1, MulDiv(kContentColumnWidth, LOWORD(wParam), USER_DEFAULT_SCREEN_DPI));
   return FALSE;
 }
 

@@ -6,16 +6,18 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/MainLogic.h"
 #include "app/EntrySender.h"
+#include "app/ListFiller.h"
 #include "app/NotifyIcon.h"
 #include "app/SearchMode.h"
+#include "app/Startup.h"
 #include "controls/Edit37.h"
 #include "desktop/WinClipboardPlatform.h"
 #include "desktop/WinKeyPlatform.h"
@@ -30,22 +32,12 @@
 
 namespace kwo::app {
 
-// The program cannot start: the text says which file and why (what() has it in UTF-8).
-class StartupError : public std::runtime_error {
- public:
-  explicit StartupError(std::wstring text);
-  const std::wstring& Text() const { return text_; }
-
- private:
-  std::wstring text_;
-};
-
 class CMainDlg : public kwo::ui::CDialog {
  public:
-  // Makes the program's folder the current directory, reads kwo.ini and
-  // opens the store. Throws StartupError when either cannot be done. The
-  // notification icon goes to `shell`, the system's shell without one.
-  explicit CMainDlg(ShellNotifier* shell = nullptr);
+  // Runs on what start-up made: the settings as read, the open store (which
+  // must outlive the window) and the program's files. The notification icon
+  // goes to `shell`, the system's shell without one.
+  explicit CMainDlg(CStartup& started, ShellNotifier* shell = nullptr);
   ~CMainDlg() override;
 
   void SearchEntries();
@@ -63,9 +55,6 @@ class CMainDlg : public kwo::ui::CDialog {
   bool OnCommand(UINT id, UINT code, HWND control) override;
 
  private:
-  static std::wstring IniPath();
-  void ReadSettings();
-  void OpenStore(std::u16string connectionString);
   void AddMenuLinks();
   bool RegisterActivationHotkey();
   // Options OK: moves the activation hotkey to `chosen`; false when it is taken.
@@ -73,6 +62,9 @@ class CMainDlg : public kwo::ui::CDialog {
   // The hotkey in force as the user reads it, and where it is shown.
   std::wstring HotKeyText() const;
   void ShowHotKey();
+  // The short-key search: the content of the key into the content box, the
+  // keys beginning with it into the list.
+  ListOutcome SearchShortKey(const std::shared_ptr<kwo::store::DbConnection>& connection);
   void ClearShortKey();
   COLORREF BackgroundColour() const;
   // After `outages` took the store's state: tells the user when `tell`, and
@@ -83,7 +75,6 @@ class CMainDlg : public kwo::ui::CDialog {
   void OnRetryLogin();
   void ReopenChangedStore();
   void RefreshTip();
-  // A part of the content index, at a timer tick (the queue is empty then).
   // Brings the window of ours that runs modally to the front; false when none does.
   bool BringModalWindowToFront();
   void RememberTarget();
@@ -130,6 +121,7 @@ class CMainDlg : public kwo::ui::CDialog {
   INT_PTR OnFirstStart(WPARAM, LPARAM);
   INT_PTR OnDestroy(WPARAM, LPARAM);
 
+  const ProgramPaths paths;
   bool showAllowed = false;
   kwo::ui::OwnedIcon programIcon;
   kwo::ui::OwnedIcon smallIcon;    // 16 pixel image of the running icon
@@ -139,7 +131,7 @@ class CMainDlg : public kwo::ui::CDialog {
   kwo::keys::HotKey hotKey;            // [Options] HotKey; Win + Space when missing
   std::wstring settingsNotice;         // settings of kwo.ini not used as written, told once
   BOOL imeWasOpen = FALSE;
-  kwo::ui::CListView list;
+  CListFiller list;
   CNotifyIcon notifyIcon;
   // The desktop that entries are typed into, and the sender that works through it.
   kwo::desktop::WinKeyPlatform keyPlatform;
@@ -157,7 +149,7 @@ class CMainDlg : public kwo::ui::CDialog {
   int32_t timerOn = 0;             // timed sending, for this run only
   std::vector<std::pair<std::wstring, std::wstring>> menuLinks;  // (menu text, target)
   kwo::ui::ColourBrush backgroundBrush;
-  kwo::store::CADODataBase store;
+  kwo::store::CADODataBase& store;  // start-up's
   kwo::store::CADORecordset results;
   UINT taskbarCreatedMessage = 0;
   OutageWatch outages;

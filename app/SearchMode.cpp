@@ -38,7 +38,7 @@ bool IsFindKey(UINT key) { return key == VK_F3 || (key == 'F' && GetKeyState(VK_
 
 }  // namespace
 
-void CSearchMode::Attach(HWND dialog, controls::CEdit37* box, HWND list, HWND content, HWND label) {
+void CSearchMode::Attach(HWND dialog, controls::CEdit37* box, CListFiller* list, HWND content, HWND label) {
   dialog_ = dialog;
   box_ = box;
   list_ = list;
@@ -68,7 +68,7 @@ CSearchMode::KeyResult CSearchMode::OnBoxKey(UINT key) {
 }
 
 CSearchMode::ListResult CSearchMode::OnListNotify(const NMHDR& header) {
-  if (!active_ || header.hwndFrom != list_) return ListResult::Ignored;
+  if (!active_ || header.hwndFrom != list_->Handle()) return ListResult::Ignored;
   switch (header.code) {
     case LVN_ITEMCHANGED: {  // a click, or a key pressed in the list
       const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
@@ -101,7 +101,7 @@ void CSearchMode::Enter() {
   SendMessageW(box, EM_LIMITTEXT, kLongestSearchText, 0);
   SendMessageW(box, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"查找内容…"));
   SetWindowTextW(label_, L"查找");
-  ChangeStyle(list_, LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0);
+  ChangeStyle(list_->Handle(), LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0);
   SetInputMethodOpen(dialog_, true);
   InvalidateRect(box, nullptr, TRUE);
   if (GetWindowTextLengthW(box) == 0) ShowNothing();
@@ -110,7 +110,6 @@ void CSearchMode::Enter() {
 void CSearchMode::Leave() {
   active_ = false;
   found_.clear();
-  shown_.clear();
   chosen_ = -1;
   box_->SetFreeText(false);
   HWND box = box_->Handle();
@@ -118,12 +117,12 @@ void CSearchMode::Leave() {
   SendMessageW(box, EM_LIMITTEXT, store::kMaxShortKeyLength, 0);
   SendMessageW(box, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L""));
   SetWindowTextW(label_, L"速记符");
-  ChangeStyle(list_, 0, LVS_SHOWSELALWAYS | LVS_SINGLESEL);
+  ChangeStyle(list_->Handle(), 0, LVS_SHOWSELALWAYS | LVS_SINGLESEL);
   SetInputMethodOpen(dialog_, false);
   InvalidateRect(box, nullptr, TRUE);
 }
 
-std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection) {
+std::optional<ListOutcome> CSearchMode::Search(const std::shared_ptr<store::DbConnection>& connection) {
   if (!active_) return std::nullopt;
   const std::u16string text = text::FromWide(ui::WindowText(box_->Handle()));
   if (text.empty()) {
@@ -131,39 +130,17 @@ std::optional<CSearchMode::Searched> CSearchMode::Search(const std::shared_ptr<s
     return std::nullopt;
   }
   store::DbError error;  // a failed search lists nothing, like a failed short-key search
-  Searched searched;
-  searched.failed = !search_.Find(connection, text, found_, error);
-  searched.locked = searched.failed && error.failure == store::DbFailure::Locked;
+  ListOutcome outcome;
+  outcome.failed = !search_.Find(connection, text, found_, error);
+  outcome.locked = outcome.failed && error.failure == store::DbFailure::Locked;
   chosen_ = -1;
-  if (found_ != shown_ || SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(found_.size())) {
-    Show();
-  }
+  list_->ShowChanged(found_);
   if (found_.empty()) {
     SetWindowTextW(content_, L"");
   } else {
     Choose(0);
   }
-  return searched;
-}
-
-// Another letter often finds the same rows: the list is rebuilt, and
-// repainted once with every row in, only when they differ from the shown.
-void CSearchMode::Show() {
-  ui::RedrawPause pause(list_);
-  shown_ = found_;
-  SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-  for (size_t i = 0; i < found_.size(); ++i) {
-    const std::wstring key = text::ToWide(found_[i].shortKey), content = text::ToWide(found_[i].content);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(i);
-    item.pszText = const_cast<wchar_t*>(key.c_str());
-    const int row = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0) break;
-    item.iSubItem = 1;
-    item.pszText = const_cast<wchar_t*>(content.c_str());
-    SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-  }
+  return outcome;
 }
 
 bool CSearchMode::GiveWayToTyping() {
@@ -174,20 +151,14 @@ bool CSearchMode::GiveWayToTyping() {
 
 void CSearchMode::ShowNothing() {
   found_.clear();
-  shown_.clear();
   chosen_ = -1;
-  SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+  list_->Clear();
   SetWindowTextW(content_, L"");
 }
 
 void CSearchMode::Choose(int row) {
   chosen_ = row;
-  LVITEMW state{};
-  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-  state.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-  SendMessageW(list_, LVM_ENSUREVISIBLE, row, FALSE);
+  list_->Select(row);
   SetWindowTextW(content_, text::ToWide(found_[row].content).c_str());
 }
 

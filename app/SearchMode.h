@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/ListFiller.h"
 #include "controls/Edit37.h"
 #include "store/ContentSearch.h"
 #include "ui/Handles.h"
@@ -22,14 +23,9 @@ class CSearchMode {
   // What a key press in the box did.
   enum class KeyResult { Ignored, Entered, Left, Handled };
 
-  void Attach(HWND dialog, kwo::controls::CEdit37* box, HWND list, HWND content, HWND label);
+  // The list is the main window's, filled by the short-key search too.
+  void Attach(HWND dialog, kwo::controls::CEdit37* box, CListFiller* list, HWND content, HWND label);
   bool Active() const { return active_; }
-
-  // How a search went: whether the database failed, and whether for a lock.
-  struct Searched {
-    bool failed = false;
-    bool locked = false;
-  };
 
   // What a notification of the list asked for: a click chooses a row, a double-click sends it.
   enum class ListResult { Ignored, Chosen, Send };
@@ -40,7 +36,7 @@ class CSearchMode {
   // In search mode: searches for the box's text, fills the list and chooses
   // the best entry (nothing listed when the database failed). An empty box
   // ends the mode first: nothing, and the short-key search runs as usual.
-  std::optional<Searched> Search(const std::shared_ptr<kwo::store::DbConnection>& connection);
+  std::optional<ListOutcome> Search(const std::shared_ptr<kwo::store::DbConnection>& connection);
   // In search mode, when more typing waits in the thread's queue: the search
   // for the box's text now would be stale before it is shown, so the list
   // and the content box are emptied instead, and true returned; the caller
@@ -54,18 +50,16 @@ class CSearchMode {
   void Leave();
   void Choose(int row);
   void ShowNothing();
-  void Show();
 
   bool active_ = false;
   HWND dialog_ = nullptr;
   kwo::controls::CEdit37* box_ = nullptr;
-  HWND list_ = nullptr;
+  CListFiller* list_ = nullptr;
   HWND content_ = nullptr;
   HWND label_ = nullptr;
   int chosen_ = -1;
   kwo::store::ContentSearch search_;
   std::vector<kwo::store::FoundEntry> found_;
-  std::vector<kwo::store::FoundEntry> shown_;  // the rows the list holds
   kwo::ui::ColourBrush boxBrush_;
 };
 

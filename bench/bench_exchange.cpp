@@ -1,6 +1,6 @@
 // Import and export of 100,000 entries through kwo's exchange code, next to
 // the sqlite3 command-line tool loading and dumping the same entries into the
-// same table. Run: tests/entries/measure_exchange.sh (prints the ratios).
+// same table. Run: scripts/measure/exchange.sh (prints the ratios).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -167,7 +167,7 @@ void Sqlite3CliDump(benchmark::State& state) {
 }
 
 // The same on PostgreSQL through ODBC, next to psql's \copy, when
-// KWO_PG_CONN names a server (tests/store/measure_postgres.sh starts one).
+// KWO_PG_CONN names a server (scripts/measure/postgres.sh starts one).
 const char* PgConnection() { return std::getenv("KWO_PG_CONN"); }
 
 void PgFresh(kwo::store::CADODataBase& database) {

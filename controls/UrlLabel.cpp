@@ -242,7 +242,7 @@ void CUrlLabel::OnClicked() {
   if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
   MessageBeep(MB_ICONEXCLAMATION);
   const std::wstring text = L"无法打开链接。\n\n目标：" + address_ + L"\n原因：" + ErrorText(result);
-  MessageBoxW(Handle() ? GetParent(Handle()) : nullptr, text.c_str(), L"疾书精灵", MB_ICONEXCLAMATION | MB_OK);
+  MessageBoxW(Handle() ? GetParent(Handle()) : nullptr, text.c_str(), ui::ProgramName().c_str(), MB_ICONEXCLAMATION | MB_OK);
 }
 
 std::wstring CUrlLabel::HandlerCommandLine(const std::wstring& registered, const std::wstring& address) {

@@ -1,6 +1,9 @@
-// Resource and command identifiers of kwo. The numbers are fixed: other
-// programs' tests, the settings file and users' habits do not depend on them,
-// but the menus, dialogs and handlers all meet here.
+// Resource and command identifiers of kwo: the menus, dialogs and handlers
+// all meet here. The end-to-end scripts depend on the numbers too: the build
+// writes every #define below as a shell variable into BUILD/res/kwo_ids.sh
+// (cmake/ResourceIds.cmake), which they source; keep each one a plain number
+// on its own line. The installer (installer/kwo.nsi) sends IDC_EXIT to a
+// running copy and spells its number out: change both together.
 #pragma once
 
 // Dialogs

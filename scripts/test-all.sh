@@ -52,7 +52,7 @@ bench_all() {
     "$b" ${KWO_BENCH_ARGS:---benchmark_min_time=0.05} || ok=1
   done
   # The store against a private PostgreSQL server, next to psql's \copy.
-  bash "$root/tests/store/measure_postgres.sh" "$dir" || ok=1
+  bash "$root/scripts/measure/postgres.sh" "$dir" || ok=1
   return $ok
 }
 
@@ -77,7 +77,7 @@ release_all() {
   "$root/scripts/release.sh" >/dev/null || return 1
   [ "$sums" = "$(cat "$root/out/release/SHA256SUMS")" ] || { echo "release: a second run gave other files"; return 1; }
   local dir=$root/build/windows
-  cmake --build "$dir" --target wine_driver wine_receiver -j "$(nproc)" >&2 || return 1
+  cmake --build "$dir" --target wine_driver wine_receiver kwo_ids -j "$(nproc)" >&2 || return 1
   bash "$root/tests/e2e/release_test.sh" "$root/out/release" "$dir/tests/wine/wine_driver.exe" \
     "$dir/tests/wine/wine_receiver.exe" "$root/build/host/help/kwo_keynames"
 }
@@ -86,13 +86,13 @@ release_all() {
 measure_all() {
   local dir; dir=$("$root/scripts/build.sh" windows) || return 1
   local ok=0
-  bash "$root/tests/wine/bench_typing.sh" "$dir" || ok=1
-  bash "$root/scripts/measure-app.sh" "$dir" 5 "${KWO_MEASURE_EXPANSIONS:-300}" 200 "${KWO_MEASURE_PASTE:-2000}" || ok=1
+  bash "$root/scripts/measure/typing.sh" "$dir" || ok=1
+  bash "$root/scripts/measure/app.sh" "$dir" 5 "${KWO_MEASURE_EXPANSIONS:-300}" 200 "${KWO_MEASURE_PASTE:-2000}" || ok=1
   # Short versions; the full counts are run by hand (100 kills per kind, 10,000 expansions).
-  bash "$root/scripts/crash-trials.sh" "$dir" "${KWO_CRASH_KILLS:-3}" || ok=1
-  bash "$root/scripts/soak.sh" "$dir" "${KWO_SOAK_EXPANSIONS:-60}" "${KWO_SOAK_EVERY:-30}" || ok=1
+  bash "$root/scripts/measure/crash-trials.sh" "$dir" "${KWO_CRASH_KILLS:-3}" || ok=1
+  bash "$root/scripts/measure/soak.sh" "$dir" "${KWO_SOAK_EXPANSIONS:-60}" "${KWO_SOAK_EVERY:-30}" || ok=1
   # 500 expansions by hand.
-  bash "$root/scripts/paste-soak.sh" "$dir" "${KWO_PASTE_SOAK_EXPANSIONS:-9}" || ok=1
+  bash "$root/scripts/measure/paste-soak.sh" "$dir" "${KWO_PASTE_SOAK_EXPANSIONS:-9}" || ok=1
   return $ok
 }
 

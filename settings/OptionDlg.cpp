@@ -10,6 +10,7 @@
 #include "text/Utf.h"
 #include "ui/Controls.h"
 #include "ui/UnsavedChanges.h"
+#include "ui/Window.h"
 
 namespace kwo::settings {
 
@@ -88,14 +89,14 @@ bool COptionDlg::TakeHotKey() {
   const std::u16string refusal = chosen ? keys::HotKeyRefusal(*chosen) : std::u16string();
   if (!chosen) {
     const std::wstring message = L"无法识别热键“" + text + L"”。\n请在框中按下新的组合键，例如 Ctrl+Alt+K。";
-    MessageBoxW(dialog, message.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog, message.c_str(), ui::ProgramName().c_str(), MB_OK | MB_ICONWARNING);
   } else if (!refusal.empty()) {
     const std::wstring message = L"不能用这个热键：" + ToWide(refusal) + L"\n请在框中按下新的组合键。";
-    MessageBoxW(dialog, message.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog, message.c_str(), ui::ProgramName().c_str(), MB_OK | MB_ICONWARNING);
   } else if (*chosen != hotKey && applyHotKey && !applyHotKey(*chosen)) {
     const std::wstring message = L"热键 " + ToWide(keys::FormatHotKey(*chosen)) +
                                  L" 已被其他程序占用。\n仍然使用原来的热键 " + ToWide(keys::FormatHotKey(hotKey)) + L"。";
-    MessageBoxW(dialog, message.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog, message.c_str(), ui::ProgramName().c_str(), MB_OK | MB_ICONWARNING);
   } else {
     hotKey = *chosen;
     return true;
@@ -116,7 +117,7 @@ void COptionDlg::OnCancel() {
 bool COptionDlg::IntervalAccepted() {
   HWND dialog = Handle();
   if (ParseInterval(FromWide(ui::ItemText(dialog, IDC_INTERVAL)))) return true;
-  MessageBoxW(dialog, L"定时发送的间隔应是 0 到 1440 之间的整数（分钟）。", L"疾书精灵", MB_OK | MB_ICONWARNING);
+  MessageBoxW(dialog, L"定时发送的间隔应是 0 到 1440 之间的整数（分钟）。", ui::ProgramName().c_str(), MB_OK | MB_ICONWARNING);
   SetFocus(Item(IDC_INTERVAL));
   SendMessageW(Item(IDC_INTERVAL), EM_SETSEL, 0, -1);
   return false;
@@ -124,7 +125,7 @@ bool COptionDlg::IntervalAccepted() {
 
 bool COptionDlg::PasteAboveAccepted() {
   if (ParsePasteAbove(FromWide(ui::ItemText(Handle(), IDC_PASTE_ABOVE)))) return true;
-  MessageBoxW(Handle(), L"改用粘贴的字数应是 0 到 1000000 之间的整数（0 表示不用粘贴）。", L"疾书精灵",
+  MessageBoxW(Handle(), L"改用粘贴的字数应是 0 到 1000000 之间的整数（0 表示不用粘贴）。", ui::ProgramName().c_str(),
               MB_OK | MB_ICONWARNING);
   SetFocus(Item(IDC_PASTE_ABOVE));
   SendMessageW(Item(IDC_PASTE_ABOVE), EM_SETSEL, 0, -1);
@@ -152,7 +153,7 @@ bool COptionDlg::SequencesAccepted() {
   }
   if (warnings.empty()) return true;
   const std::wstring text = warnings + L"\n这些序列发送时不会按预期进行。仍然保存吗？";
-  if (MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES) return true;
+  if (MessageBoxW(dialog, text.c_str(), ui::ProgramName().c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES) return true;
   // Back to the first problem, selected, to be mended.
   SetFocus(Item(firstId));
   SendMessageW(Item(firstId), EM_SETSEL, firstPosition, firstPosition + firstLength);
@@ -172,14 +173,14 @@ void COptionDlg::OnOK() {
     // Another program has the file open: the dialog stays with what was
     // chosen, for OK once that program has let it go. Cancel keeps the old options.
     const std::wstring text = error + L"\n\n请关闭使用这个文件的程序后再点“确定”；点“取消”则不改设置。";
-    MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog, text.c_str(), ui::ProgramName().c_str(), MB_OK | MB_ICONWARNING);
     return;
   }
   timerOn = ui::IsItemChecked(dialog, IDC_TIMER_ON) ? 1 : 0;
   if (saveFailed) {
     // The options still hold for this run; the file keeps what it had.
     const std::wstring text = error + L"\n\n新的设置只在本次运行中有效。";
-    MessageBoxW(dialog, text.c_str(), L"疾书精灵", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog, text.c_str(), ui::ProgramName().c_str(), MB_OK | MB_ICONWARNING);
   }
   options = chosen;
   EndDialog(IDOK);

@@ -30,4 +30,11 @@ void CListView::SetItemText(int index, int subItem, std::wstring_view text) cons
   Send(LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
+void CListView::SetItemState(int index, UINT state, UINT mask) const {
+  LVITEMW item{};
+  item.state = state;
+  item.stateMask = mask;
+  Send(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
 }  // namespace kwo::ui

@@ -27,6 +27,10 @@ class CListView : public CWindowRef {
   // Inserts a row with the text of its first column; returns its index or -1.
   int InsertItem(int index, std::wstring_view text) const;
   void SetItemText(int index, int subItem, std::wstring_view text) const;
+  int ItemCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
+  // Sets the `mask` bits of a row's state (LVIS_*) to those of `state`; row -1 is every row.
+  void SetItemState(int index, UINT state, UINT mask) const;
+  void EnsureVisible(int index) const { Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE); }
 };
 
 class CUpDown : public CWindowRef {

@@ -1,5 +1,7 @@
 #include "ui/Window.h"
 
+#include "res/resource.h"
+
 namespace kwo::ui {
 
 std::wstring WindowText(HWND window) {
@@ -24,6 +26,8 @@ std::wstring LoadStringResource(UINT id) {
   if (length <= 0 || resource == nullptr) return {};
   return std::wstring(resource, static_cast<size_t>(length));
 }
+
+std::wstring ProgramName() { return LoadStringResource(IDS_APP_TITLE); }
 
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');

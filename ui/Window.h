@@ -11,6 +11,9 @@ std::wstring WindowText(HWND window);
 void SetWindowTextView(HWND window, std::wstring_view text);
 // A string resource of this program; empty when it is missing.
 std::wstring LoadStringResource(UINT id);
+// The program's name (its string resource IDS_APP_TITLE): the main window's
+// title and the caption of its message boxes.
+std::wstring ProgramName();
 // The folder of the running program, with its trailing backslash.
 std::wstring ProgramFolder();
 

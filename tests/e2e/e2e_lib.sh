@@ -1,16 +1,19 @@
 # Shared steps of the kwo.exe end-to-end tests; source it after setting
-# KWO_EXE, WH_DRIVER and RECEIVER. It sources the Wine harness itself.
+# KWO_EXE, WH_DRIVER and RECEIVER (or call e2e_tools). It sources the Wine
+# harness itself, and the ids of res/resource.h (IDC_SHORTKEY, ID_OPTIONS, ...:
+# tests/e2e/resource_ids.sh) that the scripts name controls and commands by.
 #
 #   e2e_tools BUILD              builds the programs of the measured runs in the
 #                                Windows build folder BUILD when needed; sets
 #                                KWO_EXE, WH_DRIVER, RECEIVER, TOOL and MINI
+#                                and loads the build's resource ids
 #   e2e_stage [INI_LINES...]     fresh folder $APP with kwo.exe, the entries
 #                                below in kwo.db and kwo.ini made of the lines
 #                                (UTF-8 here, written as code page 936, CR LF)
 #   e2e_write_ini LINES...       rewrites $APP/kwo.ini the same way
 #   e2e_start_kwo                starts $APP/kwo.exe, waits for its main window
 #                                (hidden), sets $KWO to its handle
-#   e2e_exit_kwo                 exit command 1009, waits until the process ended
+#   e2e_exit_kwo                 exit command IDC_EXIT, waits until the process ended
 #   e2e_start_receiver TITLE [X Y [OPTION...]]
 #                                starts receiver.exe, sets $RCV to its handle
 #   e2e_call_up                  receiver to the top, Win + Space, waits until
@@ -24,6 +27,8 @@
 #                                one result line per case, counted in $failures
 #   e2e_finish                   fails the script if any case failed
 source "$(dirname "${BASH_SOURCE[0]}")/../wine/harness.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/resource_ids.sh"
+if [ -n "${WH_DRIVER:-}" ]; then kwo_load_ids || exit 1; fi
 
 KWO_TITLE="疾书精灵"
 APP=
@@ -41,12 +46,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/short-key-id.sh"
 e2e_short_key_id() { short_key_id "$@"; }
 
 e2e_tools() {  # e2e_tools BUILD
-  cmake --build "$1" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini -j2 >&2 || return 1
+  cmake --build "$1" --target kwo wine_driver wine_receiver kwo_e2e_tool kwo_e2e_mini kwo_ids -j2 >&2 || return 1
   KWO_EXE="$1/app/kwo.exe"
   WH_DRIVER="$1/tests/wine/wine_driver.exe"
   RECEIVER="$1/tests/wine/wine_receiver.exe"
   TOOL="$1/tests/e2e/kwo_e2e_tool.exe"
   MINI="$1/tests/e2e/kwo_e2e_mini.exe"
+  kwo_load_ids
 }
 
 # Entries of every test. K has 44 longer keys beginning with it (45 in all).
@@ -99,10 +105,10 @@ e2e_start_kwo() {
   wh_wait_until 10 _e2e_list_filled || wh_fail "the main window's list was not filled"
   [ "$(wh_driver state "$KWO")" = hidden ] || wh_fail "the main window is not hidden after start"
 }
-_e2e_list_filled() { [ -n "$(wh_driver listview "$KWO" 1000 2>/dev/null)" ]; }
+_e2e_list_filled() { [ -n "$(wh_driver listview "$KWO" "$IDC_LIST" 2>/dev/null)" ]; }
 
 e2e_exit_kwo() {
-  wh_driver command "$KWO" 1009 >/dev/null
+  wh_driver command "$KWO" "$IDC_EXIT" >/dev/null
   wh_driver wait "$KWO" gone 10000 >/dev/null || wh_fail "the exit command did not close the main window"
   wh_wait_until 10 e2e_gone "$KWO_PID" || wh_fail "kwo.exe did not end after the exit command"
 }
@@ -118,13 +124,13 @@ e2e_call_up() {
   wh_driver hotkey
   wh_driver wait "$KWO" foreground 5000 >/dev/null || wh_fail "Win + Space did not bring the main window to the front"
   # Keys typed before the activation has put the focus into the box would go to the dialog itself.
-  wh_wait_until 5 e2e_focus_is 1001 || wh_fail "the short-key box did not get the focus"
+  wh_wait_until 5 e2e_focus_is "$IDC_SHORTKEY" || wh_fail "the short-key box did not get the focus"
 }
 e2e_focus_is() { wh_driver focus | grep -q "^focus hwnd:0x[0-9a-fA-F]* [^ ]* $1\$"; }
 
-# The options dialog "参数设置" (command 32802), in front; sets $DLG.
+# The options dialog "参数设置" (command ID_OPTIONS), in front; sets $DLG.
 e2e_open_options() {
-  wh_driver command "$KWO" 32802
+  wh_driver command "$KWO" "$ID_OPTIONS"
   DLG=$(wh_driver wait "参数设置" visible 10000) || wh_fail "the options dialog did not open"
   wh_driver activate "$DLG" >/dev/null || wh_fail "the options dialog cannot be brought to the front"
 }
@@ -155,7 +161,7 @@ e2e_focus_control() {  # e2e_focus_control ID
 e2e_expand() {  # e2e_expand KEY EXPECTED-RECEIVER-TEXT [TIMEOUT_MS]
   e2e_call_up
   wh_driver type "$1"
-  wh_driver wait-text "$KWO" 1001 "$(wh_file key.txt "$1")" 5000 >/dev/null || return 1
+  wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file key.txt "$1")" 5000 >/dev/null || return 1
   wh_driver keys RETURN
   wh_driver wait "$KWO" hidden 5000 >/dev/null || return 1
   wh_driver wait-text "$RCV" 100 "$(wh_file expected.txt "$2")" "${3:-10000}"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The program's life: the notification icon, running and stopped
-# (ToggleRunning, command 32786), a second start, and the exit command.
+# (ToggleRunning, command ID_TOGGLE_RUNNING), a second start, and the exit command.
 # The desktop has a taskbar here (WH_SHELL=1); the icon is observed as the
 # pixels of the notification area at the right end of the taskbar.
 #   lifecycle_test.sh KWO.exe DRIVER.exe RECEIVER.exe PROBE.exe
@@ -42,7 +42,7 @@ e2e_call_up
 check running_hotkey equals "$(wh_driver state "$KWO")" foreground
 
 # Running → Stopped: the window stays as it is, the icon changes, the hotkey is free.
-wh_driver command "$KWO" 32786
+wh_driver command "$KWO" "$ID_TOGGLE_RUNNING"
 check stopped_icon wh_wait_until 10 tray_differs stopped running
 check stopped_icon_not_empty not_same_tray stopped empty
 check stop_keeps_window equals "$(wh_driver state "$KWO")" foreground
@@ -60,13 +60,13 @@ wh_driver close "Hotkey Probe"
 wh_driver wait "class:KwoTestProbe" gone 10000 >/dev/null || wh_fail "the probe did not close"
 
 # Stopped → Running: the icon is the running one again and the hotkey works again.
-wh_driver command "$KWO" 32786
+wh_driver command "$KWO" "$ID_TOGGLE_RUNNING"
 check running_icon_back wh_wait_until 10 tray_becomes running-again running
 e2e_call_up
 check restarted_hotkey equals "$(wh_driver state "$KWO")" foreground
 # The switch to Running hides the window.
-wh_driver command "$KWO" 32786
-wh_driver command "$KWO" 32786
+wh_driver command "$KWO" "$ID_TOGGLE_RUNNING"
+wh_driver command "$KWO" "$ID_TOGGLE_RUNNING"
 check start_hides_window wh_driver wait "$KWO" hidden 5000
 e2e_call_up
 check hotkey_after_two_toggles equals "$(wh_driver state "$KWO")" foreground

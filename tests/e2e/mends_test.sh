@@ -87,11 +87,11 @@ check main_window_not_shown equals "$(wh_driver state "$KWO")" hidden
 wh_driver command "Hotkey Probe" 2
 wh_driver wait "Hotkey Probe" hidden 5000 >/dev/null
 wh_driver activate "$RCV" >/dev/null
-wh_driver command "$KWO" 32799
+wh_driver command "$KWO" "$ID_OPEN"
 check open_command_shows wh_driver wait "$KWO" visible 5000
 wh_driver activate "$KWO" >/dev/null
 wh_driver type A
-check opened_window_searches wh_driver wait-text "$KWO" 1002 "$(wh_file a.txt '您好，很高兴认识您！')" 5000
+check opened_window_searches wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file a.txt '您好，很高兴认识您！')" 5000
 wh_driver keys RETURN
 check opened_window_sends wh_driver wait-text "$RCV" 100 "$(wh_file a.txt '您好，很高兴认识您！')" 10000
 check reported_only_once equals "$(other_box "温馨提示")" ""
@@ -108,7 +108,7 @@ cp "$APP/kwo.ini" "$WH_DIR/before.ini"
 wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")" exclusive
 wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
 e2e_open_options
-e2e_focus_control 1029
+e2e_focus_control "$IDC_ENABLE_PRE"
 wh_driver keys SPACE
 wh_driver command "$DLG" 1
 check unwritable_ini_reported wh_wait_until 10 box_appears "疾书精灵"
@@ -118,7 +118,7 @@ wh_driver activate "$BOX" >/dev/null
 wh_driver keys RETURN
 wh_driver wait "$BOX" gone 5000 >/dev/null
 check held_ini_dialog_stays equals "$(wh_driver state "$DLG")" foreground
-check held_ini_choice_kept equals "$(wh_driver control-state "$DLG" 1029)" "visible enabled checked"
+check held_ini_choice_kept equals "$(wh_driver control-state "$DLG" "$IDC_ENABLE_PRE")" "visible enabled checked"
 check unwritable_file_unchanged cmp "$APP/kwo.ini" "$WH_DIR/before.ini"
 wh_driver close "E2E File Holder"
 wh_driver wait "E2E File Holder" gone 10000 >/dev/null
@@ -130,7 +130,7 @@ check new_options_apply e2e_expand A '【前】您好，很高兴认识您！'
 wh_start holder "$TOOL" hold "$(wh_winpath "$APP/kwo.ini")" exclusive
 wh_driver wait "E2E File Holder" exists 20000 >/dev/null || wh_fail "the file holder did not start"
 e2e_open_options
-wh_driver set-text "$DLG" 1042 'Ctrl+Alt+J'
+wh_driver set-text "$DLG" "$IDC_HOTKEY" 'Ctrl+Alt+J'
 wh_driver command "$DLG" 1
 check held_ini_new_hotkey_reported wh_wait_until 10 box_appears "疾书精灵"
 wh_driver close "$BOX"
@@ -150,7 +150,7 @@ e2e_ini 0 0 '' '' 50036369 'X'
 e2e_start_kwo
 wh_driver set-text "$RCV" 100 "" >/dev/null
 e2e_open_options
-e2e_focus_control 1031
+e2e_focus_control "$IDC_TIMER_ON"
 wh_driver keys SPACE
 wh_driver command "$DLG" 1
 wh_driver wait "参数设置" gone 5000 >/dev/null
@@ -166,10 +166,10 @@ e2e_ini 0 0 '' ''
 e2e_start_kwo
 fronted_by() {  # fronted_by TITLE-OR-WINDOW HOW: after HOW (hotkey or open), that window is in front
   wh_driver activate "$RCV" >/dev/null
-  if [ "$2" = hotkey ]; then wh_driver hotkey; else wh_driver command "$KWO" 32799; fi
+  if [ "$2" = hotkey ]; then wh_driver hotkey; else wh_driver command "$KWO" "$ID_OPEN"; fi
   wh_driver wait "$1" foreground 5000 >/dev/null && equals "$(wh_driver state "$KWO")" hidden
 }
-for modal in "1003 编辑速记" "32802 参数设置" "32795 关于 疾书精灵"; do
+for modal in "$IDC_ADD 编辑速记" "$ID_OPTIONS 参数设置" "$ID_APP_ABOUT 关于 疾书精灵"; do
   read -r id title <<<"$modal"
   wh_driver command "$KWO" "$id"
   MODAL=$(wh_driver wait "$title" visible 10000) || wh_fail "window $title did not open"
@@ -180,7 +180,7 @@ for modal in "1003 编辑速记" "32802 参数设置" "32795 关于 疾书精灵
 done
 # A message box over the options dialog: an interval out of range is refused, the dialog stays open.
 e2e_open_options
-wh_driver set-text "$DLG" 1032 1441
+wh_driver set-text "$DLG" "$IDC_INTERVAL" 1441
 wh_driver command "$DLG" 1
 check interval_out_of_range_refused wh_wait_until 10 box_appears "疾书精灵"
 check interval_notice_says_range contains "$(box_text)" "0 到 1440"
@@ -189,7 +189,7 @@ wh_driver activate "$BOX" >/dev/null
 wh_driver keys RETURN
 wh_driver wait "$BOX" gone 5000 >/dev/null
 check refused_interval_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
-wh_driver set-text "$DLG" 1032 120
+wh_driver set-text "$DLG" "$IDC_INTERVAL" 120
 wh_driver command "$DLG" 1
 check interval_120_accepted wh_driver wait "$DLG" gone 5000
 check interval_120_written grep -qa $'^Interval=120\r$' "$APP/kwo.ini"
@@ -209,11 +209,11 @@ lock_db() {
   wh_driver wait "E2E Db Locker" exists 20000 >/dev/null || wh_fail "the database locker did not start"
 }
 unlock_db() { wh_driver close "E2E Db Locker"; wh_driver wait "E2E Db Locker" gone 10000 >/dev/null; }
-list_rows() { wh_driver listview "$KWO" 1000 | grep -c .; }
+list_rows() { wh_driver listview "$KWO" "$IDC_LIST" | grep -c .; }
 typed_in() {  # typed_in KEYS: types into the short-key box, waits until it shows them; prints the time taken
   local start=$(date +%s%N)
   wh_driver type "$1"
-  wh_driver wait-text "$KWO" 1001 "$(wh_file key.txt "$2")" 20000 >/dev/null
+  wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file key.txt "$2")" 20000 >/dev/null
   echo "     (keystroke '$1' with kwo.db locked: $(( ($(date +%s%N) - start) / 1000000 )) ms until the box showed it)"
 }
 lock_db
@@ -222,21 +222,21 @@ typed_in A A
 check locked_search_reported wh_wait_until 10 box_appears "温馨提示"
 check locked_notice_says_why contains "$(box_text)" "占用"
 # The notice comes up while the user types: it leaves the keyboard where it was.
-check locked_notice_keeps_focus e2e_focus_is 1001
+check locked_notice_keeps_focus e2e_focus_is "$IDC_SHORTKEY"
 typed_in DD ADD
-check locked_notice_drops_no_key equals "$(wh_driver text "$KWO" 1001)" ADD
+check locked_notice_drops_no_key equals "$(wh_driver text "$KWO" "$IDC_SHORTKEY")" ADD
 wh_driver wait "$BOX" gone 15000 >/dev/null
 wh_driver activate "$KWO" >/dev/null
 wh_driver keys BACK BACK
 typed_in B AB
-check locked_list_shows_nothing equals "$(wh_driver listview "$KWO" 1000)" ""
-check locked_content_empty equals "$(wh_driver text "$KWO" 1002)" ""
+check locked_list_shows_nothing equals "$(wh_driver listview "$KWO" "$IDC_LIST")" ""
+check locked_content_empty equals "$(wh_driver text "$KWO" "$IDC_CONTENT")" ""
 fails locked_reported_once_per_outage wh_wait_until 3 box_appears "温馨提示"
 wh_driver close "E2E Db Locker"
 wh_driver wait "E2E Db Locker" gone 10000 >/dev/null
 wh_driver activate "$KWO" >/dev/null
 wh_driver keys BACK
-check unlocked_search_finds wh_driver wait-text "$KWO" 1002 "$(wh_file a.txt '您好，很高兴认识您！')" 5000
+check unlocked_search_finds wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file a.txt '您好，很高兴认识您！')" 5000
 lock_db
 wh_driver activate "$KWO" >/dev/null
 wh_driver type B
@@ -252,8 +252,8 @@ check expands_after_outage_notice e2e_expand A '您好，很高兴认识您！'
 # one notice says why. Two keystrokes show in the box within a few seconds, far from the
 # five-second wait of other reads.
 e2e_call_up
-wh_driver set-text "$KWO" 1001 "" >/dev/null
-check unlocked_again_lists wh_driver wait-text "$KWO" 1002 "$(wh_file none.txt '')" 5000
+wh_driver set-text "$KWO" "$IDC_SHORTKEY" "" >/dev/null
+check unlocked_again_lists wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file none.txt '')" 5000
 lock_db
 wh_driver activate "$KWO" >/dev/null
 wh_driver keys CTRL+F
@@ -264,14 +264,14 @@ wh_driver wait "$BOX" gone 15000 >/dev/null
 wh_driver activate "$KWO" >/dev/null
 start=$(date +%s%N)
 wh_driver type bc
-check locked_search_mode_keys_short wh_driver wait-text "$KWO" 1001 "$(wh_file abc.txt abc)" 3000
+check locked_search_mode_keys_short wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file abc.txt abc)" 3000
 echo "     (keystrokes 'bc' in search mode with kwo.db locked: $(( ($(date +%s%N) - start) / 1000000 )) ms until the box showed them)"
-check locked_search_mode_lists_nothing equals "$(wh_driver listview "$KWO" 1000)" ""
+check locked_search_mode_lists_nothing equals "$(wh_driver listview "$KWO" "$IDC_LIST")" ""
 fails locked_search_mode_reported_once wh_wait_until 3 box_appears "温馨提示"
 unlock_db
 wh_driver activate "$KWO" >/dev/null
 wh_driver keys BACK BACK
-check unlocked_search_mode_finds wh_driver wait-text "$KWO" 1002 "$(wh_file a2.txt '您好，很高兴认识您！')" 5000
+check unlocked_search_mode_finds wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file a2.txt '您好，很高兴认识您！')" 5000
 e2e_exit_kwo
 
 # Writes the database refuses: the edit dialog says why in a notice and keeps what was typed; an
@@ -279,22 +279,22 @@ e2e_exit_kwo
 rows_of() { sqlite3 "$1" "select group_concat(shortkey || '=' || content, ';') from kwo"; }
 content_of() { sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='$1'"; }
 open_edit() {  # open_edit KEY [CONTENT]: the edit dialog with KEY looked up and CONTENT put over
-  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver command "$KWO" "$IDC_ADD" >/dev/null
   EDLG=$(wh_driver wait "编辑速记" visible 10000) || wh_fail "the edit dialog did not open"
-  wh_driver set-text "$EDLG" 1001 "$1" >/dev/null
-  [ -z "${2:-}" ] || wh_driver set-text "$EDLG" 1002 "$2" >/dev/null
+  wh_driver set-text "$EDLG" "$IDC_SHORTKEY" "$1" >/dev/null
+  [ -z "${2:-}" ] || wh_driver set-text "$EDLG" "$IDC_CONTENT" "$2" >/dev/null
 }
 box_says() {  # box_says TITLE TEXT...: a box TITLE appears, its text holding every TEXT
   wh_wait_until 60 box_appears "$1" || return 1
   local text part; text=$(box_text); shift
   for part; do contains "$text" "$part" || return 1; done
 }
-refused() {  # refused NAME BUTTON TEXT: BUTTON (1 OK, 1012 delete) gives a notice with TEXT; all stays
-  local content; content=$(wh_driver text "$EDLG" 1002)
+refused() {  # refused NAME BUTTON TEXT: BUTTON (1 OK, $IDC_DELETE delete) gives a notice with TEXT; all stays
+  local content; content=$(wh_driver text "$EDLG" "$IDC_CONTENT")
   wh_driver command "$EDLG" "$2"
   check "$1_says_why" box_says "温馨提示" "$3" "仍在"
   wh_driver wait "$BOX" gone 15000 >/dev/null
-  check "$1_content_kept" equals "$(wh_driver text "$EDLG" 1002)" "$content"
+  check "$1_content_kept" equals "$(wh_driver text "$EDLG" "$IDC_CONTENT")" "$content"
 }
 pressed_again() {  # pressed_again BUTTON KEY CONTENT: the dialog closes, KEY holds CONTENT
   wh_driver command "$EDLG" "$1"
@@ -302,7 +302,7 @@ pressed_again() {  # pressed_again BUTTON KEY CONTENT: the dialog closes, KEY ho
 }
 printf '#NEWIMP:\r\nx\r\n' >"$WH_DIR/small.txt"
 refused_import() {  # refused_import NAME FILE TEXT: "出错啦" says nothing was imported, and TEXT
-  wh_driver command "$KWO" 32783 >/dev/null
+  wh_driver command "$KWO" "$ID_IMPORT" >/dev/null
   local dialog; dialog=$(wh_driver wait "class:#32770|打开" visible 10000) || wh_fail "no Open dialog"
   wh_driver activate "$dialog" >/dev/null
   wh_driver type "$(wh_winpath "$2")"
@@ -322,9 +322,9 @@ unlock_db
 check unlocked_save_stored pressed_again 1 AB '锁住时输入的'
 open_edit AB
 lock_db
-refused locked_delete 1012 "占用"
+refused locked_delete "$IDC_DELETE" "占用"
 unlock_db
-check unlocked_delete_done pressed_again 1012 AB ''
+check unlocked_delete_done pressed_again "$IDC_DELETE" AB ''
 # kwo.db renamed while the program runs: a save or import would go into a file nobody opens again.
 # Refused; once the file has its name back, the same OK saves into it.
 open_edit MV '改名时输入的'
@@ -378,7 +378,7 @@ if mount -t tmpfs -o "size=$(( $(stat -c %s "$APP/kwo.exe") / 1024 + 2048 ))k" t
   e2e_start_kwo
   refused_import full_import "$WH_DIR/big.txt" "磁盘已满"
   fill 2
-  wh_driver command "$KWO" 32784 >/dev/null
+  wh_driver command "$KWO" "$ID_EXPORT" >/dev/null
   SAVE=$(wh_driver wait "class:#32770|导出" visible 10000) || wh_fail "the export dialog did not open"
   wh_driver activate "$SAVE" >/dev/null
   wh_driver keys CTRL+A
@@ -403,7 +403,7 @@ chmod a-w "$APP/kwo.ini"
 cp "$APP/kwo.ini" "$WH_DIR/before.ini"
 e2e_start_kwo
 e2e_open_options
-e2e_focus_control 1029
+e2e_focus_control "$IDC_ENABLE_PRE"
 wh_driver keys SPACE
 wh_driver command "$DLG" 1
 check readonly_ini_reported wh_wait_until 10 box_appears "疾书精灵"
@@ -447,7 +447,7 @@ wh_driver click "$BOX" 1
 wh_driver wait "$BOX" gone 5000 >/dev/null
 wh_driver set-text "$RCV" 100 "" >/dev/null
 check expands_after_notice_closed_by_button e2e_expand K '内容K'
-wh_driver command "$KWO" 33772
+wh_driver command "$KWO" "$ID_MENU_LINK_FIRST"
 check link_failure_reported wh_wait_until 10 box_appears "疾书精灵"
 text=$(box_text)
 echo "     (${text//$'\n'/ })"
@@ -455,12 +455,12 @@ check link_failure_names_link contains "$text" "不存在的链接"
 check link_failure_names_target contains "$text" "no-such-file.txt"
 check link_failure_says_why contains "$text" "原因："
 close_box
-wh_driver command "$KWO" 32797
+wh_driver command "$KWO" "$ID_HELP_FILE"
 check help_file_failure_reported wh_wait_until 10 box_appears "疾书精灵"
 check help_file_failure_names_file contains "$(box_text)" "kwo.chm"
 close_box
 # "检查新版本" once did nothing at all: it names the version and says that nothing is looked up.
-wh_driver command "$KWO" 32807
+wh_driver command "$KWO" "$ID_CHECK_VERSION"
 check check_version_answers wh_wait_until 10 box_appears "检查新版本"
 check check_version_names_version contains "$(box_text)" "版本 $(tr -d '\r\n' <"$(dirname "${BASH_SOURCE[0]}")/../../VERSION")"
 check check_version_says_no_network contains "$(box_text)" "不会联网"

@@ -1,5 +1,5 @@
 // The smallest programs that do what kwo.exe does at the two measured points,
-// the yardsticks of the measured run (scripts/measure-app.sh).
+// the yardsticks of the measured run (scripts/measure/app.sh).
 //
 //   mini_app.exe
 //       a hidden window that registers Win + Space at once and waits for messages

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The options dialog "参数设置" (command 32802): OK writes kwo.ini in its
+# The options dialog "参数设置" (command ID_OPTIONS): OK writes kwo.ini in its
 # normalised form (code page 936, CR LF, keys in their order) and the new
 # options apply at once; Cancel changes nothing. Timed sending: a tick of
 # the timer (WM_TIMER with the timer's id 2, sent to the main window) types
@@ -51,10 +51,10 @@ only_then_mark() {  # only_then_mark EXPECTED-BEFORE-MARK
 
 # OK without changes: the same options, written in the normalised form.
 e2e_open_options
-check dialog_shows_prestr equals "$(wh_driver text "$DLG" 1038)" '【前】'
-check dialog_shows_afterstr equals "$(wh_driver text "$DLG" 1008)" '——后缀'
-check dialog_shows_timerstr equals "$(wh_driver text "$DLG" 1039)" '定时{ENTER}'
-check dialog_shows_interval equals "$(wh_driver text "$DLG" 1032)" 0
+check dialog_shows_prestr equals "$(wh_driver text "$DLG" "$IDC_PRE_STR")" '【前】'
+check dialog_shows_afterstr equals "$(wh_driver text "$DLG" "$IDC_AFTER_STR")" '——后缀'
+check dialog_shows_timerstr equals "$(wh_driver text "$DLG" "$IDC_TIMER_STR")" '定时{ENTER}'
+check dialog_shows_interval equals "$(wh_driver text "$DLG" "$IDC_INTERVAL")" 0
 wh_driver command "$DLG" 1
 check ok_closes closed_options
 expected_ini normalised '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=0' \
@@ -64,8 +64,8 @@ check ok_writes_normalised_form ini_is normalised
 
 # A checkbox and an edit changed, then Enter (the OK button is the default).
 e2e_open_options
-toggle_checkbox 1029
-wh_driver set-text "$DLG" 1038 '前缀：'
+toggle_checkbox "$IDC_ENABLE_PRE"
+wh_driver set-text "$DLG" "$IDC_PRE_STR" '前缀：'
 wh_driver keys RETURN
 check ok_by_enter_closes closed_options
 expected_ini changed '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
@@ -77,8 +77,8 @@ check new_prefix_applies e2e_expand A '前缀：您好，很高兴认识您！�
 
 # Cancel after changes: neither the file nor the options change.
 e2e_open_options
-toggle_checkbox 1030
-wh_driver set-text "$DLG" 1008 '不要这个'
+toggle_checkbox "$IDC_ENABLE_AFTER"
+wh_driver set-text "$DLG" "$IDC_AFTER_STR" '不要这个'
 wh_driver keys ESCAPE
 check cancel_closes closed_options
 check cancel_leaves_file ini_is changed
@@ -93,8 +93,8 @@ check tick_while_off_types_nothing only_then_mark ''
 
 # On, every 1 minute. timerOn itself is not stored.
 e2e_open_options
-toggle_checkbox 1031
-wh_driver set-text "$DLG" 1032 1
+toggle_checkbox "$IDC_TIMER_ON"
+wh_driver set-text "$DLG" "$IDC_INTERVAL" 1
 wh_driver command "$DLG" 1
 check timer_ok_closes closed_options
 expected_ini timer '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
@@ -125,7 +125,7 @@ check tick_after_release_types_once only_then_mark '定时\r\n'
 empty_receiver
 e2e_call_up
 tick
-check tick_while_shown_keeps_box equals "$(wh_driver text "$KWO" 1001)" ''
+check tick_while_shown_keeps_box equals "$(wh_driver text "$KWO" "$IDC_SHORTKEY")" ''
 check tick_while_shown_keeps_window equals "$(wh_driver state "$KWO")" foreground
 wh_driver keys ESCAPE
 wh_driver wait "$KWO" hidden 5000 >/dev/null
@@ -138,7 +138,7 @@ check next_tick_types receiver_is '定时\r\n'
 
 # Off again: ticks type nothing.
 e2e_open_options
-toggle_checkbox 1031
+toggle_checkbox "$IDC_TIMER_ON"
 wh_driver command "$DLG" 1
 check timer_off_closes closed_options
 empty_receiver
@@ -147,13 +147,13 @@ tick
 check tick_after_off_types_nothing only_then_mark ''
 
 # The interval's Up key counts up, and stops at a day (1440 minutes).
-interval_is() { wh_driver wait-text "$DLG" 1032 "$(wh_file interval.txt "$1")" 5000; }
+interval_is() { wh_driver wait-text "$DLG" "$IDC_INTERVAL" "$(wh_file interval.txt "$1")" 5000; }
 e2e_open_options
-e2e_focus_control 1032
-wh_driver set-text "$DLG" 1032 5
+e2e_focus_control "$IDC_INTERVAL"
+wh_driver set-text "$DLG" "$IDC_INTERVAL" 5
 wh_driver keys UP
 check interval_up_counts_up interval_is 6
-wh_driver set-text "$DLG" 1032 1440
+wh_driver set-text "$DLG" "$IDC_INTERVAL" 1440
 wh_driver keys UP
 check interval_up_stops_at_a_day interval_is 1440
 wh_driver keys ESCAPE
@@ -186,10 +186,10 @@ closed_with_hotkey() {  # closed_with_hotkey CASE VALUE CHORD
   hide_kwo
 }
 e2e_open_options
-check dialog_shows_default_hotkey equals "$(wh_driver text "$DLG" 1042)" 'Win+Space'
-e2e_focus_control 1042
+check dialog_shows_default_hotkey equals "$(wh_driver text "$DLG" "$IDC_HOTKEY")" 'Win+Space'
+e2e_focus_control "$IDC_HOTKEY"
 wh_driver keys CTRL+ALT+K
-check box_records_combination equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
+check box_records_combination equals "$(wh_driver text "$DLG" "$IDC_HOTKEY")" 'Ctrl+Alt+K'
 wh_driver command "$DLG" 1
 closed_with_hotkey hotkey_ok 'Ctrl+Alt+K' CTRL+ALT+K  # written normalised
 # Win + Space is free again: another program takes it.
@@ -200,14 +200,14 @@ wh_driver hotkey
 check old_hotkey_released wh_driver wait "Hotkey Probe" foreground 5000
 # ... so choosing it now is refused, and the hotkey in force stays.
 e2e_open_options
-wh_driver set-text "$DLG" 1042 'win + space'
+wh_driver set-text "$DLG" "$IDC_HOTKEY" 'win + space'
 wh_driver command "$DLG" 1
 check taken_hotkey_told wh_wait_until 10 box_appears "疾书精灵"
 check taken_hotkey_named contains "$(wh_driver text "$BOX" 65535)" 'Win+Space 已被其他程序占用'
 wh_driver activate "$BOX" >/dev/null
 wh_driver keys RETURN
 check taken_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
-check taken_box_shows_old equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
+check taken_box_shows_old equals "$(wh_driver text "$DLG" "$IDC_HOTKEY")" 'Ctrl+Alt+K'
 wh_driver keys ESCAPE
 closed_with_hotkey taken_cancel 'Ctrl+Alt+K' CTRL+ALT+K  # the file and the hotkey in force stay
 wh_driver close "Hotkey Probe"
@@ -215,22 +215,22 @@ wh_driver wait "class:KwoTestProbe" gone 10000 >/dev/null || wh_fail "the probe 
 # A key that types is refused with the reason; Enter in the box records nothing and closes the
 # dialog only with an acceptable combination in the box.
 e2e_open_options
-e2e_focus_control 1042
+e2e_focus_control "$IDC_HOTKEY"
 wh_driver keys SPACE
-check box_shows_space equals "$(wh_driver text "$DLG" 1042)" 'Space'
+check box_shows_space equals "$(wh_driver text "$DLG" "$IDC_HOTKEY")" 'Space'
 wh_driver keys RETURN
 told space_refused "疾书精灵" 'Space 是打字时要用的键'
 check space_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
-check space_box_shows_old equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
-e2e_focus_control 1042
+check space_box_shows_old equals "$(wh_driver text "$DLG" "$IDC_HOTKEY")" 'Ctrl+Alt+K'
+e2e_focus_control "$IDC_HOTKEY"
 wh_driver keys CTRL+RETURN
-check enter_not_recorded equals "$(wh_driver text "$DLG" 1042)" 'Ctrl+Alt+K'
+check enter_not_recorded equals "$(wh_driver text "$DLG" "$IDC_HOTKEY")" 'Ctrl+Alt+K'
 check ctrl_enter_keeps_dialog equals "$(wh_driver state "$DLG")" foreground
 wh_driver keys ALT+F4
 wh_driver command "$DLG" 1
 told alt_f4_refused "疾书精灵" 'Alt+F4 用来关闭前台的窗口'
 wh_driver activate "$DLG" >/dev/null
-e2e_focus_control 1042
+e2e_focus_control "$IDC_HOTKEY"
 wh_driver keys RETURN
 closed_with_hotkey enter_closes_with_acceptable 'Ctrl+Alt+K' CTRL+ALT+K
 

@@ -14,6 +14,8 @@ release=${1:?release folder} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.e
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../wine/harness.sh"
 source "$here/../wine/checks.sh"
+source "$here/resource_ids.sh"
+kwo_load_ids || exit 1
 setup=$(ls "$release"/kwo-*-setup.exe) && zip=$(ls "$release"/kwo-*-portable.zip) || { echo "no release in $release" >&2; exit 1; }
 version=$(head -n1 "$here/../../VERSION")
 title=疾书精灵
@@ -110,7 +112,7 @@ finished() { wh_driver text "$wizard" 1 | grep -q 完成; }
 finish_wizard() {  # presses 完成; the kwo the finish page starts ("运行疾书精灵") is ended
   wizard_next
   wh_driver wait "$wizard" gone 10000 >/dev/null || wh_fail "the wizard did not end"
-  wh_driver wait "class:#32770|$title" exists 20000 >/dev/null && wh_driver command "class:#32770|$title" 1009 >/dev/null
+  wh_driver wait "class:#32770|$title" exists 20000 >/dev/null && wh_driver command "class:#32770|$title" "$IDC_EXIT" >/dev/null
   wh_driver wait "class:#32770|$title" gone 10000 >/dev/null || wh_fail "kwo started by the wizard did not end"
 }
 wh_wait_until 20 box || wh_fail "no failure message"
@@ -137,7 +139,7 @@ check first_start_creates_db test -f "$dir/kwo.db"
 check first_start_creates_ini test -f "$dir/kwo.ini"
 wh_driver command "$notice" 1 >/dev/null
 wh_driver wait "$notice" gone >/dev/null || wh_fail "the notice did not close"
-wh_driver command "class:#32770|$title" 2 >/dev/null
+wh_driver command "class:#32770|$title" 2 >/dev/null  # IDCANCEL
 wh_driver wait "class:#32770|$title" hidden >/dev/null || wh_fail "the main window did not hide"
 wh_start receiver "$RECEIVER" "Release Editor" 40 40
 wh_driver wait "Release Editor" visible 20000 >/dev/null || wh_fail "no receiver"
@@ -148,7 +150,7 @@ wh_driver keys F1
 check f1_opens_help wh_driver wait "$title 帮助" visible 20000
 wh_driver close "$title 帮助"
 wh_driver wait "$title 帮助" gone >/dev/null || wh_fail "the help viewer did not close"
-wh_driver command "class:#32770|$title" 32797 >/dev/null
+wh_driver command "class:#32770|$title" "$ID_HELP_FILE" >/dev/null
 check help_menu_opens_help wh_driver wait "$title 帮助" visible 20000
 wh_driver close "$title 帮助"
 
@@ -177,10 +179,10 @@ fails no_notice_with_existing_db wh_driver wait "$notice" exists 3000
 # --- An upgrade while the edit dialog holds unsaved typing: kwo stays, the
 # dialog comes to the front with its text, the installer stops with 2. ---
 program=$(stat -c '%i %Y' "$dir/kwo.exe")
-wh_driver command "class:#32770|$title" 1003 >/dev/null
+wh_driver command "class:#32770|$title" "$IDC_ADD" >/dev/null
 edit=$(wh_driver wait 编辑速记 visible 10000) || wh_fail "the edit dialog did not open"
-wh_driver set-text "$edit" 1001 UPG >/dev/null
-wh_driver set-text "$edit" 1002 升级时正在输入的内容 >/dev/null
+wh_driver set-text "$edit" "$IDC_SHORTKEY" UPG >/dev/null
+wh_driver set-text "$edit" "$IDC_CONTENT" 升级时正在输入的内容 >/dev/null
 wh_driver activate "Release Editor" >/dev/null
 t0=$(date +%s%N)
 WH_RUN_TIMEOUT=40 wh_run "$setup" /S
@@ -188,7 +190,7 @@ busy_rc=$?
 echo "measured: silent upgrade refused by unsaved typing $(seconds_since "$t0") s"
 check busy_upgrade_exit_code equals "$busy_rc" 2
 check busy_copy_runs test -d "/proc/$KWO_PID"
-check busy_dialog_keeps_text equals "$(wh_driver text "$edit" 1002)" 升级时正在输入的内容
+check busy_dialog_keeps_text equals "$(wh_driver text "$edit" "$IDC_CONTENT")" 升级时正在输入的内容
 check busy_dialog_in_front wh_driver wait "$edit" foreground 5000
 check busy_upgrade_changes_nothing equals "$(stat -c '%i %Y' "$dir/kwo.exe")" "$program"
 check busy_upgrade_keeps_user_files equals "$(user_data)" "$before_data"
@@ -200,7 +202,7 @@ if wh_wait_until 20 box; then
   busy_box=$(box_handle)
   check wizard_says_busy contains "$(wh_driver text "$busy_box" 65535)" 正忙
   check wizard_busy_copy_runs test -d "/proc/$KWO_PID"
-  check wizard_busy_dialog_keeps_text equals "$(wh_driver text "$edit" 1002)" 升级时正在输入的内容
+  check wizard_busy_dialog_keeps_text equals "$(wh_driver text "$edit" "$IDC_CONTENT")" 升级时正在输入的内容
 else
   check wizard_says_busy false
 fi
@@ -284,7 +286,7 @@ background=$(colour_pixels "$(ini_value "$starter" Red)" "$(ini_value "$starter"
 echo "measured: the first window has $background pixels of the starter's background"
 check portable_first_window_light test "$background" -ge 2000
 wh_driver command "$notice" 1 >/dev/null
-wh_driver command "class:#32770|$title" 1009 >/dev/null
+wh_driver command "class:#32770|$title" "$IDC_EXIT" >/dev/null
 check portable_exits wh_driver wait "class:#32770|$title" gone 10000
 
 e2e_finish() { [ "$failures" -eq 0 ] || wh_fail "$failures case(s) failed"; echo "all cases passed"; }

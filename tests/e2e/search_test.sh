@@ -15,15 +15,15 @@ e2e_ini 1 1 '[' ']'
 e2e_start_receiver "Search Editor"
 e2e_start_kwo
 
-list_rows() { wh_driver listview "$KWO" 1000; }
-content_is() { wh_driver wait-text "$KWO" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
+list_rows() { wh_driver listview "$KWO" "$IDC_LIST"; }
+content_is() { wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file content.txt "$1")" 5000 >/dev/null; }
 # Sets the short key as typing would and waits for the search that follows.
 key_typed() {  # key_typed TYPED SHOWN
   wh_driver type "$1"
-  wh_driver wait-text "$KWO" 1001 "$(wh_file key.txt "$2")" 5000 >/dev/null
+  wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file key.txt "$2")" 5000 >/dev/null
 }
 clear_key() {
-  wh_driver set-text "$KWO" 1001 "" && wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000 >/dev/null
+  wh_driver set-text "$KWO" "$IDC_SHORTKEY" "" && wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file empty.txt '')" 5000 >/dev/null
 }
 
 # Before any search: the first 37 entries by id, the content box empty.
@@ -32,7 +32,7 @@ check start_first_rows equals "$(list_rows | head -n2)" "$(printf 'A\t您好，�
 
 e2e_call_up
 check window_title equals "$(wh_driver text "$KWO" self)" "疾书精灵"
-check focus_in_short_key_box equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit 1001"
+check focus_in_short_key_box equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit $IDC_SHORTKEY"
 
 # Exact match first, then the longer keys in id order, at most 37 of the 45.
 check type_k key_typed k K
@@ -48,7 +48,7 @@ check type_k5 key_typed 5 K5
 check k5_content content_is '内容K5'
 check k5_one_row equals "$(list_rows)" "$(printf 'K5\t内容K5')"
 wh_driver keys BACK
-check backspace_back_to_k wh_driver wait-text "$KWO" 1001 "$(wh_file k.txt K)" 5000
+check backspace_back_to_k wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file k.txt K)" 5000
 check backspace_content content_is '内容K'
 check backspace_lists_37 equals "$(list_rows | wc -l)" 37
 
@@ -71,13 +71,13 @@ check type_uzzzzz key_typed UZZZZZ UZZZZZ
 check uzzzzz_content content_is '六位键 UZZZZZ 超过 2147483647'
 # At most six characters; a seventh is not taken.
 wh_driver type 9
-check seventh_refused equals "$(wh_driver text "$KWO" 1001)" UZZZZZ
+check seventh_refused equals "$(wh_driver text "$KWO" "$IDC_SHORTKEY")" UZZZZZ
 check still_uzzzzz content_is '六位键 UZZZZZ 超过 2147483647'
 
 # A character other than a digit or a letter is refused by the box.
 clear_key
 wh_driver type 'A-B'
-check refuses_non_key_chars wh_driver wait-text "$KWO" 1001 "$(wh_file ab.txt AB)" 5000
+check refuses_non_key_chars wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file ab.txt AB)" 5000
 check ab_content content_is '此致{ENTER}敬礼！'
 
 # A content with line ends is shown with them.
@@ -93,7 +93,7 @@ check cleared_lists_37 equals "$(list_rows | wc -l)" 37
 # Search mode: a Chinese word of two characters finds the contents that hold
 # it, in id order; Down chooses the second, Enter sends it with prefix and suffix.
 listed_keys() { list_rows | awk -F'\t' 'NF > 1 { printf "%s ", $1 }'; }  # contents may hold line ends
-label_is() { wh_driver wait-text "$KWO" 1011 "$(wh_file label.txt "$1")" 5000 >/dev/null; }
+label_is() { wh_driver wait-text "$KWO" "$IDC_SHORTKEY_LABEL" "$(wh_file label.txt "$1")" 5000 >/dev/null; }
 wh_driver keys CTRL+F
 check ctrl_f_search_mode label_is '查找'
 check finds_chinese_word key_typed '最后' '最后'
@@ -101,7 +101,7 @@ check finds_in_id_order equals "$(listed_keys)" "CRLF ZZZZZZ "
 check best_chosen content_is '第一行\r\n第二行，最后一行\r\nend'
 wh_driver keys DOWN
 check down_chooses_second content_is '最后一条 ZZZZZZ'
-check second_selected equals "$(wh_driver listview-selected "$KWO" 1000)" 1
+check second_selected equals "$(wh_driver listview-selected "$KWO" "$IDC_LIST")" 1
 wh_driver keys RETURN
 check search_sends wh_driver wait-text "$RCV" 100 "$(wh_file sent.txt '[最后一条 ZZZZZZ]')" 10000
 check sent_back_to_keys label_is '速记符'
@@ -118,7 +118,7 @@ check nothing_found key_typed '没有' 'z没有'
 check nothing_listed equals "$(list_rows | wc -l)" 0
 wh_driver keys ESCAPE
 check esc_back_to_keys label_is '速记符'
-check esc_empties_box wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000
+check esc_empties_box wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file empty.txt '')" 5000
 check esc_keeps_window equals "$(wh_driver state "$KWO")" foreground
 check esc_lists_37 equals "$(list_rows | wc -l)" 37
 check keys_again key_typed ab AB
@@ -129,26 +129,26 @@ clear_key
 wh_driver keys ESCAPE
 check esc_hides wh_driver wait "$KWO" hidden 5000
 e2e_call_up
-check focus_again equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit 1001"
+check focus_again equals "$(wh_driver focus | sed -n 's/^focus hwnd:0x[0-9a-fA-F]* \([^ ]*\) \([0-9]*\)$/\1 \2/p')" "Edit $IDC_SHORTKEY"
 
 # Key mode: a click on a row does nothing. Search mode: a click chooses the row, the content
 # box and Enter follow it; a double-click sends the row.
 check type_k_click key_typed k K
-wh_driver click-row "$KWO" 1000 3
+wh_driver click-row "$KWO" "$IDC_LIST" 3
 check key_mode_click_keeps_content content_is '内容K'
 clear_key
 e2e_call_up
 wh_driver keys F3
 check type_z_click key_typed z z
-wh_driver click-row "$KWO" 1000 2
+wh_driver click-row "$KWO" "$IDC_LIST" 2
 check click_chooses content_is '六位键 UZZZZZ 超过 2147483647'
-check click_selects equals "$(wh_driver listview-selected "$KWO" 1000)" 2
+check click_selects equals "$(wh_driver listview-selected "$KWO" "$IDC_LIST")" 2
 wh_driver keys RETURN
 check enter_sends_clicked wh_driver wait-text "$RCV" 100 "$(wh_file sent2.txt '[最后一条 ZZZZZZ][六位键 UZZZZZ 超过 2147483647]')" 10000
 e2e_call_up
 wh_driver keys F3
 check type_z_double key_typed z z
-wh_driver click-row "$KWO" 1000 1 double
+wh_driver click-row "$KWO" "$IDC_LIST" 1 double
 check double_click_sends wh_driver wait-text "$RCV" 100 "$(wh_file sent3.txt '[最后一条 ZZZZZZ][六位键 UZZZZZ 超过 2147483647][内容KZ]')" 10000
 
 # The content index is filled while the program sits idle after start-up.

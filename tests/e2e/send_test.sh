@@ -25,8 +25,8 @@ MARK='¶'
 
 empty_receiver() { wh_driver set-text "$RCV" 100 "" >/dev/null || wh_fail "cannot empty the receiver"; }
 boxes_empty() {
-  wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000 >/dev/null &&
-    wh_driver wait-text "$KWO" 1002 "$(wh_file empty.txt '')" 5000 >/dev/null
+  wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file empty.txt '')" 5000 >/dev/null &&
+    wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file empty.txt '')" 5000 >/dev/null
 }
 # expand_case NAME KEY EXPECTED: the receiver holds exactly EXPECTED, then the mark.
 expand_case() {
@@ -67,7 +67,7 @@ wh_driver set-text "$RCV_ONE" 100 "" >/dev/null
 e2e_start_receiver "Closing Editor" 300 200
 e2e_call_up
 wh_driver type A
-wh_driver wait-text "$KWO" 1002 "$(wh_file content.txt '您好，很高兴认识您！')" 5000 >/dev/null
+wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file content.txt '您好，很高兴认识您！')" 5000 >/dev/null
 wh_driver close "$RCV"
 wh_driver wait "$RCV" gone 10000 >/dev/null || wh_fail "the closing receiver did not close"
 wh_driver keys RETURN
@@ -79,7 +79,7 @@ notice_says_closed() {
 check closed_target_notice notice_says_closed
 wh_driver wait "温馨提示" gone 10000 >/dev/null
 check closed_target_window_back wh_driver wait "$KWO" foreground 5000
-check closed_target_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
+check closed_target_keeps_key equals "$(wh_driver text "$KWO" "$IDC_SHORTKEY")" A
 check closed_target_types_nowhere equals "$(wh_driver text "$RCV_ONE" 100)" ''
 wh_driver activate "$KWO" >/dev/null
 wh_driver keys ESCAPE
@@ -92,14 +92,14 @@ check expands_after_not_sent_notice e2e_expand AB '【前】此致\r\n敬礼！\
 empty_receiver
 e2e_call_up
 wh_driver type A
-check esc_key_typed wh_driver wait-text "$KWO" 1002 "$(wh_file content.txt '您好，很高兴认识您！')" 5000
+check esc_key_typed wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file content.txt '您好，很高兴认识您！')" 5000
 wh_driver keys ESCAPE
 check esc_hides wh_driver wait "$KWO" hidden 5000
 check esc_receiver_active wh_driver wait "$RCV" foreground 5000
 wh_driver type "$MARK"
 check esc_types_nothing wh_driver wait-text "$RCV" 100 "$(wh_file mark.txt "$MARK")" 5000
 e2e_call_up
-check esc_keeps_key equals "$(wh_driver text "$KWO" 1001)" A
+check esc_keeps_key equals "$(wh_driver text "$KWO" "$IDC_SHORTKEY")" A
 wh_driver keys ESCAPE
 wh_driver wait "$KWO" hidden 5000 >/dev/null
 
@@ -231,7 +231,7 @@ cancel_notice() {  # cancel_notice NOT-SENT-TEXT
 close_notice() {
   wh_driver close "温馨提示" >/dev/null
   wh_driver wait "温馨提示" gone 10000 >/dev/null
-  wh_driver set-text "$KWO" 1001 "" >/dev/null
+  wh_driver set-text "$KWO" "$IDC_SHORTKEY" "" >/dev/null
 }
 empty_receiver
 check long_pause_types_first_part e2e_expand PAUSEA '【前】ab'

@@ -42,13 +42,13 @@ box_appears() { BOX=$(other_box "$1"); [ -n "$BOX" ]; }
 e2e_ini 0 0 '' ''
 chattr +i "$APP/kwo.ini" "$APP/kwo.db" "$APP" || wh_fail "chattr +i is not available"
 e2e_start_kwo
-wh_driver command "$KWO" 32799 >/dev/null
-wh_driver set-text "$KWO" 1001 AB >/dev/null
-check readonly_folder_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '此致{ENTER}敬礼！')" 5000
-wh_driver command "$KWO" 1003 >/dev/null
+wh_driver command "$KWO" "$ID_OPEN" >/dev/null
+wh_driver set-text "$KWO" "$IDC_SHORTKEY" AB >/dev/null
+check readonly_folder_finds wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file shown.txt '此致{ENTER}敬礼！')" 5000
+wh_driver command "$KWO" "$IDC_ADD" >/dev/null
 wh_driver wait "编辑速记" visible 5000 >/dev/null
-wh_driver set-text "编辑速记" 1001 NEWRO >/dev/null
-wh_driver set-text "编辑速记" 1002 '只读' >/dev/null
+wh_driver set-text "编辑速记" "$IDC_SHORTKEY" NEWRO >/dev/null
+wh_driver set-text "编辑速记" "$IDC_CONTENT" '只读' >/dev/null
 wh_driver command "编辑速记" 1 >/dev/null
 check readonly_folder_save_says_why wh_wait_until 15 box_appears "温馨提示"
 check readonly_folder_save_reason contains "$(wh_driver text "$BOX" 65535)" '不能写入'
@@ -93,16 +93,16 @@ check start_failure_ends wh_wait_until 10 e2e_gone "$pid"
 
 e2e_write_ini '[sys]' "connectionString=$KWO_PG_CONN" '[Options]' 'EnablePre=0' 'EnableAfter=0'
 e2e_start_kwo
-wh_driver command "$KWO" 32799 >/dev/null
+wh_driver command "$KWO" "$ID_OPEN" >/dev/null
 wh_driver wait "$KWO" visible 5000 >/dev/null || wh_fail "the main window did not open"
 EDIT="编辑速记"
 open_edit() {  # open_edit KEY
-  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver command "$KWO" "$IDC_ADD" >/dev/null
   wh_driver wait "$EDIT" visible 5000 >/dev/null || return 1
-  wh_driver set-text "$EDIT" 1001 "$1" >/dev/null
+  wh_driver set-text "$EDIT" "$IDC_SHORTKEY" "$1" >/dev/null
 }
-content_is() { wh_driver wait-text "$EDIT" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
-line_is() { wh_driver wait-text "$EDIT" 1044 "$(wh_file line.txt "$1")" 5000 >/dev/null; }
+content_is() { wh_driver wait-text "$EDIT" "$IDC_CONTENT" "$(wh_file content.txt "$1")" 5000 >/dev/null; }
+line_is() { wh_driver wait-text "$EDIT" "$IDC_CONTENT_CHECK" "$(wh_file line.txt "$1")" 5000 >/dev/null; }
 closed() { wh_driver wait "$EDIT" gone 5000 >/dev/null; }
 
 # kwo's session ended on the server: the next lookup connects again and finds the entry.
@@ -112,8 +112,8 @@ check dropped_edit_shows_stored content_is '内容K0'
 wh_driver command "$EDIT" 2 >/dev/null
 check dropped_edit_closes closed
 end_sessions
-wh_driver set-text "$KWO" 1001 K1 >/dev/null
-check dropped_search_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K1')" 5000
+wh_driver set-text "$KWO" "$IDC_SHORTKEY" K1 >/dev/null
+check dropped_search_finds wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file shown.txt '内容K1')" 5000
 fails dropped_search_no_notice wh_driver wait "温馨提示" visible 2000
 
 # The lookup fails (the server is down): the dialog says so and is not in new-entry mode;
@@ -122,7 +122,7 @@ bash "$KWO_PG_CLUSTER_SCRIPT" pause
 check failed_edit_opens open_edit K2
 check failed_lookup_said line_is '查不到这个速记符：数据库不能访问，不知道它是否已有内容。按“确定”时会再查一次，查到之前不会保存。'
 [ -z "${KWO_SHOTS:-}" ] || wh_screenshot "$KWO_SHOTS-lookup-failed"
-wh_driver set-text "$EDIT" 1002 '新的内容' >/dev/null
+wh_driver set-text "$EDIT" "$IDC_CONTENT" '新的内容' >/dev/null
 bash "$KWO_PG_CLUSTER_SCRIPT" resume
 wh_driver command "$EDIT" 1 >/dev/null
 check failed_lookup_shows_stored notice_says $'速记符“K2”已经有内容（刚才查不到，所以没有显示）：\n内容K2\n速记没有保存。您输入的内容仍在对话框里；再按“确定”会用它替换原有的内容。'
@@ -135,18 +135,18 @@ check failed_edit_closes closed
 # kwo's server process stops (SIGSTOP: a paused machine, a link that drops
 # packets): while the user types, the window answers a message round trip
 # every 100 ms, none later than 2.5 s; once it runs again, searches find.
-wh_driver set-text "$KWO" 1001 A >/dev/null  # a session for the searches
+wh_driver set-text "$KWO" "$IDC_SHORTKEY" A >/dev/null  # a session for the searches
 STOPPED=$(psql_kwo -c "select pid from pg_stat_activity where datname = 'kwo' and pid <> pg_backend_pid() and backend_type = 'client backend'")
 [ -n "$STOPPED" ] || wh_fail "kwo has no session on the server"
 kill -STOP $STOPPED
-( for key in K0 K1 AB K2; do wh_driver set-text "$KWO" 1001 "$key" >/dev/null; sleep 0.2; done ) &
+( for key in K0 K1 AB K2; do wh_driver set-text "$KWO" "$IDC_SHORTKEY" "$key" >/dev/null; sleep 0.2; done ) &
 typing=$!
 longest=$(wh_driver ping "$KWO" 6000)
 wait $typing
 echo "longest round trip to the window while kwo's server process was stopped: ${longest:-none} ms"
 check hung_window_answers test "${longest:-99999}" -le 2500
-wh_driver set-text "$KWO" 1001 K1 >/dev/null
-check hung_next_search_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K1')" 8000
+wh_driver set-text "$KWO" "$IDC_SHORTKEY" K1 >/dev/null
+check hung_next_search_finds wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file shown.txt '内容K1')" 8000
 kill -CONT $STOPPED
 STOPPED=
 
@@ -155,15 +155,15 @@ STOPPED=
 # (a new connect) each give up by the deadline while the window answers a
 # message round trip every 100 ms, none later than 2.5 s; the save is
 # refused with its reason and nothing is overwritten.
-wh_driver set-text "$KWO" 1001 K0 >/dev/null
-wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K0')" 8000 >/dev/null
+wh_driver set-text "$KWO" "$IDC_SHORTKEY" K0 >/dev/null
+wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file shown.txt '内容K0')" 8000 >/dev/null
 STOPPED="$(head -1 "$KWO_PG_DIR/data/postmaster.pid") $(psql_kwo -c "select pid from pg_stat_activity where datname = 'kwo' and pid <> pg_backend_pid() and backend_type = 'client backend'")"
 kill -STOP $STOPPED
 wh_driver ping "$KWO" 9000 >"$WH_DIR/ping.txt" &
 pinging=$!
 check hung_edit_opens open_edit K3
 check hung_lookup_said line_is '查不到这个速记符：数据库不能访问，不知道它是否已有内容。按“确定”时会再查一次，查到之前不会保存。'
-wh_driver set-text "$EDIT" 1002 '覆盖' >/dev/null
+wh_driver set-text "$EDIT" "$IDC_CONTENT" '覆盖' >/dev/null
 wh_driver command "$EDIT" 1 >/dev/null
 check hung_save_refused notice_says $'查不到这个速记符是否已有内容（数据库不能访问），速记没有保存！\n连不上数据库服务器，或者与它的连接断开了。请检查网络和服务器后再试。\n您输入的内容仍在对话框里。'
 wait $pinging
@@ -204,12 +204,12 @@ check refused_retry_asks_again wh_wait_until 20 refused_box
 check refused_retry_logs_in_once equals "$(($(refusals) - before))" 2
 wh_driver command "$BOX" 2 >/dev/null  # 取消
 wh_driver wait "$BOX" gone 5000 >/dev/null
-wh_driver command "$KWO" 32799 >/dev/null
-for key in A AB K K0 K1 K2 ZZ; do wh_driver set-text "$KWO" 1001 "$key" >/dev/null; sleep 0.3; done
+wh_driver command "$KWO" "$ID_OPEN" >/dev/null
+for key in A AB K K0 K1 K2 ZZ; do wh_driver set-text "$KWO" "$IDC_SHORTKEY" "$key" >/dev/null; sleep 0.3; done
 fails refused_told_once refused_box
 check refused_typing_logs_in_no_more equals "$(($(refusals) - before))" 2
 # "重试" in the tray menu (the command it sends) logs in once more.
-wh_driver command "$KWO" 32808 >/dev/null
+wh_driver command "$KWO" "$ID_RETRY_LOGIN" >/dev/null
 check refused_tray_retry_asks_again wh_wait_until 20 refused_box
 check refused_tray_retry_logs_in_once equals "$(($(refusals) - before))" 3
 wh_driver command "$BOX" 2 >/dev/null  # 取消
@@ -217,10 +217,10 @@ wh_driver wait "$BOX" gone 5000 >/dev/null
 # kwo.ini gets the right password: the next search logs in with it and finds.
 sleep 1  # a write time that differs on file systems that keep whole seconds
 e2e_write_ini '[sys]' "connectionString=$KWO_PG_LOGIN_CONN"
-wh_driver set-text "$KWO" 1001 K1 >/dev/null
-check refused_mended_ini_finds wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt '内容K1')" 8000
+wh_driver set-text "$KWO" "$IDC_SHORTKEY" K1 >/dev/null
+check refused_mended_ini_finds wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file shown.txt '内容K1')" 8000
 fails refused_mended_ini_no_box refused_box
 check refused_mended_ini_no_more_refusals equals "$(($(refusals) - before))" 3
-wh_driver command "$KWO" 1009 >/dev/null
+wh_driver command "$KWO" "$IDC_EXIT" >/dev/null
 check refused_exits wh_wait_until 10 e2e_gone "$KWO_PID"
 e2e_finish

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "ExchangeTestUtil.h"
-#include "TempStore.h"
 #include "base/ReplacingFile.h"
+#include "support/TempDatabase.h"
 #include "entries/ExchangeFile.h"
 #include "entries/Exporter.h"
 #include "entries/Importer.h"
@@ -25,7 +25,7 @@ using kwo::entries::ImportOutcomeText;
 using kwo::entries::ImportResult;
 using kwo::entries::ReadWholeFile;
 using kwo::entries::testing::Gbk;
-using kwo::entries::testing::TempStore;
+using kwo::testing::TempStore;
 using Row = TempStore::Row;
 
 namespace {
@@ -87,12 +87,12 @@ TEST(Import, TableWithoutAUniqueIdGetsTheSameRows) {
   {
     kwo::store::DbConnection raw;
     kwo::store::DbError error;
-    ASSERT_TRUE(raw.Open(kwo::entries::testing::ConnectionStringFor(s.file), kwo::store::MissingFile::Create, error));
+    ASSERT_TRUE(raw.Open(kwo::testing::ConnectionStringFor(s.file), kwo::store::MissingFile::Create, error));
     ASSERT_TRUE(raw.Session()->Execute(u"drop table kwo", error));
     ASSERT_TRUE(raw.Session()->Execute(u"create table kwo(id INTEGER, shortkey TEXT, content TEXT)", error));
     ASSERT_TRUE(raw.Session()->Execute(u"insert into kwo values(11, 'A', 'old')", error));
   }
-  ASSERT_TRUE(s.database.Open(kwo::entries::testing::ConnectionStringFor(s.file)));
+  ASSERT_TRUE(s.database.Open(kwo::testing::ConnectionStringFor(s.file)));
   const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nnew\r\n#B:\r\nb\r\n#A:\r\nnewer\r\n");
   EXPECT_EQ(r.stored, 3u);
   const auto rows = s.Rows();
@@ -184,7 +184,7 @@ TEST(Import, StoresEveryEntryOrNone) {
     // import waits, gives up and stores nothing, rather than entry by entry.
     TempStore s(u";Busy Timeout=200");
     kwo::store::CADODataBase other;
-    ASSERT_TRUE(other.Open(kwo::entries::testing::ConnectionStringFor(s.file)));
+    ASSERT_TRUE(other.Open(kwo::testing::ConnectionStringFor(s.file)));
     kwo::store::DbError error;
     ASSERT_TRUE(other.Connection()->Session()->Execute(u"begin exclusive", error));
     const auto r = ImportEntries(s.database, s.recordset, "#A:\r\nx\r\n#B:\r\ny\r\n");
@@ -256,7 +256,7 @@ TEST(Import, RefusedCommitIsReportedAndStoresNothing) {
   // A second connection in the middle of reading a long result keeps its read
   // lock, so the import can write but not commit.
   kwo::store::CADODataBase reader;
-  ASSERT_TRUE(reader.Open(kwo::entries::testing::ConnectionStringFor(s.file, u";Busy Timeout=100")));
+  ASSERT_TRUE(reader.Open(kwo::testing::ConnectionStringFor(s.file, u";Busy Timeout=100")));
   kwo::store::CADORecordset rs;
   ASSERT_TRUE(kwo::store::OpenListing(rs, reader.Connection()));
   ASSERT_FALSE(rs.AtEnd());

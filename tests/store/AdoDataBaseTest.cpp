@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "TempDatabase.h"
+#include "support/TempDatabase.h"
 #include "store/AdoErrors.h"
 #include "store/ConnectionString.h"
 #include "store/OdbcEngine.h"

@@ -2,7 +2,7 @@
 
 #include "text/Utf.h"
 
-#include "TempDatabase.h"
+#include "support/TempDatabase.h"
 #include "store/AdoErrors.h"
 #include "store/ShorthandTable.h"
 

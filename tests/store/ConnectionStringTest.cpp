@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "TempDatabase.h"
+#include "support/TempDatabase.h"
 #include "store/AdoDataBase.h"
 #include "store/ConnectionString.h"
 #include "text/Utf.h"

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "TempDatabase.h"
+#include "support/TempDatabase.h"
 #include "store/ContentIndexFiller.h"
 #include "store/ContentSearch.h"
 #include "store/ShorthandTable.h"

@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "TempDatabase.h"
+#include "support/TempDatabase.h"
 #include "store/EntryUpsert.h"
 #include "store/OdbcEngine.h"
 #include "store/ShorthandTable.h"

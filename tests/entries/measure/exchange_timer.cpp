@@ -2,7 +2,7 @@
 // import and export commands run (ImportFile, ExportFile), and the parts of
 // their path on their own: reading the file, decoding it, checking the
 // contents, the database's statements, encoding the file. Run under Wine by
-// tests/entries/measure_exchange_wine.sh next to psql's \copy.
+// scripts/measure/exchange_wine.sh next to psql's \copy.
 //   exchange_timer.exe CONNECTION_STRING FOLDER REPEATS
 // Writes FOLDER\entries.txt and FOLDER\entries.csv (the same entries for
 // psql) and prints one line "name milliseconds" per part and repeat.

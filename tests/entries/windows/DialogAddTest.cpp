@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "TempStore.h"
-#include "UnitWinSupport.h"
+#include "support/TempDatabase.h"
+#include "support/WindowScript.h"
 #include "res/resource.h"
 #include "text/Utf.h"
 
 namespace kwo::entries {
 namespace {
 
-using app::test::FindThreadDialog;
-using app::test::ModalScript;
-using testing::TempStore;
+using test::FindThreadDialog;
+using test::ModalScript;
+using kwo::testing::TempStore;
 using Step = std::function<bool()>;
 
 constexpr wchar_t kTitle[] = L"编辑速记";
@@ -38,7 +38,7 @@ void Click(HWND dialog, int id) {
 class EditDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!app::test::CanCreateWindows()) GTEST_SKIP() << app::test::kNoWindows;
+    if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
   }
 
   // Runs the dialog; every action gets its window. Returns the modal result.

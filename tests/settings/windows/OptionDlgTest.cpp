@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "UnitWinSupport.h"
+#include "support/WindowScript.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
 #include "ui/UnsavedChanges.h"
@@ -22,8 +22,8 @@ namespace kwo::settings {
 namespace {
 
 namespace fs = std::filesystem;
-using app::test::FindThreadDialog;
-using app::test::ModalScript;
+using test::FindThreadDialog;
+using test::ModalScript;
 
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -33,7 +33,7 @@ std::string ReadBytes(const fs::path& path) {
 class OptionDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!app::test::CanCreateWindows()) GTEST_SKIP() << app::test::kNoWindows;
+    if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
     folder_ = fs::temp_directory_path() / ("kwo-options-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -174,7 +174,7 @@ TEST_F(OptionDialog, IntervalThatIsNoNumberIsRefusedAndTheDialogStaysOpen) {
       {[&] {
          HWND box = FindThreadDialog(L"疾书精灵");
          if (box == nullptr) return false;
-         notice = app::test::DialogText(box);
+         notice = test::DialogText(box);
          PostMessageW(box, WM_COMMAND, IDOK, 0);
          return true;
        },
@@ -205,7 +205,7 @@ TEST_F(OptionDialog, HotKeyThatTypesOrThatWindowsKeepsIsRefusedWithTheReason) {
     steps.push_back([&, i] {
       HWND box = FindThreadDialog(L"疾书精灵");
       if (box == nullptr) return false;
-      notices.push_back(app::test::DialogText(box));
+      notices.push_back(test::DialogText(box));
       PostMessageW(box, WM_COMMAND, IDOK, 0);
       return true;
     });
@@ -243,7 +243,7 @@ TEST_F(OptionDialog, BrokenSequenceIsReportedWithItsPlaceAndMaySaveAnyway) {
     std::vector<std::function<bool()>> steps{[&] {
       HWND box = FindThreadDialog(L"疾书精灵");
       if (box == nullptr) return false;
-      warning = app::test::DialogText(box);
+      warning = test::DialogText(box);
       PostMessageW(box, WM_COMMAND, answer, 0);
       return true;
     }};
@@ -301,7 +301,7 @@ TEST_F(OptionDialog, UnwritableFileIsReportedAndTheOptionsStillApply) {
 
 // A dialog of this thread other than `except`: the colour chooser, when it is open.
 HWND OtherThreadDialog(HWND except) {
-  for (HWND dialog : app::test::ThreadDialogs()) {
+  for (HWND dialog : test::ThreadDialogs()) {
     if (dialog != except) return dialog;
   }
   return nullptr;

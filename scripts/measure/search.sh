@@ -5,15 +5,15 @@
 # and kwo.exe's CPU time per keystroke, in search mode and in key mode, on a
 # table of ROWS entries with its content index whole.
 #
-#   scripts/measure-search.sh WINDOWS_BUILD_DIR [ROWS] [KEYSTROKES]
+#   scripts/measure/search.sh WINDOWS_BUILD_DIR [ROWS] [KEYSTROKES]
 #
 # ROWS defaults to 170,000 and KEYSTROKES to 100 (per mode). The keystrokes
 # type "meeting" letter by letter and take it back to its first letter with
 # Backspace, over and over. KWO_MEASURE_EXE names another kwo.exe to
 # measure (an earlier build, for figures before and after a change).
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:?measure-search.sh WINDOWS_BUILD_DIR [ROWS] [KEYSTROKES]}" && pwd) || exit 2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:?search.sh WINDOWS_BUILD_DIR [ROWS] [KEYSTROKES]}" && pwd) || exit 2
 rows=${2:-170000}
 keystrokes=${3:-100}
 source "$root/tests/e2e/e2e_lib.sh"

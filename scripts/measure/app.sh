@@ -34,16 +34,16 @@
 # The start-up of (a) is also measured against that minimal dialog, which
 # creates the controls before it registers the hotkey, as kwo.exe does.
 #
-#   scripts/measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED] [PASTE] [INDEX] [PRESSES]
+#   scripts/measure/app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS] [LOADED] [PASTE] [INDEX] [PRESSES]
 #
 # WINDOWS_BUILD_DIR is a folder of scripts/build.sh windows; the programs are
 # built there if needed. ROUNDS defaults to 5, EXPANSIONS to 1000, LOADED to
 # 200. Typing 10,000 characters takes about 45 s under Wine: run (g) by hand,
-# e.g. scripts/measure-app.sh build/windows 1 0 0 10000; (i) likewise, e.g.
-# scripts/measure-app.sh build/windows 1 0 0 0 0 500.
+# e.g. scripts/measure/app.sh build/windows 1 0 0 10000; (i) likewise, e.g.
+# scripts/measure/app.sh build/windows 1 0 0 0 0 500.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:?measure-app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]}" && pwd) || exit 2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:?app.sh WINDOWS_BUILD_DIR [ROUNDS] [EXPANSIONS]}" && pwd) || exit 2
 rounds=${2:-5}
 expansions=${3:-1000}
 loaded=${4:-200}

@@ -6,7 +6,7 @@
 # default, KWO_PG_REPEAT) runs kwo and psql one after the other, so that both
 # meet the same load on a shared machine; prints the medians, the ratios of
 # the medians and the range of the ratios within the repeats; asserts nothing.
-#   tests/store/measure_postgres.sh [build-dir]
+#   scripts/measure/postgres.sh [build-dir]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 dir=${1:-$root/build/entries-bench}

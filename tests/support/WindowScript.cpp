@@ -1,6 +1,6 @@
-#include "UnitWinSupport.h"
+#include "support/WindowScript.h"
 
-namespace kwo::app::test {
+namespace kwo::test {
 
 namespace {
 ModalScript* g_running = nullptr;
@@ -78,4 +78,4 @@ void CALLBACK ModalScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
   busy = false;
 }
 
-}  // namespace kwo::app::test
+}  // namespace kwo::test

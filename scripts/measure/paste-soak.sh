@@ -9,12 +9,12 @@
 # After every third expansion an entry that stops part-way is sent; its notice
 # is closed with Enter, and the next expansion must arrive as usual.
 #
-#   scripts/paste-soak.sh WINDOWS_BUILD_DIR [COUNT]
+#   scripts/measure/paste-soak.sh WINDOWS_BUILD_DIR [COUNT]
 #
 # COUNT defaults to 500. Under Wine the run has its own display and prefix
 # (tests/wine/harness.sh). Needs the sqlite3 command-line tool.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:?paste-soak.sh WINDOWS_BUILD_DIR [COUNT]}" && pwd) || exit 2
 count=${2:-500}
 source "$root/tests/e2e/e2e_lib.sh"

@@ -15,20 +15,20 @@
 # prints one line (when the kill fell: "before", "during" with the database's
 # journal left behind, "after"), each kind a summary line.
 #
-#   scripts/crash-trials.sh WINDOWS_BUILD_DIR [KILLS] [KINDS] [SEED]
+#   scripts/measure/crash-trials.sh WINDOWS_BUILD_DIR [KILLS] [KINDS] [SEED]
 #
 # KILLS per kind (default 100), KINDS a list out of "import options edit"
 # (default all three), SEED for the random moments (default: the time).
 # Exits 1 when a trial finds a broken file or a mixed result, 2 on a usage
 # error. The waits are long: on a loaded machine a dialog may take seconds.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:?crash-trials.sh WINDOWS_BUILD_DIR [KILLS] [KINDS] [SEED]}" && pwd) || exit 2
 kills=${2:-100}
 kinds=${3:-import options edit}
 seed=${4:-$(date +%s)}
 RANDOM=$seed
-cmake --build "$build" --target kwo wine_driver wine_receiver -j2 >&2 || exit 1
+cmake --build "$build" --target kwo wine_driver wine_receiver kwo_ids -j2 >&2 || exit 1
 command -v sqlite3 >/dev/null || { echo "needs the sqlite3 command-line tool" >&2; exit 2; }
 
 KWO_EXE="$build/app/kwo.exe"
@@ -105,7 +105,7 @@ integrity() { sqlite3 "$APP/kwo.db" "PRAGMA integrity_check;" 2>&1; }
 # --- import -------------------------------------------------------------------
 
 start_import() {
-  wh_driver command "$KWO" 32783 >/dev/null
+  wh_driver command "$KWO" "$ID_IMPORT" >/dev/null
   local dialog
   dialog=$(wh_driver wait "class:#32770|打开" visible 30000) || wh_fail "the Open dialog did not appear"
   wh_driver activate "$dialog" >/dev/null || wh_fail "the Open dialog cannot be activated"
@@ -144,7 +144,7 @@ import_trial() {  # import_trial N SPAN_MS (SPAN 0: no kill, prints the time unt
 # --- options ------------------------------------------------------------------
 
 open_options_changed() {
-  wh_driver command "$KWO" 32802
+  wh_driver command "$KWO" "$ID_OPTIONS"
   DLG=$(wh_driver wait "参数设置" visible 30000) || wh_fail "the options dialog did not open"
   wh_driver set-text "$DLG" 1038 '崩溃试验的前缀' >/dev/null
 }
@@ -190,23 +190,23 @@ AB_OLD="$(e2e_short_key_id AB)|AB|此致{ENTER}敬礼！"
 AB_NEW="$(e2e_short_key_id AB)|AB|崩溃试验改过的内容"
 
 open_edit_ab() {
-  wh_driver command "$KWO" 32799 >/dev/null
+  wh_driver command "$KWO" "$ID_OPEN" >/dev/null
   wh_driver wait "$KWO" visible 30000 >/dev/null || wh_fail "the main window did not open"
-  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver command "$KWO" "$IDC_ADD" >/dev/null
   wh_driver wait "$EDIT" visible 30000 >/dev/null || wh_fail "the edit dialog did not open"
   wh_driver activate "$EDIT" >/dev/null || wh_fail "the edit dialog cannot be activated"
   wh_driver type AB
-  wh_driver wait-text "$EDIT" 1002 "$(wh_file ab.txt '此致{ENTER}敬礼！')" 30000 >/dev/null ||
+  wh_driver wait-text "$EDIT" "$IDC_CONTENT" "$(wh_file ab.txt '此致{ENTER}敬礼！')" 30000 >/dev/null ||
     wh_fail "the edit dialog did not show the entry AB"
 }
 
 edit_trial() {  # edit_trial N SPAN_MS (0: no kill; prints the time until the row changed)
   local command=1 what=save
-  (( $1 % 2 == 0 )) && { command=1012; what=delete; }
+  (( $1 % 2 == 0 )) && { command=$IDC_DELETE; what=delete; }
   reset_app
   start_kwo
   open_edit_ab
-  [ "$what" = save ] && wh_driver set-text "$EDIT" 1002 '崩溃试验改过的内容' >/dev/null
+  [ "$what" = save ] && wh_driver set-text "$EDIT" "$IDC_CONTENT" '崩溃试验改过的内容' >/dev/null
   if [ "$2" = 0 ]; then
     local t0; t0=$(now_ms)
     wh_driver command "$EDIT" "$command" >/dev/null

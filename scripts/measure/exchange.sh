@@ -2,7 +2,7 @@
 # Measured run: import and export of 100,000 entries through kwo's exchange
 # code next to the sqlite3 command-line tool loading and dumping the same
 # entries into the same table. Prints the times and the ratios; asserts nothing.
-#   tests/entries/measure_exchange.sh [build-dir]
+#   scripts/measure/exchange.sh [build-dir]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 dir=${1:-$root/build/entries-bench}

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "UnitWinSupport.h"
+#include "support/WindowScript.h"
 #include "ui/Window.h"
 
 namespace kwo::controls {
@@ -19,7 +19,7 @@ class ShortKeyBox : public ::testing::Test {
   void SetUp() override {
     edit_ = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_UPPERCASE | ES_AUTOHSCROLL, 0, 0, 100, 20, nullptr, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
-    if (edit_ == nullptr) GTEST_SKIP() << app::test::kNoWindows;
+    if (edit_ == nullptr) GTEST_SKIP() << test::kNoWindows;
     SendMessageW(edit_, EM_LIMITTEXT, 6, 0);
     ASSERT_TRUE(box_.Attach(edit_));
   }

@@ -1,6 +1,5 @@
-// The main dialog on its real resource, run modally and hidden, with a
-// kwo.ini beside the test program (the dialog reads it from its program's
-// folder) and a database in a temporary folder.
+// The main dialog on its real resource, run modally and hidden, on what
+// start-up made of a kwo.ini and a database in a temporary folder.
 #include "app/MainDlg.h"
 
 #include <windows.h>
@@ -9,12 +8,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
-#include "UnitWinSupport.h"
+#include "app/Startup.h"
 #include "res/resource.h"
-#include "ui/Handles.h"
+#include "support/WindowScript.h"
 #include "ui/Window.h"
 
 namespace kwo::app {
@@ -42,31 +42,27 @@ class MainDialog : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
-    // Written afresh (a run that crashed may have left one) and removed afterwards.
-    ini_ = fs::path(ui::ProgramFolder()) / "kwo.ini";
     folder_ = fs::temp_directory_path() / ("kwo-main-" + std::to_string(GetCurrentProcessId()));
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);  // a run that crashed may have left one
     fs::create_directories(folder_);
-    std::ofstream(ini_, std::ios::binary) << "[sys]\r\nconnectionString=Provider=SQLite;Data Source="
-                                          << (folder_ / "kwo.db").string() << "\r\n";
-    wchar_t current[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, current);
-    currentDirectory_ = current;
+    std::ofstream(folder_ / "kwo.ini", std::ios::binary)
+        << "[sys]\r\nconnectionString=Provider=SQLite;Data Source=" << (folder_ / "kwo.db").string() << "\r\n";
+    started_ = std::make_unique<CStartup>(ProgramPaths::In(folder_.wstring() + L"\\"));
   }
   void TearDown() override {
-    if (currentDirectory_.empty()) return;
-    SetCurrentDirectoryW(currentDirectory_.c_str());
+    if (folder_.empty()) return;
+    started_.reset();
     std::error_code ignored;
-    fs::remove(ini_, ignored);
     fs::remove_all(folder_, ignored);
   }
 
-  fs::path ini_;
   fs::path folder_;
-  std::wstring currentDirectory_;
+  std::unique_ptr<CStartup> started_;
 };
 
 TEST_F(MainDialog, TrayCommandWhileTheOptionsDialogIsOpenOpensNoSecondOne) {
-  CMainDlg dialog;
+  CMainDlg dialog(*started_);
   int openAfterSecondCommand = 0;
   bool waited = false;
   ModalScript script({
@@ -105,7 +101,7 @@ TEST_F(MainDialog, TrayCommandWhileTheOptionsDialogIsOpenOpensNoSecondOne) {
 }
 
 TEST_F(MainDialog, DragIconIsTheProgramIcon) {
-  CMainDlg dialog;
+  CMainDlg dialog(*started_);
   LRESULT answer = 0;
   ModalScript script({[&] {
     if (dialog.Handle() == nullptr) return false;
@@ -123,7 +119,7 @@ TEST_F(MainDialog, DragIconIsTheProgramIcon) {
 }
 
 TEST_F(MainDialog, CancelledImportLeavesTheBoxesAsTheyWere) {
-  CMainDlg dialog;
+  CMainDlg dialog(*started_);
   std::wstring content;
   bool fileDialogSeen = false;
   ModalScript script({
@@ -158,6 +154,9 @@ TEST_F(MainDialog, CancelledImportLeavesTheBoxesAsTheyWere) {
 // fault would. The program itself has no such command.
 constexpr UINT kFailingCommand = 0x7F00;
 class FailingMainDlg : public CMainDlg {
+ public:
+  using CMainDlg::CMainDlg;
+
  protected:
   bool OnCommand(UINT id, UINT code, HWND control) override {
     if (id == kFailingCommand) throw std::runtime_error("simulated fault");
@@ -166,7 +165,7 @@ class FailingMainDlg : public CMainDlg {
 };
 
 TEST_F(MainDialog, HandlerFailureIsReportedAndTheHotkeyStillCallsTheWindowUp) {
-  FailingMainDlg dialog;
+  FailingMainDlg dialog(*started_);
   std::wstring reported;
   bool shownByHotkey = false;
   ModalScript script({
@@ -205,7 +204,7 @@ class RefusingShell final : public ShellNotifier {
 
 TEST_F(MainDialog, TrayIconThatCannotBeAddedIsToldOnce) {
   RefusingShell shell;
-  CMainDlg dialog(&shell);
+  CMainDlg dialog(*started_, &shell);
   std::wstring told;
   int ticksAfter = 0;
   ModalScript script({
@@ -229,23 +228,6 @@ TEST_F(MainDialog, TrayIconThatCannotBeAddedIsToldOnce) {
   ASSERT_TRUE(script.finished());
   EXPECT_NE(told.find(L"图标没能放进通知区域"), std::wstring::npos) << told;
   EXPECT_NE(told.find(L"Win + 空格"), std::wstring::npos) << told;
-}
-
-TEST(HotkeyRegistration, HoldsTheKeyForItsLifeAndAFailedOneReleasesNothing) {
-  if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
-  HWND first = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  HWND second = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  constexpr UINT kModifiers = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
-  {
-    const ui::HotkeyRegistration holder(first, 1, kModifiers, VK_F12);
-    ASSERT_TRUE(holder.IsRegistered());
-    EXPECT_FALSE(ui::HotkeyRegistration(second, 2, kModifiers, VK_F12).IsRegistered());
-    // The failed one, gone, has not taken the key from its holder.
-    EXPECT_FALSE(ui::HotkeyRegistration(second, 2, kModifiers, VK_F12).IsRegistered());
-  }
-  EXPECT_TRUE(ui::HotkeyRegistration(second, 2, kModifiers, VK_F12).IsRegistered());
-  DestroyWindow(first);
-  DestroyWindow(second);
 }
 
 }  // namespace

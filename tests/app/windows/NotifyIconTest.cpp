@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "UnitWinSupport.h"
+#include "support/WindowScript.h"
 #include "res/resource.h"
 
 namespace kwo::app {

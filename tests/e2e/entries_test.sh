@@ -8,10 +8,10 @@
 # Run inside tests/support/pg_cluster.sh (KWO_PG_CONN set) the same cases run
 # on PostgreSQL through ODBC (the kwo.db lock aside), followed by a search, a
 # send, and the server stopped and started again under the running program.
-#   e2e_entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
+#   entries_test.sh KWO.exe DRIVER.exe RECEIVER.exe
 set -uo pipefail
 KWO_EXE=${1:?kwo.exe} WH_DRIVER=${2:?driver.exe} RECEIVER=${3:?receiver.exe}
-source "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
 PG=${KWO_PG_CONN:+1}
 wh_init "e2e-entries${PG:+-pg}" 280
@@ -27,7 +27,7 @@ if [ -n "$PG" ]; then
   rm -f "$APP/kwo.db"
 fi
 e2e_start_kwo
-wh_driver command "$KWO" 32799 >/dev/null  # open: show the main window
+wh_driver command "$KWO" "$ID_OPEN" >/dev/null  # open: show the main window
 wh_driver wait "$KWO" visible 5000 >/dev/null || wh_fail "the main window did not open"
 
 EDIT="编辑速记"
@@ -35,15 +35,15 @@ sql() {
   if [ -n "$PG" ]; then $KWO_PG_PSQL -c "$1"; else sqlite3 "$APP/kwo.db" "$1"; fi
 }
 row() { sql "select id || '|' || shortkey || '|' || content from kwo where shortkey='$1';"; }
-content_is() { wh_driver wait-text "$EDIT" 1002 "$(wh_file content.txt "$1")" 5000 >/dev/null; }
+content_is() { wh_driver wait-text "$EDIT" "$IDC_CONTENT" "$(wh_file content.txt "$1")" 5000 >/dev/null; }
 
 # Opens the edit dialog from the main window's "新增速记" and types KEY into its short-key box.
 open_edit() {
-  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver command "$KWO" "$IDC_ADD" >/dev/null
   wh_driver wait "$EDIT" visible 5000 >/dev/null || return 1
   wh_driver activate "$EDIT" >/dev/null || return 1
   wh_driver type "$1"
-  wh_driver wait-text "$EDIT" 1001 "$(wh_file key.txt "$2")" 5000 >/dev/null
+  wh_driver wait-text "$EDIT" "$IDC_SHORTKEY" "$(wh_file key.txt "$2")" 5000 >/dev/null
 }
 edit_closed() { wh_driver wait "$EDIT" gone 5000 >/dev/null; }
 
@@ -56,12 +56,12 @@ check add_typed content_is '新的速记内容'
 wh_driver command "$EDIT" 1 >/dev/null
 check add_closes edit_closed
 check add_stored equals "$(row NEW1)" "$(e2e_short_key_id NEW1)|NEW1|新的速记内容"
-check main_key_box_emptied wh_driver wait-text "$KWO" 1001 "$(wh_file empty.txt '')" 5000
+check main_key_box_emptied wh_driver wait-text "$KWO" "$IDC_SHORTKEY" "$(wh_file empty.txt '')" 5000
 
 # Change: the stored content appears, is replaced and saved; id and key stay.
 check change_opens open_edit NEW1 NEW1
 check change_shows_stored content_is '新的速记内容'
-check_line_is() { wh_driver wait-text "$EDIT" 1044 "$(wh_file check.txt "$1")" 5000 >/dev/null; }
+check_line_is() { wh_driver wait-text "$EDIT" "$IDC_CONTENT_CHECK" "$(wh_file check.txt "$1")" 5000 >/dev/null; }
 check good_content_checked check_line_is '内容正确'
 wh_driver keys TAB  # into the content box, all of it selected
 wh_driver type '你好{ENTR}再见'
@@ -71,9 +71,9 @@ wh_driver keys SHIFT+TAB TAB
 wh_driver type '你好{ENTER}{APPACTIVATE 记事本}{BEEP 800 100}再见'
 check typed_in_full content_is '你好{ENTER}{APPACTIVATE 记事本}{BEEP 800 100}再见'
 check good_content_again check_line_is '内容正确'
-wh_driver click "$EDIT" 1045
-check try_shows_typing wh_driver wait-text "$EDIT" 1046 "$(wh_file trial.txt '你好\r\n〔切换到 记事本〕〔响铃〕再见')" 5000
-wh_driver set-text "$EDIT" 1002 '改过的内容' >/dev/null
+wh_driver click "$EDIT" "$IDC_TRY"
+check try_shows_typing wh_driver wait-text "$EDIT" "$IDC_TRIAL" "$(wh_file trial.txt '你好\r\n〔切换到 记事本〕〔响铃〕再见')" 5000
+wh_driver set-text "$EDIT" "$IDC_CONTENT" '改过的内容' >/dev/null
 wh_driver command "$EDIT" 1 >/dev/null
 check change_closes edit_closed
 check change_stored equals "$(row NEW1)" "$(e2e_short_key_id NEW1)|NEW1|改过的内容"
@@ -81,7 +81,7 @@ check change_stored equals "$(row NEW1)" "$(e2e_short_key_id NEW1)|NEW1|改过�
 # Delete: the entry found by the key goes; the others stay.
 check delete_opens open_edit NEW1 NEW1
 check delete_shows_stored content_is '改过的内容'
-wh_driver command "$EDIT" 1012 >/dev/null
+wh_driver command "$EDIT" "$IDC_DELETE" >/dev/null
 check delete_closes edit_closed
 check delete_removed equals "$(row NEW1)" ""
 check delete_keeps_others equals "$(row AB)" "$(e2e_short_key_id AB)|AB|此致{ENTER}敬礼！"
@@ -97,8 +97,8 @@ notice_says() {
 # a notice says why, and the dialog stays open with the typed content.
 refused_key() {  # refused_key NAME KEY NOTICE
   check "$1_opens" open_edit '' ''
-  wh_driver set-text "$EDIT" 1001 "$2" >/dev/null
-  wh_driver set-text "$EDIT" 1002 '辛苦打的字' >/dev/null
+  wh_driver set-text "$EDIT" "$IDC_SHORTKEY" "$2" >/dev/null
+  wh_driver set-text "$EDIT" "$IDC_CONTENT" '辛苦打的字' >/dev/null
   wh_driver command "$EDIT" 1 >/dev/null
   check "$1_says_why" notice_says "$3"
   check "$1_dialog_stays" equals "$(wh_driver state "$EDIT")" foreground
@@ -112,7 +112,7 @@ check refused_keys_store_nothing equals "$(sql "select count(*) from kwo where c
 
 # Import: a code page 936 file with a new entry, a changed one, a plain-text one.
 printf '#IMP1:\r\n导入的内容\r\n第二行\r\n#ab:\r\n改写 AB\r\n#PLAIN\r\n{ENTER} 原样\r\n#W1:\r\n{ENTR}\r\n' | iconv -f UTF-8 -t CP936 >"$WH_DIR/import.txt"
-check import_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/import.txt")"
+check import_file_chosen e2e_choose_file "$ID_IMPORT" "$(wh_winpath "$WH_DIR/import.txt")"
 check import_notice_warns notice_says $'导入OK！\n\n有 1 条速记的内容可能不会按原意发送：W1。\n请在“新增速记”中打开它们查看。'
 check import_new equals "$(row IMP1)" "$(e2e_short_key_id IMP1)|IMP1|导入的内容"$'\r\n'"第二行"
 check import_changed equals "$(row AB)" "$(e2e_short_key_id AB)|AB|改写 AB"
@@ -120,7 +120,7 @@ check import_plain_escaped equals "$(row PLAIN)" "$(e2e_short_key_id PLAIN)|PLAI
 
 # A malformed header stops the import there: "出错啦" with the line, then how much was imported.
 printf '#OK1:\r\nstored\r\n#B C:\r\nnot stored\r\n' >"$WH_DIR/bad.txt"
-check bad_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/bad.txt")"
+check bad_file_chosen e2e_choose_file "$ID_IMPORT" "$(wh_winpath "$WH_DIR/bad.txt")"
 error_box=$(wh_driver wait "出错啦" visible 10000) || wh_fail "no error box for a malformed file"
 check bad_error_text equals "$(wh_driver text "$error_box" 65535)" "第 3 行：#B C:"$'\n'" 速记符处定义格式错误"
 wh_driver command "$error_box" 1 >/dev/null
@@ -144,7 +144,7 @@ locker=$!
 exec 9>"$WH_DIR/lock.fifo"
 echo "begin exclusive;" >&9
 wh_wait_until 10 locked || wh_fail "the sqlite3 command-line tool did not lock kwo.db"
-check locked_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
+check locked_file_chosen e2e_choose_file "$ID_IMPORT" "$(wh_winpath "$WH_DIR/locked.txt")"
 # The box that ends the import: "出错啦" when it failed (a "温馨提示" here would be wrong).
 outcome_box() {
   BOX=$(wh_driver windows | awk '$3 == "v" && $4 == "#32770" && ($5 == "\"出错啦\"" || $5 == "\"温馨提示\"") { print $1; exit }')
@@ -158,14 +158,14 @@ exec 9>&-
 wait "$locker"
 wh_driver command "$BOX" 1 >/dev/null
 check locked_stores_none equals "$(lk_rows)" ""
-check unlocked_file_chosen e2e_choose_file 32783 "$(wh_winpath "$WH_DIR/locked.txt")"
+check unlocked_file_chosen e2e_choose_file "$ID_IMPORT" "$(wh_winpath "$WH_DIR/locked.txt")"
 check unlocked_notice notice_says '导入OK！'
 check unlocked_stores_all equals "$(lk_rows)" "LK1,LK2,LK3,LK4,LK5"
 fi
 
 # Export: the Save dialog "导出" with a default name; a new file; every entry in id order, code page 936.
 export_dialog() {
-  wh_driver command "$KWO" 32784 >/dev/null
+  wh_driver command "$KWO" "$ID_EXPORT" >/dev/null
   SAVE=$(wh_driver wait "class:#32770|导出" visible 10000) || return 1
   wh_driver activate "$SAVE" >/dev/null
 }
@@ -251,9 +251,9 @@ if [ -n "$PG" ]; then
   # Search and send from the server's table.
   e2e_start_receiver "PG Editor"
   check pg_send e2e_expand AB '改写 AB'
-  wh_driver command "$KWO" 32799 >/dev/null
-  search() { wh_driver set-text "$KWO" 1001 "$1" >/dev/null; }
-  shown() { wh_driver wait-text "$KWO" 1002 "$(wh_file shown.txt "$1")" "${2:-5000}" >/dev/null; }
+  wh_driver command "$KWO" "$ID_OPEN" >/dev/null
+  search() { wh_driver set-text "$KWO" "$IDC_SHORTKEY" "$1" >/dev/null; }
+  shown() { wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file shown.txt "$1")" "${2:-5000}" >/dev/null; }
   # The server stops: one notice, no content, kwo.exe keeps running; the next
   # keystrokes say nothing more.
   bash "$KWO_PG_CLUSTER_SCRIPT" pause

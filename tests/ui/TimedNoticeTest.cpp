@@ -5,16 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include "UnitWinSupport.h"
+#include "support/WindowScript.h"
 
 namespace kwo::ui {
 namespace {
 
 TEST(TimedNotice, ClosesByItselfAndSaysSo) {
-  if (!app::test::CanCreateWindows()) GTEST_SKIP() << app::test::kNoWindows;
+  if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
   bool seen = false;
-  app::test::ModalScript script({[&] {
-    HWND box = app::test::FindThreadDialog(L"温馨提示");
+  test::ModalScript script({[&] {
+    HWND box = test::FindThreadDialog(L"温馨提示");
     seen = seen || box != nullptr;
     return false;  // only watch; nobody clicks
   }});

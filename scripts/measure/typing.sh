@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Typing benchmark under Wine (a measured run, not a test): SendKeySequence
 # against a bare SendInput loop, delivered into a receiver's edit control.
-#   bench_typing.sh BUILD_DIR [CHARACTERS] [ROUNDS]
+#   scripts/measure/typing.sh BUILD_DIR [CHARACTERS] [ROUNDS]
 # BUILD_DIR is a Windows build folder (scripts/build.sh windows DIR); the
 # programs are built there if needed.
 set -uo pipefail
-build=$(cd "${1:?bench_typing.sh BUILD_DIR [CHARACTERS] [ROUNDS]}" && pwd) || exit 2
+build=$(cd "${1:?typing.sh BUILD_DIR [CHARACTERS] [ROUNDS]}" && pwd) || exit 2
 characters=${2:-1500}
 rounds=${3:-5}
 cmake --build "$build" --target wine_driver wine_receiver wine_bench_typing -j2 >&2 || exit 1
 bin="$build/tests/wine"
 
-source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../tests/wine/harness.sh"
 WH_DRIVER="$bin/wine_driver.exe"
 TARGET="Bench Target"
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "UnitWinSupport.h"
+#include "support/WindowScript.h"
 #include "controls/UrlLabel.h"
 #include "res/resource.h"
 #include "ui/Shell.h"
@@ -16,8 +16,8 @@
 namespace kwo::controls {
 namespace {
 
-using app::test::FindThreadDialog;
-using app::test::ModalScript;
+using test::FindThreadDialog;
+using test::ModalScript;
 
 std::wstring Text(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -40,7 +40,7 @@ struct LabelHost {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!app::test::CanCreateWindows()) GTEST_SKIP() << app::test::kNoWindows;
+    if (!test::CanCreateWindows()) GTEST_SKIP() << test::kNoWindows;
   }
 };
 

@@ -13,8 +13,8 @@
 # first block's sample to the last, and the handles opened since that sample
 # and still open, by type and name.
 #
-#   scripts/soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]
-#   scripts/soak.sh WINDOWS_BUILD_DIR dialogs [USES]
+#   scripts/measure/soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]
+#   scripts/measure/soak.sh WINDOWS_BUILD_DIR dialogs [USES]
 #
 # The second form makes no expansions: it uses each dialog alone USES times
 # (default 20) and prints kwo.exe's open handles after each use: the Open
@@ -29,7 +29,7 @@
 # script runs the programs directly on the desktop: leave the machine alone
 # while it runs. Needs the sqlite3 command-line tool.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:?soak.sh WINDOWS_BUILD_DIR [COUNT] [EVERY]}" && pwd) || exit 2
 count=${2:-10000}
 every=${3:-1000}
@@ -84,7 +84,7 @@ echo "soak: $count expansions, a block of $every between samples; load $(cut -d'
 
 EDIT="编辑速记"
 export_to() {  # export_to WINDOWS-PATH: the Save dialog "导出", the name typed over its default
-  wh_driver command "$KWO" 32784 >/dev/null
+  wh_driver command "$KWO" "$ID_EXPORT" >/dev/null
   local dialog
   dialog=$(wh_driver wait "class:#32770|导出" visible 10000) || return 1
   wh_driver activate "$dialog" >/dev/null || return 1
@@ -103,14 +103,14 @@ exported() { [ -f "$1" ] && grep -q $'^#S199:\r$' "$1"; }
 no_notice() { [ "$(wh_driver state "温馨提示")" = none ]; }
 
 edit_entry() {  # edit_entry ROUND: the entry SOAK gets "浸泡第ROUND轮" through the edit dialog
-  wh_driver command "$KWO" 32799 >/dev/null
+  wh_driver command "$KWO" "$ID_OPEN" >/dev/null
   wh_driver wait "$KWO" visible 5000 >/dev/null || return 1
-  wh_driver command "$KWO" 1003 >/dev/null
+  wh_driver command "$KWO" "$IDC_ADD" >/dev/null
   wh_driver wait "$EDIT" visible 5000 >/dev/null || return 1
   wh_driver activate "$EDIT" >/dev/null || return 1
   wh_driver type SOAK
-  wh_driver wait-text "$EDIT" 1001 "$(wh_file key.txt SOAK)" 5000 >/dev/null || return 1
-  wh_driver set-text "$EDIT" 1002 "浸泡第$1轮" >/dev/null
+  wh_driver wait-text "$EDIT" "$IDC_SHORTKEY" "$(wh_file key.txt SOAK)" 5000 >/dev/null || return 1
+  wh_driver set-text "$EDIT" "$IDC_CONTENT" "浸泡第$1轮" >/dev/null
   wh_driver command "$EDIT" 1 >/dev/null
   wh_driver wait "$EDIT" gone 5000 >/dev/null || return 1
   hide_main || hide_main
@@ -169,15 +169,15 @@ if [ "$dialogs" -gt 0 ]; then
     wh_driver wait "$dialog" gone 10000 >/dev/null
   }
   import_once() {
-    e2e_choose_file 32783 "$(import_file "$1")" && wh_wait_until 60 imported "$1" && wh_wait_until 30 no_notice
+    e2e_choose_file "$ID_IMPORT" "$(import_file "$1")" && wh_wait_until 60 imported "$1" && wh_wait_until 30 no_notice
   }
   export_once() {
     export_to "$(wh_winpath "$WH_DIR/export.txt")" && wh_wait_until 60 exported "$WH_DIR/export.txt" &&
       wh_wait_until 30 no_notice && rm -f "$WH_DIR/export.txt"
   }
   forget_folders
-  uses "kwo open-cancel" "$KWO" cancel "$KWO" 32783 打开
-  uses "kwo save-cancel" "$KWO" cancel "$KWO" 32784 导出
+  uses "kwo open-cancel" "$KWO" cancel "$KWO" "$ID_IMPORT" 打开
+  uses "kwo save-cancel" "$KWO" cancel "$KWO" "$ID_EXPORT" 导出
   uses "kwo import" "$KWO" import_once
   uses "kwo export" "$KWO" export_once
   uses "kwo edit" "$KWO" edit_entry
@@ -218,7 +218,7 @@ while [ "$done_count" -lt "$count" ]; do
   edit_entry "$round" || wh_fail "the edit of round $round failed"
   [ "$(sqlite3 "$APP/kwo.db" "select content from kwo where shortkey='SOAK';")" = "浸泡第${round}轮" ] ||
     wh_fail "the edit of round $round was not stored"
-  e2e_choose_file 32783 "$(import_file "$round")" || wh_fail "the import of round $round did not start"
+  e2e_choose_file "$ID_IMPORT" "$(import_file "$round")" || wh_fail "the import of round $round did not start"
   wh_wait_until 60 imported "$round" || wh_fail "the import of round $round was not stored"
   wh_wait_until 30 no_notice || wh_fail "the notice after the import of round $round stayed"
   export_to "$(wh_winpath "$WH_DIR/export-$round.txt")" || wh_fail "the export of round $round did not start"
@@ -243,6 +243,6 @@ printf 'gdi %s -> %s (%s), user %s -> %s (%s), handles %s -> %s (%s), private %s
   "$first_rss" "$s_rss" "$(growth "$first_rss" "$s_rss")"
 # Under Wine the classic file dialog leaves one registry key open
 # (ComDlg32\LastVisitedMRU) per use, in any program; kwo's dialogs are the
-# shell's objects, which leave none (scripts/soak.sh BUILD dialogs compares).
+# shell's objects, which leave none (scripts/measure/soak.sh BUILD dialogs compares).
 handles_left "$first_handle_list" "$last_handle_list" "handles opened since the first sample and still open:"
 [ "$wrong" -eq 0 ]

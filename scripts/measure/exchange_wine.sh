@@ -6,7 +6,7 @@
 # repeat (5 by default, KWO_PG_REPEAT) runs kwo's program and psql one after
 # the other, so that both meet the same load; prints the medians, the ratios
 # of the medians and their range within the repeats; asserts nothing.
-#   tests/entries/measure_exchange_wine.sh [windows-build-dir]
+#   scripts/measure/exchange_wine.sh [windows-build-dir]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 dir=${1:-$root/build/windows}

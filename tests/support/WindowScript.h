@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kwo::app::test {
+namespace kwo::test {
 
 // Wine creates no windows without an X display (run under Xvfb to get one).
 constexpr const char* kNoWindows = "no windows can be created here (no display)";
@@ -39,4 +39,4 @@ class ModalScript {
   unsigned ticksLeft_ = 0;
 };
 
-}  // namespace kwo::app::test
+}  // namespace kwo::test
