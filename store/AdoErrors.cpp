@@ -67,6 +67,8 @@ std::u16string FailureDetail(DbFailure failure, const std::u16string& descriptio
     case DbFailure::FileMoved: reason = u"文件已被删除、改名或移走"; break;
     case DbFailure::IoError: reason = u"读写文件时出错"; break;
     case DbFailure::Unreachable: reason = u"连不上数据库服务器"; break;
+    case DbFailure::LoginRefused: reason = u"数据库服务器拒绝了登录"; break;
+    case DbFailure::DatabaseMissing: reason = u"数据库服务器上没有这个数据库"; break;
     case DbFailure::Other: return description;
   }
   return description.empty() ? reason : reason + u"（" + description + u"）";

@@ -206,8 +206,10 @@ TEST(CADODataBase, ServerRefusalsAreNamedAsTheFileEnginesAre) {
   // Every failure but the unnamed one puts its Chinese reason before the engine's words.
   std::set<std::u16string> details;
   for (DbFailure failure : {DbFailure::Locked, DbFailure::ReadOnly, DbFailure::WriteDenied, DbFailure::DiskFull,
-                            DbFailure::FileMoved, DbFailure::IoError, DbFailure::Damaged, DbFailure::Unreachable}) {
+                            DbFailure::FileMoved, DbFailure::IoError, DbFailure::Damaged, DbFailure::Unreachable,
+                            DbFailure::LoginRefused, DbFailure::DatabaseMissing}) {
     const std::u16string detail = FailureDetail(failure, u"engine text");
+    EXPECT_NE(detail.find(u'（'), 0u);
     EXPECT_TRUE(details.insert(detail.substr(0, detail.find(u'（'))).second);
     EXPECT_EQ(detail.substr(detail.find(u'（')), u"（engine text）");
   }
