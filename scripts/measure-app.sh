@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Measured run of kwo.exe under Wine (prints figures, asserts nothing):
+# Measured run of kwo.exe under Wine (prints figures, asserts no time; see KWO_IDLE_MEMORY_LIMIT below):
 #  (a) start-up: from CreateProcess until Win + Space is registered, polled
 #      every 2 ms by a probe whose own RegisterHotKey(MOD_WIN, VK_SPACE) fails
 #      once the program holds it; kwo.exe against a minimal Win32 program that
