@@ -7,6 +7,7 @@
 # commit give the same zip, byte for byte: the program is linked without a
 # time stamp, every file gets the commit's date, the zip holds no extra
 # attributes and lists its files in one order.
+# kwo.exe may be at most 2 MiB (2,097,152 bytes): a larger one stops the release.
 # Settings: KWO_RELEASE_DIR (default out/release).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,6 +36,12 @@ trap 'rm -rf "$stage"' EXIT
 files=$stage/files
 mkdir -p "$files"
 cp "$win/app/kwo.exe" "$files/kwo.exe"
+exe_bytes=$(stat -c %s "$files/kwo.exe")
+exe_limit=2097152
+if [ "$exe_bytes" -gt "$exe_limit" ]; then
+  echo "release: kwo.exe is $exe_bytes bytes, more than $exe_limit" >&2
+  exit 1
+fi
 "$root/help/build-chm.sh" "$host/help/kwo_keynames" "$files/kwo.chm" >/dev/null
 # The note for Notepad: UTF-8 with a byte-order mark and CR LF line ends.
 { printf '\xef\xbb\xbf'; sed "s/@VERSION@/$version/; s/\$/\r/" "$root/installer/README.txt"; } >"$files/README.txt"

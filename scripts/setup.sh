@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make ccache git ca-certificates
   googletest libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils xdotool imagemagick
   fonts-wqy-microhei locales

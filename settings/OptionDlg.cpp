@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include "base/SystemLibrary.h"
 #include "keys/SequenceCheck.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
@@ -69,7 +70,10 @@ void COptionDlg::OnSwatchClicked() {
   chooser.lpCustColors = customColours;
   chooser.Flags = CC_RGBINIT;
   // Cancelling leaves rgbResult at the preset, so the swatch returns to the colour in force.
-  ChooseColorW(&chooser);
+  // comdlg32.dll is loaded here, at the first use: kwo.exe does not import it.
+  using ChooseColorFn = BOOL(WINAPI*)(CHOOSECOLORW*);
+  static const auto chooseColour = SystemFunction<ChooseColorFn>(L"comdlg32.dll", "ChooseColorW");
+  if (chooseColour) chooseColour(&chooser);
   chosenColour_ = chooser.rgbResult;
   InvalidateRect(Item(IDC_COLOUR), nullptr, TRUE);
 }

@@ -6,12 +6,15 @@
 
 #include <algorithm>
 
+#include "base/SystemLibrary.h"
+
 namespace kwo::ui {
 
 namespace {
 
-// COM comes from ole32.dll, loaded at the first dialog: the program's
-// imports, and so its start, stay without it.
+// COM comes from ole32.dll and the classic dialogs from comdlg32.dll, both
+// loaded at the first dialog: the program's imports, and so its start and
+// its memory at idle, stay without them.
 struct ComEntries {
   HRESULT(WINAPI* initialize)(void*, DWORD) = nullptr;
   void(WINAPI* uninitialize)() = nullptr;
@@ -21,20 +24,13 @@ struct ComEntries {
   bool Complete() const { return initialize && uninitialize && create && freeTaskMemory; }
 };
 
-template <class Fn>
-void Resolve(HMODULE module, const char* name, Fn& entry) {
-  entry = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 const ComEntries& Com() {
   static const ComEntries entries = [] {
     ComEntries loaded;
-    if (HMODULE ole = LoadLibraryW(L"ole32.dll")) {
-      Resolve(ole, "CoInitializeEx", loaded.initialize);
-      Resolve(ole, "CoUninitialize", loaded.uninitialize);
-      Resolve(ole, "CoCreateInstance", loaded.create);
-      Resolve(ole, "CoTaskMemFree", loaded.freeTaskMemory);
-    }
+    loaded.initialize = SystemFunction<decltype(loaded.initialize)>(L"ole32.dll", "CoInitializeEx");
+    loaded.uninitialize = SystemFunction<decltype(loaded.uninitialize)>(L"ole32.dll", "CoUninitialize");
+    loaded.create = SystemFunction<decltype(loaded.create)>(L"ole32.dll", "CoCreateInstance");
+    loaded.freeTaskMemory = SystemFunction<decltype(loaded.freeTaskMemory)>(L"ole32.dll", "CoTaskMemFree");
     return loaded;
   }();
   return entries;
@@ -43,11 +39,7 @@ const ComEntries& Com() {
 // The shell item of a folder; nullptr when the system has no such call or folder.
 IShellItem* FolderItem(const std::filesystem::path& folder) {
   using CreateFn = HRESULT(WINAPI*)(PCWSTR, IBindCtx*, REFIID, void**);
-  static const CreateFn create = [] {
-    CreateFn entry = nullptr;
-    if (HMODULE shell = GetModuleHandleW(L"shell32.dll")) Resolve(shell, "SHCreateItemFromParsingName", entry);
-    return entry;
-  }();
+  static const auto create = SystemFunction<CreateFn>(L"shell32.dll", "SHCreateItemFromParsingName");
   IShellItem* item = nullptr;
   if (!create || folder.empty()) return nullptr;
   if (FAILED(create(folder.c_str(), nullptr, IID_IShellItem, reinterpret_cast<void**>(&item)))) return nullptr;
@@ -135,7 +127,11 @@ bool ChooseWithCommonDialog(HWND owner, const FileDialogRequest& request, std::f
   ofn.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
   if (!request.forSave) ofn.Flags |= OFN_FILEMUSTEXIST;
   else if (request.askBeforeReplacing) ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
-  if (!(request.forSave ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return false;
+  using ChooseFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+  static const auto open = SystemFunction<ChooseFn>(L"comdlg32.dll", "GetOpenFileNameW");
+  static const auto save = SystemFunction<ChooseFn>(L"comdlg32.dll", "GetSaveFileNameW");
+  const ChooseFn choose = request.forSave ? save : open;
+  if (!choose || !choose(&ofn)) return false;
   path = std::filesystem::path(file.c_str());
   return true;
 }

@@ -2,19 +2,14 @@
 
 #include <windows.h>
 
+#include "base/SystemLibrary.h"
+
 namespace kwo::ui {
 
 namespace {
 
 // Exported by user32 since Windows XP but not declared in its headers.
 using MessageBoxTimeoutFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT, WORD, DWORD);
-
-MessageBoxTimeoutFn LookUpMessageBoxTimeout() {
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  if (user32 == nullptr) return nullptr;
-  return reinterpret_cast<MessageBoxTimeoutFn>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxTimeoutW")));
-}
 
 constexpr wchar_t kCaption[] = L"温馨提示";
 constexpr int kTimedOut = 32000;  // what MessageBoxTimeoutW returns when the time is up
@@ -41,7 +36,7 @@ constexpr unsigned kGraceMs = 300;
 }  // namespace
 
 int ShowTimedNotice(const std::wstring& text, unsigned timeoutMs) {
-  static const MessageBoxTimeoutFn messageBoxTimeout = LookUpMessageBoxTimeout();
+  static const auto messageBoxTimeout = SystemFunction<MessageBoxTimeoutFn>(L"user32.dll", "MessageBoxTimeoutW");
   if (messageBoxTimeout == nullptr) return 0;
   constexpr UINT kStyle = MB_ICONINFORMATION | MB_SYSTEMMODAL | MB_SETFOREGROUND;  // 0x11040
   const UINT_PTR backstop = SetTimer(nullptr, 0, timeoutMs + kGraceMs, &OnNoticeOverdue);

@@ -1,5 +1,6 @@
 #include "ui/Window.h"
 
+#include "base/SystemLibrary.h"
 #include "res/resource.h"
 
 namespace kwo::ui {
@@ -47,8 +48,7 @@ std::wstring ProgramFolder() {
 UINT WindowDpi(HWND window) {
   // GetDpiForWindow came with Windows 10 1607: looked up, so that older systems still start the program.
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpiForWindow = SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
   if (getDpiForWindow != nullptr) {
     if (const UINT dpi = getDpiForWindow(window); dpi != 0) return dpi;
   }
