@@ -9,6 +9,7 @@
 #include "Transcript.h"
 #include "keys/Calendar.h"
 #include "keys/Fields.h"
+#include "keys/KeyNameTable.h"
 #include "keys/KeySend.h"
 #include "keys/RecordingClipboardPlatform.h"
 #include "keys/RecordingKeyPlatform.h"
@@ -67,6 +68,13 @@ TEST(FieldNames, WholeWordsFollowedBySpaceOrEnd) {
     if (!field) continue;
     EXPECT_EQ(field->kind, c.kind) << text::Utf16ToUtf8(c.group);
     EXPECT_EQ(std::u16string(field->argument), c.argument) << text::Utf16ToUtf8(c.group);
+  }
+}
+
+TEST(FieldNames, NoKeyNameIsAField) {
+  for (const KeyName& key : kKeyNameTable) {
+    EXPECT_FALSE(MatchField(key.name).has_value()) << text::Utf16ToUtf8(std::u16string(key.name));
+    EXPECT_FALSE(MatchField(std::u16string(key.name) + u" 2").has_value());
   }
 }
 
