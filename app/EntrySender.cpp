@@ -120,6 +120,10 @@ SendOutcome CEntrySender::SendTimed(const std::u16string& sequence) {
 SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count, bool timed,
                                const std::u16string* content) {
   const SendingScope sending(keyPlatform);
+  // The fields of all pieces read one moment and one clipboard text.
+  sendState.fields = keys::FieldContext();
+  sendState.fields.now = targetPlatform.LocalNow();
+  sendState.fields.clipboard = &clipboardPlatform;
   for (size_t i = 0; i < count; ++i) {
     const keys::SendResult result =
         pieces[i] == content
@@ -130,6 +134,12 @@ SendOutcome CEntrySender::Type(const std::u16string* const* pieces, size_t count
     std::u16string notSent = pieces[i]->substr(std::min(result.stoppedAt, pieces[i]->size()));
     for (size_t j = i + 1; j < count; ++j) notSent += *pieces[j];
     return Report(SendOutcome::Result::Stopped, StoppedText(result.stop, timed, notSent));
+  }
+  // The caret goes back to the {光标} mark once the suffix is typed too.
+  if (!keys::PlaceCaret(sendState, keyPlatform)) {
+    LetTargetTakeItsKeys();
+    const keys::SendStop stop = keyPlatform.Cancelled() ? keys::SendStop::Cancelled : keys::SendStop::InputRefused;
+    return Report(SendOutcome::Result::Stopped, StoppedText(stop, timed));
   }
   // A hotkey pressed as the last keys went out found nothing left to cancel.
   keyPlatform.GiveBackUnusedHotKey();

@@ -1,6 +1,8 @@
 #include "desktop/ClipboardSnapshot.h"
 
+#include <climits>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "base/KernelHandle.h"
@@ -118,6 +120,42 @@ void ClipboardDataTraits::Release(ClipboardData data) {
       GlobalFree(data.data);
       break;
   }
+}
+
+bool TextOfClipboardData(UINT format, HANDLE data, std::u16string& text) {
+  if (data == nullptr || (format != CF_UNICODETEXT && format != CF_TEXT && format != CF_OEMTEXT)) return false;
+  const SIZE_T size = GlobalSize(data);
+  const void* locked = GlobalLock(data);
+  if (locked == nullptr) return false;
+  bool found = true;
+  if (format == CF_UNICODETEXT) {
+    const auto* units = static_cast<const char16_t*>(locked);
+    const size_t limit = size / sizeof(char16_t);
+    size_t length = 0;
+    while (length < limit && units[length] != 0) ++length;
+    text.assign(units, length);
+  } else {
+    const auto* bytes = static_cast<const char*>(locked);
+    int length = 0;
+    while (static_cast<SIZE_T>(length) < size && bytes[length] != 0 && length < INT_MAX) ++length;
+    const UINT codePage = format == CF_OEMTEXT ? CP_OEMCP : CP_ACP;
+    const int wide = length > 0 ? MultiByteToWideChar(codePage, 0, bytes, length, nullptr, 0) : 0;
+    std::wstring converted(static_cast<size_t>(wide), L'\0');
+    if (wide > 0) MultiByteToWideChar(codePage, 0, bytes, length, &converted[0], wide);
+    found = length == 0 || wide > 0;
+    text.assign(converted.begin(), converted.end());
+  }
+  GlobalUnlock(data);
+  return found;
+}
+
+bool ClipboardSnapshot::Text(std::u16string& text) const {
+  for (const UINT format : {CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT}) {
+    for (const OwnedClipboardData& data : formats_) {
+      if (data.get().format == format) return TextOfClipboardData(format, data.get().data, text);
+    }
+  }
+  return false;
 }
 
 void ClipboardSnapshot::Take() {

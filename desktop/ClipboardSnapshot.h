@@ -4,11 +4,16 @@
 // there, put back once the paste is over.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "base/UniqueResource.h"
 
 namespace kwo::desktop {
+
+// The text of a clipboard memory block in one of the text formats
+// (CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT), up to its terminator; false for no text.
+bool TextOfClipboardData(UINT format, HANDLE data, std::u16string& text);
 
 // One format of clipboard data: a global memory block, or for the GDI
 // formats a bitmap, palette or (enhanced) metafile.
@@ -36,6 +41,9 @@ class ClipboardSnapshot {
   // forgets them.
   void PutBack();
   void Clear() { formats_.clear(); }
+  // The text the copy holds (Unicode, else ANSI or OEM text converted);
+  // false when it holds none.
+  bool Text(std::u16string& text) const;
 
  private:
   std::vector<OwnedClipboardData> formats_;

@@ -136,6 +136,10 @@ class RecordingTargetPlatform final : public TargetPlatform {
   }
   uint64_t NowMs() override { return now; }
   void Wait(uint32_t milliseconds) override { now += milliseconds; }
+  keys::LocalDateTime LocalNow() override { return localNow; }
+
+  // The local time LocalNow gives.
+  keys::LocalDateTime localNow{2026, 12, 8, 14, 5, 9};
 
  private:
   WindowId pending_ = 0;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "keys/Calendar.h"
+
 namespace kwo::desktop {
 
 // A top-level window as a number (an HWND on Windows); 0 is no window.
@@ -69,6 +71,9 @@ class TargetPlatform {
   // A monotonic clock in milliseconds and a short wait on it.
   virtual uint64_t NowMs() = 0;
   virtual void Wait(uint32_t milliseconds) = 0;
+  // The local date and time (GetLocalTime): the moment of a sending, which
+  // its date and time fields type.
+  virtual keys::LocalDateTime LocalNow() = 0;
 };
 
 }  // namespace kwo::desktop

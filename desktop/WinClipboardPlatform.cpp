@@ -95,6 +95,15 @@ bool WinClipboardPlatform::PutText(std::u16string_view text) {
   return true;
 }
 
+bool WinClipboardPlatform::ReadText(std::u16string& text) {
+  // A paste of ours holds the clipboard: the user's text is in the copy.
+  if (phase_ != Phase::Idle) return saved_.Text(text);
+  if (!EnsureWindow()) return false;
+  const OpenedClipboard clipboard(window_, kPutTries);
+  if (!clipboard) return false;
+  return TextOfClipboardData(CF_UNICODETEXT, GetClipboardData(CF_UNICODETEXT), text);
+}
+
 void WinClipboardPlatform::Render() {
   OwnedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, (text_.size() + 1) * sizeof(char16_t)));
   if (!memory) return;

@@ -22,6 +22,7 @@ class WinClipboardPlatform final : public keys::ClipboardPlatform {
   WinClipboardPlatform& operator=(const WinClipboardPlatform&) = delete;
 
   bool PutText(std::u16string_view text) override;
+  bool ReadText(std::u16string& text) override;
   void WaitUntilTaken() override;
   void Restore() override;
 

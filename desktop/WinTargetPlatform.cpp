@@ -129,6 +129,12 @@ ScreenRect WinTargetPlatform::WorkAreaNear(const ScreenRect& rect) {
 
 uint64_t WinTargetPlatform::NowMs() { return GetTickCount64(); }
 
+keys::LocalDateTime WinTargetPlatform::LocalNow() {
+  SYSTEMTIME time{};
+  GetLocalTime(&time);
+  return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+}
+
 void WinTargetPlatform::Wait(uint32_t milliseconds) {
   // Messages that other threads send to this one are handled meanwhile (a
   // window being activated may wait for an answer); posted ones stay queued.

@@ -23,6 +23,7 @@ class WinTargetPlatform final : public TargetPlatform {
   ScreenRect WorkAreaOf(WindowId window) override;
   ScreenRect WorkAreaNear(const ScreenRect& rect) override;
   uint64_t NowMs() override;
+  keys::LocalDateTime LocalNow() override;
   void Wait(uint32_t milliseconds) override;
 };
 

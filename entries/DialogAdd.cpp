@@ -121,6 +121,10 @@ void CDialogAdd::OnTry() {
   // The interpreter itself, on a platform that writes text instead of pressing keys.
   kwo::keys::TrialKeyPlatform trial;
   kwo::keys::KeySendState state;
+  // Date and time fields show what they would type now.
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  state.fields.now = kwo::keys::LocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
   const std::u16string content = Content();
   std::u16string shown;
   if (!kwo::keys::SendKeySequence(content.c_str(), state, trial)) {

@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kwo::fuzz::BudgetKeyPlatform platform(recorder, kSendBudget);
   kwo::keys::KeySendState state;
   state.pendingDelayMs = size > 0 ? static_cast<int8_t>(data[0]) : 0;
+  // Fields type at a moment from the input, 1850..2150 (past both ends of the lunar table).
+  if (size >= 3) state.fields.now = kwo::keys::LocalDateTime{1850 + (data[1] | (data[2] << 8)) % 301, 1 + data[1] % 12, 1 + data[2] % 28, data[2] % 24, data[1] % 60, 0};
   const kwo::keys::SendResult result = kwo::keys::SendKeySequence(text.c_str(), state, platform);
   const bool complete = static_cast<bool>(result);
 

@@ -6,7 +6,8 @@
 // virtual keys and beeps only at frequencies a speaker can play. Both runs
 // take a bounded number of calls and are then refused, so that inputs full of
 // {X 65535} groups cost no more than others; a refused run lets go of every
-// key it held.
+// key it held. Fields type at a moment taken from the input (years around
+// the lunar table's ends included); the caret goes back by Left alone.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -81,9 +82,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(kwo::keys::CheckKeySequence(text).kind ==
         (problems.empty() ? SequenceProblemKind::None : problems.front().kind));
 
+  // The moment of the sending from the first bytes: 1850..2150, any month, day and time.
+  kwo::keys::LocalDateTime now;
+  if (size >= 4) now = {1850 + (data[0] | (data[1] << 8)) % 301, 1 + data[2] % 12, 1, data[3] % 24, data[3] % 60, 0};
+  now.day = 1 + (size >= 5 ? data[4] : 0) % kwo::keys::DaysInMonth(now.year, now.month);
+
   CountingPlatform counting;
   kwo::fuzz::BudgetKeyPlatform platform(counting, kSendBudget);
   kwo::keys::KeySendState state;
+  state.fields.now = now;
   const kwo::keys::SendResult result = kwo::keys::SendKeySequence(text.c_str(), state, platform);
   const bool complete = static_cast<bool>(result);
   if (platform.Refused()) {
@@ -92,12 +99,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(complete == (stops == 0));
     Check(counting.KeysLeftDown() == neverReleased);
   }
+  if (!platform.Refused()) {
+    // Only Left presses, released each, go out for the caret.
+    const size_t leftBefore = counting.KeysLeftDown();
+    Check(kwo::keys::PlaceCaret(state, platform) || platform.Refused());
+    Check(counting.KeysLeftDown() == leftBefore && !state.fields.caretMarked);
+  }
   Check(!counting.badKey);
   if (numbers == 0) Check(!counting.badBeep);
 
   kwo::keys::TrialKeyPlatform trial;
   kwo::fuzz::BudgetKeyPlatform trialBudget(trial, kSendBudget);
   kwo::keys::KeySendState trialState;
+  trialState.fields.now = now;
   Check(static_cast<bool>(kwo::keys::SendKeySequence(text.c_str(), trialState, trialBudget)) == complete);
   if (kwo::fuzz::IsPlainText(text) && !platform.Refused()) Check(problems.empty() && trial.Text() == text);
   return 0;

@@ -2,6 +2,7 @@
 // The seam between pasting and the system clipboard. The Windows
 // implementation (WinClipboardPlatform) saves the user's clipboard in every
 // format it can put back; tests use RecordingClipboardPlatform.
+#include <string>
 #include <string_view>
 
 namespace kwo::keys {
@@ -15,6 +16,10 @@ class ClipboardPlatform {
   // been taken: that paste still waits in the target and would bring in
   // whatever the clipboard holds when it is carried out.
   virtual bool PutText(std::u16string_view text) = 0;
+  // The user's text on the clipboard: what it holds now, or, while a paste
+  // of ours is there, what it held before. False, `text` untouched, when
+  // there is no text or the clipboard cannot be opened.
+  virtual bool ReadText(std::u16string& text) = 0;
   // Returns once the window in front has taken the text from the clipboard,
   // or after a bounded wait.
   virtual void WaitUntilTaken() = 0;

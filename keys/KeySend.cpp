@@ -9,6 +9,7 @@
 
 #include "keys/CheckingPlatform.h"
 #include "keys/ClipboardPlatform.h"
+#include "keys/Fields.h"
 #include "keys/KeyNameTable.h"
 #include "keys/PasteRuns.h"
 #include "keys/SequenceCheck.h"
@@ -22,6 +23,20 @@ constexpr size_t kGroupBufferSize = kLongestGroup + 1;  // terminator included
 constexpr char16_t kEnterKey = 13;
 constexpr char16_t kControlKey = 0x11;  // VK_CONTROL
 constexpr char16_t kPasteKey = u'V';
+constexpr char16_t kTabKey = 0x09;
+constexpr char16_t kSpaceKey = 0x20;
+constexpr char16_t kLeftKey = 0x25;  // VK_LEFT, an extended key
+// The checker formats date fields at a fixed moment: it looks only at their arguments.
+constexpr LocalDateTime kCheckedMoment{2026, 1, 1, 0, 0, 0};
+
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Characters as the caret counts them: a surrogate pair is one.
+size_t CountCharacters(std::u16string_view text) {
+  size_t count = 0;
+  for (char16_t unit : text) count += IsLowSurrogate(unit) ? 0 : 1;
+  return count;
+}
 
 enum class GroupMode { PressAndRelease, PressOnly, ReleaseOnly };
 
@@ -67,12 +82,15 @@ class Interpreter {
       switch (element.kind) {
         case ElementKind::Unit:
           Check(TypeChar(platform_, element.unit, state_));
+          if (!IsLowSurrogate(element.unit)) Typed(1);
           break;
         case ElementKind::Enter:
           Check(PressKey(platform_, kEnterKey, false, 1, state_));
+          Typed(1);
           break;
         case ElementKind::Control:
           Check(PressKey(platform_, element.unit, false, 1, state_));
+          Typed(1);
           break;
         case ElementKind::Group: {
           const size_t length = element.groupLength;
@@ -104,6 +122,12 @@ class Interpreter {
   SendStop Stop() const { return platform_.Cancelled() ? SendStop::Cancelled : SendStop::InputRefused; }
   size_t stoppedAt() const { return stoppedAt_; }
 
+  // Content sending: a field's text longer than pasteAbove characters is pasted too.
+  void PasteFieldsAbove(size_t pasteAbove, ClipboardPlatform& clipboard) {
+    pasteAbove_ = pasteAbove;
+    pasteClipboard_ = &clipboard;
+  }
+
   enum class PasteOutcome { Pasted, NotOnClipboard, Refused };
 
   // Ctrl+V with `text` on the clipboard, the user's clipboard saved before
@@ -125,11 +149,14 @@ class Interpreter {
     }
     if (pasted) clipboard.WaitUntilTaken();
     if (refused_) ReleaseHeldKeys();
-    return refused_ ? PasteOutcome::Refused : PasteOutcome::Pasted;
+    if (refused_) return PasteOutcome::Refused;
+    Typed(CountCharacters(text));
+    return PasteOutcome::Pasted;
   }
 
  private:
   void RunGroup(const char16_t* source, size_t length) {
+    if (RunField(std::u16string_view(source, length))) return;
     GroupMode mode = GroupMode::PressAndRelease;
     if (length >= 2 && source[length - 1] == u'+') {
       mode = GroupMode::PressOnly;
@@ -155,9 +182,86 @@ class Interpreter {
       // {{} presses F12, {.} Delete: the key with the code, not the character.
       checker_->Note(SequenceProblemKind::CharacterAsKey);
     }
+    if (text.size() == 1 && IsKeyOfItsCharacter(text[0])) Typed(1);
     for (char16_t unit : text) {
       if (!Check(PressKey(platform_, unit, false, 1, state_))) return;
     }
+  }
+
+  // A field group: true when `written` names one (it is then carried out).
+  bool RunField(std::u16string_view written) {
+    const std::optional<Field> field = MatchField(written);
+    if (!field) return false;
+    FieldContext& fields = state_.fields;
+    switch (field->kind) {
+      case FieldKind::Date:
+      case FieldKind::Time:
+      case FieldKind::Lunar: {
+        if (!fields.now && !checker_) return true;
+        std::u16string problem;
+        const std::u16string text = FormatTimeField(*field, fields.now.value_or(kCheckedMoment), &problem);
+        if (checker_ && !problem.empty()) checker_->Note(SequenceProblemKind::FieldArgument, problem);
+        TypeText(text);
+        break;
+      }
+      case FieldKind::Clipboard: {
+        if (checker_) {
+          if (!field->argument.empty()) checker_->Note(SequenceProblemKind::FieldArgument, u"{剪贴板}，括号内没有别的文字");
+          return true;
+        }
+        if (!fields.clipboardText) {
+          std::u16string text;
+          fields.clipboardText = fields.clipboard && fields.clipboard->ReadText(text) ? text : std::u16string();
+        }
+        const std::u16string& text = *fields.clipboardText;
+        if (pasteClipboard_ && pasteAbove_ > 0 && CountCharacters(text) > pasteAbove_) {
+          const PasteOutcome outcome = Paste(text, *pasteClipboard_);
+          if (outcome != PasteOutcome::NotOnClipboard) return true;
+        }
+        TypeText(text);
+        break;
+      }
+      case FieldKind::Caret:
+        if (checker_ && !field->argument.empty()) {
+          checker_->Note(SequenceProblemKind::FieldArgument, u"{光标}，括号内没有别的文字");
+        }
+        if (fields.caretMarked) {
+          if (checker_) checker_->Note(SequenceProblemKind::SecondCaretMark);
+        } else {
+          fields.caretMarked = true;
+          fields.typedAfterCaret = 0;
+        }
+        break;
+      case FieldKind::FillIn:
+        if (checker_) checker_->Note(SequenceProblemKind::FillInNotReady);
+        break;
+    }
+    return true;
+  }
+
+  // A field's text, typed as plain text: "{" and "\" as themselves, a line
+  // end (CR LF, LF or CR) as Enter, a tab as Tab; other control codes are left out.
+  void TypeText(std::u16string_view text) {
+    for (size_t i = 0; i < text.size() && !refused_; ++i) {
+      const char16_t unit = text[i];
+      if (unit == u'\r' || unit == u'\n') {
+        if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        Check(PressKey(platform_, kEnterKey, false, 1, state_));
+      } else if (unit == u'\t') {
+        Check(PressKey(platform_, kTabKey, false, 1, state_));
+      } else if (unit < 0x20) {
+        continue;
+      } else {
+        Check(TypeChar(platform_, unit, state_));
+        if (IsLowSurrogate(unit)) continue;
+      }
+      Typed(1);
+    }
+  }
+
+  // Characters typed after a {光标} mark, for the caret at the end.
+  void Typed(size_t characters) {
+    if (state_.fields.caretMarked) state_.fields.typedAfterCaret += characters;
   }
 
   bool RunKeyword(std::u16string_view text) {
@@ -228,6 +332,7 @@ class Interpreter {
         break;
       case GroupMode::PressAndRelease: {
         uint16_t count = rest.empty() ? 1 : Low16(text::ParseDecimal(rest));
+        if (key.code == kEnterKey || key.code == kTabKey || key.code == kSpaceKey) Typed(count);
         // Every repeat leaves the key where the first one did: the checker
         // needs one, however many the group asks for.
         if (checker_ && count > 1) {
@@ -273,6 +378,8 @@ class Interpreter {
   CheckingPlatform* checker_;
   char16_t group_[kGroupBufferSize];
   std::vector<HeldKey> held_;  // pressed by {KEY+} and not yet released
+  size_t pasteAbove_ = 0;      // content sending: fields longer than this are pasted
+  ClipboardPlatform* pasteClipboard_ = nullptr;
   bool refused_ = false;  // a key event was refused, or not sent because the sending was cancelled
   size_t stoppedAt_ = 0;   // the element being carried out
 };
@@ -296,6 +403,7 @@ SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& st
   if (text != nullptr) {
     const std::u16string_view content(text);
     Interpreter interpreter(state, platform);
+    interpreter.PasteFieldsAbove(pasteAbove, clipboard);
     for (const ContentPiece& piece : SplitPasteRuns(content, pasteAbove)) {
       const std::u16string_view source = content.substr(0, piece.end);
       if (piece.paste) {
@@ -314,6 +422,18 @@ SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& st
   }
   state.defaultDelayMs = 0;
   return result;
+}
+
+bool PlaceCaret(KeySendState& state, KeyPlatform& platform) {
+  size_t left = state.fields.caretMarked ? state.fields.typedAfterCaret : 0;
+  state.fields.caretMarked = false;
+  state.fields.typedAfterCaret = 0;
+  while (left > 0) {
+    const uint16_t count = static_cast<uint16_t>(std::min<size_t>(left, 0xFFFF));
+    if (!PressKey(platform, kLeftKey, true, count, state)) return false;
+    left -= count;
+  }
+  return true;
 }
 
 void RunChecking(std::u16string_view text, KeySendState& state, CheckingPlatform& checker) {

@@ -4,16 +4,35 @@
 // and activate windows. It acts at once through a KeyPlatform.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 
+#include "keys/Calendar.h"
 #include "keys/ClipboardPlatform.h"
 #include "keys/KeyPlatform.h"
 
 namespace kwo::keys {
 
-// Pauses carried between key events and between calls; owned by the caller.
+// What the fields of one sending (all its pieces) read and leave for its end.
+struct FieldContext {
+  // The moment of the sending, local time, as the caller's clock gives it:
+  // date and time fields type nothing without it.
+  std::optional<LocalDateTime> now;
+  // Where {剪贴板} reads the user's text; none: it types nothing.
+  ClipboardPlatform* clipboard = nullptr;
+  // The clipboard is read once, at the first {剪贴板} of the sending.
+  std::optional<std::u16string> clipboardText;
+  // {光标} seen: the characters typed after it, for PlaceCaret.
+  bool caretMarked = false;
+  size_t typedAfterCaret = 0;
+};
+
+// Pauses carried between key events and between calls, and the fields of
+// the sending; owned by the caller.
 struct KeySendState {
   int32_t defaultDelayMs = 0;  // before every key event; set by {DELAY=n}, reset when a call ends
   int32_t pendingDelayMs = 0;  // once, before the next key event; set by {DELAY n}
+  FieldContext fields;         // set at the start of a sending, read by PlaceCaret at its end
 };
 
 // Why a key sequence stopped before its end.
@@ -47,6 +66,11 @@ SendResult SendKeySequence(const char16_t* text, KeySendState& state, KeyPlatfor
 // or the sequence holds a key down at that point.
 SendResult SendContent(const char16_t* text, size_t pasteAbove, KeySendState& state, KeyPlatform& platform,
                        ClipboardPlatform& clipboard);
+
+// The end of a sending whose text held {光标}: presses Left once per
+// character typed after the mark (a line break counts one), and forgets the
+// mark. True when there was nothing to press or all was pressed.
+bool PlaceCaret(KeySendState& state, KeyPlatform& platform);
 
 // Injection primitives. Each pausing primitive takes the pause rule first:
 // the pending pause once, else the default one; a pause below 1 ms sleeps not

@@ -4,6 +4,7 @@
 // tell the clipboard steps and the key presses apart in one order. It can be
 // told that the clipboard is held by another program.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +30,21 @@ class RecordingClipboardPlatform final : public ClipboardPlatform {
     Record(Kind::Put, text);
     return true;
   }
+  bool ReadText(std::u16string& text) override {
+    ++reads;
+    if (!userText) return false;
+    text = *userText;
+    return true;
+  }
   void WaitUntilTaken() override { Record(Kind::Wait, {}); }
   void Restore() override { Record(Kind::Restore, {}); }
 
   void Clear() { calls_.clear(); }
   const std::vector<Call>& calls() const { return calls_; }
 
+  // The user's text ReadText gives (none: the clipboard holds no text), and how often it was read.
+  std::optional<std::u16string> userText;
+  int reads = 0;
   // True: PutText fails as when another program holds the clipboard open.
   bool held = false;
 

@@ -109,6 +109,15 @@ std::u16string DescribeSequenceProblem(const SequenceProblem& problem) {
       what = u"使所有暂停加起来有 " + text::FormatDecimal(problem.pauseMs / 1000) +
              u" 秒，超过 60 秒，这期间疾书精灵不能输入别的内容";
       break;
+    case SequenceProblemKind::FieldArgument:
+      what = u"的写法不对，应是 " + problem.wanted;
+      break;
+    case SequenceProblemKind::SecondCaretMark:
+      what = u"是第二个光标位置，只有第一个 {光标} 起作用";
+      break;
+    case SequenceProblemKind::FillInNotReady:
+      what = u"是填写字段，这个版本还不能填写，发送时不输入任何内容";
+      break;
     case SequenceProblemKind::KeyNeverReleased: {
       std::u16string release = problem.group;
       if (release.size() >= 2 && release[release.size() - 2] == u'+') release[release.size() - 2] = u'-';

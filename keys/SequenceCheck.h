@@ -19,6 +19,9 @@ enum class SequenceProblemKind {
   NoWindowTitle,      // {APPACTIVATE }: no title, no window is activated
   PauseTooLong,       // {DELAY 99999999}, {DELAY=70000}: one pause of more than a minute
   PausesTooLong,      // the pauses of the whole text come to more than a minute
+  FieldArgument,      // {日期 +x天}, {农历 月}: a field's offset or option it does not know
+  SecondCaretMark,    // a {光标} after the first: it is ignored
+  FillInNotReady,     // {填写 …}: types nothing in this version
 };
 
 // Pauses longer than this, alone or together, are reported: while a sending

@@ -124,6 +124,18 @@ TEST(EntrySender, EntryFlows) {
          d.clipboard.held = true;
        },
        Result::Typed, "< S50 P36x 'a' 'b' P13 G >", L"", true},
+      {"fields: the sending's moment, the clipboard's text, the caret back after the suffix",
+       [](Desk& d) {
+         d.texts.content = u"{DATE yyMM}{剪贴板}{光标}x";
+         d.clipboard.userText = u"c";
+       },
+       Result::Typed, "< S50 P36x '2' '6' '1' '2' 'c' 'x' P13 P37x P37x G >", L"", true},
+      {"Esc while the caret goes back",
+       [](Desk& d) {
+         d.texts = {u"", u"a{光标}b", u"{DELAY 5}"};
+         d.keys.cancelAtSleep = 2;
+       },
+       Result::Stopped, "< S50 'a' 'b' S5 >", L"发送已按 Esc 或热键取消", true},
       {"a sending already runs", [](Desk& d) { d.keys.BeginSending(); }, Result::NotSent, "<",
        L"上一条内容还在发送中", false},
   };

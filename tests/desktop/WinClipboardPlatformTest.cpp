@@ -135,6 +135,39 @@ TEST(WinClipboard, NoOtherTextWhileAPasteWaitsForItsTarget) {
   EXPECT_EQ(ClipboardText(), L"SECRET-密码123");
 }
 
+// {剪贴板} reads the user's text: what the clipboard holds, or, while a paste
+// of ours is there, what it held before; ANSI text converted; none: false.
+TEST(WinClipboard, ReadTextGivesTheUsersText) {
+  WinClipboardPlatform clipboard;
+  std::u16string text;
+  SetClipboardText(L"用户的\r\n文字");
+  ASSERT_TRUE(clipboard.ReadText(text));
+  EXPECT_EQ(text, u"用户的\r\n文字");
+  ASSERT_TRUE(clipboard.PutText(u"pasted"));
+  text.clear();
+  ASSERT_TRUE(clipboard.ReadText(text));
+  EXPECT_EQ(text, u"用户的\r\n文字");
+  clipboard.Restore();
+  EXPECT_EQ(ClipboardAfterTheMessageLoop(L"用户的\r\n文字"), L"用户的\r\n文字");
+
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, GlobalOf("ansi", 5));
+  CloseClipboard();
+  ASSERT_TRUE(clipboard.PutText(u"pasted"));
+  ASSERT_TRUE(clipboard.ReadText(text));
+  EXPECT_EQ(text, u"ansi");
+  clipboard.Restore();
+  ClipboardAfterTheMessageLoop(L"ansi");
+
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  CloseClipboard();
+  text = u"untouched";
+  EXPECT_FALSE(clipboard.ReadText(text));
+  EXPECT_EQ(text, u"untouched");
+}
+
 }  // namespace
 }  // namespace kwo::desktop
 #endif

@@ -7,6 +7,7 @@
 # next call-up so that the next key typed replaces it. With PasteAbove,
 # a long plain run of a content is pasted and the user's clipboard is back
 # afterwards; with the clipboard held by another program the run is typed.
+# Fields: the caret goes back to {光标}, {剪贴板} types the user's text.
 # Under load (two processes spinning on both cores) no expansion is lost or
 # misdirected.
 #   send_test.sh KWO.exe DRIVER.exe RECEIVER.exe KWO_TOOL.exe
@@ -169,6 +170,9 @@ USER_CLIP='用户原来的剪贴板 clipboard'
   e2e_row LINES "'first line of the long text' || char(13, 10) || 'second line of the long text'"
   e2e_row PAUSEA "'ab{SHIFT+}{DELAY 99999999}cd{SHIFT-}'"
   e2e_row PAUSEB "'甲{DELAY 99999999}乙'"
+  e2e_row CARET "'<b>{光标}</b>'"
+  e2e_row CLIP "'[{剪贴板}]'"
+  e2e_row PCLIP "'a plain run longer than twenty characters{CLIPBOARD}'"
 } | sqlite3 "$APP/kwo.db" || wh_fail "cannot add the slow paste entries"
 e2e_write_ini '[sys]' 'connectionString=Provider=SQLite;Data Source=kwo.db' '[Options]' 'EnablePre=1' \
   'EnableAfter=1' 'PreStr=【前】' 'AfterStr=——后缀' 'PasteAbove=20'
@@ -189,6 +193,16 @@ check held_clipboard_no_paste equals "$(paste_count)" "$(( pastes + 2 ))"
 wh_driver close "E2E Clipboard Holder" >/dev/null
 wh_driver wait "E2E Clipboard Holder" gone 10000 >/dev/null
 check held_clipboard_untouched equals "$(clipboard_text)" "$USER_CLIP"
+# Fields: {光标} puts the caret back after the suffix, where the next key
+# lands; {剪贴板} types the user's text (theirs too right after a pasted run,
+# while the run's text is still on the clipboard), which stays theirs.
+empty_receiver
+check caret_mark e2e_expand CARET '【前】<b></b>——后缀'
+wh_driver type "X$MARK"
+check caret_mark_next_key_there wh_driver wait-text "$RCV" 100 "$(wh_file expected.txt '【前】<b>X¶</b>——后缀')" 5000
+expand_case clipboard_field CLIP "【前】[$USER_CLIP]——后缀"
+expand_case clipboard_field_after_paste PCLIP "【前】a plain run longer than twenty characters$USER_CLIP——后缀"
+check clipboard_field_clipboard_kept equals "$(clipboard_text)" "$USER_CLIP"
 # A window that handles its paste late (5 s, longer than kwo waits for it to
 # take the text), with a secret on the clipboard: each run arrives once and in
 # order, a run after one not yet taken is typed, the secret never arrives, and

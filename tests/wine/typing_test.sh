@@ -17,17 +17,23 @@ wh_driver wait "$TARGET" visible >/dev/null || wh_fail "the receiver did not app
 
 failures=0
 
-# type_case NAME SEQUENCE EXPECTED [EXIT_CODE]: SEQUENCE and EXPECTED in
-# wh_file notation (\r \n \t \\ expanded); the typer must end with EXIT_CODE
-# (default 0: SendKeySequence returned true).
+# type_case NAME SEQUENCE EXPECTED [EXIT_CODE [TYPER-OPTION...]]: SEQUENCE and
+# EXPECTED in wh_file notation (\r \n \t \\ expanded); the typer must end with
+# EXIT_CODE (default 0: SendKeySequence returned true). The end mark typed
+# after the sequence is expected at the end unless EXPECTED places it.
 type_case() {
   local name=$1 sequence expected want=${4:-0}
+  local options=("${@:5}")
   sequence=$(wh_file "$name.keys" "$2")
-  expected=$(wh_file "$name.expected" "$3$END_MARK")
+  # The end mark lands at the caret: an EXPECTED that holds it says where.
+  case "$3" in
+    *"$END_MARK"*) expected=$(wh_file "$name.expected" "$3") ;;
+    *) expected=$(wh_file "$name.expected" "$3$END_MARK") ;;
+  esac
   wh_driver set-text "$TARGET" $EDIT "" || wh_fail "$name: cannot empty the receiver"
   wh_driver activate "$TARGET" >/dev/null || wh_fail "$name: cannot activate the receiver"
   local rc=0
-  wh_run "$TYPER" "$sequence" || rc=$?
+  wh_run "$TYPER" "$sequence" "${options[@]}" || rc=$?
   wh_driver type "$END_MARK"
   if [ $rc -eq "$want" ] && wh_driver wait-text "$TARGET" $EDIT "$expected" 10000; then
     echo "ok   $name"
@@ -66,6 +72,18 @@ type_case odd_groups 'a{}}b{+}{-}+-c{TAB' 'a}b+-c\t'
 x299=$(printf 'x%.0s' $(seq 299))
 type_case group_299 "a{$x299}b" "a${x299}b"
 type_case group_300 "a{x$x299}b" 'a' 3
+
+# Fields at a moment given to the sending (not the machine's clock): date,
+# time, lunar date, a month on (the month's last day), the clipboard's text
+# (typed, and pasted when longer than the paste rule; the user's clipboard
+# stays), and the caret back at the mark, where the end mark then lands.
+at=(--at 2026-01-31T09:30)
+type_case fields_date '{日期 yyyy年M月d日 dddd} {时间} {农历} {农历 年}{农历 生肖} {DATE +1月}' \
+  '2026年1月31日 星期六 09:30 腊月十三 乙巳年蛇 2026-02-28' 0 "${at[@]}"
+type_case fields_caret '<b>{光标}</b>{日期 中文}\n' '<b>¶</b>二〇二六年一月三十一日\r\n' 0 "${at[@]}"
+clip=$(wh_file clip.txt '剪贴板 {文字}\\')
+type_case fields_clipboard_typed '[{剪贴板}]' '[剪贴板 {文字}\\]' 0 --clipboard "$clip"
+type_case fields_clipboard_pasted '[{剪贴板}]' '[剪贴板 {文字}\\]' 0 --clipboard "$clip" --paste-above 3
 
 if [ $failures -gt 0 ]; then
   wh_fail "$failures typing case(s) failed"
