@@ -77,7 +77,9 @@ TEST(ReplacingFile, EveryStepLeavesEitherTheOldFileOrTheNewOne) {
         closed = file.Write("ne") && file.Write("w") && file.Close();
       } else {
         EXPECT_TRUE(file.Write("new"));
-        if (c.until == Until::FlushOnly) EXPECT_TRUE(file.Flush());
+        if (c.until == Until::FlushOnly) {
+          EXPECT_TRUE(file.Flush());
+        }
       }
       failed = file.FailedStep();
       if (failed != ReplacingFile::Step::None) {
@@ -94,9 +96,15 @@ TEST(ReplacingFile, EveryStepLeavesEitherTheOldFileOrTheNewOne) {
       EXPECT_TRUE(fs::is_directory(path));
     }
     EXPECT_EQ(fs::exists(temp), c.tempLeft);
-    if (c.until == Until::FlushOnly) EXPECT_EQ(ReadBytes(temp), "new");
-    if (c.before == Before::ReadOnly) EXPECT_FALSE(Writable(path));
-    if (c.before == Before::Writable && c.closed) EXPECT_TRUE(Writable(path));
+    if (c.until == Until::FlushOnly) {
+      EXPECT_EQ(ReadBytes(temp), "new");
+    }
+    if (c.before == Before::ReadOnly) {
+      EXPECT_FALSE(Writable(path));
+    }
+    if (c.before == Before::Writable && c.closed) {
+      EXPECT_TRUE(Writable(path));
+    }
     if (c.before == Before::ReadOnly) fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
   }
 }
