@@ -20,10 +20,11 @@
 #  (f) memory at idle: private bytes (and, under Wine, the Linux process's
 #      anonymous resident memory) of kwo.exe against the same minimal dialog
 #      2 s after its start; kwo.exe once on the new database, 2 s after its
-#      content index was made whole on a thread of its own (the thread's
-#      stacks stay after it ended under Wine): the figure KWO_IDLE_MEMORY_LIMIT
-#      takes; and again 2 s after the next start, with the index whole, as
-#      every later start is;
+#      content index was made whole on a thread of its own (Wine keeps an
+#      ended thread's stack until another thread ends: the filler gives back
+#      what it can before it ends): the figure KWO_IDLE_MEMORY_LIMIT takes;
+#      and again 2 s after the next start, with the index whole, as every
+#      later start is;
 #  (g) with PASTE characters (0, the default, skips it): from the Enter key
 #      until an entry of that many mixed characters has arrived, kwo.exe
 #      pasting it (PasteAbove=200) against the bare SendInput loop typing it,
