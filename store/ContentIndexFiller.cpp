@@ -3,6 +3,8 @@
 #include <chrono>
 #include <utility>
 
+#include "base/ThreadStack.h"
+
 namespace kwo::store {
 
 void ContentIndexFiller::Start(const std::u16string& connectionString, const IndexFillPace& pace) {
@@ -13,7 +15,11 @@ void ContentIndexFiller::Start(const std::u16string& connectionString, const Ind
     finished_ = false;
     outcome_ = IndexFill::More;
   }
-  thread_ = std::thread(&ContentIndexFiller::Run, this, connectionString, pace);
+  thread_ = std::thread([this, connectionString, pace] {
+    Run(connectionString, pace);
+    // The thread ends for good right after: where its stack would outlive it, give it back now.
+    ReleaseStackBeforeEnd();
+  });
 }
 
 void ContentIndexFiller::Stop() {

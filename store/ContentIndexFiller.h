@@ -8,7 +8,9 @@
 // under a reserved lock, which lets readers in (its pages stay in memory
 // until the commit), and it commits only while no read holds HoldCommits. Each
 // part is a transaction of its own: stopped or killed midway, the file stays
-// sound and the next start goes on where this one stopped.
+// sound and the next start goes on where this one stopped. The thread ends
+// once the index is whole, giving its stack back first where the system would
+// keep it (base/ThreadStack.h).
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
