@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/ExchangeEntries.h"
 #include "base/ReplacingFile.h"
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeWriter.h"
@@ -24,30 +25,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kEntries = 100000;
-
-std::u16string KeyOf(int n) {
-  // Four characters from 0-9 and A-Z: 100,000 distinct keys.
-  const char16_t digits[] = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  std::u16string key(4, u'0');
-  for (int i = 3; i >= 0; --i, n /= 36) key[static_cast<size_t>(i)] = digits[n % 36];
-  return key;
-}
-
-std::u16string ContentOf(int n) {
-  std::u16string content = u"您好，这是第" + kwo::text::Ascii(std::to_string(n)) + u"条速记{ENTER}";
-  if (n % 3 == 0) content += u"\r\n第二行 #" + kwo::text::Ascii(std::to_string(n * 7));
-  return content;
-}
-
-std::string CsvField(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
+constexpr int kEntries = kwo::bench::kExchangeEntries;
+using kwo::bench::ContentOf;
+using kwo::bench::CsvField;
+using kwo::bench::KeyOf;
 
 // The same entries as an exchange file (code page 936) and as CSV for sqlite3.
 struct Files {

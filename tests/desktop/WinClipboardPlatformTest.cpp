@@ -11,21 +11,12 @@
 #include <thread>
 
 #include "base/KernelHandle.h"
+#include "tests/support/ClipboardText.h"
 
 namespace kwo::desktop {
 namespace {
 
-std::wstring ClipboardText() {
-  std::wstring text;
-  if (!OpenClipboard(nullptr)) return L"<cannot open>";
-  const HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (const auto* units = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
-    text = units;
-    GlobalUnlock(data);
-  }
-  CloseClipboard();
-  return text;
-}
+using kwo::test::ClipboardText;
 
 // Runs the message loop until the clipboard holds `wanted`, or for a generous while.
 std::wstring ClipboardAfterTheMessageLoop(const std::wstring& wanted) {

@@ -20,6 +20,7 @@
 #include "desktop/WinClipboardPlatform.h"
 #include "desktop/WinKeyPlatform.h"
 #include "keys/KeySend.h"
+#include "tests/support/ClipboardText.h"
 #include "tests/wine/TestIo.h"
 #include "text/Utf.h"
 
@@ -40,17 +41,7 @@ bool SetClipboardText(const std::wstring& text) {
   return set;
 }
 
-std::wstring ClipboardText() {
-  std::wstring text;
-  if (!OpenClipboard(nullptr)) return L"<cannot open>";
-  const HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (const auto* units = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
-    text = units;
-    GlobalUnlock(data);
-  }
-  CloseClipboard();
-  return text;
-}
+using kwo::test::ClipboardText;
 
 }  // namespace
 

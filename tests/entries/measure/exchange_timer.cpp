@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/ExchangeEntries.h"
 #include "base/ReplacingFile.h"
 #include "entries/ExchangeFile.h"
 #include "entries/ExchangeReader.h"
@@ -27,30 +28,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kEntries = 100000;
-
-// The entries of bench/bench_exchange.cpp.
-std::u16string KeyOf(int n) {
-  const char16_t digits[] = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  std::u16string key(4, u'0');
-  for (int i = 3; i >= 0; --i, n /= 36) key[static_cast<size_t>(i)] = digits[n % 36];
-  return key;
-}
-
-std::u16string ContentOf(int n) {
-  std::u16string content = u"您好，这是第" + kwo::text::Ascii(std::to_string(n)) + u"条速记{ENTER}";
-  if (n % 3 == 0) content += u"\r\n第二行 #" + kwo::text::Ascii(std::to_string(n * 7));
-  return content;
-}
-
-std::string CsvField(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
+constexpr int kEntries = kwo::bench::kExchangeEntries;
+using kwo::bench::ContentOf;
+using kwo::bench::CsvField;
+using kwo::bench::KeyOf;
 
 void Write(const fs::path& path, const std::string& bytes) {
   kwo::ReplacingFile file;
