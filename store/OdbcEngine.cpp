@@ -38,6 +38,15 @@ constexpr auto kRetryPause = std::chrono::milliseconds(1000);
 // catalog listing, a connect) may keep the caller (the window's thread)
 // waiting for a server that accepted it and stopped answering.
 constexpr auto kServerDeadline = std::chrono::milliseconds(1500);
+// How much longer a call asked to stop at the deadline may take to end:
+// together at most 1.9 s, below the 2 s the window may be kept waiting.
+constexpr auto kCancelGrace = std::chrono::milliseconds(400);
+// A connect cannot be cancelled: it may take as long as a cancelled call.
+// The login timeout (2 s, the least libpq takes: it reads 1 as 2) ends the
+// thread a connect given up leaves in the driver soon after; a login that
+// takes longer than the deadline fails as unreachable, as the driver's own
+// timeout would say.
+constexpr auto kConnectDeadline = kServerDeadline + kCancelGrace;
 
 SQLWCHAR* Wide(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(&s[0]); }
 
@@ -141,10 +150,12 @@ struct Link {
   // here; its statements' handles wait in `orphans` and go with it.
   bool givenUp = false;
   std::vector<std::unique_ptr<Handle>> orphans;
+  // A disconnect sends the server its goodbye and waits for no answer.
   ~Link() {
     orphans.clear();
     if (connected) SQLDisconnect(dbc.handle);
   }
+  // What the driver last saw of the link: no call to the server.
   bool Dead() const {
     SQLUINTEGER dead = SQL_CD_FALSE;
     return Succeeded(SQLGetConnectAttrW(dbc.handle, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
@@ -248,6 +259,22 @@ struct PendingCall {
   Keep keep;
   std::multimap<std::u16string, std::unique_ptr<Handle>> idle;
   std::shared_ptr<Link> link;
+  int running = 0;  // threads still inside the driver: the call, and its cancel
+
+  // A thread leaves the driver; the last one of an abandoned call frees what
+  // it was handed, in the order handed over: handles before their buffers.
+  void Leave(std::unique_lock<std::mutex>& lock) {
+    --running;
+    finished.notify_all();
+    if (!abandoned || running > 0) return;
+    Keep held = std::move(keep);
+    auto idleHeld = std::move(idle);
+    auto linkHeld = std::move(link);
+    lock.unlock();
+    for (auto& item : held) item.reset();
+    idleHeld.clear();
+    linkHeld.reset();
+  }
 };
 
 // What the session and its statements share: the link, which the session
@@ -317,10 +344,36 @@ class Shared {
   // A broken link may still be replaced: nothing of a transaction is lost with it.
   bool MayReconnect() const { return !inTransaction || !transactionWritten; }
 
+  // Switching autocommit on commits an open transaction on the server: by the deadline.
   bool Autocommit(bool on, DbError& error) {
-    SQLHANDLE dbc = link->dbc.handle;
+    if (!link) {
+      error = awayError;
+      return false;
+    }
+    const SQLHANDLE dbc = link->dbc.handle;
     const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-    if (Succeeded(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0))) return true;
+    SQLRETURN rc = SQL_ERROR;
+    if (!ByDeadline([dbc, value] { return SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0); },
+                    nullptr, rc, error)) {
+      return false;
+    }
+    if (Succeeded(rc)) return true;
+    error = Diagnose(SQL_HANDLE_DBC, dbc);
+    return false;
+  }
+
+  // Ends the open transaction on the server, by the deadline. A commit given
+  // up may still be done by the server once it runs again: the error says so.
+  bool EndTran(SQLSMALLINT completion, DbError& error) {
+    const SQLHANDLE dbc = link->dbc.handle;
+    SQLRETURN rc = SQL_ERROR;
+    if (!ByDeadline([dbc, completion] { return SQLEndTran(SQL_HANDLE_DBC, dbc, completion); }, nullptr, rc, error)) {
+      if (completion == SQL_COMMIT) {
+        error.description = u"数据库服务器在提交修改时没有回答：修改可能已经保存，也可能没有。";
+      }
+      return false;
+    }
+    if (Succeeded(rc)) return true;
     error = Diagnose(SQL_HANDLE_DBC, dbc);
     return false;
   }
@@ -359,32 +412,44 @@ class Shared {
   // the caller waits at most kServerDeadline. Why: the query timeout is the
   // server's to keep, and a server that accepted the call and stopped (its
   // process stopped, its machine paused, packets dropped) never answers,
-  // while keep-alives are answered by its system all the same. Past the
-  // deadline the link is given up: `handOver` moves what the call uses into
-  // the keep of the thread still waiting, which frees it when the driver
-  // returns. Then false, with the error "server away"; the next statement
-  // connects anew after the retry pause.
+  // while keep-alives are answered by its system all the same. A call that
+  // can be cancelled (`cancel`, SQLCancel on its statement) is asked to stop
+  // at the deadline, on a thread of its own as the cancel request itself
+  // goes to the server: a server that answers it (a statement waiting for a
+  // lock, a long listing) ends the call within kCancelGrace, and the call
+  // fails as cancelled (`cancelled` set) with its link kept. Otherwise the
+  // link is given up: `handOver` moves what the call uses into the keep of
+  // the threads still waiting, freed when the last of them returns. Then
+  // false, with the error "server away"; the next statement connects anew
+  // after the retry pause.
   bool ByDeadline(std::function<SQLRETURN()> call, const std::function<void(Keep&)>& handOver, SQLRETURN& rc,
-                  DbError& error) {
+                  DbError& error, std::function<void()> cancel = nullptr, bool* cancelled = nullptr,
+                  std::chrono::milliseconds deadline = kServerDeadline) {
     auto pending = std::make_shared<PendingCall>();
+    pending->running = 1;
     std::thread worker([pending, call = std::move(call)]() mutable {
       const SQLRETURN result = call();
       call = nullptr;  // what it holds goes before the link
       std::unique_lock<std::mutex> lock(pending->mutex);
       pending->rc = result;
       pending->done = true;
-      pending->finished.notify_all();
-      if (!pending->abandoned) return;
-      Keep keep = std::move(pending->keep);
-      auto idle = std::move(pending->idle);
-      auto link = std::move(pending->link);
-      lock.unlock();
-      for (auto& item : keep) item.reset();  // in the order handed over: handles before their buffers
-      idle.clear();
-      link.reset();
+      pending->Leave(lock);
     });
     std::unique_lock<std::mutex> lock(pending->mutex);
-    if (pending->finished.wait_for(lock, kServerDeadline, [&pending] { return pending->done; })) {
+    const auto over = [&pending] { return pending->done && pending->running == 0; };
+    bool answered = pending->finished.wait_for(lock, deadline, over);
+    if (!answered && cancel) {
+      ++pending->running;
+      std::thread([pending, cancel = std::move(cancel)]() mutable {
+        cancel();
+        cancel = nullptr;
+        std::unique_lock<std::mutex> lock(pending->mutex);
+        pending->Leave(lock);
+      }).detach();
+      answered = pending->finished.wait_for(lock, kCancelGrace, over);
+      if (answered && cancelled) *cancelled = true;
+    }
+    if (answered) {
       lock.unlock();
       worker.join();
       rc = pending->rc;
@@ -428,7 +493,8 @@ class Shared {
               list(raw, *names);
               return SQLRETURN(SQL_SUCCESS);
             },
-            [&statement](Keep& keep) { keep.push_back(std::move(statement)); }, rc, ignored)) {
+            [&statement](Keep& keep) { keep.push_back(std::move(statement)); }, rc, ignored,
+            [raw] { SQLCancel(raw); })) {
       return {};
     }
     return std::move(*names);
@@ -475,7 +541,7 @@ bool Shared::Connect(DbSession& session, DbError& error) {
             connecting->connected = Succeeded(result);
             return result;
           },
-          [&next](Keep& keep) { keep.push_back(std::move(next)); }, rc, error)) {
+          [&next](Keep& keep) { keep.push_back(std::move(next)); }, rc, error, nullptr, nullptr, kConnectDeadline)) {
     return false;
   }
   if (!Succeeded(rc)) {
@@ -492,6 +558,7 @@ bool Shared::Connect(DbSession& session, DbError& error) {
     return false;
   }
   retryAfter = std::chrono::steady_clock::time_point();
+  // The drivers keep the server's name from the login: no wait.
   SQLWCHAR name[128] = {};
   SQLSMALLINT nameLength = 0;
   if (Succeeded(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &nameLength))) {
@@ -598,14 +665,17 @@ class OdbcStatement final : public DbStatement {
   }
 
   // Statements with parameters are the searches typed in the popup and the
-  // lookups and writes of the edit dialog, which must give up soon; the rest
-  // (listings, bulk writes) may take long.
+  // lookups and writes of the edit dialog, which get a short query timeout;
+  // the rest (listings, bulk writes) a long one. Either way the window's
+  // thread waits for them no longer than the deadline.
   bool IsSearch() const { return !longRun_ && (limit_ > 0 || order_.size() > 0); }
 
   // A driver call on this statement by the deadline (Shared::ByDeadline):
   // false when given up; the handle and the buffers the driver may still
   // read then go with the call.
   bool ByDeadline(std::function<SQLRETURN()> call, SQLRETURN& rc, DbError& error) {
+    cancelled_ = false;
+    const SQLHANDLE s = statement_->handle;
     if (shared_->ByDeadline(std::move(call),
                             [this](Keep& keep) {
                               keep.push_back(std::shared_ptr<Handle>(std::move(statement_)));
@@ -613,7 +683,7 @@ class OdbcStatement final : public DbStatement {
                               keep.push_back(std::make_shared<std::vector<std::u16string>>(std::move(boundText_)));
                               keep.push_back(std::make_shared<std::vector<SQLLEN>>(std::move(boundLength_)));
                             },
-                            rc, error)) {
+                            rc, error, [s] { SQLCancel(s); }, &cancelled_)) {
       return true;
     }
     boundText_.clear();
@@ -646,15 +716,13 @@ class OdbcStatement final : public DbStatement {
     }
     statement_ = std::make_unique<Handle>(SQL_HANDLE_STMT, raw);
     SetTimeout();
-    // Some drivers ask the server at once; a transaction's (an import's) may wait for locks.
+    // Some drivers ask the server at once.
     SQLRETURN rc = SQL_ERROR;
-    if (shared_->inTransaction) {
-      rc = SQLPrepareW(raw, Wide(sql_), SQL_NTS);
-    } else if (!ByDeadline([raw, text = sql_]() mutable { return SQLPrepareW(raw, Wide(text), SQL_NTS); }, rc, error)) {
+    if (!ByDeadline([raw, text = sql_]() mutable { return SQLPrepareW(raw, Wide(text), SQL_NTS); }, rc, error)) {
       return false;
     }
     if (!Succeeded(rc)) {
-      error = Diagnose(SQL_HANDLE_STMT, raw);
+      error = CallError();
       return false;
     }
     return true;
@@ -700,6 +768,11 @@ class OdbcStatement final : public DbStatement {
       error = shared_->awayError;
       return DbStep::Failed;
     }
+    // Rows, their columns (SQLGetData) and their description come from what
+    // the execute took in for a driver that buffers results (psqlODBC, the
+    // server drivers this engine is run on); a local file's driver (SQLite,
+    // Access) reads its file. Neither waits for a server: a call per row by a
+    // deadline would cost a thread each.
     const SQLRETURN rc = SQLFetch(statement_->handle);
     if (rc == SQL_NO_DATA) return DbStep::Done;
     if (!Succeeded(rc)) {
@@ -807,6 +880,15 @@ class OdbcStatement final : public DbStatement {
     return true;
   }
 
+  // Why the last call on the statement failed.
+  DbError CallError() const {
+    if (!cancelled_) return Diagnose(SQL_HANDLE_STMT, statement_->handle);
+    DbError error = PlainError(u"数据库服务器没有在限定的时间内做完这一步（它可能在等其他程序放开数据），这一步已经取消。",
+                               u"HY008");
+    error.failure = DbFailure::Locked;
+    return error;
+  }
+
   bool Remember(const DbError& error) {
     failure_ = error;
     return false;
@@ -864,14 +946,14 @@ class OdbcStatement final : public DbStatement {
         return false;
       }
     }
+    // Every statement, an import's batch and an export's listing too, runs by
+    // the deadline: they run on the window's thread. One that waits for a
+    // lock or reads long is cancelled there and fails as such.
     SQLRETURN rc = SQL_ERROR;
-    if (!IsSearch()) {
-      rc = SQLExecute(s);
-    } else if (!ByDeadline([s] { return SQLExecute(s); }, rc, error)) {
-      return false;
-    }
+    if (!ByDeadline([s] { return SQLExecute(s); }, rc, error)) return false;
     if (Succeeded(rc) || rc == SQL_NO_DATA) return true;
-    error = Diagnose(SQL_HANDLE_STMT, s);
+    error = CallError();
+    if (cancelled_) return false;
     // The SQLite driver reports its failures as general errors with SQLite's own code.
     if (error.state == u"HY000" && shared_->dialect.failuresAsSqliteCodes) {
       if ((error.code & 0xFF) == 19) error.state = u"23000";
@@ -1040,6 +1122,7 @@ class OdbcStatement final : public DbStatement {
   bool bounded_ = false;  // sql_ has row-bound markers, bound to limit_
   bool executed_ = false;
   bool abandoned_ = false;  // the last run passed its deadline; its handles went with it
+  bool cancelled_ = false;  // the last call was cancelled at its deadline, and the server said so
   mutable DbError failure_;
 };
 
@@ -1047,9 +1130,8 @@ class OdbcSession final : public DbSession {
  public:
   explicit OdbcSession(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
   ~OdbcSession() override {
-    if (shared_->inTransaction && shared_->link) {
-      SQLEndTran(SQL_HANDLE_DBC, shared_->link->dbc.handle, SQL_ROLLBACK);
-    }
+    DbError ignored;
+    if (shared_->inTransaction && shared_->link) shared_->EndTran(SQL_ROLLBACK, ignored);
     shared_->DropLink();
     shared_->closed = true;
   }
@@ -1121,13 +1203,19 @@ class OdbcSession final : public DbSession {
       error = PlainError(u"与数据库服务器的连接在事务中断开了，事务里的修改没有保存。", u"08S01");
       return completion == SQL_ROLLBACK;
     }
-    SQLHANDLE dbc = shared_->link->dbc.handle;
-    bool ok = Succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc, completion));
-    if (!ok) error = Diagnose(SQL_HANDLE_DBC, dbc);
-    DbError ignored;
-    if (!shared_->Autocommit(true, ok ? error : ignored)) ok = false;
-    if (!ok) shared_->LinkBroke(error);
-    return ok;
+    const bool ended = shared_->EndTran(completion, error);
+    // A link that cannot go back to autocommit is replaced; what was committed stays so.
+    DbError restore;
+    if (!shared_->link || !shared_->Autocommit(true, restore)) {
+      if (ended) {
+        shared_->DropLink();
+      } else {
+        shared_->LinkBroke(error);
+      }
+      return ended;
+    }
+    if (!ended) shared_->LinkBroke(error);
+    return ended;
   }
 
   std::shared_ptr<Shared> shared_;
@@ -1135,6 +1223,7 @@ class OdbcSession final : public DbSession {
 
 }  // namespace
 
+// The driver manager's list, read from its settings: no server.
 std::vector<std::u16string> InstalledOdbcDrivers() {
   std::vector<std::u16string> drivers;
   SQLHANDLE env = SQL_NULL_HANDLE;
