@@ -48,12 +48,16 @@ sqlite3 -csv "$APP/kwo.db" "select * from kwo" | psql_kwo -c "\\copy kwo from ps
   wh_fail "cannot copy the entries to the server"
 others_before=$(psql_kwo -c "select md5(string_agg(id || shortkey || content, ',' order by id)) from kwo where shortkey not like 'S_' and shortkey not like 'I%'")
 rm -f "$APP/kwo.db"
-GOOD_INI=("[sys]" "connectionString=$KWO_PG_LOGIN_CONN" '[Options]' 'EnablePre=0' 'EnableAfter=0')
-e2e_write_ini "${GOOD_INI[@]}"
-e2e_start_kwo
-wh_driver command "$KWO" 32799 >/dev/null
 RUN="$WH_DIR/run"
 mkdir -p "$RUN"
+echo kwo-login >"$RUN/password"
+write_good_ini() {  # kwo.ini with the login's password of the moment
+  e2e_write_ini '[sys]' "connectionString=${KWO_PG_LOGIN_CONN/Pwd=kwo-login/Pwd=$(cat "$RUN/password")}" \
+    '[Options]' 'EnablePre=0' 'EnableAfter=0'
+}
+write_good_ini
+e2e_start_kwo
+wh_driver command "$KWO" 32799 >/dev/null
 : >"$RUN/faults.log" >"$RUN/notices.log" >"$RUN/pings.log" >"$RUN/saves.log" >"$RUN/imports.log"
 
 # The window's answers: a round trip every 100 ms, in pieces of 5 s.
@@ -74,7 +78,7 @@ pinger=$!
       [ -n "$text" ] || continue
       [ -z "${seen[$hwnd$text]:-}" ] || continue
       seen[$hwnd$text]=1
-      printf '%s\t%s\t%s\n' "$(now_ms)" "$title" "$text" >>"$RUN/notices.log"
+      printf '%s\t%s\t%s\t%s\n' "$(now_ms)" "$hwnd" "$title" "$text" >>"$RUN/notices.log"
     done < <(wh_driver windows 2>/dev/null |
       awk -v main="$KWO" '$3 == "v" && $4 == "#32770" && $1 != main &&
         ($5 == "\"温馨提示\"" || $5 == "\"出错啦\"" || $5 == "\"疾书精灵\"") { print $1, $5 }')
@@ -108,10 +112,14 @@ kwo_backends() {
          [ -z "${pids// /}" ] || kill -CONT $pids 2>/dev/null
          rm -f "$RUN/stopped"
          name=stop detail="${seconds}s" ;;
-      3) e2e_write_ini '[sys]' "connectionString=${KWO_PG_LOGIN_CONN/Pwd=kwo-login/Pwd=Falsch#1}" '[Options]' 'EnablePre=0' 'EnableAfter=0'
+      3) # The login's password changes on the server: kwo.ini holds a wrong one, which
+         # kwo meets at its next login (its sessions are ended); then kwo.ini gets the new one.
+         password="kwo-$i-$RANDOM"
+         psql_kwo -c "alter role kwo_login password '$password'" \
+           -c "select count(pg_terminate_backend(pid)) from pg_stat_activity where usename = 'kwo_login'" >/dev/null
          sleep "$(( RANDOM % 4 + 3 ))"
-         sleep 1  # a write time that differs on file systems that keep whole seconds
-         e2e_write_ini "${GOOD_INI[@]}"
+         echo "$password" >"$RUN/password"
+         write_good_ini
          name=password detail= ;;
     esac
     printf '%s\t%s\t%s\t%s\n' "$start" "$(now_ms)" "$name" "$detail" >>"$RUN/faults.log"
@@ -124,7 +132,7 @@ cleanup_run() {
   [ ! -e "$RUN/stopped" ] || kill -CONT $(cat "$RUN/stopped") 2>/dev/null
   kill $injector 2>/dev/null
 }
-trap 'cleanup_run; _wh_on_exit' EXIT
+trap '_rc=$?; cleanup_run; (exit $_rc); _wh_on_exit' EXIT
 
 # What a user would do, over and over, until the faults are done.
 EDIT="编辑速记"
@@ -134,6 +142,7 @@ searches=0 found=0 wrong_rows=0 saves=0 saved=0 overwrites=0 imports=0 imported=
 dismiss_boxes() {  # closes the boxes that wait for an answer: a refused login (取消), an error
   local hwnd title
   while read -r hwnd title; do
+    printf '%s\t%s\t%s\t%s\n' "$(now_ms)" "$hwnd" "$title" "$(wh_driver text "$hwnd" 65535 2>/dev/null | tr '\n' ' ')" >>"$RUN/notices.log"
     wh_driver command "$hwnd" 2 >/dev/null 2>&1
     wh_driver command "$hwnd" 1 >/dev/null 2>&1
   done < <(wh_driver windows 2>/dev/null |
@@ -231,7 +240,7 @@ dismiss_boxes
 ran=$(( ($(now_ms) - started) / 1000 ))
 
 # The server back and quiet: what it holds.
-e2e_write_ini "${GOOD_INI[@]}"
+write_good_ini
 sleep 2
 for i in $(seq 1 20); do psql_kwo -c "select 1" >/dev/null && break; sleep 1; done
 row_content() { psql_kwo -c "select content from kwo where shortkey = '$1'"; }
@@ -272,7 +281,10 @@ fault_near() {  # fault_near MS KIND...: a fault of one of the kinds was on in t
 }
 notices=0 wrong_reasons=0
 declare -A reasons
-while IFS=$'\t' read -r at title text; do
+declare -A counted
+while IFS=$'\t' read -r at hwnd title text; do
+  [ -n "$text" ] && [ -z "${counted[$hwnd$text]:-}" ] || continue
+  counted[$hwnd$text]=1
   notices=$((notices + 1))
   case $text in
     *拒绝了登录*) reason=login; kinds=(password) ;;
@@ -288,7 +300,7 @@ while IFS=$'\t' read -r at title text; do
     wrong_reasons=$((wrong_reasons + 1))
     echo "$(( (at - started) / 1000 )) s: $title: $text" >>"$RUN/wrong.log"
   fi
-done <"$RUN/notices.log"
+done < <(sort -n "$RUN/notices.log")
 
 freezes=$(awk '{ n += $2 } END { print n + 0 }' "$RUN/pings.log")
 longest=$(awk '$1 > m { m = $1 } END { print m + 0 }' "$RUN/pings.log")

@@ -253,11 +253,31 @@ class OdbcStatement final : public DbStatement {
   }
 
  private:
+  // A write outside a transaction runs in one of its own, committed once it
+  // has run. Given up by the deadline it is then never committed: the server
+  // rolls it back when the link given up is closed. In autocommit a server
+  // process that had only stopped would run it when it went on, after the
+  // user was told it was not saved.
   bool Execute(DbError& error) {
     if (!failure_.state.empty()) {
       error = failure_;
       return false;
     }
+    if (shared_->inTransaction || shared_->closed || !IsPlainWrite(base_)) return RunOnLink(error);
+    if (!session_->BeginTransaction(error)) return Remember(error);
+    if (!RunOnLink(error)) {
+      DbError ignored;
+      if (shared_->inTransaction) session_->RollbackTransaction(ignored);
+      return false;
+    }
+    if (!session_->CommitTransaction(error)) {
+      executed_ = false;
+      return Remember(error);
+    }
+    return true;
+  }
+
+  bool RunOnLink(DbError& error) {
     columns_.clear();
     // A link that broke since the last statement is replaced once, before any row was read.
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -63,4 +63,13 @@ std::u16string TableOfSelect(const std::u16string& sql) {
   return sql.substr(at, end - at);
 }
 
+bool IsPlainWrite(std::u16string_view sql) {
+  const std::u16string_view trimmed = text::TrimSpace(sql);
+  size_t end = 0;
+  while (end < trimmed.size() && text::UpperUnit(trimmed[end]) >= u'A' && text::UpperUnit(trimmed[end]) <= u'Z') ++end;
+  const std::u16string_view word = trimmed.substr(0, end);
+  return text::EqualNoCase(word, u"insert") || text::EqualNoCase(word, u"update") ||
+         text::EqualNoCase(word, u"delete");
+}
+
 }  // namespace kwo::store

@@ -4,6 +4,7 @@
 // table a select reads (for drivers that do not say where a column is from).
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/SqlDialect.h"
@@ -23,5 +24,8 @@ std::u16string Respell(std::u16string sql, const SqlDialect& dialect);
 // The table a plain "select ... from <name> ..." reads ("name" in double
 // quotes unquoted); empty without a from.
 std::u16string TableOfSelect(const std::u16string& sql);
+
+// An insert, update or delete (a write that gives no rows), by its first word.
+bool IsPlainWrite(std::u16string_view sql);
 
 }  // namespace kwo::store

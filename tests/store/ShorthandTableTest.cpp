@@ -596,8 +596,38 @@ TEST_P(ShorthandTableTest, HungServerProcessIsGivenUpAndReplaced) {
   EXPECT_EQ(rs.LastFailure(), DbFailure::Unreachable) << text::Utf16ToUtf8(rs.ErrorDescription());
   rs.Close();
   ASSERT_EQ(std::system(("kill -CONT " + second.pid).c_str()), 0);
+  // The process goes on with the write it had been sent: it is never committed.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   db.Connection()->Session()->SkipRetryPause();
   EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+
+  // The server's machine pauses (the server and the process stopped) during
+  // a write: no cancel reaches the process; once it runs again, the write it
+  // had been sent is not committed, as the caller was told.
+  ASSERT_TRUE(own.Open(db.Connection(), u"select pg_backend_pid()", kStatementDefault, {}));
+  ASSERT_TRUE(own.FieldText(0, pid));
+  own.Close();
+  const char* cluster = std::getenv("KWO_PG_DIR");
+  ASSERT_NE(cluster, nullptr);
+  std::ifstream pidFile(std::string(cluster) + "/data/postmaster.pid");
+  std::string server;
+  ASSERT_TRUE(std::getline(pidFile, server));
+  Resume machine{text::Utf16ToUtf8(pid) + " " + server};
+  ASSERT_EQ(std::system(("kill -STOP " + machine.pid).c_str()), 0);
+  DbError writeError;
+  EXPECT_FALSE(db.Connection()->Session()->Execute(u"update kwo set content='暂停时保存' where shortkey='K0003'", writeError));
+  EXPECT_EQ(writeError.failure, DbFailure::Unreachable) << text::Utf16ToUtf8(writeError.description);
+  ASSERT_EQ(std::system(("kill -CONT " + machine.pid).c_str()), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  db.Connection()->Session()->SkipRetryPause();
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+  // Nor does the link given up keep its transaction, and the row's lock, open.
+  std::u16string holding;
+  ASSERT_TRUE(own.Open(db.Connection(), u"select count(*) from pg_stat_activity where state like 'idle in transaction%'",
+                       kStatementDefault, {}));
+  ASSERT_TRUE(own.FieldText(0, holding));
+  own.Close();
+  EXPECT_EQ(holding, u"0");
 
   // The transaction calls give up by the deadline too: an import's commit
   // on a process stopped after its writes fails as unreachable and says

@@ -68,5 +68,23 @@ TEST(SqlRewrite, TheTableASelectReads) {
   }
 }
 
+TEST(SqlRewrite, WritesThatGiveNoRowsAreToldByTheirFirstWord) {
+  struct Case {
+    const char16_t* sql;
+    bool write;
+  } cases[] = {
+      {u"insert into kwo(id, shortkey, content) values(?, ?, ?)", true},
+      {u"  UPDATE \"kwo\" set content=? where id=?", true},
+      {u"delete from kwo where id=?", true},
+      {u"Insert into kwo select * from unnest(?::bigint[], ?::text[], ?::text[]) on conflict(id) do nothing", true},
+      {u"select * from kwo where id=?", false},
+      {u"with changed as (update kwo set content=? returning id) select id from changed", false},
+      {u"inserts", false},
+      {u"create table kwo(id bigint primary key, shortkey text, content text)", false},
+      {u"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsPlainWrite(c.sql), c.write) << text::Utf16ToUtf8(c.sql);
+}
+
 }  // namespace
 }  // namespace kwo::store
