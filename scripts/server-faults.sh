@@ -11,7 +11,8 @@
 #   scripts/server-faults.sh WINDOWS_BUILD_DIR [FAULTS] [LONGEST_STOP_S]
 #
 # FAULTS defaults to 100 and LONGEST_STOP_S to 60. It makes its own test
-# cluster (tests/support/pg_cluster.sh). Figures:
+# cluster (tests/support/pg_cluster.sh); KWO_FAULTS_LOGS=FOLDER keeps its
+# logs. Figures:
 # - overwrites of an entry the user did not mean to replace: a save that went
 #   through after the dialog had not shown the stored content (it took the key
 #   for new, or its lookup had failed), or an entry that ends up with a
@@ -315,5 +316,7 @@ echo "notices with a wrong reason: $wrong_reasons"
 echo "told as not done, done by the server all the same: saves $late_saves, imports $late_imports; imports told done and missing: $lost_imports"
 [ ! -s "$RUN/wrong.log" ] || { echo "what went wrong:"; sed 's/^/  /' "$RUN/wrong.log"; }
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+# KWO_FAULTS_LOGS=FOLDER keeps the logs of the run (faults, notices, saves, imports, round trips).
+[ -z "${KWO_FAULTS_LOGS:-}" ] || { mkdir -p "$KWO_FAULTS_LOGS" && cp "$RUN"/*.log "$KWO_FAULTS_LOGS/"; }
 e2e_exit_kwo
 [ "$overwrites" -eq 0 ] && [ "$freezes" -eq 0 ] && [ "$wrong_reasons" -eq 0 ] && [ "$lost_imports" -eq 0 ] && [ "$wrong_rows" -eq 0 ]
