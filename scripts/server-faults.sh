@@ -139,7 +139,7 @@ trap '_rc=$?; cleanup_run; (exit $_rc); _wh_on_exit' EXIT
 EDIT="编辑速记"
 declare -A accepted  # the contents each save key may hold: what the user saved, or may have
 for j in 0 1 2 3 4 5; do accepted[S$j]="|S$j-v0|"; done
-searches=0 found=0 wrong_rows=0 saves=0 saved=0 overwrites=0 imports=0 imported=0
+searches=0 found=0 wrong_rows=0 stale_rows=0 saves=0 saved=0 overwrites=0 imports=0 imported=0
 dismiss_boxes() {  # closes the boxes that wait for an answer: a refused login (取消), an error
   local hwnd title
   while read -r hwnd title; do
@@ -158,7 +158,9 @@ type_and_search() {
     found=$((found + 1))
   else
     shown=$(wh_driver text "$KWO" 1002 2>/dev/null)
-    if [ -n "$shown" ] && [ "$shown" != "内容$key" ]; then
+    if [ "$shown" = 内容K ]; then
+      stale_rows=$((stale_rows + 1))  # the list of "K" left as it was: the search of $key failed
+    elif [ -n "$shown" ] && [ "$shown" != "内容$key" ]; then
       wrong_rows=$((wrong_rows + 1))
       echo "search $key showed: $shown" >>"$RUN/wrong.log"
     fi
@@ -307,7 +309,8 @@ freezes=$(awk '{ n += $2 } END { print n + 0 }' "$RUN/pings.log")
 longest=$(awk '$1 > m { m = $1 } END { print m + 0 }' "$RUN/pings.log")
 echo "server faults: $(wc -l <"$RUN/faults.log") in ${ran} s ($(cut -f3 "$RUN/faults.log" | sort | uniq -c | awk '{ printf "%s %s, ", $1, $2 }')stops of 1-${longest_stop} s:" \
   "$(awk -F'\t' '$3 == "stop" { sub("s", "", $4); s += $4; n++ } END { printf "%d s in all", s }' "$RUN/faults.log"))"
-echo "searches: $searches, $found found the entry; rows shown with a wrong content: $wrong_rows"
+echo "searches: $searches, $found found the entry; rows shown with a wrong content: $wrong_rows;" \
+  "the previous keystroke's rows left shown after a failed search: $stale_rows"
 echo "saves: $saves, $saved done; imports: $imports, $imported done"
 echo "notices: $notices ($(for r in "${!reasons[@]}"; do printf '%s %s, ' "$r" "${reasons[$r]}"; done | sed 's/, $//'))"
 echo "overwrites of an entry the user did not mean to replace: $overwrites"

@@ -8,6 +8,8 @@
 namespace kwo::store::odbc {
 namespace {
 
+const std::vector<std::u16string> kNothingListed;
+
 struct PendingCall {
   std::mutex mutex;
   std::condition_variable finished;
@@ -98,9 +100,12 @@ bool Shared::EndTran(SQLSMALLINT completion, DbError& error) {
   return false;
 }
 
-bool Shared::LinkBroke(const DbError& error) {
+bool Shared::LinkBroke(DbError& error) {
+  // psqlODBC words some failures of a lost link as its own ("internal
+  // SAVEPOINT failed"): said as what they are.
+  if (link && !IsLinkFailure(error) && !link->Dead() && (!MayBeLinkFailure(error) || LinkAnswers())) return false;
+  if (error.failure == DbFailure::Other) error.failure = DbFailure::Unreachable;
   if (!link) return true;
-  if (!IsLinkFailure(error) && !link->Dead() && (!MayBeLinkFailure(error) || LinkAnswers())) return false;
   DropLink();
   away = true;
   awayError = error;
@@ -178,22 +183,27 @@ void Shared::AbandonLink(std::multimap<std::u16string, std::unique_ptr<Handle>>&
   retryAfter = std::chrono::steady_clock::now() + kRetryPause;
 }
 
-std::vector<std::u16string> Shared::Catalog(std::function<void(SQLHANDLE, std::vector<std::u16string>&)> list) {
+std::vector<std::u16string> Shared::Catalog(std::function<SQLRETURN(SQLHANDLE, std::vector<std::u16string>&)> list,
+                                            bool& listed) {
+  listed = false;
   SQLHANDLE raw = SQL_NULL_HANDLE;
   if (!link || !Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, link->dbc.handle, &raw))) return {};
   auto statement = std::make_shared<Handle>(SQL_HANDLE_STMT, raw);
   auto names = std::make_shared<std::vector<std::u16string>>();
   SQLRETURN rc = SQL_ERROR;
-  DbError ignored;
-  if (!ByDeadline(
-          [raw, names, list = std::move(list)] {
-            list(raw, *names);
-            return SQLRETURN(SQL_SUCCESS);
-          },
-          [&statement](Keep& keep) { keep.push_back(std::move(statement)); }, rc, ignored,
-          [raw] { SQLCancel(raw); })) {
+  DbError error;
+  if (!ByDeadline([raw, names, list = std::move(list)] { return list(raw, *names); },
+                  [&statement](Keep& keep) { keep.push_back(std::move(statement)); }, rc, error,
+                  [raw] { SQLCancel(raw); })) {
     return {};
   }
+  if (!Succeeded(rc)) {
+    error = Diagnose(SQL_HANDLE_STMT, raw);
+    statement.reset();  // before its link may go
+    LinkBroke(error);
+    return {};
+  }
+  listed = true;
   return std::move(*names);
 }
 
@@ -269,8 +279,8 @@ bool Shared::Connect(DbSession& session, DbError& error) {
 const std::vector<std::u16string>& Shared::PrimaryKey(const std::u16string& table) {
   auto found = keys.find(table);
   if (found != keys.end()) return found->second;
-  std::vector<std::u16string>& columns = keys[table];
-  columns = Catalog([table](SQLHANDLE raw, std::vector<std::u16string>& columns) {
+  bool listed = false;
+  std::vector<std::u16string> columns = Catalog([table](SQLHANDLE raw, std::vector<std::u16string>& columns) {
     std::u16string name = table;
     // Keys, or else the columns of the first unique index (drivers without SQLPrimaryKeys).
     bool listed = Succeeded(SQLPrimaryKeysW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS));
@@ -297,17 +307,21 @@ const std::vector<std::u16string>& Shared::PrimaryKey(const std::u16string& tabl
       }
       columns.push_back(reinterpret_cast<const char16_t*>(column));
     }
-  });
-  return columns;
+    return listed ? SQLRETURN(SQL_SUCCESS) : SQLRETURN(SQL_ERROR);
+  }, listed);
+  // What a failed listing did not find is asked for again next time.
+  if (!listed) return kNothingListed;
+  return keys[table] = std::move(columns);
 }
 
 const std::vector<std::u16string>& Shared::Columns(const std::u16string& table) {
   auto found = columns.find(table);
   if (found != columns.end()) return found->second;
-  std::vector<std::u16string>& names = columns[table];
-  names = Catalog([table](SQLHANDLE raw, std::vector<std::u16string>& names) {
+  bool listed = false;
+  std::vector<std::u16string> names = Catalog([table](SQLHANDLE raw, std::vector<std::u16string>& names) {
     std::u16string name = table;
-    if (!Succeeded(SQLColumnsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, nullptr, 0))) return;
+    const SQLRETURN rc = SQLColumnsW(raw, nullptr, 0, nullptr, 0, Wide(name), SQL_NTS, nullptr, 0);
+    if (!Succeeded(rc)) return rc;
     while (Succeeded(SQLFetch(raw))) {
       SQLWCHAR column[256] = {};
       SQLLEN length = 0;
@@ -315,8 +329,10 @@ const std::vector<std::u16string>& Shared::Columns(const std::u16string& table) 
         names.push_back(reinterpret_cast<const char16_t*>(column));
       }
     }
-  });
-  return names;
+    return SQLRETURN(SQL_SUCCESS);
+  }, listed);
+  if (!listed) return kNothingListed;
+  return columns[table] = std::move(names);
 }
 
 }  // namespace kwo::store::odbc

@@ -87,8 +87,9 @@ class Shared {
   // up may still be done by the server once it runs again: the error says so.
   bool EndTran(SQLSMALLINT completion, DbError& error);
 
-  // After a failed call: true when the link broke (the link is then dropped).
-  bool LinkBroke(const DbError& error);
+  // After a failed call: true when the link broke (the link is then dropped,
+  // and an error that said nothing more is told as the server unreachable).
+  bool LinkBroke(DbError& error);
 
   // psqlODBC reports a session ended by the server as a general error
   // ("The connection has been lost") and may not mark the link dead: a
@@ -119,8 +120,11 @@ class Shared {
   // user meets one deadline at most.
   void AbandonLink(std::multimap<std::u16string, std::unique_ptr<Handle>>& graveyard);
 
-  // A catalog listing (`list` fills the names) on a statement of its own, by the deadline.
-  std::vector<std::u16string> Catalog(std::function<void(SQLHANDLE, std::vector<std::u16string>&)> list);
+  // A catalog listing (`list` fills the names and gives the listing call's
+  // result) on a statement of its own, by the deadline; `listed` false when
+  // it failed (a link that broke then is dropped, and the session is away).
+  std::vector<std::u16string> Catalog(std::function<SQLRETURN(SQLHANDLE, std::vector<std::u16string>&)> list,
+                                      bool& listed);
 
   const std::vector<std::u16string>& PrimaryKey(const std::u16string& table);
   const std::vector<std::u16string>& Columns(const std::u16string& table);

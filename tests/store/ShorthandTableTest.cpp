@@ -460,6 +460,22 @@ TEST_P(ShorthandTableTest, DroppedSessionIsReplacedAtTheNextStatement) {
   EXPECT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"K0005")), u"K0005", u"反向 5"));
   EXPECT_TRUE(db.CommitTrans()) << text::Utf16ToUtf8(db.LastErrorText());
   EXPECT_EQ(LookedUp(u"K0005"), u"反向 5");
+  // A session ended in the middle of a transaction that has written (an
+  // import's): the next write fails as a broken link, whatever words the
+  // driver finds for it, and nothing of the transaction is stored.
+  ASSERT_TRUE(db.BeginTrans());
+  ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"K0006")), u"K0006", u"反向 6"));
+  terminate();
+  {
+    CADORecordset write;
+    EXPECT_FALSE(write.Open(db.Connection(), u"insert into kwo(id, shortkey, content) values(?1, ?2, ?3)",
+                            kStatementDefault,
+                            {DbValue(static_cast<int64_t>(ShortKeyId(u"K0007"))), DbValue(u"K0007"), DbValue(u"反向 7")}));
+    EXPECT_EQ(write.LastFailure(), DbFailure::Unreachable) << text::Utf16ToUtf8(write.ErrorDescription());
+  }
+  db.RollbackTrans();
+  EXPECT_EQ(LookedUp(u"K0006"), u"");
+  EXPECT_EQ(LookedUp(u"K0007"), u"");
 #ifdef _WIN32
   const std::string shell = "start /wait /unix /bin/bash ";
 #else
