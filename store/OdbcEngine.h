@@ -4,7 +4,12 @@
 // Access, SQLite). Statements use "?" markers; the layer's "?1", "?2" are
 // mapped onto them. A database server that cannot be reached does not stop
 // the session: it is connected again at the next statement, with short login
-// and query timeouts so that a search never waits long for a missing server.
+// and query timeouts so that a search never waits long for a missing server,
+// and no call waits for a server that stopped answering longer than a
+// deadline. The engine's files: OdbcSession.cpp (the session and this
+// header's functions), OdbcStatement (a statement), OdbcLink (the link,
+// reconnect and the deadline), OdbcHandles.h (handle ownership),
+// OdbcDiagnostics (the driver's errors), SqlRewrite (the SQL as drivers take it).
 #include <functional>
 #include <memory>
 #include <string>

@@ -178,6 +178,94 @@ wh_driver wait "温馨提示" gone 10000 >/dev/null
 wh_driver command "$EDIT" 2 >/dev/null
 check hung_edit_closes closed
 
+# kwo's server process stops under an import, an export and a save of the
+# edit dialog: each gives up by the deadline while the window answers a
+# message round trip every 100 ms, none later than 2.5 s; each says why, and
+# nothing stored is lost or replaced by what the user did not mean to save.
+kwo_backend() {  # the newest session of kwo on the server
+  psql_kwo -c "select pid from pg_stat_activity where datname = 'kwo' and pid <> pg_backend_pid() and backend_type = 'client backend' order by backend_start desc limit 1"
+}
+fresh_session() {  # waits out the pause after a given-up link; a search opens a new session
+  sleep 1.2
+  wh_driver set-text "$KWO" "$IDC_SHORTKEY" K2 >/dev/null
+  wh_driver wait-text "$KWO" "$IDC_CONTENT" "$(wh_file shown.txt '内容K2')" 8000 >/dev/null
+}
+box_text() { wh_driver text "$BOX" 65535; }
+close_box() { wh_driver activate "$BOX" >/dev/null; wh_driver keys RETURN; wh_driver wait "$BOX" gone 5000 >/dev/null; }
+stopped_answers() {  # stopped_answers NAME: the round trips measured while the server process was stopped
+  wait $pinging
+  longest=$(cat "$WH_DIR/ping.txt")
+  echo "longest round trip to the window during the $1 on a stopped server process: ${longest:-none} ms"
+  check "hung_$1_window_answers" test "${longest:-99999}" -le 2500
+  kill -CONT $STOPPED
+  STOPPED=
+}
+before_all=$(psql_kwo -c "select count(*) || ':' || md5(string_agg(id || shortkey || content, ',' order by id)) from kwo")
+check hung_import_session fresh_session
+STOPPED=$(kwo_backend)
+printf '#NEWSRV:\r\n导入的\r\n#K1:\r\n导入时覆盖\r\n' >"$WH_DIR/import.txt"
+kill -STOP $STOPPED
+wh_driver ping "$KWO" 6000 >"$WH_DIR/ping.txt" &
+pinging=$!
+e2e_choose_file "$ID_IMPORT" "$(wh_winpath "$WH_DIR/import.txt")"
+check hung_import_told wh_wait_until 15 box_appears "出错啦"
+check hung_import_says_why contains "$(box_text)" $'导入没有完成，什么也没有导入。\n连不上数据库服务器'
+stopped_answers import
+close_box
+check hung_export_session fresh_session
+STOPPED=$(kwo_backend)
+kill -STOP $STOPPED
+wh_driver ping "$KWO" 6000 >"$WH_DIR/ping.txt" &
+pinging=$!
+wh_driver command "$KWO" "$ID_EXPORT" >/dev/null
+SAVE=$(wh_driver wait "class:#32770|导出" visible 10000) || wh_fail "the export dialog did not open"
+wh_driver activate "$SAVE" >/dev/null
+wh_driver keys CTRL+A
+wh_driver type "$(wh_winpath "$WH_DIR/export.txt")"
+wh_driver keys RETURN
+check hung_export_told wh_wait_until 15 box_appears "出错啦"
+check hung_export_says_why contains "$(box_text)" '不能读出速记数据，没有导出'
+stopped_answers export
+close_box
+check hung_export_no_file test ! -e "$WH_DIR/export.txt"
+check hung_save_session fresh_session
+check hung_save_opens open_edit K0
+check hung_save_looked_up content_is '内容K0'
+STOPPED=$(kwo_backend)
+kill -STOP $STOPPED
+wh_driver ping "$KWO" 6000 >"$WH_DIR/ping.txt" &
+pinging=$!
+wh_driver set-text "$EDIT" "$IDC_CONTENT" '停住时保存的' >/dev/null
+wh_driver command "$EDIT" 1 >/dev/null
+# (The main window may tell the outage in a notice of its own beside it.)
+save_notice() {
+  local box
+  for box in $(wh_driver windows | awk '$3 == "v" && $5 == "\"温馨提示\"" { print $1 }'); do
+    text=$(wh_driver text "$box" 65535)
+    contains "$text" '速记没有保存' 2>/dev/null && return 0
+  done
+  return 1
+}
+check hung_lone_save_told wh_wait_until 15 save_notice
+check hung_lone_save_says_why contains "$text" '连不上数据库服务器'
+stopped_answers save
+check hung_lone_save_dialog_stays content_is '停住时保存的'
+wh_driver wait "温馨提示" gone 10000 >/dev/null
+wh_driver command "$EDIT" 2 >/dev/null
+check hung_lone_save_closes closed
+# The import's transaction was never committed; the save the user asked for may have landed
+# once the process ran again (the statement had reached it), nothing else changed.
+check hung_import_stored_none equals "$(row NEWSRV)" ""
+check hung_import_replaced_none equals "$(row K1)" "$(e2e_short_key_id K1)|K1|内容K1"
+k0=$(row K0)
+case "$k0" in
+  "$(e2e_short_key_id K0)|K0|内容K0" | "$(e2e_short_key_id K0)|K0|停住时保存的") check hung_lone_save_entry_kept true ;;
+  *) check hung_lone_save_entry_kept equals "$k0" "K0 as stored or as saved" ;;
+esac
+psql_kwo -c "update kwo set content = '内容K0' where shortkey = 'K0'" >/dev/null
+check hung_nothing_else_changed equals \
+  "$(psql_kwo -c "select count(*) || ':' || md5(string_agg(id || shortkey || content, ',' order by id)) from kwo")" "$before_all"
+
 e2e_exit_kwo
 
 # A wrong password: one message naming server, database and user; typing does not log in again; "重试" does.

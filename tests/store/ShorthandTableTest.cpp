@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <thread>
 #include <set>
@@ -353,32 +354,33 @@ TEST_P(ShorthandTableTest, TwoCopiesOnOneTableRaceAndSearchBesideAnImport) {
   EXPECT_EQ(LookedUp(u"IMP"), u"imported");
 
   // An import's batch meets a row another copy added and has not committed:
-  // the batch waits, longer than a search may, and then takes the row over
-  // instead of failing.
+  // it waits no longer than the window may be kept waiting, is cancelled
+  // there and fails as held by another program, its transaction writing
+  // nothing; once the other copy has committed, the import takes the row over.
   ASSERT_TRUE(other.BeginTrans());
   ASSERT_TRUE(InsertEntry(other.Connection(), IdText(ShortKeyId(u"LATE")), u"LATE", u"theirs"));
-  bool flushed = false;
-  DbError flushError;
-  std::thread importer([&] {
+  const auto import = [&](DbError& flushError) {
+    EXPECT_TRUE(db.BeginTrans());
     const auto upsert = EntryUpsert::Prepare(db.Connection());
-    flushed = upsert && upsert->Store(ShortKeyId(u"NEW"), u"NEW", u"new", flushError) &&
-              upsert->Store(ShortKeyId(u"LATE"), u"LATE", u"mine", flushError) && upsert->Flush(flushError);
-  });
-  CADORecordset waiting;
-  waiting.SetConnection(other.Connection());
-  for (int i = 0; i < 200; ++i) {
-    std::u16string count;
-    if (waiting.Open(other.Connection(), u"select count(*) from pg_stat_activity where wait_event_type='Lock'") &&
-        waiting.FieldText(0, count) && count != u"0")
-      break;
-    waiting.Close();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  waiting.Close();
-  std::this_thread::sleep_for(std::chrono::milliseconds(kOdbcSearchTimeoutSeconds * 1000 + 500));
+    const bool flushed = upsert && upsert->Store(ShortKeyId(u"NEW"), u"NEW", u"new", flushError) &&
+                         upsert->Store(ShortKeyId(u"LATE"), u"LATE", u"mine", flushError) && upsert->Flush(flushError);
+    if (flushed) return db.CommitTrans();
+    db.RollbackTrans();
+    return false;
+  };
+  DbError flushError;
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(import(flushError));
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  std::printf("an import's batch waiting for another copy's row was cancelled after %lld ms\n",
+              static_cast<long long>(waited.count()));
+  EXPECT_EQ(flushError.failure, DbFailure::Locked) << text::Utf16ToUtf8(flushError.description);
+  EXPECT_GE(waited.count(), 1000);
+  EXPECT_EQ(LookedUp(u"NEW"), u"");
   ASSERT_TRUE(other.CommitTrans());
-  importer.join();
-  EXPECT_TRUE(flushed) << text::Utf16ToUtf8(flushError.description);
+  EXPECT_EQ(LookedUp(u"LATE"), u"theirs");
+  flushError = DbError();
+  EXPECT_TRUE(import(flushError)) << text::Utf16ToUtf8(flushError.description);
   EXPECT_EQ(LookedUp(u"LATE"), u"mine");
   EXPECT_EQ(LookedUp(u"NEW"), u"new");
 }
@@ -458,6 +460,22 @@ TEST_P(ShorthandTableTest, DroppedSessionIsReplacedAtTheNextStatement) {
   EXPECT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"K0005")), u"K0005", u"反向 5"));
   EXPECT_TRUE(db.CommitTrans()) << text::Utf16ToUtf8(db.LastErrorText());
   EXPECT_EQ(LookedUp(u"K0005"), u"反向 5");
+  // A session ended in the middle of a transaction that has written (an
+  // import's): the next write fails as a broken link, whatever words the
+  // driver finds for it, and nothing of the transaction is stored.
+  ASSERT_TRUE(db.BeginTrans());
+  ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"K0006")), u"K0006", u"反向 6"));
+  terminate();
+  {
+    CADORecordset write;
+    EXPECT_FALSE(write.Open(db.Connection(), u"insert into kwo(id, shortkey, content) values(?1, ?2, ?3)",
+                            kStatementDefault,
+                            {DbValue(static_cast<int64_t>(ShortKeyId(u"K0007"))), DbValue(u"K0007"), DbValue(u"反向 7")}));
+    EXPECT_EQ(write.LastFailure(), DbFailure::Unreachable) << text::Utf16ToUtf8(write.ErrorDescription());
+  }
+  db.RollbackTrans();
+  EXPECT_EQ(LookedUp(u"K0006"), u"");
+  EXPECT_EQ(LookedUp(u"K0007"), u"");
 #ifdef _WIN32
   const std::string shell = "start /wait /unix /bin/bash ";
 #else
@@ -594,8 +612,86 @@ TEST_P(ShorthandTableTest, HungServerProcessIsGivenUpAndReplaced) {
   EXPECT_EQ(rs.LastFailure(), DbFailure::Unreachable) << text::Utf16ToUtf8(rs.ErrorDescription());
   rs.Close();
   ASSERT_EQ(std::system(("kill -CONT " + second.pid).c_str()), 0);
+  // The process goes on with the write it had been sent: it is never committed.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   db.Connection()->Session()->SkipRetryPause();
   EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+
+  // The server's machine pauses (the server and the process stopped) during
+  // a write: no cancel reaches the process; once it runs again, the write it
+  // had been sent is not committed, as the caller was told.
+  ASSERT_TRUE(own.Open(db.Connection(), u"select pg_backend_pid()", kStatementDefault, {}));
+  ASSERT_TRUE(own.FieldText(0, pid));
+  own.Close();
+  const char* cluster = std::getenv("KWO_PG_DIR");
+  ASSERT_NE(cluster, nullptr);
+  std::ifstream pidFile(std::string(cluster) + "/data/postmaster.pid");
+  std::string server;
+  ASSERT_TRUE(std::getline(pidFile, server));
+  Resume machine{text::Utf16ToUtf8(pid) + " " + server};
+  ASSERT_EQ(std::system(("kill -STOP " + machine.pid).c_str()), 0);
+  DbError writeError;
+  EXPECT_FALSE(db.Connection()->Session()->Execute(u"update kwo set content='暂停时保存' where shortkey='K0003'", writeError));
+  EXPECT_EQ(writeError.failure, DbFailure::Unreachable) << text::Utf16ToUtf8(writeError.description);
+  ASSERT_EQ(std::system(("kill -CONT " + machine.pid).c_str()), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  db.Connection()->Session()->SkipRetryPause();
+  EXPECT_EQ(LookedUp(u"K0003"), u"反向 3");
+  // Nor does the link given up keep its transaction, and the row's lock, open.
+  std::u16string holding;
+  ASSERT_TRUE(own.Open(db.Connection(), u"select count(*) from pg_stat_activity where state like 'idle in transaction%'",
+                       kStatementDefault, {}));
+  ASSERT_TRUE(own.FieldText(0, holding));
+  own.Close();
+  EXPECT_EQ(holding, u"0");
+
+  // The transaction calls give up by the deadline too: an import's commit
+  // on a process stopped after its writes fails as unreachable and says
+  // the server may still commit; a rollback and a listing (an export's)
+  // on a stopped process, and the begin of the next transaction, each
+  // give up, and nothing waits for the server.
+  const auto stopOwn = [&](Resume& stoppedOwn) {
+    ASSERT_TRUE(own.Open(db.Connection(), u"select pg_backend_pid()", kStatementDefault, {}));
+    ASSERT_TRUE(own.FieldText(0, pid));
+    own.Close();
+    stoppedOwn.pid = text::Utf16ToUtf8(pid);
+    ASSERT_EQ(std::system(("kill -STOP " + stoppedOwn.pid).c_str()), 0);
+  };
+  const auto timed = [](const char* what, const std::function<bool()>& call) {
+    const auto begun = std::chrono::steady_clock::now();
+    const bool done = call();
+    const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun).count();
+    std::printf("%s on the stopped server process gave up after %lld ms\n", what, ms);
+    EXPECT_LT(ms, 10000) << what;  // it gives up at all: the process stays stopped
+    return done;
+  };
+  ASSERT_TRUE(db.BeginTrans());
+  ASSERT_TRUE(InsertEntry(db.Connection(), IdText(ShortKeyId(u"TXA")), u"TXA", u"tx"));
+  Resume third;
+  stopOwn(third);
+  EXPECT_FALSE(timed("a commit", [&] { return db.CommitTrans(); }));
+  EXPECT_EQ(db.LastFailure(), DbFailure::Unreachable);
+  EXPECT_NE(db.ErrorDescription().find(u"可能已经保存"), std::u16string::npos) << text::Utf16ToUtf8(db.ErrorDescription());
+  EXPECT_FALSE(db.BeginTrans());  // during the retry pause
+  db.Connection()->Session()->SkipRetryPause();
+  ASSERT_TRUE(db.BeginTrans());
+  Resume fourth;
+  stopOwn(fourth);
+  timed("a rollback", [&] { return db.RollbackTrans(); });
+  db.Connection()->Session()->SkipRetryPause();
+  Resume fifth;
+  stopOwn(fifth);
+  CADORecordset listing;
+  EXPECT_FALSE(timed("an export's listing", [&] {
+    return listing.Open(db.Connection(), u"select id, shortkey, content from kwo order by id", kStatementDefault, {});
+  }));
+  EXPECT_EQ(listing.LastFailure(), DbFailure::Unreachable);
+  listing.Close();
+  // The first stopped process runs again: what it had been told to commit is there, once.
+  ASSERT_EQ(std::system(("kill -CONT " + third.pid).c_str()), 0);
+  db.Connection()->Session()->SkipRetryPause();
+  for (int i = 0; i < 100 && LookedUp(u"TXA") != u"tx"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(LookedUp(u"TXA"), u"tx");
 #endif
 }
 

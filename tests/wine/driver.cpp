@@ -52,10 +52,11 @@
 //   message WINDOW MSG WPARAM LPARAM [--send]
 //                                 any message with numeric arguments; --send
 //                                 prints the result
-//   ping WINDOW MS                for MS milliseconds, a WM_NULL round trip to the
+//   ping WINDOW MS [OVER_MS]      for MS milliseconds, a WM_NULL round trip to the
 //                                 window's thread every 100 ms; prints the
 //                                 longest in milliseconds (how long the window
-//                                 was frozen at most)
+//                                 was frozen at most), and with OVER_MS how
+//                                 many round trips took longer than that
 //   control-message WINDOW CONTROL MSG WPARAM LPARAM [--send]
 //                                 the same, to a control
 //   click WINDOW CONTROL          posts BM_CLICK to a button (posted, so that a
@@ -417,14 +418,16 @@ int CmdMessage(std::vector<std::wstring> args) {
 }
 
 int CmdPing(const std::vector<std::wstring>& args) {
-  if (args.size() < 2) return Usage(L"ping WINDOW MS");
+  if (args.size() < 2) return Usage(L"ping WINDOW MS [OVER_MS]");
   HWND hwnd = FindTopWindow(args[0]);
   if (!hwnd) {
     WriteErr(L"driver: no window '" + args[0] + L"'\n");
     return 1;
   }
   const ULONGLONG end = GetTickCount64() + std::wcstoul(args[1].c_str(), nullptr, 10);
+  const ULONGLONG over = args.size() > 2 ? std::wcstoul(args[2].c_str(), nullptr, 10) : 0;
   ULONGLONG longest = 0;
+  unsigned long overCount = 0;
   while (GetTickCount64() < end) {
     const ULONGLONG sent = GetTickCount64();
     DWORD_PTR result = 0;
@@ -434,9 +437,10 @@ int CmdPing(const std::vector<std::wstring>& args) {
     }
     const ULONGLONG took = GetTickCount64() - sent;
     if (took > longest) longest = took;
+    if (over > 0 && took > over) ++overCount;
     Sleep(100);
   }
-  WriteOut(std::to_wstring(longest) + L"\n");
+  WriteOut(std::to_wstring(longest) + (over > 0 ? L" " + std::to_wstring(overCount) : std::wstring()) + L"\n");
   return 0;
 }
 
