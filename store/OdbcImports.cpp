@@ -43,6 +43,7 @@ KWO_ODBC_FORWARD(SQLBindParameter,
                  (SQLHSTMT s, SQLUSMALLINT number, SQLSMALLINT io, SQLSMALLINT cType, SQLSMALLINT sqlType,
                   SQLULEN size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN length, SQLLEN* indicator),
                  (s, number, io, cType, sqlType, size, digits, value, length, indicator))
+KWO_ODBC_FORWARD(SQLCancel, (SQLHSTMT s), (s))
 KWO_ODBC_FORWARD(SQLColAttributeW,
                  (SQLHSTMT s, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text, SQLSMALLINT textMax,
                   SQLSMALLINT* textLength, SQLLEN* number),

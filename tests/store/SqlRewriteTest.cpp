@@ -26,7 +26,9 @@ TEST(SqlRewrite, MarkersBecomePlainWithTheirParametersAndOneStatementOnly) {
   for (const Case& c : cases) {
     std::vector<size_t> order;
     EXPECT_EQ(text::Utf16ToUtf8(MapMarkers(c.sql, order)), text::Utf16ToUtf8(c.expected));
-    if (!c.expected.empty()) EXPECT_EQ(order, c.expectedOrder) << text::Utf16ToUtf8(c.sql);
+    if (!c.expected.empty()) {
+      EXPECT_EQ(order, c.expectedOrder) << text::Utf16ToUtf8(c.sql);
+    }
   }
 }
 
