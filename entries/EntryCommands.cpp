@@ -106,7 +106,8 @@ void RunExport(HWND owner, kwo::store::CADODataBase& database, kwo::store::CADOR
         kwo::ui::ShowTimedNotice(L"不能创建导出文件！", kNoticeMs);
         break;
       case ExportResult::Status::QueryFailed:
-        ShowError(owner, L"不能读出速记数据，没有导出！");
+        ShowError(owner, L"不能读出速记数据，没有导出！" +
+                             (result.reason.empty() ? std::wstring() : L"\n" + kwo::text::ToWide(result.reason)));
         break;
       case ExportResult::Status::WriteFailed:
         ShowError(owner, L"导出文件没有写完整（磁盘满了、文件只读或者不能访问），原有的文件没有改动！");

@@ -2,6 +2,7 @@
 
 #include "base/ReplacingFile.h"
 #include "entries/ExchangeWriter.h"
+#include "store/AdoErrors.h"
 #include "store/ShorthandTable.h"
 
 namespace kwo::entries {
@@ -24,6 +25,7 @@ ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& rec
                           error)) {
     // not opened, or a row could not be read: no part of the table passes for all of it
     result.status = ExportResult::Status::QueryFailed;
+    result.reason = store::FailureDetail(error.failure, error.description);
     return result;
   }
   result.entries = writer.Count();

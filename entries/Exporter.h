@@ -3,6 +3,7 @@
 // replaced only by a complete export (see kwo::ReplacingFile).
 #include <cstddef>
 #include <filesystem>
+#include <string>
 
 #include "store/AdoDataBase.h"
 
@@ -19,6 +20,8 @@ struct ExportResult {
   Status status = Status::Exported;
   size_t entries = 0;
   bool utf8 = false;  // some character did not fit code page 936
+  // QueryFailed: why, for the user (a server that is away or busy, a damaged file).
+  std::u16string reason;
 };
 
 ExportResult ExportFile(store::CADODataBase& database, store::CADORecordset& recordset,

@@ -418,6 +418,9 @@ TEST(Export, TableThatFailsPartWayIsNotReportedAsExported) {
       error));
   const auto path = s.folder.path() / "out.txt";
   WriteBytes(path, "old contents");
-  EXPECT_EQ(ExportFile(s.database, s.recordset, path).status, ExportResult::Status::QueryFailed);
+  const ExportResult result = ExportFile(s.database, s.recordset, path);
+  EXPECT_EQ(result.status, ExportResult::Status::QueryFailed);
+  // The user is told why, in the engine's words.
+  EXPECT_NE(result.reason.find(u"integer overflow"), std::u16string::npos) << kwo::text::Utf16ToUtf8(result.reason);
   EXPECT_EQ(ReadBytes(path), "old contents");
 }
