@@ -473,6 +473,10 @@ bool CMainDlg::OnCommand(UINT id, UINT code, HWND control) {
 }
 
 bool CMainDlg::BringModalWindowToFront() {
+  // Every window of ours that runs modally is owned by this one and keeps it
+  // disabled: while it is enabled, a visible popup of the thread (a list
+  // view's tooltip left up after the window hid) is no modal window.
+  if (IsWindowEnabled(Handle())) return false;
   ModalSearch search;
   search.main = Handle();
   EnumThreadWindows(GetCurrentThreadId(), &FindModalWindow, reinterpret_cast<LPARAM>(&search));
